@@ -1,0 +1,72 @@
+# Shared by scripts/test, scripts/run and the other scripts: install what is missing, build,
+# and set up Wine and a virtual display. Source it from the repository's root.
+
+PACKAGES=(cmake googletest mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool
+          imagemagick fonts-wine socat zip)
+BUILD_DIR=${BUILD_DIR:-$PWD/build}
+
+ensure_packages() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+build() {
+    cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+    cmake --build "$BUILD_DIR" -j "$(nproc)" -- --no-print-directory
+}
+
+# Wine in a prefix of its own; the server stays up for the whole run.
+wine_env() {
+    export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wineprefix}
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEARCH=win64
+}
+
+# Starts an X server when there is no display; sets XVFB_PID when it did.
+XVFB_PID=""
+ensure_display() {
+    [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local n
+    read -r n <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$n"
+}
+
+# Creates the prefix once; starts the server and cures Wine's three slowdowns: helper processes
+# holding our output open, the desktop process restarting between windows, and the ~2 s wait
+# on each hide without a window manager.
+start_wine() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wineboot -i >/dev/null 2>&1 </dev/null
+    fi
+    wineserver -p >/dev/null 2>&1 </dev/null
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+}
+
+KEEPALIVE_PID=""
+keep_desktop_alive() {
+    wine "$BUILD_DIR/tests/keepalive.exe" >/dev/null 2>&1 </dev/null &
+    KEEPALIVE_PID=$!
+}
+
+stop_all() {
+    [ -n "$KEEPALIVE_PID" ] && kill "$KEEPALIVE_PID" 2>/dev/null
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    wait 2>/dev/null
+    return 0
+}

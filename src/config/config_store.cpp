@@ -1,0 +1,94 @@
+#include "config/config_store.h"
+
+#include "config/number.h"
+#include "config/reg_ini_file.h"
+
+#include <memory>
+
+const char ProgramKey[] = "Software\\Quillon\\Pontis Manager";
+
+namespace {
+
+std::string Section(int n) { return "Bridges\\" + Decimal(n); }
+
+void LoadSlot(const TRegIniFile& store, int n, std::int32_t port) {
+    const std::string s = Section(n);
+    TBridge& b = Bridges[n];
+    b.Index = static_cast<std::uint8_t>(store.GetNumber(s, "Index", 1));
+    b.COM = store.GetText(s, "COM", "COM3");
+    b.Baud = store.GetNumber(s, "Baud", 9600);
+    b.Emulate = store.GetFlag(s, "Emulate", true);
+    b.Connect = static_cast<std::uint8_t>(store.GetNumber(s, "Connect", 0));
+    b.IP = store.GetText(s, "IP", "192.168.0.99");
+    b.Port = port;
+    b.Delay = store.GetNumber(s, "Delay", 500);
+    b.TXDelay = store.GetNumber(s, "TXDelay", 10);
+    b.RXDelay = store.GetNumber(s, "RXDelay", 10);
+    b.Name = store.GetText(s, "Name", "");
+}
+
+void SaveSlot(TRegIniFile& store, int n) {
+    const std::string s = Section(n);
+    const TBridge& b = Bridges[n];
+    store.PutNumber(s, "Index", b.Index);
+    store.PutText(s, "COM", b.COM.str());
+    store.PutNumber(s, "Baud", b.Baud);
+    store.PutFlag(s, "Emulate", b.Emulate);
+    store.PutNumber(s, "Connect", b.Connect);
+    store.PutText(s, "IP", b.IP.str());
+    store.PutNumber(s, "Port", b.Port);
+    store.PutNumber(s, "Delay", b.Delay);
+    store.PutNumber(s, "TXDelay", b.TXDelay);
+    store.PutNumber(s, "RXDelay", b.RXDelay);
+    store.PutText(s, "Name", b.Name.str());
+}
+
+// After a failed load: keep the failing slot and every later stored one out of reach, so that
+// no save erases them and no add overwrites them.
+void HoldBackFrom(int failed, const TRegIniFile* store) {
+    for (int n = failed; n <= LastSlot; ++n) {
+        if (n == failed || !store || store->SectionExists(Section(n))) {
+            ZeroSlot(n);
+            HeldBack[n] = true;
+        }
+    }
+}
+
+}  // namespace
+
+void LoadBridges(const std::function<void(const TBridge&)>& addRow) {
+    std::unique_ptr<TRegIniFile> store;
+    try {
+        store = std::make_unique<TRegIniFile>(ProgramKey);
+    } catch (const ERegistryException&) {
+        HoldBackFrom(FirstSlot, nullptr);
+        throw;
+    }
+    for (int n = FirstSlot; n <= LastSlot; ++n) {
+        try {
+            const std::int32_t port = store->GetNumber(Section(n), "Port", -1);
+            if (port == -1) continue;
+            LoadSlot(*store, n, port);
+        } catch (const ERegistryException&) {
+            HoldBackFrom(n, store.get());
+            throw;
+        }
+        addRow(Bridges[n]);
+    }
+}
+
+void SaveBridges() {
+    TRegIniFile store(ProgramKey);
+    for (int n = FirstSlot; n <= LastSlot; ++n) {
+        if (HeldBack[n]) continue;
+        if (Bridges[n].Port < 1)
+            store.DropSection(Section(n));
+        else
+            SaveSlot(store, n);
+    }
+}
+
+void RecordHubCommand(const std::string& arguments) {
+    TRegIniFile store(ProgramKey);
+    store.PutText("", "command", arguments);
+}

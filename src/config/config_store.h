@@ -1,0 +1,21 @@
+#pragma once
+// The bridges' home in the current user's registry: the only place that knows the key and
+// value names.
+#include "config/bridge.h"
+
+#include <functional>
+#include <string>
+
+extern const char ProgramKey[];  // "Software\Quillon\Pontis Manager" below HKEY_CURRENT_USER
+
+// Fills slots 1 to 10 from the registry (expects them cleared) and hands each loaded bridge to
+// addRow. A registry error ends the load: slots loaded before it stay, the failing slot and
+// every later one whose section exists are held back, and the error is raised.
+void LoadBridges(const std::function<void(const TBridge&)>& addRow);
+
+// Writes slots 1 to 10; a slot with a Port below 1 has its section dropped. Held-back slots
+// are left as they are in the registry.
+void SaveBridges();
+
+// Stores the argument string of the hub that was just started in the value "command".
+void RecordHubCommand(const std::string& arguments);

@@ -1,0 +1,40 @@
+#pragma once
+// An INI-style view on one registry key of the current user: sections are subkey paths below
+// it, identifiers are value names, and every value is text. The empty section is the key itself.
+#include "platform/handles.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+class ERegistryException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TRegIniFile {
+public:
+    // Opens the key below HKEY_CURRENT_USER, creating it when missing; raises when it can be
+    // neither opened nor created.
+    explicit TRegIniFile(const std::string& keyPath);
+
+    std::string GetText(const std::string& section, const std::string& ident, const std::string& def) const;
+    std::int32_t GetNumber(const std::string& section, const std::string& ident, std::int32_t def) const;
+    bool GetFlag(const std::string& section, const std::string& ident, bool def) const;
+
+    void PutText(const std::string& section, const std::string& ident, const std::string& value);
+    void PutNumber(const std::string& section, const std::string& ident, std::int32_t value);
+    void PutFlag(const std::string& section, const std::string& ident, bool value);
+
+    // Deletes the section with everything below it; a missing section is no error.
+    void DropSection(const std::string& section);
+
+    bool SectionExists(const std::string& section) const;
+    const std::string& Path() const { return path_; }
+
+private:
+    platform::RegKey OpenSection(const std::string& section) const;
+
+    platform::RegKey key_;
+    std::string path_;
+};

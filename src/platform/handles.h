@@ -1,0 +1,69 @@
+#pragma once
+// Move-only owners for Win32 handles. Each kind names its own "no handle" value and release
+// call, so a Toolhelp snapshot (INVALID_HANDLE_VALUE on failure) and a process (NULL on
+// failure) cannot be mixed up.
+#include <windows.h>
+
+#include <utility>
+
+namespace platform {
+
+template <class Traits>
+class UniqueHandle {
+public:
+    using handle_type = typename Traits::handle_type;
+
+    UniqueHandle() noexcept = default;
+    explicit UniqueHandle(handle_type h) noexcept : h_(h) {}
+    ~UniqueHandle() { reset(); }
+
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& other) noexcept : h_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+
+    handle_type get() const noexcept { return h_; }
+    bool valid() const noexcept { return h_ != Traits::invalid(); }
+    explicit operator bool() const noexcept { return valid(); }
+
+    // For out-parameters of the API: releases what is held and hands out the slot.
+    handle_type* put() noexcept {
+        reset();
+        return &h_;
+    }
+    handle_type release() noexcept { return std::exchange(h_, Traits::invalid()); }
+    void reset(handle_type h = Traits::invalid()) noexcept {
+        if (valid()) Traits::close(h_);
+        h_ = h;
+    }
+
+private:
+    handle_type h_ = Traits::invalid();
+};
+
+struct KernelHandleTraits {  // processes, threads: NULL when missing
+    using handle_type = HANDLE;
+    static handle_type invalid() noexcept { return nullptr; }
+    static void close(handle_type h) noexcept { ::CloseHandle(h); }
+};
+
+struct FileHandleTraits {  // snapshots, files: INVALID_HANDLE_VALUE when missing
+    using handle_type = HANDLE;
+    static handle_type invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(handle_type h) noexcept { ::CloseHandle(h); }
+};
+
+struct RegKeyTraits {
+    using handle_type = HKEY;
+    static handle_type invalid() noexcept { return nullptr; }
+    static void close(handle_type h) noexcept { ::RegCloseKey(h); }
+};
+
+using Handle = UniqueHandle<KernelHandleTraits>;
+using SnapshotHandle = UniqueHandle<FileHandleTraits>;
+using RegKey = UniqueHandle<RegKeyTraits>;
+
+}  // namespace platform

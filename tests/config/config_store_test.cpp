@@ -1,0 +1,327 @@
+// The bridges' store, through the real registry of the test prefix.
+#include "config/config_store.h"
+#include "config/reg_ini_file.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kKey[] = "Software\\Quillon\\Pontis Manager";
+
+struct RawValue {
+    DWORD type = REG_NONE;
+    std::string data;
+    bool exists = false;
+};
+
+HKEY OpenRaw(const std::string& path) {
+    HKEY key = nullptr;
+    return RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS ? key : nullptr;
+}
+
+bool KeyExists(const std::string& path) {
+    HKEY key = OpenRaw(path);
+    if (key) RegCloseKey(key);
+    return key != nullptr;
+}
+
+RawValue ReadRaw(const std::string& path, const char* name) {
+    RawValue v;
+    HKEY key = OpenRaw(path);
+    if (!key) return v;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name, nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
+        v.exists = true;
+        v.data.resize(size);
+        RegQueryValueExA(key, name, nullptr, &v.type, reinterpret_cast<BYTE*>(&v.data[0]), &size);
+    }
+    RegCloseKey(key);
+    return v;
+}
+
+void WriteRaw(const std::string& path, const char* name, DWORD type, const std::string& data) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void WriteText(const std::string& path, const char* name, const std::string& text) {
+    WriteRaw(path, name, REG_SZ, std::string(text.c_str(), text.size() + 1));
+}
+
+std::string Slot(int n) { return std::string(kKey) + "\\Bridges\\" + std::to_string(n); }
+
+class ConfigStore : public testing::Test {
+protected:
+    void SetUp() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quillon");
+        ClearBridges();
+    }
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quillon");
+        ClearBridges();
+    }
+
+    std::vector<std::string> Load() {
+        std::vector<std::string> rows;
+        LoadBridges([&](const TBridge& b) { rows.push_back(b.COM.str()); });
+        return rows;
+    }
+
+    static void Define(int n, const char* com, std::int32_t port) {
+        Bridges[n].Index = static_cast<std::uint8_t>(n);
+        Bridges[n].COM = com;
+        Bridges[n].Baud = 9600;
+        Bridges[n].Emulate = true;
+        Bridges[n].IP = "192.168.0.99";
+        Bridges[n].Port = port;
+        Bridges[n].Delay = 500;
+        Bridges[n].TXDelay = 10;
+        Bridges[n].RXDelay = 10;
+    }
+};
+
+TEST_F(ConfigStore, SavesTheExampleSlotValueByValue) {
+    Define(1, "COM3", 9761);
+    SaveBridges();
+
+    const std::pair<const char*, const char*> expected[] = {
+        {"Index", "1"}, {"COM", "COM3"},         {"Baud", "9600"}, {"Emulate", "1"}, {"Connect", "0"}, {"IP", "192.168.0.99"},
+        {"Port", "9761"}, {"Delay", "500"}, {"TXDelay", "10"}, {"RXDelay", "10"}, {"Name", ""}};
+    for (const auto& [name, text] : expected) {
+        const RawValue v = ReadRaw(Slot(1), name);
+        ASSERT_TRUE(v.exists) << name;
+        EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ)) << name;
+        EXPECT_EQ(v.data.size(), std::string(text).size() + 1) << name;
+        EXPECT_EQ(v.data, std::string(text) + '\0') << name;
+    }
+    for (int n = 2; n <= 10; ++n) EXPECT_FALSE(KeyExists(Slot(n))) << n;
+}
+
+TEST_F(ConfigStore, RoundTripsEveryField) {
+    Define(4, "COM12", 4001);
+    Bridges[4].Index = 7;
+    Bridges[4].Baud = 115200;
+    Bridges[4].Emulate = false;
+    Bridges[4].Connect = 4;
+    Bridges[4].IP = "host.example";
+    Bridges[4].Name = "Scale";
+    Bridges[4].Delay = -3;
+    Bridges[4].TXDelay = 0;
+    Bridges[4].RXDelay = 2147483647;
+    const TBridge saved = Bridges[4];
+    SaveBridges();
+    ClearBridges();
+
+    EXPECT_EQ(Load(), std::vector<std::string>{"COM12"});
+    const TBridge& b = Bridges[4];
+    EXPECT_EQ(b.Index, saved.Index);
+    EXPECT_EQ(b.COM, "COM12");
+    EXPECT_EQ(b.Baud, 115200);
+    EXPECT_FALSE(b.Emulate);
+    EXPECT_EQ(b.Connect, 4);
+    EXPECT_EQ(b.IP, "host.example");
+    EXPECT_EQ(b.Port, 4001);
+    EXPECT_EQ(b.Name, "Scale");
+    EXPECT_EQ(b.Delay, -3);
+    EXPECT_EQ(b.TXDelay, 0);
+    EXPECT_EQ(b.RXDelay, 2147483647);
+}
+
+TEST_F(ConfigStore, LoadWithoutTheKeyCreatesItEmpty) {
+    EXPECT_TRUE(Load().empty());
+    EXPECT_TRUE(KeyExists(kKey));
+    EXPECT_EQ(FirstFreeSlot(), 1);
+}
+
+TEST_F(ConfigStore, PortDecidesWhetherASlotIsRead) {
+    struct Case {
+        const char* port;
+        bool loaded;
+        std::int32_t value;
+    };
+    const Case cases[] = {{"9761", true, 9761}, {" 9761", true, 9761}, {"0x2621", true, 9761}, {"0", true, 0},
+                          {"-5", true, -5},     {"9761 ", false, 0},   {"$FFFFFFFF", false, 0}, {"-1", false, 0},
+                          {"abc", false, 0},    {"", false, 0}};
+    for (const Case& c : cases) {
+        SetUp();
+        WriteText(Slot(2), "Port", c.port);
+        WriteText(Slot(2), "COM", "COM7");
+        EXPECT_EQ(Load().size(), c.loaded ? 1u : 0u) << c.port;
+        if (c.loaded) {
+            EXPECT_EQ(Bridges[2].Port, c.value) << c.port;
+        } else {
+            EXPECT_EQ(Bridges[2].COM, "") << "other values are not read for " << c.port;
+        }
+    }
+}
+
+TEST_F(ConfigStore, KeyWithoutPortOrWithOnlyPort) {
+    WriteText(Slot(1), "COM", "COM5");  // no Port: skipped
+    WriteText(Slot(2), "Port", "9761");
+    EXPECT_EQ(Load(), std::vector<std::string>{"COM3"});
+    const TBridge& b = Bridges[2];
+    EXPECT_EQ(b.Index, 1);
+    EXPECT_EQ(b.COM, "COM3");
+    EXPECT_EQ(b.Baud, 9600);
+    EXPECT_TRUE(b.Emulate);
+    EXPECT_EQ(b.Connect, 0);
+    EXPECT_EQ(b.IP, "192.168.0.99");
+    EXPECT_EQ(b.Delay, 500);
+    EXPECT_EQ(b.TXDelay, 10);
+    EXPECT_EQ(b.RXDelay, 10);
+    EXPECT_EQ(b.Name, "");
+}
+
+TEST_F(ConfigStore, NumbersAndTextsAreTakenAsSpecifiedWhenLoading) {
+    WriteText(Slot(1), "Port", "9761");
+    WriteText(Slot(1), "Index", "300");
+    WriteText(Slot(1), "Connect", "7");
+    WriteText(Slot(1), "Emulate", "yes");
+    WriteText(Slot(1), "COM", "COM123456789");
+    WriteText(Slot(1), "IP", std::string(30, 'i'));
+    WriteText(Slot(1), "Name", std::string(30, 'n'));
+    WriteText(Slot(2), "Port", "1");
+    WriteText(Slot(2), "Emulate", "2");
+    WriteText(Slot(3), "Port", "1");
+    WriteText(Slot(3), "Emulate", "0");
+    Load();
+    EXPECT_EQ(Bridges[1].Index, 44);
+    EXPECT_EQ(Bridges[1].Connect, 7);
+    EXPECT_TRUE(Bridges[1].Emulate);
+    EXPECT_EQ(Bridges[1].COM, "COM1234567");
+    EXPECT_EQ(Bridges[1].IP, std::string(21, 'i'));
+    EXPECT_EQ(Bridges[1].Name, std::string(21, 'n'));
+    EXPECT_TRUE(Bridges[2].Emulate);
+    EXPECT_FALSE(Bridges[3].Emulate);
+}
+
+TEST_F(ConfigStore, ZeroLengthAndExpandableTexts) {
+    WriteText(Slot(1), "Port", "9761");
+    WriteRaw(Slot(1), "Name", REG_SZ, "");          // zero bytes: the empty text, not the default
+    WriteRaw(Slot(1), "IP", REG_EXPAND_SZ, std::string("%HOST%\0", 7));  // returned unexpanded
+    WriteRaw(Slot(1), "COM", REG_SZ, "COM4");        // no terminating zero
+    WriteRaw(Slot(1), "Baud", REG_SZ, "");           // a number from the empty text takes the default
+    WriteRaw(Slot(1), "Delay", REG_SZ, std::string("7\0junk", 6));
+    Load();
+    EXPECT_EQ(Bridges[1].Name, "");
+    EXPECT_EQ(Bridges[1].IP, "%HOST%");
+    EXPECT_EQ(Bridges[1].COM, "COM4");
+    EXPECT_EQ(Bridges[1].Baud, 9600);
+    EXPECT_EQ(Bridges[1].Delay, 7);
+}
+
+TEST_F(ConfigStore, WrongTypeStopsTheLoadAndHoldsBackTheRest) {
+    WriteText(Slot(1), "Port", "1001");
+    WriteText(Slot(1), "COM", "COM1");
+    const DWORD port = 9761;
+    WriteRaw(Slot(3), "Port", REG_DWORD, std::string(reinterpret_cast<const char*>(&port), 4));
+    WriteText(Slot(5), "Port", "1005");
+    WriteText(Slot(5), "COM", "COM5");
+
+    std::vector<std::string> rows;
+    try {
+        LoadBridges([&](const TBridge& b) { rows.push_back(b.COM.str()); });
+        FAIL() << "no exception";
+    } catch (const ERegistryException& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'Port'");
+    }
+    EXPECT_EQ(rows, std::vector<std::string>{"COM1"});
+    EXPECT_EQ(Bridges[1].Port, 1001);
+    EXPECT_EQ(Bridges[5].Port, 0) << "later slots are not read";
+
+    // Slots 3 (failed) and 5 (stored) are held back; 2 and 4 had no section and stay free.
+    EXPECT_EQ(FirstFreeSlot(), 2);
+    for (int n = 2; n <= 4; n += 2) {
+        Define(n, n == 2 ? "COM2" : "COM4", 2000 + n);
+    }
+    EXPECT_EQ(FirstFreeSlot(), 6);
+
+    SaveBridges();
+    EXPECT_EQ(ReadRaw(Slot(3), "Port").type, static_cast<DWORD>(REG_DWORD)) << "failed slot untouched";
+    EXPECT_EQ(ReadRaw(Slot(5), "COM").data, std::string("COM5\0", 5)) << "unread slot kept";
+    EXPECT_TRUE(KeyExists(Slot(2)));
+    EXPECT_TRUE(KeyExists(Slot(4)));
+}
+
+TEST_F(ConfigStore, SaveDropsSectionsOfSlotsWithoutAPort) {
+    WriteText(Slot(2), "Port", "0");
+    WriteText(Slot(2), "COM", "COM2");
+    WriteText(Slot(2) + "\\Inner\\Deeper", "x", "y");
+    WriteText(Slot(3), "Port", "-4");
+    EXPECT_EQ(Load().size(), 2u) << "Port 0 and negative ports are listed";
+    SaveBridges();
+    EXPECT_FALSE(KeyExists(Slot(2))) << "dropped with its subkeys";
+    EXPECT_FALSE(KeyExists(Slot(3)));
+    EXPECT_TRUE(KeyExists(std::string(kKey) + "\\Bridges")) << "the parent key stays when empty";
+}
+
+TEST_F(ConfigStore, KeysOutsideOneToTenAreNeitherReadNorRemoved) {
+    for (const char* name : {"0", "11", "01"}) {
+        const std::string path = std::string(kKey) + "\\Bridges\\" + name;
+        WriteText(path, "Port", "9761");
+        WriteText(path, "COM", name);
+    }
+    EXPECT_TRUE(Load().empty());
+    SaveBridges();
+    for (const char* name : {"0", "11", "01"})
+        EXPECT_TRUE(KeyExists(std::string(kKey) + "\\Bridges\\" + name)) << name;
+}
+
+TEST_F(ConfigStore, SaveOverwritesInPlaceAndKeepsOtherValues) {
+    WriteRaw(Slot(1), "Port", REG_DWORD, std::string(4, '\0'));
+    WriteText(Slot(1), "Extra", "kept");
+    Define(1, "COM3", 9761);
+    SaveBridges();
+    EXPECT_EQ(ReadRaw(Slot(1), "Port").type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(ReadRaw(Slot(1), "Extra").data, std::string("kept\0", 5));
+}
+
+TEST_F(ConfigStore, RecordingTheHubCommandReplacesAnyValue) {
+    WriteRaw(kKey, "command", REG_DWORD, std::string(4, '\1'));
+    RecordHubCommand(" --reconnect=10000");
+    const RawValue v = ReadRaw(kKey, "command");
+    EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(v.data, std::string(" --reconnect=10000\0", 19));
+}
+
+TEST(RegIniFile, ReportsTheFourFailures) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quillon");
+    TRegIniFile store(kKey);
+    WriteRaw(std::string(kKey) + "\\S", "bin", REG_BINARY, "abc");
+    try {
+        store.GetText("S", "bin", "");
+        FAIL();
+    } catch (const ERegistryException& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'bin'");
+    }
+    EXPECT_EQ(store.GetText("S", "missing", "def"), "def");
+    EXPECT_EQ(store.GetText("Missing", "x", "def"), "def");
+    EXPECT_EQ(store.GetNumber("S", "missing", -9), -9);
+
+    // A value name longer than the registry allows cannot be stored.
+    try {
+        store.PutText("S", std::string(20000, 'v'), "x");
+        FAIL();
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Failed to set data for '", 0), 0u);
+    }
+    // A section below a value-only path that cannot be a key name: empty components are refused.
+    try {
+        store.PutText(std::string(300, 'k'), "x", "y");
+        FAIL();
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(std::string(e.what()), "Failed to create key " + std::string(300, 'k'));
+    }
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quillon");
+}
+
+}  // namespace
