@@ -1,0 +1,17 @@
+#pragma once
+// The hub's argument string, built from the list rows in displayed order and the bridge table.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// True for a server address that can stand unquoted in a command line: not empty, and no
+// blank, double quote or control character.
+bool IsValidServerAddress(std::string_view address);
+
+// Why the rows cannot be started ("Bridge 'COM9' is not defined", "Bridge 'COM9' has an
+// invalid server address"), or nothing when they can.
+std::optional<std::string> CheckHubRows(const std::vector<std::string>& captions);
+
+// The argument string, beginning with one space, for rows that CheckHubRows accepted.
+std::string BuildHubArguments(const std::vector<std::string>& captions);

@@ -1,0 +1,31 @@
+#pragma once
+// Running the outside tools, and finding and stopping the hub by its executable name.
+#include <windows.h>
+
+#include <string>
+
+// Set once at start-up from the command line; while true, tool windows are shown.
+extern bool DebugMode;
+
+constexpr DWORD RunFailed = 999;       // the tool could not be started, or its end not awaited
+constexpr DWORD RunTimeoutMs = 120000;  // a waited-for tool that runs longer is ended
+
+// The tool directory beside this executable.
+std::string ToolDir();
+
+// Runs a command line (its first token the quoted program path) in ToolDir. Without waiting:
+// 0 when the process was created, else 999. With waiting: the exit code, or 999 when the tool
+// could not be started, its exit code could not be read, or it ran past RunTimeoutMs and was
+// ended. Shows the hourglass while waiting and the default pointer after.
+DWORD RunCommand(const std::string& commandLine, bool wait);
+
+// Binds the process-list functions from the loaded kernel32.dll on first use.
+void BindToolHelp();
+
+// The id of the first running process whose executable name is name (ASCII letters compared
+// without case, whole name), or 0.
+DWORD FindProcess(const std::string& name);
+
+// Whether a hub runs; with terminate, ends the first one found, waiting up to 5 seconds for
+// it to be gone, and reports whether the termination succeeded.
+bool KillHub(bool terminate);

@@ -1,0 +1,23 @@
+#pragma once
+// Where the outside tools live and how the program is switched into debug mode. Pure text work.
+#include <string>
+#include <string_view>
+#include <vector>
+
+constexpr char HubExeName[] = "hub4com.exe";
+constexpr char SetupExeName[] = "setupc.exe";
+
+// The tool directory for an executable path: its directory, one "\", then "driver". The path
+// is split at its last "\" or ":"; a directory that already ends in a separator (a drive's
+// root) is not given a second one.
+std::string ToolDirOf(std::string_view exePath);
+
+// True for "-" or "/" followed by "mdebug" in any letter case, and nothing else.
+bool IsDebugSwitch(std::string_view arg);
+
+// True when one of the arguments (the program's own path excluded) is the debug switch.
+bool HasDebugSwitch(const std::vector<std::string>& args);
+
+// The start of a tool's command line: its full path in double quotes, so that a folder with
+// blanks cannot make Windows run another program.
+std::string QuotedToolPath(std::string_view toolDir, std::string_view exeName);

@@ -1,0 +1,45 @@
+#pragma once
+// The common frame of the program's windows: one object per window, found by the window
+// procedure through GWLP_USERDATA, with every message handled inside the error guard.
+#include <windows.h>
+
+#include <string>
+
+class TWindow {
+public:
+    TWindow() = default;
+    TWindow(const TWindow&) = delete;
+    TWindow& operator=(const TWindow&) = delete;
+    virtual ~TWindow();
+
+    HWND Handle() const { return hwnd_; }
+
+protected:
+    // Registers the class (once) and creates the window with a client area of the given
+    // 96-DPI size, scaled to the system's DPI.
+    void CreateFrame(const char* className, const char* caption, DWORD style, DWORD exStyle, int clientWidth,
+                     int clientHeight, HWND owner, HMENU menu = nullptr);
+
+    virtual LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+    // A child control at 96-DPI coordinates, in the program's font.
+    HWND AddControl(const char* className, const char* text, DWORD style, int x, int y, int w, int h, int id,
+                    DWORD exStyle = 0);
+
+    // A 96-DPI length at the system's DPI.
+    int Scale(int pixels) const;
+
+    HFONT Font() const { return font_; }
+    HWND hwnd_ = nullptr;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+    HFONT font_ = nullptr;
+    int dpi_ = 96;
+};
+
+// Centres a window over another one, or over the screen's work area when over is null.
+void CenterWindow(HWND hwnd, HWND over);
+
+std::string WindowText(HWND hwnd);
