@@ -1,0 +1,1 @@
+#include "ui/Unit2.h"
