@@ -1,31 +1,28 @@
-// Placeholder entry: an empty main window until the real one lands.
+// Program start: the main window, then the bridge dialog, then the event loop until the main
+// window closes. A running hub is left running.
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+#include "ui/application.h"
+
 #include <windows.h>
+#include <commctrl.h>
 
-namespace {
-LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_DESTROY) {
-        ::PostQuitMessage(0);
-        return 0;
-    }
-    return ::DefWindowProcA(hwnd, msg, wp, lp);
-}
-}  // namespace
+#include <cstdlib>
+#include <string>
+#include <vector>
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = "TForm1";
-    ::RegisterClassA(&wc);
-    HWND hwnd = ::CreateWindowExA(0, "TForm1", "Pontis Manager - Quillon Ltd", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 505, 268, nullptr, nullptr, instance, nullptr);
-    ::ShowWindow(hwnd, show);
-    MSG msg;
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+
+    std::vector<std::string> args;
+    for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
+
+    TForm1 form1(std::move(args));
+    TForm2 form2(form1.Handle());
+    form1.SetDialog(&form2);
+    Application.SetIdleHandler([&form1] { form1.Action1Execute(); });
+    form1.Show();
+    Application.RunLoop(form1.ClosedFlag());
     return 0;
 }

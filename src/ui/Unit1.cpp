@@ -1,1 +1,331 @@
 #include "ui/Unit1.h"
+
+#include "config/app_info.h"
+#include "config/config_store.h"
+#include "tools/hub_control.h"
+#include "tools/port_pairs.h"
+#include "tools/runner.h"
+#include "tools/tool_paths.h"
+#include "ui/Unit2.h"
+#include "ui/application.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+
+namespace {
+
+const char InstallFailedText[] =
+    "Unable to create COM port! The port may be in use.\r\nPlease try with another port number.";
+
+// Layout at 96 DPI.
+constexpr int ClientWidth = 499, ClientHeight = 239;
+constexpr int PortColumnWidth = 60, ServerPortColumnWidth = 70;
+
+enum Column { ColPort, ColServerIP, ColServerPort, ColName };
+
+void ShowError(HWND owner, const std::string& text) {
+    ::MessageBoxA(owner, text.c_str(), "Error", MB_OK | MB_ICONERROR);
+}
+
+int CALLBACK CompareCaptions(LPARAM a, LPARAM b, LPARAM captions) {
+    const auto& texts = *reinterpret_cast<const std::vector<std::string>*>(captions);
+    return ::lstrcmpA(texts[static_cast<std::size_t>(a)].c_str(), texts[static_cast<std::size_t>(b)].c_str());
+}
+
+}  // namespace
+
+bool PairMustChange(const TBridge& edited, const std::string& oldCaption, bool oldEmulate, int oldTXDelay) {
+    return edited.COM != oldCaption || edited.Emulate != oldEmulate || edited.TXDelay != oldTXDelay;
+}
+
+TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
+    menu_ = ::CreateMenu();
+    HMENU fileMenu = ::CreatePopupMenu();
+    ::AppendMenuA(fileMenu, MF_STRING, IdMenuExit, "Exit");
+    bridgeMenu_ = ::CreatePopupMenu();
+    ::AppendMenuA(bridgeMenu_, MF_STRING, IdMenuAdd, "&Add");
+    ::AppendMenuA(bridgeMenu_, MF_STRING | MF_GRAYED, IdMenuEdit, "&Edit");
+    ::AppendMenuA(bridgeMenu_, MF_STRING | MF_GRAYED, IdMenuDelete, "&Delete");
+    ::AppendMenuA(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu), "&File");
+    ::AppendMenuA(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(bridgeMenu_), "Bridge");
+    ::AppendMenuA(menu_, MF_STRING, IdMenuAbout, "A&bout");
+
+    CreateFrame("TForm1", MainCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, ClientWidth,
+                ClientHeight, nullptr, menu_);
+    CenterWindow(hwnd_, nullptr);
+    CreateControls();
+    Guarded([this] { FormCreate(); });
+}
+
+void TForm1::CreateControls() {
+    AddControl("BUTTON", "Network Bridges ", BS_GROUPBOX, 8, 4, 483, 193, IdGroupBox);
+    list_ = AddControl(WC_LISTVIEWA, "",
+                       WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                       16, 22, 378, 166, IdBridgeList);
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    const char* titles[] = {"Port", "Server IP", "Server Port", "Name"};
+    for (int i = 0; i < 4; ++i) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = const_cast<char*>(titles[i]);
+        column.iSubItem = i;
+        column.cx = Scale(60);
+        ::SendMessageA(list_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+    FitColumns();
+
+    AddControl("BUTTON", "&Add", WS_TABSTOP | BS_PUSHBUTTON, 404, 22, 79, 25, IdAddButton);
+    AddControl("BUTTON", "&Edit", WS_TABSTOP | BS_PUSHBUTTON, 404, 54, 79, 25, IdEditButton);
+    AddControl("BUTTON", "&Delete", WS_TABSTOP | BS_PUSHBUTTON, 404, 86, 79, 25, IdDeleteButton);
+    AddControl("BUTTON", "&Start bridges", WS_TABSTOP | BS_PUSHBUTTON, 8, 206, 113, 25, IdStartButton);
+    AddControl("BUTTON", "St&op bridges", WS_TABSTOP | BS_PUSHBUTTON, 129, 206, 113, 25, IdButton2);
+    ::EnableWindow(Control(IdEditButton), FALSE);
+    ::EnableWindow(Control(IdDeleteButton), FALSE);
+}
+
+// The two text columns share what the fixed ones leave.
+void TForm1::FitColumns() {
+    RECT r;
+    ::GetClientRect(list_, &r);
+    const int fixed = Scale(PortColumnWidth) + Scale(ServerPortColumnWidth);
+    const int rest = std::max(0, static_cast<int>(r.right - r.left) - fixed);
+    ListView_SetColumnWidth(list_, ColPort, Scale(PortColumnWidth));
+    ListView_SetColumnWidth(list_, ColServerIP, rest / 2);
+    ListView_SetColumnWidth(list_, ColServerPort, Scale(ServerPortColumnWidth));
+    ListView_SetColumnWidth(list_, ColName, rest - rest / 2);
+}
+
+void TForm1::Show() {
+    ::ShowWindow(hwnd_, SW_SHOWNORMAL);
+    ::UpdateWindow(hwnd_);
+}
+
+void TForm1::FormCreate() {
+    Application.HintHidePause = 30000;
+    ClearBridges();
+    LoadConfig();
+    if (KillHub(false)) ::EnableWindow(Control(IdStartButton), FALSE);
+    DebugMode = HasDebugSwitch(args_);
+}
+
+void TForm1::LoadConfig() {
+    LoadBridges([this](const TBridge& bridge) { AddRow(RowOf(bridge)); });
+}
+
+void TForm1::SaveConfig() { SaveBridges(); }
+
+// ---- the list ----
+
+int TForm1::RowCount() const { return ListView_GetItemCount(list_); }
+
+std::string TForm1::RowText(int row, int column) const {
+    char text[256] = "";
+    ListView_GetItemText(list_, row, column, text, sizeof text);
+    return text;
+}
+
+std::vector<std::string> TForm1::Captions() const {
+    std::vector<std::string> captions;
+    for (int i = 0; i < RowCount(); ++i) captions.push_back(RowText(i));
+    return captions;
+}
+
+int TForm1::SelectedIndex() const { return ListView_GetNextItem(list_, -1, LVNI_SELECTED); }
+
+std::string TForm1::SelectedCaption() const {
+    const int row = SelectedIndex();
+    return row < 0 ? std::string() : RowText(row);
+}
+
+void TForm1::SetRowTexts(int row, const TBridgeRow& texts) {
+    ListView_SetItemText(list_, row, ColPort, const_cast<char*>(texts.Caption.c_str()));
+    ListView_SetItemText(list_, row, ColServerIP, const_cast<char*>(texts.IP.c_str()));
+    ListView_SetItemText(list_, row, ColServerPort, const_cast<char*>(texts.Port.c_str()));
+    ListView_SetItemText(list_, row, ColName, const_cast<char*>(texts.Name.c_str()));
+}
+
+void TForm1::AddRow(const TBridgeRow& row) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = RowCount();
+    item.pszText = const_cast<char*>(row.Caption.c_str());
+    const int index = static_cast<int>(::SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    SetRowTexts(index, row);
+    SortRows();
+}
+
+void TForm1::SetSelectedRow(const TBridgeRow& row) {
+    const int index = SelectedIndex();
+    if (index < 0) return;
+    ::SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+    SetRowTexts(index, row);
+    SortRows();
+    ::SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(list_, nullptr, TRUE);
+}
+
+void TForm1::DeleteSelectedRow() {
+    const int index = SelectedIndex();
+    if (index >= 0) ListView_DeleteItem(list_, index);
+}
+
+// Sorts by caption in the platform's text order. Each item's key is its position in a snapshot
+// of the captions taken just before, so the order never depends on positions that move while
+// the list sorts.
+void TForm1::SortRows() {
+    const std::vector<std::string> captions = Captions();
+    for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
+        LVITEMA item{};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        item.lParam = i;
+        ::SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    ::SendMessageA(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&captions), reinterpret_cast<LPARAM>(CompareCaptions));
+    const int selected = SelectedIndex();
+    if (selected >= 0) ListView_EnsureVisible(list_, selected, FALSE);
+}
+
+// ---- availability ----
+
+bool TForm1::Running() const { return !::IsWindowEnabled(Control(IdStartButton)); }
+
+void TForm1::Action1Execute() {
+    const bool running = Running();
+    const BOOL add = !running && RowCount() < 10;
+    ::EnableWindow(Control(IdAddButton), add);
+    ::EnableMenuItem(bridgeMenu_, IdMenuAdd, MF_BYCOMMAND | (!running && add ? MF_ENABLED : MF_GRAYED));
+    const BOOL change = !running && ListView_GetSelectedCount(list_) == 1;
+    ::EnableWindow(Control(IdEditButton), change);
+    ::EnableWindow(Control(IdDeleteButton), change);
+    ::EnableMenuItem(bridgeMenu_, IdMenuEdit, MF_BYCOMMAND | (change ? MF_ENABLED : MF_GRAYED));
+    ::EnableMenuItem(bridgeMenu_, IdMenuDelete, MF_BYCOMMAND | (change ? MF_ENABLED : MF_GRAYED));
+}
+
+// ---- commands ----
+
+void TForm1::StartButtonClick() {
+    const auto arguments = StartHub(hwnd_, Captions());
+    if (!arguments) return;
+    HWND start = Control(IdStartButton);
+    const bool hadFocus = ::GetFocus() == start;
+    ::EnableWindow(start, FALSE);
+    if (hadFocus) ::SetFocus(Control(IdButton2));
+    RecordHubCommand(*arguments);
+}
+
+void TForm1::Button2Click() {
+    StopHub();
+    ::EnableWindow(Control(IdStartButton), TRUE);
+}
+
+void TForm1::AddButtonClick() {
+    if (FirstFreeSlot() > LastSlot) {
+        ShowError(hwnd_, "No free bridge slot is left. Bridges that could not be loaded keep their slots.");
+        return;
+    }
+    TBridge& scratch = Bridges[ScratchSlot];
+    scratch.flag = false;
+    dialog_->Bind(scratch);
+    dialog_->ShowModal();
+    if (!scratch.flag) return;
+
+    const int n = FirstFreeSlot();
+    if (!InstallPortPair(n, scratch)) {
+        ShowError(hwnd_, InstallFailedText);
+        return;
+    }
+    scratch.Index = static_cast<std::uint8_t>(n);
+    CopySlot(ScratchSlot, n);
+    AddRow(RowOf(Bridges[n]));
+    SaveConfig();
+}
+
+void TForm1::EditButtonClick() {
+    const std::string caption = SelectedCaption();
+    const int s = FindBridge(caption);
+    if (s == NoSlot) {
+        ShowError(hwnd_, "Bridge '" + caption + "' is not defined");
+        return;
+    }
+    const bool oldEmulate = Bridges[s].Emulate;
+    const int oldTXDelay = Bridges[s].TXDelay;
+    TBridge& scratch = Bridges[ScratchSlot];
+    CopySlot(s, ScratchSlot);
+    scratch.flag = true;
+    dialog_->Bind(scratch);
+    dialog_->ShowModal();
+    if (!scratch.flag) return;
+
+    if (PairMustChange(scratch, caption, oldEmulate, oldTXDelay) && !ChangePortPair(scratch)) return;
+    CopySlot(ScratchSlot, s);
+    SetSelectedRow(RowOf(Bridges[s]));
+    SaveConfig();
+}
+
+void TForm1::DeleteButtonClick() {
+    const std::string caption = SelectedCaption();
+    const int s = FindBridge(caption);
+    if (s == NoSlot) {
+        ShowError(hwnd_, "Bridge '" + caption + "' is not defined");
+        return;
+    }
+    if (::MessageBoxA(hwnd_, "Are you sure you want to delete this bridge?", "Please confirm",
+                      MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    if (!RemovePortPair(Bridges[s].Index)) return;
+    ZeroSlot(s);
+    DeleteSelectedRow();
+    SaveConfig();
+}
+
+void TForm1::BridgeListDblClick() {
+    if (::IsWindowEnabled(Control(IdEditButton))) EditButtonClick();
+}
+
+void TForm1::About1Click() { ::ShellExecuteA(hwnd_, "open", MakerUrl, nullptr, nullptr, SW_SHOWNORMAL); }
+
+void TForm1::Hello1Click() { ::SendMessageA(hwnd_, WM_CLOSE, 0, 0); }
+
+// ---- messages ----
+
+void TForm1::OnCommand(int id, int code) {
+    if (code != BN_CLICKED) return;  // a menu entry sends the same code as a click
+    switch (id) {
+    case IdStartButton: StartButtonClick(); break;
+    case IdButton2: Button2Click(); break;
+    case IdAddButton:
+    case IdMenuAdd: AddButtonClick(); break;
+    case IdEditButton:
+    case IdMenuEdit: EditButtonClick(); break;
+    case IdDeleteButton:
+    case IdMenuDelete: DeleteButtonClick(); break;
+    case IdMenuAbout: About1Click(); break;
+    case IdMenuExit: Hello1Click(); break;
+    }
+}
+
+LRESULT TForm1::OnNotify(const NMHDR& header) {
+    if (header.idFrom != IdBridgeList) return 0;
+    switch (header.code) {
+    case NM_CLICK: Action1Execute(); break;
+    case NM_DBLCLK: BridgeListDblClick(); break;
+    }
+    return 0;
+}
+
+LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wp), HIWORD(wp));
+        return 0;
+    case WM_NOTIFY:
+        return OnNotify(*reinterpret_cast<const NMHDR*>(lp));
+    case WM_DESTROY:
+        closed_ = true;
+        return 0;
+    }
+    return TWindow::HandleMessage(msg, wp, lp);
+}

@@ -28,6 +28,9 @@ public:
 
     void Idle();
 
+    // How long a shown tool tip stays visible, in milliseconds.
+    int HintHidePause = 30000;
+
 private:
     std::function<void()> idle_;
 };
