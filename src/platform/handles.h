@@ -62,8 +62,15 @@ struct RegKeyTraits {
     static void close(handle_type h) noexcept { ::RegCloseKey(h); }
 };
 
+struct FontTraits {
+    using handle_type = HFONT;
+    static handle_type invalid() noexcept { return nullptr; }
+    static void close(handle_type h) noexcept { ::DeleteObject(h); }
+};
+
 using Handle = UniqueHandle<KernelHandleTraits>;
 using SnapshotHandle = UniqueHandle<FileHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
+using Font = UniqueHandle<FontTraits>;
 
 }  // namespace platform
