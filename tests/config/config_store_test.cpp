@@ -1,6 +1,7 @@
 // The bridges' store, through the real registry of the test prefix.
 #include "config/config_store.h"
 #include "config/reg_ini_file.h"
+#include "support/test_registry.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -10,54 +11,10 @@
 
 namespace {
 
-const char kKey[] = "Software\\Quillon\\Pontis Manager";
+using namespace testreg;
+const char* const kKey = kProgramKey;
 
-struct RawValue {
-    DWORD type = REG_NONE;
-    std::string data;
-    bool exists = false;
-};
-
-HKEY OpenRaw(const std::string& path) {
-    HKEY key = nullptr;
-    return RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS ? key : nullptr;
-}
-
-bool KeyExists(const std::string& path) {
-    HKEY key = OpenRaw(path);
-    if (key) RegCloseKey(key);
-    return key != nullptr;
-}
-
-RawValue ReadRaw(const std::string& path, const char* name) {
-    RawValue v;
-    HKEY key = OpenRaw(path);
-    if (!key) return v;
-    DWORD size = 0;
-    if (RegQueryValueExA(key, name, nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
-        v.exists = true;
-        v.data.resize(size);
-        RegQueryValueExA(key, name, nullptr, &v.type, reinterpret_cast<BYTE*>(&v.data[0]), &size);
-    }
-    RegCloseKey(key);
-    return v;
-}
-
-void WriteRaw(const std::string& path, const char* name, DWORD type, const std::string& data) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                             static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-
-void WriteText(const std::string& path, const char* name, const std::string& text) {
-    WriteRaw(path, name, REG_SZ, std::string(text.c_str(), text.size() + 1));
-}
-
-std::string Slot(int n) { return std::string(kKey) + "\\Bridges\\" + std::to_string(n); }
+std::string Slot(int n) { return SlotKey(n); }
 
 class ConfigStore : public testing::Test {
 protected:

@@ -1,0 +1,305 @@
+// The main window, created for real in this process and driven with messages.
+#include "config/app_info.h"
+#include "config/bridge.h"
+#include "support/message_boxes.h"
+#include "support/test_registry.h"
+#include "tools/hub_args.h"
+#include "tools/runner.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+#include "ui/application.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace testreg;
+
+std::string ExeDir() {
+    char path[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path);
+    return dir.substr(0, dir.find_last_of('\\'));
+}
+
+// The tools beside the tests, laid out as beside the program.
+void InstallStandIns() {
+    const std::string driver = ExeDir() + "\\driver";
+    ::CreateDirectoryA(driver.c_str(), nullptr);
+    for (const char* tool : {"hub4com.exe", "setupc.exe"}) {
+        const std::string from = ExeDir() + "\\..\\bin\\driver\\" + tool;
+        ASSERT_TRUE(::CopyFileA(from.c_str(), (driver + "\\" + tool).c_str(), FALSE)) << from;
+    }
+}
+
+void EndAllHubs() {
+    for (int i = 0; i < 10 && KillHub(true); ++i) {
+    }
+}
+
+// Starts a hub the way another program would, with a line it accepts.
+void StartOutsideHub() {
+    std::string line = "\"" + ExeDir() + "\\driver\\hub4com.exe\" --reconnect=10000 --no-default-fc-route=All:All "
+                       "--create-filter=pinmap:--dtr=connect --add-filters=0:pinmap --bi-route=0:1 "
+                       "--use-driver=serial --ito=10 --baud=9600 \\\\.\\CNCA1 --use-driver=tcp 127.0.0.1:9761";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+                                 &pi));
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    for (int i = 0; i < 50 && !FindProcess("hub4com.exe"); ++i) ::Sleep(20);
+    ASSERT_NE(FindProcess("hub4com.exe"), 0u);
+}
+
+class MainWindow : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&controls);
+        InstallStandIns();
+    }
+
+    void SetUp() override {
+        DeleteProgramKey();
+        EndAllHubs();
+        DebugMode = false;
+    }
+    void TearDown() override {
+        dialog.reset();
+        form.reset();
+        EndAllHubs();
+        DeleteProgramKey();
+        ClearBridges();
+    }
+
+    void Open(std::vector<std::string> args = {}) {
+        form = std::make_unique<TForm1>(std::move(args));
+        dialog = std::make_unique<TForm2>(form->Handle());
+        form->SetDialog(dialog.get());
+        form->Action1Execute();
+    }
+
+    bool Enabled(int id) const { return ::IsWindowEnabled(form->Control(id)) != FALSE; }
+    bool MenuEnabled(int id) const {
+        return !(::GetMenuState(::GetMenu(form->Handle()), id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
+    }
+    void Click(int id) {
+        ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(form->Control(id)));
+    }
+    void Select(int row) {
+        HWND list = form->Control(TForm1::IdBridgeList);
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+        if (row >= 0) ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        form->Action1Execute();
+    }
+
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm2> dialog;
+};
+
+TEST(ErrorHandler, AppendsAFullStopAfterCharactersThatSortAfterIt) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Invalid data type for 'Port'", "Invalid data type for 'Port'"},
+        {"'x' is not a valid integer value", "'x' is not a valid integer value."},
+        {"Failed to open key A\\B", "Failed to open key A\\B."},
+        {"port 5", "port 5."},
+        {"Done.", "Done."},
+        {"what?", "what?."},
+        {"(see above)", "(see above)"},
+        {"", ""},
+    };
+    for (const auto& [message, shown] : cases) EXPECT_EQ(WithFullStop(message), shown) << message;
+}
+
+TEST_F(MainWindow, LooksAsSpecified) {
+    Open();
+    char caption[64];
+    ::GetWindowTextA(form->Handle(), caption, sizeof caption);
+    EXPECT_STREQ(caption, "Pontis Manager - Quillon Ltd");
+    RECT client;
+    ::GetClientRect(form->Handle(), &client);
+    EXPECT_EQ(client.right, 499);
+    EXPECT_EQ(client.bottom, 239);
+    const LONG style = ::GetWindowLongA(form->Handle(), GWL_STYLE);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+
+    HWND list = form->Control(TForm1::IdBridgeList);
+    const char* titles[] = {"Port", "Server IP", "Server Port", "Name"};
+    for (int i = 0; i < 4; ++i) {
+        char text[32] = "";
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT;
+        column.pszText = text;
+        column.cchTextMax = sizeof text;
+        ASSERT_TRUE(::SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column)));
+        EXPECT_STREQ(text, titles[i]);
+    }
+    EXPECT_EQ(ListView_GetColumnWidth(list, 2), 70);
+    EXPECT_TRUE(::GetWindowLongA(list, GWL_STYLE) & LVS_SINGLESEL);
+    EXPECT_TRUE(::GetWindowLongA(list, GWL_STYLE) & LVS_SHOWSELALWAYS);
+    EXPECT_FALSE(::GetWindowLongA(list, GWL_STYLE) & LVS_EDITLABELS);
+    EXPECT_TRUE(ListView_GetExtendedListViewStyle(list) & LVS_EX_GRIDLINES);
+    EXPECT_TRUE(ListView_GetExtendedListViewStyle(list) & LVS_EX_FULLROWSELECT);
+
+    const std::pair<int, const char*> buttons[] = {{TForm1::IdAddButton, "&Add"},
+                                                   {TForm1::IdEditButton, "&Edit"},
+                                                   {TForm1::IdDeleteButton, "&Delete"},
+                                                   {TForm1::IdStartButton, "&Start bridges"},
+                                                   {TForm1::IdButton2, "St&op bridges"}};
+    for (const auto& [id, text] : buttons) EXPECT_EQ(WindowText(form->Control(id)), text);
+
+    HMENU menu = ::GetMenu(form->Handle());
+    ASSERT_EQ(::GetMenuItemCount(menu), 3);
+    const char* top[] = {"&File", "Bridge", "A&bout"};
+    for (int i = 0; i < 3; ++i) {
+        char text[32] = "";
+        ::GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, top[i]);
+    }
+    EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
+    EXPECT_FALSE(MenuEnabled(TForm1::IdMenuEdit));
+    EXPECT_FALSE(MenuEnabled(TForm1::IdMenuDelete));
+}
+
+TEST_F(MainWindow, KeepsRowsInTheLocaleTextOrder) {
+    int n = 1;
+    for (const char* com : {"comb", "COM3", "COM2", "COMa", "com3"}) WriteBridge(n++, com);
+    Open();
+    EXPECT_EQ(form->Captions(), (std::vector<std::string>{"COM2", "com3", "COM3", "COMa", "comb"}));
+
+    form->AddRow({"COM10", "10.0.0.1", "1", ""});
+    EXPECT_EQ(form->RowText(0), "COM10") << "digits compare as characters";
+    EXPECT_EQ(form->RowText(0, 1), "10.0.0.1");
+
+    Select(5);  // "comb" moves to the front when renamed
+    form->SetSelectedRow({"COM1", "host", "2", "renamed"});
+    EXPECT_EQ(form->Captions(), (std::vector<std::string>{"COM1", "COM10", "COM2", "com3", "COM3", "COMa"}));
+    EXPECT_EQ(form->SelectedCaption(), "COM1");
+    EXPECT_EQ(form->RowText(0, 3), "renamed");
+}
+
+TEST_F(MainWindow, AvailabilityFollowsSelectionRowsAndRunning) {
+    WriteBridge(1, "COM3");
+    Open();
+    EXPECT_TRUE(Enabled(TForm1::IdAddButton));
+    EXPECT_FALSE(Enabled(TForm1::IdEditButton));
+    EXPECT_FALSE(Enabled(TForm1::IdDeleteButton));
+
+    Select(0);
+    EXPECT_TRUE(Enabled(TForm1::IdEditButton));
+    EXPECT_TRUE(Enabled(TForm1::IdDeleteButton));
+    EXPECT_TRUE(MenuEnabled(TForm1::IdMenuEdit));
+    EXPECT_TRUE(MenuEnabled(TForm1::IdMenuDelete));
+
+    ::EnableWindow(form->Control(TForm1::IdStartButton), FALSE);  // running
+    form->Action1Execute();
+    for (int id : {TForm1::IdAddButton, TForm1::IdEditButton, TForm1::IdDeleteButton}) EXPECT_FALSE(Enabled(id)) << id;
+    for (int id : {TForm1::IdMenuAdd, TForm1::IdMenuEdit, TForm1::IdMenuDelete}) EXPECT_FALSE(MenuEnabled(id)) << id;
+    EXPECT_TRUE(Enabled(TForm1::IdButton2)) << "stop is always available";
+
+    ::EnableWindow(form->Control(TForm1::IdStartButton), TRUE);
+    Select(-1);
+    EXPECT_FALSE(Enabled(TForm1::IdEditButton));
+    EXPECT_TRUE(Enabled(TForm1::IdAddButton));
+}
+
+TEST_F(MainWindow, TenRowsMakeAddUnavailable) {
+    for (int n = 1; n <= 10; ++n) WriteBridge(n, "COM" + std::to_string(n));
+    Open();
+    EXPECT_EQ(form->RowCount(), 10);
+    EXPECT_FALSE(Enabled(TForm1::IdAddButton));
+    EXPECT_FALSE(MenuEnabled(TForm1::IdMenuAdd));
+    Select(0);
+    form->DeleteSelectedRow();
+    form->Action1Execute();
+    EXPECT_TRUE(Enabled(TForm1::IdAddButton));
+    EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
+}
+
+TEST_F(MainWindow, StartUpWithARunningHubCountsAsRunning) {
+    WriteBridge(1, "COM3");
+    StartOutsideHub();
+    Open();
+    EXPECT_EQ(form->RowCount(), 1);
+    EXPECT_FALSE(Enabled(TForm1::IdStartButton));
+    Select(0);
+    EXPECT_FALSE(Enabled(TForm1::IdAddButton));
+    EXPECT_FALSE(Enabled(TForm1::IdEditButton));
+
+    Click(TForm1::IdButton2);
+    EXPECT_TRUE(Enabled(TForm1::IdStartButton));
+    EXPECT_EQ(FindProcess("hub4com.exe"), 0u) << "stop ends the hub";
+}
+
+TEST_F(MainWindow, RegistryErrorEndsStartUpButTheWindowOpens) {
+    WriteBridge(1, "COM1");
+    const DWORD port = 9761;
+    WriteRaw(SlotKey(2), "Port", REG_DWORD, std::string(reinterpret_cast<const char*>(&port), 4));
+    WriteBridge(3, "COM3");
+    StartOutsideHub();
+
+    MessageBoxWatcher boxes;
+    Open({"-mdebug"});
+    ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
+    EXPECT_EQ(boxes.Boxes()[0].caption, AppTitle);
+    EXPECT_EQ(boxes.Boxes()[0].text, "Invalid data type for 'Port'");
+    EXPECT_EQ(form->Captions(), std::vector<std::string>{"COM1"});
+    EXPECT_TRUE(Enabled(TForm1::IdStartButton)) << "the hub check was not made";
+    EXPECT_FALSE(DebugMode) << "the switch test was not made";
+}
+
+TEST_F(MainWindow, DebugSwitchIsReadAtStartUp) {
+    const std::pair<const char*, bool> cases[] = {
+        {"-mdebug", true}, {"/MDEBUG", true}, {"-MDebug", true}, {"mdebug", false}, {"--mdebug", false}, {"-mdebug2", false}};
+    for (const auto& [arg, expected] : cases) {
+        Open({"first", arg});
+        EXPECT_EQ(DebugMode, expected) << arg;
+        dialog.reset();
+        form.reset();
+        DebugMode = false;
+    }
+}
+
+TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
+    WriteBridge(1, "COM5", "127.0.0.1", "4001");
+    WriteBridge(2, "COM3", "127.0.0.1", "9761");
+    Open();
+    ::SetFocus(form->Control(TForm1::IdStartButton));
+    Click(TForm1::IdStartButton);
+
+    EXPECT_NE(FindProcess("hub4com.exe"), 0u);
+    EXPECT_FALSE(Enabled(TForm1::IdStartButton));
+    EXPECT_EQ(::GetFocus(), form->Control(TForm1::IdButton2)) << "focus leaves the disabled button";
+    EXPECT_EQ(ReadText(kProgramKey, "command"), BuildHubArguments({"COM3", "COM5"}));
+    EXPECT_EQ(ReadText(kProgramKey, "command").find(" --reconnect=10000"), 0u);
+
+    Click(TForm1::IdButton2);
+    EXPECT_EQ(FindProcess("hub4com.exe"), 0u);
+    EXPECT_TRUE(Enabled(TForm1::IdStartButton));
+}
+
+TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {
+    StartOutsideHub();
+    Open();
+    ::EnableWindow(form->Control(TForm1::IdStartButton), TRUE);
+    MessageBoxWatcher boxes;
+    Click(TForm1::IdStartButton);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
+    EXPECT_EQ(boxes.Boxes()[0].text, "No bridges defined! Please define at least one.");
+    EXPECT_NE(FindProcess("hub4com.exe"), 0u);
+    EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>");
+}
+
+}  // namespace
