@@ -15,9 +15,9 @@ std::string ToolDir();
 
 // Runs a command line (its first token the quoted program path) in ToolDir. Without waiting:
 // 0 when the process was created, else 999. With waiting: the exit code, or 999 when the tool
-// could not be started, its exit code could not be read, or it ran past RunTimeoutMs and was
+// could not be started, its exit code could not be read, or it ran past timeoutMs and was
 // ended. Shows the hourglass while waiting and the default pointer after.
-DWORD RunCommand(const std::string& commandLine, bool wait);
+DWORD RunCommand(const std::string& commandLine, bool wait, DWORD timeoutMs = RunTimeoutMs);
 
 // Binds the process-list functions from the loaded kernel32.dll on first use.
 void BindToolHelp();

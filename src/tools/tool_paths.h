@@ -15,9 +15,15 @@ std::string ToolDirOf(std::string_view exePath);
 // True for "-" or "/" followed by "mdebug" in any letter case, and nothing else.
 bool IsDebugSwitch(std::string_view arg);
 
-// True when one of the arguments (the program's own path excluded) is the debug switch.
+// True when one of the arguments is the debug switch. args holds the arguments after the
+// program's own path.
 bool HasDebugSwitch(const std::vector<std::string>& args);
 
 // The start of a tool's command line: its full path in double quotes, so that a folder with
 // blanks cannot make Windows run another program.
 std::string QuotedToolPath(std::string_view toolDir, std::string_view exeName);
+
+// True when a process-list entry (an executable's name, or its full path) names the executable
+// name: the entry's file-name part (after its last "\" or ":"), or else the whole entry, equals
+// name with the ASCII letters compared without case.
+bool IsExeEntryNamed(std::string_view entry, std::string_view name);

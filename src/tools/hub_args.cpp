@@ -1,0 +1,68 @@
+#include "tools/hub_args.h"
+
+#include "config/bridge.h"
+#include "config/number.h"
+
+#include <stdexcept>
+
+namespace {
+
+constexpr std::uint8_t ConnectAlways = 4;
+
+const char* ConnectWord(std::uint8_t connect) {
+    static const char* const words[] = {"dsr", "cts", "dcd", "ring"};
+    return words[connect];
+}
+
+std::string RowFault(const std::string& caption, const char* fault) { return "Bridge '" + caption + "' " + fault; }
+
+}  // namespace
+
+bool IsValidServerAddress(std::string_view address) {
+    if (address.empty()) return false;
+    for (char c : address) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte == ' ' || byte == '"' || byte < 0x20 || byte == 0x7F) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> CheckHubRows(const std::vector<std::string>& captions) {
+    for (const std::string& caption : captions) {
+        int slot = FindBridge(caption);
+        if (slot == NoSlot) return RowFault(caption, "is not defined");
+        if (!IsValidServerAddress(Bridges[slot].IP.view())) return RowFault(caption, "has an invalid server address");
+    }
+    return std::nullopt;
+}
+
+std::string BuildHubArguments(const std::vector<std::string>& captions) {
+    if (std::optional<std::string> fault = CheckHubRows(captions)) throw std::invalid_argument(*fault);
+
+    std::string args = " --reconnect=10000 --no-default-fc-route=All:All --create-filter=pinmap:--dtr=connect --add-filters=";
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        if (i > 0) args += ',';
+        args += Decimal(2 * static_cast<std::int64_t>(i));
+    }
+    args += ":pinmap";
+
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        const int slot = FindBridge(captions[i]);
+        const TBridge& b = Bridges[slot];
+        const std::string serialPort = Decimal(2 * static_cast<std::int64_t>(i));
+        const std::string tcpPort = Decimal(2 * static_cast<std::int64_t>(i) + 1);
+
+        if (b.Connect < ConnectAlways) {
+            // One filter per bridge, named after its slot; its options stand inside the quotes.
+            args += " --create-filter=pin2con,pc" + Decimal(slot) + ":\"--connect=" + ConnectWord(b.Connect);
+            if (b.Delay > 0) args += " --delay-disconnect=" + Decimal(b.Delay);
+            args += "\" --add-filters=" + serialPort + ":pc" + Decimal(slot);
+        }
+        args += " --bi-route=" + serialPort + ":" + tcpPort;
+        args += " --use-driver=serial --ito=" + Decimal(b.RXDelay);
+        args += " --baud=" + Decimal(b.Baud);
+        args += " \\\\.\\CNCA" + Decimal(b.Index);
+        args += " --use-driver=tcp " + b.IP.str() + ":" + Decimal(b.Port);
+    }
+    return args;
+}

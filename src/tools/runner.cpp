@@ -1,0 +1,131 @@
+#include "tools/runner.h"
+
+#include "platform/cursor.h"
+#include "platform/handles.h"
+#include "tools/tool_paths.h"
+
+#include <tlhelp32.h>
+
+#include <cstring>
+#include <vector>
+
+bool DebugMode = false;
+
+namespace {
+
+// Every tool runs at normal priority in a process group of its own.
+constexpr DWORD ToolCreationFlags = NORMAL_PRIORITY_CLASS | CREATE_NEW_PROCESS_GROUP;
+static_assert(ToolCreationFlags == 0x220, "the tools' creation flags");
+
+// How long a terminated process is given to be gone.
+constexpr DWORD EndWaitMs = 5000;
+
+// The process list is walked in its 8-bit form, whatever the build's text setting.
+using ProcessEntry = tagPROCESSENTRY32;
+static_assert(sizeof(ProcessEntry) == (sizeof(void*) == 8 ? 304 : 296), "the 8-bit process entry as built");
+
+using SnapshotFunction = HANDLE(WINAPI*)(DWORD flags, DWORD processId);
+using WalkFunction = BOOL(WINAPI*)(HANDLE snapshot, ProcessEntry* entry);
+
+struct ToolHelp {
+    HMODULE module = nullptr;
+    SnapshotFunction createSnapshot = nullptr;
+    WalkFunction first = nullptr;
+    WalkFunction next = nullptr;
+
+    bool available() const { return module && createSnapshot && first && next; }
+} toolHelp;
+
+template <class Function>
+Function Lookup(HMODULE module, const char* name) {
+    // Through the generic function type, which converts to any other without a warning.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+std::string ToolDir() {
+    std::vector<char> path(MAX_PATH);
+    for (;;) {
+        DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) return ToolDirOf(std::string_view(path.data(), length));
+        path.resize(path.size() * 2);  // cut short: try a larger buffer
+    }
+}
+
+DWORD RunCommand(const std::string& commandLine, bool wait, DWORD timeoutMs) {
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    if (!DebugMode) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+    }
+    const std::string dir = ToolDir();
+    std::vector<char> line(commandLine.begin(), commandLine.end());  // CreateProcessA may write to it
+    line.push_back('\0');
+
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, ToolCreationFlags, nullptr, dir.c_str(),
+                          &startup, &info))
+        return RunFailed;
+    platform::Handle process(info.hProcess);
+    platform::Handle thread(info.hThread);
+    if (!wait) return 0;
+
+    platform::ShowHourglass();
+    DWORD waited = ::WaitForSingleObject(process.get(), timeoutMs);
+    if (waited == WAIT_TIMEOUT) {
+        // A tool that hangs must not freeze the program for good: end it and report a failure.
+        if (::TerminateProcess(process.get(), RunFailed)) ::WaitForSingleObject(process.get(), EndWaitMs);
+    }
+    platform::ShowDefaultPointer();
+
+    DWORD exitCode = RunFailed;
+    if (waited != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.get(), &exitCode)) return RunFailed;
+    return exitCode;
+}
+
+void BindToolHelp() {
+    if (toolHelp.module) return;
+    toolHelp.module = ::GetModuleHandleA("kernel32.dll");
+    if (!toolHelp.module) return;
+    toolHelp.createSnapshot = Lookup<SnapshotFunction>(toolHelp.module, "CreateToolhelp32Snapshot");
+    toolHelp.first = Lookup<WalkFunction>(toolHelp.module, "Process32First");
+    toolHelp.next = Lookup<WalkFunction>(toolHelp.module, "Process32Next");
+}
+
+DWORD FindProcess(const std::string& name) {
+    BindToolHelp();
+    if (!toolHelp.available()) return 0;
+    platform::SnapshotHandle snapshot(toolHelp.createSnapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return 0;
+
+    ProcessEntry entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.dwSize = sizeof entry;
+    for (BOOL more = toolHelp.first(snapshot.get(), &entry); more; more = toolHelp.next(snapshot.get(), &entry)) {
+        std::string_view exe(entry.szExeFile, ::strnlen(entry.szExeFile, sizeof entry.szExeFile));
+        if (IsExeEntryNamed(exe, name)) return entry.th32ProcessID;
+    }
+    return 0;
+}
+
+bool KillHub(bool terminate) {
+    DWORD id = FindProcess(HubExeName);
+    if (id == 0) return false;
+    if (!terminate) return true;
+
+    // With SYNCHRONIZE we can wait until the hub has let go of its ports; without it, where
+    // that right is refused, the termination is only requested.
+    platform::Handle hub(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+    const bool canWait = hub.valid();
+    if (!canWait) hub.reset(::OpenProcess(PROCESS_TERMINATE, FALSE, id));
+    if (!hub || !::TerminateProcess(hub.get(), 0)) return false;
+    if (canWait) {
+        platform::ShowHourglass();
+        ::WaitForSingleObject(hub.get(), EndWaitMs);
+        platform::ShowDefaultPointer();
+    }
+    return true;
+}

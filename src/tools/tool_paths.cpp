@@ -1,0 +1,46 @@
+#include "tools/tool_paths.h"
+
+namespace {
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string ToolDirOf(std::string_view exePath) {
+    std::size_t split = exePath.find_last_of("\\:");
+    std::string dir(split == std::string_view::npos ? std::string_view() : exePath.substr(0, split + 1));
+    if (dir.empty() || dir.back() != '\\') dir += '\\';  // "C:" (a drive without a root) gets one
+    return dir + "driver";
+}
+
+bool IsDebugSwitch(std::string_view arg) {
+    return !arg.empty() && (arg.front() == '-' || arg.front() == '/') && EqualsIgnoringAsciiCase(arg.substr(1), "mdebug");
+}
+
+bool HasDebugSwitch(const std::vector<std::string>& args) {
+    for (const std::string& arg : args)
+        if (IsDebugSwitch(arg)) return true;
+    return false;
+}
+
+std::string QuotedToolPath(std::string_view toolDir, std::string_view exeName) {
+    std::string path = "\"";
+    path += toolDir;
+    path += '\\';
+    path += exeName;
+    path += '"';
+    return path;
+}
+
+bool IsExeEntryNamed(std::string_view entry, std::string_view name) {
+    std::size_t split = entry.find_last_of("\\:");
+    std::string_view fileName = split == std::string_view::npos ? entry : entry.substr(split + 1);
+    return EqualsIgnoringAsciiCase(fileName, name) || EqualsIgnoringAsciiCase(entry, name);
+}
