@@ -1,0 +1,158 @@
+// Running tools and finding and ending the hub, with real processes in the test prefix.
+#include "tool_fixture.h"
+
+#include "tools/runner.h"
+#include "tools/tool_paths.h"
+
+#include <string>
+
+namespace {
+
+using Runner = ToolTest;
+
+HCURSOR Cursor(LPCSTR id) { return ::LoadCursorA(nullptr, id); }
+
+TEST_F(Runner, ResultCodes) {
+    CopyTool(InDriver("tool.exe"));
+    const std::string tool = QuotedToolPath(ToolDir(), "tool.exe");
+    struct {
+        const char* args;
+        bool wait;
+        DWORD result;
+    } const cases[] = {
+        {"0", true, 0},
+        {"7", true, 7},
+        {"4294967295", true, 0xFFFFFFFF},
+        {"7", false, 0},  // without waiting: created
+        {"3 400", true, 3},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RunCommand(tool + " " + c.args, c.wait), c.result) << c.args << " " << c.wait;
+}
+
+TEST_F(Runner, WaitsForTheToolToEnd) {
+    CopyTool(InDriver("tool.exe"));
+    DWORD start = ::GetTickCount();
+    EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "tool.exe") + " 5 500", true), 5u);
+    EXPECT_GE(::GetTickCount() - start, 450u);
+}
+
+TEST_F(Runner, AMissingProgramGives999AndLeavesThePointerAlone) {
+    for (bool wait : {true, false}) {
+        ::SetCursor(Cursor(IDC_CROSS));
+        EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "missing.exe") + " 0", wait), RunFailed) << wait;
+        EXPECT_EQ(::GetCursor(), Cursor(IDC_CROSS)) << wait;
+    }
+    EXPECT_EQ(RunCommand("", true), RunFailed);
+}
+
+TEST_F(Runner, ThePointerIsTheDefaultArrowAfterWaiting) {
+    CopyTool(InDriver("tool.exe"));
+    ::SetCursor(Cursor(IDC_CROSS));
+    EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "tool.exe") + " 1", true), 1u);
+    EXPECT_EQ(::GetCursor(), Cursor(IDC_ARROW));
+}
+
+TEST_F(Runner, ToolsRunHiddenInTheToolDirWithTheLineAsGiven) {
+    CopyTool(InDriver("tool.exe"));
+    AskForReport();
+    const std::string line = QuotedToolPath(ToolDir(), "tool.exe") + "  0   \"two words\"";
+    ToolBehaviour("0");  // the arguments above are not the tool's own
+
+    EXPECT_EQ(RunCommand(line, true), 0u);
+    auto report = Report();
+    EXPECT_EQ(report["line"], line);
+    EXPECT_EQ(report["dir"], Driver());
+    EXPECT_EQ(report["show"], "0");  // SW_HIDE
+
+    DebugMode = true;  // tools show their windows as the system shows them by default
+    EXPECT_EQ(RunCommand(line, true), 0u);
+    EXPECT_EQ(Report()["show"], "-1");
+}
+
+TEST_F(Runner, AToolThatRunsTooLongIsEndedAndFails) {
+    CopyTool(InDriver("slow.exe"));
+    DWORD start = ::GetTickCount();
+    EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "slow.exe") + " 0 30000", true, 300), RunFailed);
+    EXPECT_LT(::GetTickCount() - start, 10000u);
+    EXPECT_EQ(FindProcess("slow.exe"), 0u);
+    EXPECT_EQ(::GetCursor(), Cursor(IDC_ARROW));
+}
+
+TEST_F(Runner, AQuotedPathWithABlankStartsTheRightProgram) {
+    // "<dir>\Program Files\tool.exe 7" unquoted would first be tried as "<dir>\Program.exe".
+    const std::string parent = ExeDir() + "\\blank test";
+    Folder(parent);
+    Folder(parent + "\\Program Files");
+    CopyTool(parent + "\\Program Files\\tool.exe");
+    CopyTool(parent + "\\Program.exe");
+    ToolBehaviour("55");  // what the decoy does with arguments that are not its own
+
+    EXPECT_EQ(RunCommand(QuotedToolPath(parent + "\\Program Files", "tool.exe") + " 7", true), 7u);
+    EXPECT_EQ(RunCommand(parent + "\\Program Files\\tool.exe 7", true), 55u);  // the hazard the quotes avoid
+}
+
+TEST_F(Runner, FindProcessMatchesTheWholeNameWithoutCase) {
+    struct {
+        const char* file;
+        bool found;
+    } const cases[] = {
+        {"hub4com.exe", true},  {"HUB4COM.EXE", true},      {"Hub4Com.exe", true},
+        {"myhub4com.exe", false}, {"hub4com.exe.bak", false},
+    };
+    for (const auto& c : cases) {
+        CopyTool(InDriver(c.file));
+        HANDLE process = Spawn(InDriver(c.file), "0 30000");
+        ASSERT_TRUE(process);
+        ASSERT_EQ(AwaitProcess(c.file), ::GetProcessId(process)) << c.file;
+        EXPECT_EQ(FindProcess(HubExeName), c.found ? ::GetProcessId(process) : 0) << c.file;
+        EXPECT_EQ(KillHub(false), c.found) << c.file;
+        ::TerminateProcess(process, 0);
+        ::WaitForSingleObject(process, 5000);
+    }
+}
+
+TEST_F(Runner, KillHubWithoutTerminatingOnlyTells) {
+    EXPECT_FALSE(KillHub(false));
+    CopyTool(InDriver(HubExeName));
+    HANDLE hub = Spawn(InDriver(HubExeName), "0 30000");
+    ASSERT_NE(AwaitProcess(HubExeName), 0u);
+    EXPECT_TRUE(KillHub(false));
+    EXPECT_FALSE(Ended(hub));
+}
+
+TEST_F(Runner, KillHubEndsTheHubAndWaitsUntilItIsGone) {
+    EXPECT_FALSE(KillHub(true));
+    CopyTool(InDriver(HubExeName));
+    HANDLE hub = Spawn(InDriver(HubExeName), "0 30000");
+    ASSERT_NE(AwaitProcess(HubExeName), 0u);
+    ::SetCursor(Cursor(IDC_CROSS));
+
+    EXPECT_TRUE(KillHub(true));
+    EXPECT_TRUE(Ended(hub));  // already gone when KillHub returns
+    DWORD exitCode = 1;
+    EXPECT_TRUE(::GetExitCodeProcess(hub, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(FindProcess(HubExeName), 0u);
+    EXPECT_EQ(::GetCursor(), Cursor(IDC_ARROW));
+    EXPECT_FALSE(KillHub(true));
+}
+
+TEST_F(Runner, KillHubEndsOnlyTheFirstOfTwoHubs) {
+    CopyTool(InDriver(HubExeName));
+    HANDLE a = Spawn(InDriver(HubExeName), "0 30000");
+    HANDLE b = Spawn(InDriver(HubExeName), "0 30000");
+    ASSERT_TRUE(a && b);
+    ASSERT_NE(AwaitProcess(HubExeName), 0u);
+    ::Sleep(200);  // both listed
+    const DWORD first = FindProcess(HubExeName);
+    HANDLE killed = ::GetProcessId(a) == first ? a : b;
+    HANDLE other = killed == a ? b : a;
+    ASSERT_EQ(::GetProcessId(killed), first);
+
+    EXPECT_TRUE(KillHub(true));
+    EXPECT_TRUE(Ended(killed));
+    EXPECT_FALSE(Ended(other));
+    EXPECT_EQ(FindProcess(HubExeName), ::GetProcessId(other));
+}
+
+}  // namespace
