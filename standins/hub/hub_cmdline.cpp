@@ -1,0 +1,420 @@
+#include "hub/hub_cmdline.h"
+
+#include <climits>
+#include <string_view>
+#include <tuple>
+#include <utility>
+
+namespace hub {
+
+bool Port::operator==(const Port& o) const {
+    return std::tie(driver, path, baud, ito, host, tcpPort, reconnect) ==
+           std::tie(o.driver, o.path, o.baud, o.ito, o.host, o.tcpPort, o.reconnect);
+}
+
+bool Filter::operator==(const Filter& o) const {
+    return std::tie(type, id, connect, delayDisconnect) == std::tie(o.type, o.id, o.connect, o.delayDisconnect);
+}
+
+bool Attachment::operator==(const Attachment& o) const { return ports == o.ports && filter == o.filter; }
+
+bool Model::operator==(const Model& o) const {
+    return std::tie(noDefaultFlowControlRoute, ports, filters, attachments, routes) ==
+           std::tie(o.noDefaultFlowControlRoute, o.ports, o.filters, o.attachments, o.routes);
+}
+
+namespace {
+
+constexpr std::string_view SerialPrefix = "\\\\.\\CNCA";
+constexpr std::string_view AllFlowControl = "All:All";
+constexpr std::string_view DtrOnConnect = "--dtr=connect";
+constexpr std::string_view ConnectOption = "--connect=";
+constexpr std::string_view DelayOption = "--delay-disconnect=";
+
+const Signal AllSignals[] = {Signal::Dsr, Signal::Cts, Signal::Dcd, Signal::Ring};
+
+struct LineError {
+    std::string message;
+};
+
+[[noreturn]] void Fail(std::string message) { throw LineError{std::move(message)}; }
+
+std::string Q(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// Plain decimal as the manager writes it: digits only, no sign, no leading zero.
+std::optional<int> ParseCount(std::string_view text) {
+    if (text.empty() || text.size() > 10 || (text.size() > 1 && text[0] == '0')) return std::nullopt;
+    long long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value > INT_MAX) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+int NumberIn(std::string_view text, int min, int max, std::string_view arg) {
+    std::optional<int> n = ParseCount(text);
+    if (!n || *n < min || *n > max)
+        Fail(Q(text) + " in " + Q(arg) + " is not a number from " + std::to_string(min) + " to " +
+             std::to_string(max));
+    return *n;
+}
+
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    for (;;) {
+        std::size_t at = text.find(separator);
+        parts.push_back(text.substr(0, at));
+        if (at == std::string_view::npos) return parts;
+        text.remove_prefix(at + 1);
+    }
+}
+
+bool IsFilterId(std::string_view id) {
+    if (id.empty()) return false;
+    for (char c : id) {
+        bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alnum) return false;
+    }
+    return true;
+}
+
+bool IsHostName(std::string_view host) {
+    if (host.empty()) return false;
+    for (char c : host) {
+        auto u = static_cast<unsigned char>(c);
+        if (u <= ' ' || u == 0x7f || c == '"' || c == ':') return false;
+    }
+    return true;
+}
+
+const char* TypeName(FilterType type) { return type == FilterType::PinMap ? "pinmap" : "pin2con"; }
+
+std::string PortName(const Port& port) {
+    return port.driver == Driver::Serial ? port.path : port.host + ":" + std::to_string(port.tcpPort);
+}
+
+class Parser {
+public:
+    Model Run(const std::vector<std::string>& args) {
+        for (const std::string& arg : args) {
+            if (StartsWith(arg, "-"))
+                Option(arg);
+            else
+                AddPort(arg);
+        }
+        Check();
+        return std::move(m_);
+    }
+
+private:
+    void Option(const std::string& arg) {
+        std::size_t eq = arg.find('=');
+        std::string_view name = std::string_view(arg).substr(0, eq == std::string::npos ? eq : eq + 1);
+        std::string_view value = std::string_view(arg).substr(name.size());
+        if (name == "--use-driver=") {
+            if (value == "serial")
+                driver_ = Driver::Serial;
+            else if (value == "tcp")
+                driver_ = Driver::Tcp;
+            else
+                Fail("Unknown driver " + Q(value) + " in " + Q(arg));
+        } else if (name == "--baud=") {
+            baud_ = NumberIn(value, 1, INT_MAX, arg);
+        } else if (name == "--ito=") {
+            ito_ = NumberIn(value, 0, INT_MAX, arg);
+        } else if (name == "--reconnect=") {
+            reconnect_ = NumberIn(value, 0, INT_MAX, arg);
+        } else if (name == "--create-filter=") {
+            CreateFilter(value, arg);
+        } else if (name == "--add-filters=") {
+            AddFilters(value, arg);
+        } else if (name == "--bi-route=") {
+            BiRoute(value, arg);
+        } else if (name == "--no-default-fc-route=" && value == AllFlowControl) {
+            m_.noDefaultFlowControlRoute = true;
+        } else {
+            Fail("Unknown option " + Q(arg));
+        }
+    }
+
+    void AddPort(const std::string& arg) {
+        if (!driver_) Fail("Port " + Q(arg) + " comes before any --use-driver=");
+        Port port;
+        port.driver = *driver_;
+        if (port.driver == Driver::Serial) {
+            if (!StartsWith(arg, SerialPrefix) || !ParseCount(std::string_view(arg).substr(SerialPrefix.size())))
+                Fail("Serial port " + Q(arg) + " is not \\\\.\\CNCA followed by a number");
+            port.path = arg;
+            port.baud = baud_;
+            port.ito = ito_;
+        } else {
+            std::size_t colon = arg.rfind(':');
+            if (colon == std::string::npos || colon + 1 == arg.size()) Fail("Server " + Q(arg) + " has no port");
+            std::string_view host = std::string_view(arg).substr(0, colon);
+            if (!IsHostName(host)) Fail("Server " + Q(arg) + " has no valid host name");
+            port.host = std::string(host);
+            port.tcpPort = NumberIn(std::string_view(arg).substr(colon + 1), 1, 65535, arg);
+            port.reconnect = reconnect_;
+        }
+        m_.ports.push_back(std::move(port));
+    }
+
+    // <type>[,<id>]:<options>, the options separated by blanks.
+    void CreateFilter(std::string_view value, const std::string& arg) {
+        std::size_t colon = value.find(':');
+        std::string_view head = value.substr(0, colon);
+        std::string_view options = colon == std::string_view::npos ? std::string_view() : value.substr(colon + 1);
+        std::size_t comma = head.find(',');
+        std::string_view type = head.substr(0, comma);
+        std::string_view id = comma == std::string_view::npos ? type : head.substr(comma + 1);
+
+        Filter filter;
+        if (type == "pinmap")
+            filter.type = FilterType::PinMap;
+        else if (type == "pin2con")
+            filter.type = FilterType::PinToCon;
+        else
+            Fail("Unknown filter type " + Q(type) + " in " + Q(arg));
+        if (!IsFilterId(id)) Fail("Bad filter name " + Q(id) + " in " + Q(arg));
+        filter.id = std::string(id);
+        for (const Filter& f : m_.filters)
+            if (f.id == filter.id) Fail("Filter " + Q(id) + " is defined twice");
+
+        bool dtr = false;
+        bool connect = false;
+        for (std::string_view option : Split(options, ' ')) {
+            if (option.empty()) continue;
+            bool repeated = false;
+            if (filter.type == FilterType::PinMap && option == DtrOnConnect) {
+                repeated = std::exchange(dtr, true);
+            } else if (filter.type == FilterType::PinToCon && StartsWith(option, ConnectOption)) {
+                repeated = std::exchange(connect, true);
+                filter.connect = SignalOf(option.substr(ConnectOption.size()), arg);
+            } else if (filter.type == FilterType::PinToCon && StartsWith(option, DelayOption)) {
+                repeated = filter.delayDisconnect.has_value();
+                filter.delayDisconnect = NumberIn(option.substr(DelayOption.size()), 0, INT_MAX, arg);
+            } else {
+                Fail("Unknown filter option " + Q(option) + " in " + Q(arg));
+            }
+            if (repeated) Fail("Filter option " + Q(option) + " is given twice in " + Q(arg));
+        }
+        if (filter.type == FilterType::PinMap && !dtr) Fail("Filter " + Q(id) + " needs --dtr=connect");
+        if (filter.type == FilterType::PinToCon && !connect) Fail("Filter " + Q(id) + " needs --connect=");
+        m_.filters.push_back(std::move(filter));
+    }
+
+    static Signal SignalOf(std::string_view word, std::string_view arg) {
+        for (Signal s : AllSignals)
+            if (word == SignalName(s)) return s;
+        Fail("Unknown signal " + Q(word) + " in " + Q(arg));
+    }
+
+    // <port>[,<port>...]:<id>
+    void AddFilters(std::string_view value, const std::string& arg) {
+        std::size_t colon = value.find(':');
+        if (colon == std::string_view::npos) Fail("No filter named in " + Q(arg));
+        Attachment attachment;
+        for (std::string_view port : Split(value.substr(0, colon), ','))
+            attachment.ports.push_back(NumberIn(port, 0, INT_MAX, arg));
+        attachment.filter = std::string(value.substr(colon + 1));
+        m_.attachments.push_back(std::move(attachment));
+        attachmentArgs_.push_back(arg);
+    }
+
+    // <port>:<port>
+    void BiRoute(std::string_view value, const std::string& arg) {
+        std::size_t colon = value.find(':');
+        if (colon == std::string_view::npos) Fail("Route " + Q(arg) + " does not name two ports");
+        Route route;
+        route.a = NumberIn(value.substr(0, colon), 0, INT_MAX, arg);
+        route.b = NumberIn(value.substr(colon + 1), 0, INT_MAX, arg);
+        m_.routes.push_back(route);
+        routeArgs_.push_back(arg);
+    }
+
+    void CheckPort(int port, const std::string& arg) const {
+        if (port >= static_cast<int>(m_.ports.size()))
+            Fail("Port " + std::to_string(port) + " in " + Q(arg) + " does not exist (" +
+                 std::to_string(m_.ports.size()) + " ports given)");
+    }
+
+    // What can be checked only once every argument is known: the routes and filters may name
+    // ports and filters that come later on the line.
+    void Check() const {
+        if (m_.ports.empty()) Fail("No ports given");
+
+        // Per port: which filter of each type it carries.
+        std::vector<const Filter*> pinmap(m_.ports.size()), pin2con(m_.ports.size());
+        for (std::size_t i = 0; i < m_.attachments.size(); ++i) {
+            const Attachment& at = m_.attachments[i];
+            const std::string& arg = attachmentArgs_[i];
+            const Filter* filter = nullptr;
+            for (const Filter& f : m_.filters)
+                if (f.id == at.filter) filter = &f;
+            if (!filter) Fail("Filter " + Q(at.filter) + " in " + Q(arg) + " is not defined");
+            for (int p : at.ports) {
+                CheckPort(p, arg);
+                if (m_.ports[p].driver != Driver::Serial)
+                    Fail("Port " + std::to_string(p) + " in " + Q(arg) + " is not a serial port");
+                auto& slot = filter->type == FilterType::PinMap ? pinmap[p] : pin2con[p];
+                if (slot)
+                    Fail("Port " + std::to_string(p) + " gets a second " + TypeName(filter->type) + " filter in " +
+                         Q(arg));
+                slot = filter;
+            }
+        }
+
+        std::vector<bool> routed(m_.ports.size());
+        for (std::size_t i = 0; i < m_.routes.size(); ++i) {
+            const Route& r = m_.routes[i];
+            const std::string& arg = routeArgs_[i];
+            CheckPort(r.a, arg);
+            CheckPort(r.b, arg);
+            if ((m_.ports[r.a].driver == Driver::Serial) == (m_.ports[r.b].driver == Driver::Serial))
+                Fail("Route " + Q(arg) + " does not join a serial port and a tcp port");
+            for (int p : {r.a, r.b}) {
+                if (routed[p]) Fail("Port " + std::to_string(p) + " is in a second route in " + Q(arg));
+                routed[p] = true;
+            }
+        }
+        for (std::size_t p = 0; p < m_.ports.size(); ++p)
+            if (!routed[p])
+                Fail("Port " + std::to_string(p) + " (" + PortName(m_.ports[p]) + ") is in no route");
+    }
+
+    Model m_;
+    std::optional<Driver> driver_;
+    std::optional<int> baud_, ito_, reconnect_;
+    std::vector<std::string> attachmentArgs_, routeArgs_;  // for the messages of Check
+};
+
+std::string Options(const Filter& filter) {
+    if (filter.type == FilterType::PinMap) return std::string(DtrOnConnect);
+    std::string text = std::string(ConnectOption) + SignalName(filter.connect);
+    if (filter.delayDisconnect) text += " " + std::string(DelayOption) + std::to_string(*filter.delayDisconnect);
+    return text;
+}
+
+std::string Join(const std::vector<int>& numbers) {
+    std::string text;
+    for (int n : numbers) text += (text.empty() ? "" : ",") + std::to_string(n);
+    return text;
+}
+
+// quoteOptions: a filter's options in double quotes when they hold a blank, as on a line.
+std::vector<std::string> Build(const Model& m, bool quoteOptions) {
+    std::vector<std::string> args;
+    if (m.noDefaultFlowControlRoute) args.push_back("--no-default-fc-route=" + std::string(AllFlowControl));
+    for (const Filter& f : m.filters) {
+        std::string head = TypeName(f.type);
+        if (f.id != head) head += "," + f.id;
+        std::string options = Options(f);
+        if (quoteOptions && options.find(' ') != std::string::npos) options = '"' + options + '"';
+        args.push_back("--create-filter=" + head + ":" + options);
+    }
+    for (const Attachment& at : m.attachments) args.push_back("--add-filters=" + Join(at.ports) + ":" + at.filter);
+    for (const Route& r : m.routes) args.push_back("--bi-route=" + std::to_string(r.a) + ":" + std::to_string(r.b));
+
+    // The settings in force, changed only where the next port needs another value.
+    std::optional<Driver> driver;
+    std::optional<int> baud, ito, reconnect;
+    auto set = [&args](std::optional<int>& current, const std::optional<int>& wanted, const char* option) {
+        if (wanted && wanted != current) args.push_back(option + std::to_string(*wanted));
+        current = wanted;
+    };
+    for (const Port& port : m.ports) {
+        if (driver != port.driver) args.push_back(port.driver == Driver::Serial ? "--use-driver=serial" : "--use-driver=tcp");
+        driver = port.driver;
+        if (port.driver == Driver::Serial) {
+            set(ito, port.ito, "--ito=");
+            set(baud, port.baud, "--baud=");
+        } else {
+            set(reconnect, port.reconnect, "--reconnect=");
+        }
+        args.push_back(PortName(port));
+    }
+    return args;
+}
+
+}  // namespace
+
+const char* SignalName(Signal signal) {
+    switch (signal) {
+        case Signal::Dsr: return "dsr";
+        case Signal::Cts: return "cts";
+        case Signal::Dcd: return "dcd";
+        case Signal::Ring: return "ring";
+    }
+    return "?";
+}
+
+ParseResult ParseArguments(const std::vector<std::string>& args) {
+    ParseResult result;
+    try {
+        result.model = Parser().Run(args);
+    } catch (const LineError& e) {
+        result.error = e.message;
+    }
+    return result;
+}
+
+std::vector<std::string> BuildArguments(const Model& model) { return Build(model, false); }
+
+std::string BuildLine(const Model& model) {
+    std::string line;
+    for (const std::string& arg : Build(model, true)) line += (line.empty() ? "" : " ") + arg;
+    return line;
+}
+
+std::vector<Bridge> Bridges(const Model& model) {
+    std::vector<Bridge> bridges;
+    for (const Route& r : model.routes) {
+        bool serialFirst = model.ports[r.a].driver == Driver::Serial;
+        Bridge b;
+        b.serialPort = serialFirst ? r.a : r.b;
+        b.tcpPort = serialFirst ? r.b : r.a;
+        const Port& serial = model.ports[b.serialPort];
+        const Port& tcp = model.ports[b.tcpPort];
+        b.path = serial.path;
+        b.baud = serial.baud;
+        b.ito = serial.ito;
+        b.host = tcp.host;
+        b.port = tcp.tcpPort;
+        b.reconnect = tcp.reconnect;
+        for (const Attachment& at : model.attachments) {
+            bool here = false;
+            for (int p : at.ports) here = here || p == b.serialPort;
+            if (!here) continue;
+            for (const Filter& f : model.filters) {
+                if (f.id != at.filter) continue;
+                if (f.type == FilterType::PinMap) {
+                    b.dtrOnConnect = true;
+                } else {
+                    b.connect = f.connect;
+                    b.delayDisconnect = f.delayDisconnect.value_or(0);
+                }
+            }
+        }
+        bridges.push_back(std::move(b));
+    }
+    return bridges;
+}
+
+std::string Describe(const Bridge& b) {
+    auto number = [](const std::optional<int>& n) { return n ? std::to_string(*n) : std::string("unset"); };
+    std::string text = "ports " + std::to_string(b.serialPort) + ":" + std::to_string(b.tcpPort) + ": serial " +
+                       b.path + " baud " + number(b.baud) + " ito " + number(b.ito) + ", server " + b.host + ":" +
+                       std::to_string(b.port) + " reconnect " + number(b.reconnect) + ", connect " +
+                       (b.connect ? SignalName(*b.connect) : "always");
+    if (b.connect) text += " disconnect delay " + std::to_string(b.delayDisconnect);
+    if (b.dtrOnConnect) text += ", dtr on connect";
+    return text;
+}
+
+}  // namespace hub
