@@ -1,0 +1,151 @@
+// The built setup tool, run as a real process from a folder of its own: exit codes, the state
+// it keeps between runs, and its log.
+#include "platform/handles.h"
+#include "setupc/pair_state.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace setupc;
+
+namespace {
+
+std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFileText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string Install(int pair, const std::string& port) {
+    return "install " + std::to_string(pair) + " HiddenMode=yes PortName=" + port + ",EmuBR=yes,AddRTTO=0,AddRITO=10";
+}
+
+class SetupTool : public testing::Test {
+protected:
+    // A fresh folder with a blank in its name, holding a copy of the tool and nothing else.
+    void SetUp() override {
+        char exe[MAX_PATH];
+        DWORD n = GetModuleFileNameA(nullptr, exe, MAX_PATH);
+        ASSERT_TRUE(n > 0 && n < MAX_PATH);
+        std::string built = std::string(exe, n);
+        built = built.substr(0, built.find_last_of("\\/") + 1) + SETUPC_FROM_TESTS;
+
+        char temp[MAX_PATH];
+        ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+        std::string base = std::string(temp) + "setupc test " + std::to_string(GetCurrentProcessId()) + "-";
+        for (int n = 1; dir_.empty(); ++n) {
+            std::string dir = base + std::to_string(n) + "\\";
+            if (CreateDirectoryA(dir.c_str(), nullptr)) {
+                dir_ = dir;
+            } else {
+                ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << dir;
+            }
+        }
+        ASSERT_TRUE(CopyFileA(built.c_str(), (dir_ + "setupc.exe").c_str(), FALSE)) << built;
+    }
+
+    void TearDown() override {
+        for (const char* name : {"setupc.exe", "setupc.state", "setupc.state.new", "setupc.log"})
+            DeleteFileA((dir_ + name).c_str());
+        RemoveDirectoryA(dir_.c_str());
+    }
+
+    // Started from our own working directory: under Wine a child's working directory stays
+    // busy for a moment after it ends, which would keep the folder from being removed.
+    platform::Handle Start(const std::string& args) {
+        std::string line = "\"" + dir_ + "setupc.exe\" " + args;
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = SW_HIDE;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+            ADD_FAILURE() << "cannot start " << line << " (error " << GetLastError() << ")";
+            return {};
+        }
+        CloseHandle(pi.hThread);
+        return platform::Handle(pi.hProcess);
+    }
+
+    static DWORD ExitCode(const platform::Handle& process) {
+        if (!process || WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) return 999;
+        DWORD code = 999;
+        GetExitCodeProcess(process.get(), &code);
+        return code;
+    }
+
+    DWORD Run(const std::string& args) { return ExitCode(Start(args)); }
+
+    PairList State() { return ReadState(ReadFileText(dir_ + "setupc.state")); }
+
+    std::string dir_;
+};
+
+TEST_F(SetupTool, KeepsThePairsBetweenRunsAndLogsEachCall) {
+    struct Call {
+        std::string args;
+        DWORD code;
+    };
+    const std::vector<Call> calls = {
+        {Install(1, "COM3"), 0},
+        {Install(1, "COM3"), 1},  // the pair exists
+        {Install(2, "COM3"), 1},  // the port belongs to pair 1
+        {Install(2, "com3"), 1},
+        {Install(2, "COM4"), 0},
+        {"change CNCB1 PortName=COM4,EmuBR=yes,AddRTTO=0,AddRITO=10", 1},
+        {"change CNCB1 AddRITO=25,PortName=COM5,AddRTTO=0,EmuBR=no", 0},
+        {Install(3, "COM3"), 0},  // freed by the change
+        {"change CNCB9 PortName=COM9,EmuBR=yes,AddRTTO=0,AddRITO=10", 1},
+        {"remove 2", 0},
+        {"remove 2", 1},
+        {"install 4 HiddenMode=no PortName=COM6,EmuBR=yes,AddRTTO=0,AddRITO=10", 1},
+        {"", 1},
+    };
+    std::string log;
+    for (const Call& call : calls) {
+        EXPECT_EQ(Run(call.args), call.code) << call.args;
+        log += "[" + std::to_string(call.code) + "] " + call.args + "\r\n";
+    }
+    EXPECT_EQ(State(), (PairList{{1, {"COM5", false, 0, 25}}, {3, {"COM3", true, 0, 10}}}));
+    EXPECT_EQ(ReadFileText(dir_ + "setupc.log"), log);
+    EXPECT_FALSE(FileExists(dir_ + "setupc.state.new"));
+}
+
+TEST_F(SetupTool, WritesNoStateWhenNothingChanged) {
+    EXPECT_EQ(Run("remove 1"), 1u);
+    EXPECT_EQ(Run("install 1 PortName=COM3,EmuBR=yes,AddRTTO=0,AddRITO=10"), 1u);
+    EXPECT_FALSE(FileExists(dir_ + "setupc.state"));
+    EXPECT_EQ(Run("install 1 HiddenMode=yes PortName=COM3,EmuBR=yes,AddRTTO=0,AddRITO=10"), 0u);
+    EXPECT_TRUE(FileExists(dir_ + "setupc.state"));
+}
+
+TEST_F(SetupTool, RefusesADamagedStateAndKeepsIt) {
+    const std::string damaged = "1 PortName=COM3 EmuBR=yes AddRTTO=0 AddRITO=10\r\n2 PortName=COM4 Em";
+    WriteFileText(dir_ + "setupc.state", damaged);
+    EXPECT_EQ(Run(Install(3, "COM5")), 1u);
+    EXPECT_EQ(Run("remove 1"), 1u);
+    EXPECT_EQ(ReadFileText(dir_ + "setupc.state"), damaged);
+}
+
+TEST_F(SetupTool, RunsAtOnceLoseNoPair) {
+    std::vector<platform::Handle> runs;
+    for (int n = 1; n <= 10; ++n) runs.push_back(Start(Install(n, "COM" + std::to_string(n))));
+    for (const platform::Handle& run : runs) EXPECT_EQ(ExitCode(run), 0u);
+    PairList pairs = State();
+    ASSERT_EQ(pairs.size(), 10u);
+    for (int n = 1; n <= 10; ++n) EXPECT_EQ(pairs[n - 1].Port.PortName, "COM" + std::to_string(n));
+}
+
+}  // namespace
