@@ -1,0 +1,136 @@
+// The built hub4com.exe as a real process: what it does with a bad line and with a good one.
+#include "platform/handles.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+const char kExample1[] =
+    R"(--reconnect=10000 --no-default-fc-route=All:All --create-filter=pinmap:--dtr=connect --add-filters=0:pinmap )"
+    R"(--create-filter=pin2con,pc1:"--connect=dsr --delay-disconnect=500" --add-filters=0:pc1 --bi-route=0:1 )"
+    R"(--use-driver=serial --ito=10 --baud=9600 \\.\CNCA1 --use-driver=tcp 192.168.0.99:9761)";
+
+// The directory of this test executable: <build>\tests.
+std::string TestDir() {
+    char self[MAX_PATH];
+    DWORD n = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path(self, n);
+    return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+// The hub's directory: <build>\bin\driver.
+std::string DriverDir() {
+    std::string relative = TestDir() + "..\\bin\\driver\\";
+    char full[MAX_PATH];
+    DWORD n = ::GetFullPathNameA(relative.c_str(), MAX_PATH, full, nullptr);
+    return std::string(full, n);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A hub started with the given arguments, its stdout and stderr going to a file. Ended when
+// the test is done with it, whatever the outcome.
+class HubProcess {
+public:
+    explicit HubProcess(const std::string& arguments) : output_(TestDir() + "hub_output_" + std::to_string(::GetCurrentProcessId()) + ".txt") {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        platform::UniqueHandle<platform::FileHandleTraits> out(::CreateFileA(
+            output_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_TRUE(out.valid());
+
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = out.get();
+        si.hStdError = out.get();
+        std::string line = "\"" + DriverDir() + "hub4com.exe\" " + arguments;
+        PROCESS_INFORMATION pi{};
+        EXPECT_TRUE(::CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+                                     &pi))
+            << ::GetLastError();
+        process_.reset(pi.hProcess);
+        platform::Handle thread(pi.hThread);
+    }
+
+    ~HubProcess() {
+        if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+            ::TerminateProcess(process_.get(), 0);
+            ::WaitForSingleObject(process_.get(), 5000);
+        }
+        EXPECT_TRUE(::DeleteFileA(output_.c_str())) << ::GetLastError();
+    }
+
+    // The exit code once the process has ended within the time, else STILL_ACTIVE.
+    DWORD ExitCodeWithin(DWORD ms) const {
+        DWORD code = STILL_ACTIVE;
+        if (::WaitForSingleObject(process_.get(), ms) == WAIT_OBJECT_0) ::GetExitCodeProcess(process_.get(), &code);
+        return code;
+    }
+
+    std::string Output() const { return ReadFile(output_); }
+
+private:
+    std::string output_;
+    platform::Handle process_;
+};
+
+struct BadLine {
+    const char* arguments;
+    const char* message;
+};
+
+void PrintTo(const BadLine& c, std::ostream* os) { *os << c.message; }
+
+class HubRejects : public testing::TestWithParam<BadLine> {};
+
+TEST_P(HubRejects, AtOnceWithExitCode1AndTheReasonOnStderr) {
+    HubProcess hub(GetParam().arguments);
+    EXPECT_EQ(hub.ExitCodeWithin(5000), 1u);
+    EXPECT_EQ(hub.Output(), std::string("hub4com: ") + GetParam().message + "\r\n");
+}
+
+const BadLine kBadLines[] = {
+    {"--bogus", "Unknown option '--bogus'"},
+    // The delay option outside the quotes arrives as an argument of its own.
+    {R"(--create-filter=pin2con,pc1:"--connect=dsr" --delay-disconnect=500 --add-filters=0:pc1 --bi-route=0:1 )"
+     R"(--use-driver=serial \\.\CNCA1 --use-driver=tcp 192.168.0.99:9761)",
+     "Unknown option '--delay-disconnect=500'"},
+    {"", "No ports given"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, HubRejects, testing::ValuesIn(kBadLines));
+
+TEST(Hub, KeepsRunningWithAGoodLineAndLogsWhatItUnderstood) {
+    const std::string log = DriverDir() + "hub4com.log";
+    const std::size_t before = ReadFile(log).size();
+
+    HubProcess hub(kExample1);
+    std::string record;
+    for (int waited = 0; waited < 5000 && record.find("\r\n  ") == std::string::npos; waited += 50) {
+        ::Sleep(50);
+        std::string text = ReadFile(log);
+        record = text.size() > before ? text.substr(before) : std::string();
+    }
+    EXPECT_NE(record.find(std::string("hub4com.exe\" ") + kExample1 + "\r\n"), std::string::npos) << record;
+    EXPECT_NE(record.find(R"(  ports 0:1: serial \\.\CNCA1 baud 9600 ito 10, server 192.168.0.99:9761 )"
+                          R"(reconnect 10000, connect dsr disconnect delay 500, dtr on connect)"
+                          "\r\n"),
+              std::string::npos)
+        << record;
+
+    EXPECT_EQ(hub.ExitCodeWithin(500), STILL_ACTIVE);
+    EXPECT_EQ(hub.Output(), "");
+}
+
+}  // namespace
