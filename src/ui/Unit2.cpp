@@ -1,1 +1,301 @@
 #include "ui/Unit2.h"
+
+#include "config/number.h"
+#include "tools/hub_args.h"
+#include "ui/application.h"
+
+#include <commctrl.h>
+
+namespace {
+
+constexpr char FirstCaption[] = "Add/Edit Bridge";
+constexpr char NewCaption[] = "New bridge";
+constexpr char EditCaption[] = "Edit bridge";
+
+constexpr int ClientWidth = 377;
+constexpr int ClientHeight = 226;
+constexpr int NoId = -1;
+
+constexpr int ComPortCount = 20;  // "COM1" to "COM20"
+constexpr const char* BaudRates[] = {"300", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+constexpr const char* ConnectSignals[] = {"DSR Signal*", "CST Signal", "DCD Signal", "RI Signal", "Always"};
+constexpr int AlwaysConnected = 4;  // the position of "Always"
+
+constexpr char RXDelayHint[] =
+    "The maximum amount of time, that is allowed between two consecutive bytes in a read operation.\r\n"
+    " Suitable for packet forming and to reduce fragmentation COM -> TCP.";
+constexpr char TXDelayHint[] =
+    "The maximum amount of time, that is allowed between two consecutive bytes in a write operation.\r\n"
+    " Suitable for packet forming and to reduce fragmentation TCP -> COM.";
+constexpr char DisDelayHint[] = "Delay between COM port release and TCP client disconnect";
+
+std::int32_t ToInteger(const std::string& text) {
+    if (auto value = ParseDecimal(text)) return *value;
+    throw EInvalidInput("'" + text + "' is not a valid integer value");
+}
+
+// The text of the selected item, empty when none is selected.
+std::string SelectedText(HWND combo) {
+    const LRESULT item = ::SendMessageA(combo, CB_GETCURSEL, 0, 0);
+    if (item == CB_ERR) return {};
+    std::string text(static_cast<std::size_t>(::SendMessageA(combo, CB_GETLBTEXTLEN, item, 0)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(
+        ::SendMessageA(combo, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(&text[0]))));
+    return text;
+}
+
+// Selects the item whose text equals text exactly (the list's own search ignores case), or
+// none when no item does.
+void SelectText(HWND combo, const std::string& text) {
+    const auto count = static_cast<int>(::SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    int found = -1;
+    for (int i = 0; i < count && found < 0; ++i) {
+        ::SendMessageA(combo, CB_SETCURSEL, i, 0);
+        if (SelectedText(combo) == text) found = i;
+    }
+    ::SendMessageA(combo, CB_SETCURSEL, found, 0);
+}
+
+void AddItem(HWND combo, const std::string& text) {
+    ::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+}  // namespace
+
+void StoreBridgeFields(const TBridgeFields& fields, TBridge& record) {
+    // An empty COM text could not identify the bridge's row.
+    if (fields.COM.empty()) throw EInvalidInput("Please select a COM port");
+    record.COM = fields.COM;
+    record.Baud = ToInteger(fields.Baud);
+    record.Emulate = fields.Emulate;
+    record.Name = fields.Name;
+    record.Connect = static_cast<std::uint8_t>(fields.Connect);
+    // The address goes unquoted into the hub's command line.
+    if (!IsValidServerAddress(fields.IP)) throw EInvalidInput("'" + fields.IP + "' is not a valid server address");
+    record.IP = fields.IP;
+    // Port 0 would mark the slot free while its row stays listed.
+    const std::int32_t port = ToInteger(fields.Port);
+    if (port < 1 || port > 65535)
+        throw EInvalidInput("'" + fields.Port + "' is not a valid server port (1 to 65535)");
+    record.Port = port;
+    record.Delay = ToInteger(fields.Delay);
+    record.TXDelay = ToInteger(fields.TXDelay);
+    record.RXDelay = ToInteger(fields.RXDelay);
+}
+
+TForm2::TForm2(HWND owner) {
+    CreateFrame("TForm2", FirstCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, ClientWidth, ClientHeight, owner);
+}
+
+TForm2::~TForm2() {
+    // Before the fonts the controls use go.
+    if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+void TForm2::CreateControls() {
+    boldFont_.reset(::CreateFontA(-Scale(11), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                                  "MS Sans Serif"));
+    legendFont_.reset(::CreateFontA(-Scale(16), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                    DEFAULT_PITCH | FF_SWISS, "MS Sans Serif"));
+
+    // Every control starts a group of its own, so arrow keys move only between OK and Cancel.
+    const DWORD stop = WS_TABSTOP | WS_GROUP;
+    const DWORD editStyle = stop | ES_AUTOHSCROLL;
+    const DWORD comboStyle = stop | CBS_DROPDOWNLIST | WS_VSCROLL;
+    auto label = [this](const char* text, int x, int y, int w) { return AddControl("STATIC", text, WS_GROUP, x, y, w, 13, NoId); };
+    auto setFont = [](HWND control, const platform::Font& font) {
+        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    };
+
+    // Created in tab order. The row below the boxes first.
+    label("Name", 8, 196, 32);
+    HWND name = AddControl("EDIT", "", editStyle, 42, 192, 150, 21, IdBridgeName, WS_EX_CLIENTEDGE);
+    ::SendMessageA(name, EM_LIMITTEXT, 20, 0);
+    AddControl("BUTTON", "&OK", stop | BS_PUSHBUTTON, 213, 190, 75, 25, IdButton1);
+    AddControl("BUTTON", "&Cancel", WS_TABSTOP | BS_DEFPUSHBUTTON, 294, 190, 75, 25, IdButton2);
+
+    // The serial port.
+    setFont(AddControl("BUTTON", "Serial Port ", WS_GROUP | BS_GROUPBOX, 8, 4, 176, 178, IdSerialBox), boldFont_);
+    label("COM Port", 18, 28, 72);
+    HWND port = AddControl("COMBOBOX", "", comboStyle, 92, 24, 84, 200, IdPortCombo);
+    for (int n = 1; n <= ComPortCount; ++n) AddItem(port, "COM" + Decimal(n));
+    ::SendMessageA(port, CB_SETCURSEL, 2, 0);  // "COM3"
+    label("Baudrate", 18, 58, 72);
+    HWND baud = AddControl("COMBOBOX", "", comboStyle, 92, 54, 84, 200, IdBaudCombo);
+    for (const char* rate : BaudRates) AddItem(baud, rate);
+    ::SendMessageA(baud, CB_SETCURSEL, 4, 0);  // "9600"
+    label("RX Delay", 18, 88, 72);
+    AddControl("EDIT", "10", editStyle, 92, 84, 44, 21, IdRXDelay, WS_EX_CLIENTEDGE);
+    label("[ms]", 142, 88, 34);
+    label("TX Delay", 18, 118, 72);
+    AddControl("EDIT", "10", editStyle, 92, 114, 44, 21, IdTXDelay, WS_EX_CLIENTEDGE);
+    label("[ms]", 142, 118, 34);
+    HWND emulate = AddControl("BUTTON", "Strict baudrate emulation", WS_GROUP | BS_AUTOCHECKBOX, 18, 150, 158, 17,
+                              IdEmuBR);
+    ::SendMessageA(emulate, BM_SETCHECK, BST_CHECKED, 0);
+
+    // The network side; the disconnect delay stands below "Connect on" but is reached first.
+    setFont(AddControl("BUTTON", "Network ", WS_GROUP | BS_GROUPBOX, 193, 4, 176, 178, IdNetworkBox), boldFont_);
+    label("Server IP", 203, 28, 80);
+    HWND ip = AddControl("EDIT", "192.168.0.99", editStyle, 285, 24, 76, 21, IdServerIP, WS_EX_CLIENTEDGE);
+    ::SendMessageA(ip, EM_LIMITTEXT, 20, 0);
+    label("Server Port", 203, 58, 80);
+    HWND serverPort = AddControl("EDIT", "9761", editStyle, 285, 54, 44, 21, IdServerPort, WS_EX_CLIENTEDGE);
+    ::SendMessageA(serverPort, EM_LIMITTEXT, 5, 0);
+    label("Disconnect delay", 203, 118, 80);
+    AddControl("EDIT", "500", editStyle, 285, 114, 44, 21, IdDisDelay, WS_EX_CLIENTEDGE);
+    label("[ms]", 335, 118, 26);
+    label("Connect on", 203, 88, 80);
+    HWND connect = AddControl("COMBOBOX", "", comboStyle, 285, 84, 76, 200, IdConnectCombo);
+    for (const char* signal : ConnectSignals) AddItem(connect, signal);
+    ::SendMessageA(connect, CB_SETCURSEL, 0, 0);
+    setFont(AddControl("STATIC", "*", WS_GROUP, 203, 148, 10, 20, NoId), legendFont_);
+    label(" = Default value", 213, 152, 100);
+}
+
+void TForm2::FormCreate() {
+    HWND tip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                 ::GetModuleHandleA(nullptr), nullptr);
+    const struct {
+        int id;
+        const char* text;
+    } hints[] = {{IdRXDelay, RXDelayHint}, {IdTXDelay, TXDelayHint}, {IdDisDelay, DisDelayHint}};
+    for (const auto& hint : hints) {
+        TOOLINFOA tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = hwnd_;
+        tool.uId = reinterpret_cast<UINT_PTR>(Control(hint.id));
+        tool.lpszText = const_cast<char*>(hint.text);
+        ::SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    ::SendMessageA(tip, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(Application.HintHidePause, 0));
+    // A width limit makes the tip honour the line breaks; the screen's width lets no line wrap.
+    ::SendMessageA(tip, TTM_SETMAXTIPWIDTH, 0, ::GetSystemMetrics(SM_CXSCREEN));
+}
+
+bool TForm2::ShowModal() {
+    FormShow();
+    HWND owner = ::GetWindow(hwnd_, GW_OWNER);
+    CenterWindow(hwnd_, owner);
+    focus_ = nullptr;
+    closed_ = false;
+    if (owner) ::EnableWindow(owner, FALSE);
+    ::ShowWindow(hwnd_, SW_SHOW);
+    Application.RunLoop(&closed_);
+    Close();  // when the program quits under it: a cancel
+    // The owner is enabled again before the dialog hides, so that it becomes the active window.
+    if (owner) ::EnableWindow(owner, TRUE);
+    ::ShowWindow(hwnd_, SW_HIDE);
+    return record_->flag;
+}
+
+void TForm2::FormShow() {
+    closedByButton_ = false;
+    const TBridge& record = *record_;
+    if (!record.flag) {
+        ::SetWindowTextA(hwnd_, NewCaption);
+        return;
+    }
+    ::SetWindowTextA(hwnd_, EditCaption);
+    SelectText(Control(IdPortCombo), record.COM.str());
+    SelectText(Control(IdBaudCombo), Decimal(record.Baud));
+    ::SendMessageA(Control(IdConnectCombo), CB_SETCURSEL, record.Connect, 0);
+    ::SetDlgItemTextA(hwnd_, IdServerIP, record.IP.c_str());
+    ::SetDlgItemTextA(hwnd_, IdServerPort, Decimal(record.Port).c_str());
+    ::SetDlgItemTextA(hwnd_, IdBridgeName, record.Name.c_str());
+    ::CheckDlgButton(hwnd_, IdEmuBR, record.Emulate ? BST_CHECKED : BST_UNCHECKED);
+    ::SetDlgItemTextA(hwnd_, IdDisDelay, Decimal(record.Delay).c_str());
+    ::SetDlgItemTextA(hwnd_, IdTXDelay, Decimal(record.TXDelay).c_str());
+    ::SetDlgItemTextA(hwnd_, IdRXDelay, Decimal(record.RXDelay).c_str());
+    ConnectComboChange();
+}
+
+void TForm2::ConnectComboChange() {
+    const LRESULT position = ::SendMessageA(Control(IdConnectCombo), CB_GETCURSEL, 0, 0);
+    ::EnableWindow(Control(IdDisDelay), position != AlwaysConnected);
+}
+
+TBridgeFields TForm2::ReadFields() const {
+    TBridgeFields fields;
+    fields.COM = SelectedText(Control(IdPortCombo));
+    fields.Baud = SelectedText(Control(IdBaudCombo));
+    fields.Emulate = ::IsDlgButtonChecked(hwnd_, IdEmuBR) == BST_CHECKED;
+    fields.Name = WindowText(Control(IdBridgeName));
+    fields.Connect = static_cast<int>(::SendMessageA(Control(IdConnectCombo), CB_GETCURSEL, 0, 0));
+    fields.IP = WindowText(Control(IdServerIP));
+    fields.Port = WindowText(Control(IdServerPort));
+    fields.Delay = WindowText(Control(IdDisDelay));
+    fields.TXDelay = WindowText(Control(IdTXDelay));
+    fields.RXDelay = WindowText(Control(IdRXDelay));
+    return fields;
+}
+
+void TForm2::Button1Click() {
+    record_->flag = true;
+    StoreBridgeFields(ReadFields(), *record_);
+    closedByButton_ = true;
+    Close();
+}
+
+void TForm2::Button2Click() {
+    record_->flag = false;
+    closedByButton_ = true;
+    Close();
+}
+
+void TForm2::FormCloseQuery() {
+    // Closed by the close box, or after OK failed: a cancel. Closing is always allowed.
+    if (!closedByButton_) record_->flag = false;
+}
+
+void TForm2::Close() {
+    if (closed_) return;
+    FormCloseQuery();
+    closed_ = true;
+}
+
+LRESULT TForm2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CREATE:
+        CreateControls();
+        FormCreate();
+        return 0;
+    case WM_COMMAND:
+        switch (LOWORD(wp)) {
+        case IdButton1:
+            // OK closes the dialog even when its handler fails; the close then counts as a cancel.
+            if (HIWORD(wp) == BN_CLICKED && !Guarded([this] { Button1Click(); })) Close();
+            return 0;
+        case IdButton2:  // also Escape, and Enter as the default button
+            if (HIWORD(wp) == BN_CLICKED) Button2Click();
+            return 0;
+        case IdConnectCombo:
+            if (HIWORD(wp) == CBN_SELCHANGE) ConnectComboChange();
+            return 0;
+        }
+        break;
+    case DM_GETDEFID:
+        return MAKELRESULT(IdButton2, DC_HASDEFID);
+    case WM_ACTIVATE:
+        // Keep the focus on a control across activations, as a dialog does.
+        if (LOWORD(wp) == WA_INACTIVE) {
+            HWND focus = ::GetFocus();
+            if (focus && ::IsChild(hwnd_, focus)) focus_ = focus;
+        } else {
+            const bool first = !focus_ || !::IsWindowEnabled(focus_);
+            if (first) focus_ = ::GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+            ::SetFocus(focus_);
+            if (first && (::SendMessageA(focus_, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL))
+                ::SendMessageA(focus_, EM_SETSEL, 0, -1);
+        }
+        return 0;
+    case WM_CLOSE:
+        Close();
+        return 0;
+    }
+    return TWindow::HandleMessage(msg, wp, lp);
+}

@@ -1,0 +1,534 @@
+// The bridge dialog, created for real in this process and driven with messages from inside its
+// modal loop.
+#include "config/app_info.h"
+#include "config/bridge.h"
+#include "support/message_boxes.h"
+#include "ui/Unit2.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Step = std::function<void()>;
+
+// Steps run one per timer tick inside the dialog's loop, so that what one step posts is handled
+// before the next runs. A dialog still open long after the last step is closed and reported.
+struct Script {
+    HWND dialog = nullptr;
+    std::vector<Step> steps;
+    std::size_t next = 0;
+    int idleTicks = 0;
+    bool busy = false;
+};
+Script script;
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (script.busy) return;  // a step's message box pumps this timer too
+    script.busy = true;
+    if (script.next < script.steps.size()) {
+        script.steps[script.next++]();
+    } else if (++script.idleTicks == 100) {
+        ADD_FAILURE() << "the dialog stayed open";
+        ::PostMessageA(script.dialog, WM_CLOSE, 0, 0);
+    }
+    script.busy = false;
+}
+
+// One line per record, so that a failure shows every field.
+std::string Describe(const TBridge& b) {
+    std::ostringstream s;
+    s << "#" << int{b.Index} << " " << b.COM.str() << " " << b.Baud << (b.Emulate ? " strict" : " loose") << " on "
+      << int{b.Connect} << " " << b.IP.str() << ":" << b.Port << " '" << b.Name.str() << "' " << b.Delay << "/"
+      << b.TXDelay << "/" << b.RXDelay;
+    return s.str();
+}
+
+TBridge Edited() {
+    TBridge b;
+    b.flag = true;
+    b.Index = 4;
+    b.COM = "COM12";
+    b.Baud = 115200;
+    b.Emulate = false;
+    b.Connect = 2;
+    b.IP = "10.1.2.3";
+    b.Port = 4001;
+    b.Name = "Lab rack";
+    b.Delay = 750;
+    b.TXDelay = 3;
+    b.RXDelay = 7;
+    return b;
+}
+
+std::string ItemText(HWND combo, LRESULT item) {
+    char text[64] = "";
+    if (item != CB_ERR) ::SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+class BridgeDialog : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&controls);
+    }
+
+    void SetUp() override {
+        owner = ::CreateWindowExA(0, "STATIC", "bridge dialog test owner", WS_POPUP | WS_VISIBLE, 100, 100, 600, 400,
+                                  nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(owner);
+        form = std::make_unique<TForm2>(owner);
+        ASSERT_TRUE(form->Handle());
+        form->Bind(record);
+    }
+    void TearDown() override {
+        form.reset();
+        ::DestroyWindow(owner);
+    }
+
+    // Shows the dialog, runs the steps inside it, and returns its result.
+    bool Show(std::vector<Step> steps) {
+        script = Script{form->Handle(), std::move(steps)};
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, Tick);
+        const bool result = form->ShowModal();
+        ::KillTimer(nullptr, timer);
+        EXPECT_EQ(script.next, script.steps.size()) << "the dialog closed before every step ran";
+        EXPECT_FALSE(::IsWindowVisible(form->Handle()));
+        EXPECT_TRUE(::IsWindowEnabled(owner));
+        return result;
+    }
+
+    HWND Item(int id) const { return form->Control(id); }
+    std::string Text(int id) const { return WindowText(Item(id)); }
+    void SetText(int id, const char* text) const { ::SetWindowTextA(Item(id), text); }
+    std::string Caption() const { return WindowText(form->Handle()); }
+    bool Enabled(int id) const { return ::IsWindowEnabled(Item(id)) != FALSE; }
+    std::string Selected(int id) const { return ItemText(Item(id), ::SendMessageA(Item(id), CB_GETCURSEL, 0, 0)); }
+    int Count(int id) const { return static_cast<int>(::SendMessageA(Item(id), CB_GETCOUNT, 0, 0)); }
+
+    // As the user picks an item; the list itself tells its parent nothing about CB_SETCURSEL.
+    void Select(int id, int item) const {
+        ::SendMessageA(Item(id), CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+        ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(id)));
+    }
+    void Click(int id) const {
+        ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
+    }
+    void Key(int id, WPARAM key) const { ::PostMessageA(Item(id), WM_KEYDOWN, key, 0); }
+
+    // In the dialog's client coordinates.
+    RECT Bounds(int id) const { return Bounds(Item(id)); }
+    RECT Bounds(HWND control) const {
+        RECT r;
+        ::GetWindowRect(control, &r);
+        ::MapWindowPoints(nullptr, form->Handle(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+
+    HWND owner = nullptr;
+    TBridge record{};
+    std::unique_ptr<TForm2> form;
+};
+
+TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
+    EXPECT_EQ(Caption(), "Add/Edit Bridge");
+    EXPECT_FALSE(::IsWindowVisible(form->Handle()));
+    const LONG style = ::GetWindowLongA(form->Handle(), GWL_STYLE);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    RECT client;
+    ::GetClientRect(form->Handle(), &client);
+    EXPECT_EQ(client.right, ::MulDiv(377, dpi, 96));
+    EXPECT_EQ(client.bottom, ::MulDiv(226, dpi, 96));
+
+    EXPECT_EQ(Count(TForm2::IdPortCombo), 20);
+    EXPECT_EQ(ItemText(Item(TForm2::IdPortCombo), 19), "COM20");
+    EXPECT_EQ(Selected(TForm2::IdPortCombo), "COM3");
+    EXPECT_EQ(Count(TForm2::IdBaudCombo), 9);
+    EXPECT_EQ(Selected(TForm2::IdBaudCombo), "9600");
+    EXPECT_EQ(Count(TForm2::IdConnectCombo), 5);
+    EXPECT_EQ(Selected(TForm2::IdConnectCombo), "DSR Signal*");
+    const std::pair<int, const char*> texts[] = {
+        {TForm2::IdRXDelay, "10"},          {TForm2::IdTXDelay, "10"},       {TForm2::IdServerIP, "192.168.0.99"},
+        {TForm2::IdServerPort, "9761"},     {TForm2::IdDisDelay, "500"},     {TForm2::IdBridgeName, ""},
+        {TForm2::IdSerialBox, "Serial Port "}, {TForm2::IdNetworkBox, "Network "}, {TForm2::IdButton1, "&OK"},
+        {TForm2::IdButton2, "&Cancel"},     {TForm2::IdEmuBR, "Strict baudrate emulation"}};
+    for (const auto& [id, text] : texts) EXPECT_EQ(Text(id), text) << id;
+    EXPECT_EQ(::IsDlgButtonChecked(form->Handle(), TForm2::IdEmuBR), BST_CHECKED);
+    EXPECT_TRUE(Enabled(TForm2::IdDisDelay));
+    const std::pair<int, int> limits[] = {{TForm2::IdServerIP, 20}, {TForm2::IdServerPort, 5}, {TForm2::IdBridgeName, 20}};
+    for (const auto& [id, limit] : limits) EXPECT_EQ(::SendMessageA(Item(id), EM_GETLIMITTEXT, 0, 0), limit) << id;
+
+    record.flag = false;
+    record.Index = 4;
+    std::string caption;
+    EXPECT_TRUE(Show({[&] {
+        caption = Caption();
+        Click(TForm2::IdButton1);
+    }}));
+    EXPECT_EQ(caption, "New bridge");
+    EXPECT_TRUE(record.flag);
+    EXPECT_EQ(Describe(record), "#4 COM3 9600 strict on 0 192.168.0.99:9761 '' 500/10/10");
+}
+
+TEST_F(BridgeDialog, ControlsSitInsideTheirBoxes) {
+    const RECT serial = Bounds(TForm2::IdSerialBox), network = Bounds(TForm2::IdNetworkBox);
+    const struct {
+        int id;
+        const RECT* box;  // null: the row below the boxes
+    } controls[] = {{TForm2::IdPortCombo, &serial},   {TForm2::IdBaudCombo, &serial},   {TForm2::IdRXDelay, &serial},
+                    {TForm2::IdTXDelay, &serial},     {TForm2::IdEmuBR, &serial},       {TForm2::IdServerIP, &network},
+                    {TForm2::IdServerPort, &network}, {TForm2::IdDisDelay, &network}, {TForm2::IdConnectCombo, &network},
+                    {TForm2::IdBridgeName, nullptr},  {TForm2::IdButton1, nullptr},   {TForm2::IdButton2, nullptr}};
+    for (const auto& c : controls) {
+        const RECT r = Bounds(c.id);
+        if (c.box) {
+            EXPECT_TRUE(r.left > c.box->left && r.right < c.box->right && r.top > c.box->top &&
+                        r.bottom < c.box->bottom)
+                << c.id;
+        } else {
+            EXPECT_GE(r.top, serial.bottom) << c.id;
+        }
+    }
+    EXPECT_LE(serial.right, network.left);
+
+    // Nothing leaves the client area, and apart from the boxes nothing overlaps.
+    RECT client;
+    ::GetClientRect(form->Handle(), &client);
+    std::vector<HWND> children;
+    for (HWND c = ::GetWindow(form->Handle(), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+    const auto isBox = [](HWND c) {
+        const int id = ::GetDlgCtrlID(c);
+        return id == TForm2::IdSerialBox || id == TForm2::IdNetworkBox;
+    };
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const RECT r = Bounds(children[i]);
+        EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom)
+            << WindowText(children[i]);
+        for (std::size_t j = i + 1; j < children.size() && !isBox(children[i]); ++j) {
+            const RECT s = Bounds(children[j]);
+            RECT both;
+            EXPECT_TRUE(isBox(children[j]) || !::IntersectRect(&both, &r, &s))
+                << "'" << WindowText(children[i]) << "' and '" << WindowText(children[j]) << "'";
+        }
+    }
+}
+
+TEST_F(BridgeDialog, TabsInTheFixedOrder) {
+    std::vector<int> order;
+    HWND first = nullptr, afterTab = nullptr;
+    EXPECT_FALSE(Show({[&] {
+                           first = ::GetFocus();
+                           HWND start = ::GetNextDlgTabItem(form->Handle(), nullptr, FALSE), c = start;
+                           do {
+                               order.push_back(::GetDlgCtrlID(c));
+                               c = ::GetNextDlgTabItem(form->Handle(), c, FALSE);
+                           } while (c && c != start && order.size() < 20);
+                           Key(TForm2::IdBridgeName, VK_TAB);
+                       },
+                       [&] { afterTab = ::GetFocus(); }, [&] { Click(TForm2::IdButton2); }}));
+    EXPECT_EQ(order, (std::vector<int>{TForm2::IdBridgeName, TForm2::IdButton1, TForm2::IdButton2, TForm2::IdPortCombo,
+                                       TForm2::IdBaudCombo, TForm2::IdRXDelay, TForm2::IdTXDelay, TForm2::IdServerIP,
+                                       TForm2::IdServerPort, TForm2::IdDisDelay, TForm2::IdConnectCombo}));
+    EXPECT_FALSE(::GetWindowLongA(Item(TForm2::IdEmuBR), GWL_STYLE) & WS_TABSTOP);
+    EXPECT_EQ(first, Item(TForm2::IdBridgeName)) << "the first control has the focus";
+    EXPECT_EQ(afterTab, Item(TForm2::IdButton1)) << "Tab moves on";
+}
+
+TEST_F(BridgeDialog, OkWritesEveryField) {
+    record.Index = 4;
+    bool ownerEnabled = true;
+    EXPECT_TRUE(Show({[&] {
+        ownerEnabled = ::IsWindowEnabled(owner) != FALSE;
+        Select(TForm2::IdPortCombo, 11);
+        Select(TForm2::IdBaudCombo, 8);
+        ::CheckDlgButton(form->Handle(), TForm2::IdEmuBR, BST_UNCHECKED);
+        SetText(TForm2::IdBridgeName, "Lab rack");
+        Select(TForm2::IdConnectCombo, 2);
+        SetText(TForm2::IdServerIP, "10.1.2.3");
+        SetText(TForm2::IdServerPort, "4001");
+        SetText(TForm2::IdDisDelay, "750");
+        SetText(TForm2::IdTXDelay, "3");
+        SetText(TForm2::IdRXDelay, "7");
+        Click(TForm2::IdButton1);
+    }}));
+    EXPECT_FALSE(ownerEnabled) << "the owner is disabled while the dialog shows";
+    EXPECT_TRUE(record.flag);
+    EXPECT_EQ(Describe(record), Describe(Edited()));
+}
+
+TEST_F(BridgeDialog, EveryOtherWayOutCancels) {
+    const std::pair<const char*, Step> ways[] = {
+        {"Cancel", [&] { Click(TForm2::IdButton2); }},
+        {"close box", [&] { ::SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"Enter in an edit", [&] { Key(TForm2::IdServerPort, VK_RETURN); }},
+        {"Enter in the name", [&] { Key(TForm2::IdBridgeName, VK_RETURN); }},
+        {"Escape", [&] { Key(TForm2::IdServerIP, VK_ESCAPE); }},
+    };
+    for (const auto& [way, leave] : ways) {
+        SCOPED_TRACE(way);
+        record = Edited();
+        EXPECT_FALSE(Show({[&] {
+                               SetText(TForm2::IdServerPort, "1234");
+                               SetText(TForm2::IdBridgeName, "changed");
+                           },
+                           leave}));
+        EXPECT_FALSE(record.flag);
+        EXPECT_EQ(Describe(record), Describe(Edited())) << "nothing is written";
+    }
+}
+
+TEST_F(BridgeDialog, RefusedInputIsReportedAndCancels) {
+    const struct {
+        int id;
+        const char* text;
+        const char* shown;
+    } cases[] = {
+        {TForm2::IdServerPort, "abc", "'abc' is not a valid integer value."},
+        {TForm2::IdServerPort, "", "'' is not a valid integer value."},
+        {TForm2::IdDisDelay, "5 0", "'5 0' is not a valid integer value."},
+        {TForm2::IdTXDelay, "2147483648", "'2147483648' is not a valid integer value."},
+        {TForm2::IdRXDelay, "0x10", "'0x10' is not a valid integer value."},
+        {TForm2::IdServerPort, "0", "'0' is not a valid server port (1 to 65535)"},
+        {TForm2::IdServerPort, "-80", "'-80' is not a valid server port (1 to 65535)"},
+        {TForm2::IdServerPort, "65536", "'65536' is not a valid server port (1 to 65535)"},
+        {TForm2::IdServerIP, "", "'' is not a valid server address."},
+        {TForm2::IdServerIP, "my host", "'my host' is not a valid server address."},
+        {TForm2::IdServerIP, "a\"b", "'a\"b' is not a valid server address."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        record = Edited();
+        MessageBoxWatcher boxes;
+        bool visibleWhenShown = false;
+        EXPECT_FALSE(Show({[&] {
+            SetText(c.id, c.text);
+            Click(TForm2::IdButton1);
+            visibleWhenShown = boxes.Boxes().size() == 1;
+        }}));
+        ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
+        EXPECT_EQ(boxes.Boxes()[0].caption, AppTitle);
+        EXPECT_EQ(boxes.Boxes()[0].text, c.shown);
+        EXPECT_TRUE(visibleWhenShown);
+        EXPECT_FALSE(record.flag);
+    }
+}
+
+TEST_F(BridgeDialog, StoredValuesOutsideTheListsSelectNothing) {
+    record = Edited();
+    record.COM = "COM21";
+    MessageBoxWatcher boxes;
+    std::string shownCom = "?";
+    EXPECT_FALSE(Show({[&] {
+        shownCom = Selected(TForm2::IdPortCombo);
+        Click(TForm2::IdButton1);
+    }}));
+    EXPECT_EQ(shownCom, "");
+    ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
+    EXPECT_EQ(boxes.Boxes()[0].text, "Please select a COM port.");
+    EXPECT_FALSE(record.flag);
+    EXPECT_EQ(record.COM, "COM21");
+
+    // A lower-case name is another name.
+    record = Edited();
+    record.COM = "com12";
+    record.Baud = 12345;
+    std::string shownBaud = "?";
+    EXPECT_FALSE(Show({[&] {
+        shownCom = Selected(TForm2::IdPortCombo);
+        shownBaud = Selected(TForm2::IdBaudCombo);
+        Click(TForm2::IdButton1);
+    }}));
+    EXPECT_EQ(shownCom, "");
+    EXPECT_EQ(shownBaud, "");
+    ASSERT_EQ(boxes.Boxes().size(), 2u) << boxes.Texts();
+    EXPECT_EQ(boxes.Boxes()[1].text, "Please select a COM port.");
+
+    record = Edited();
+    record.Baud = 12345;
+    EXPECT_FALSE(Show({[&] { Click(TForm2::IdButton1); }}));
+    ASSERT_EQ(boxes.Boxes().size(), 3u) << boxes.Texts();
+    EXPECT_EQ(boxes.Boxes()[2].text, "'' is not a valid integer value.");
+    EXPECT_EQ(record.Baud, 12345);
+}
+
+TEST_F(BridgeDialog, AlwaysConnectedDisablesTheDisconnectDelay) {
+    std::vector<bool> enabled;
+    std::string kept;
+    EXPECT_TRUE(Show({[&] {
+        Select(TForm2::IdConnectCombo, 4);
+        enabled.push_back(Enabled(TForm2::IdDisDelay));
+        kept = Text(TForm2::IdDisDelay);
+        Select(TForm2::IdConnectCombo, 3);
+        enabled.push_back(Enabled(TForm2::IdDisDelay));
+        SetText(TForm2::IdDisDelay, "250");
+        Select(TForm2::IdConnectCombo, 4);
+        Click(TForm2::IdButton1);
+    }}));
+    EXPECT_EQ(enabled, (std::vector<bool>{false, true}));
+    EXPECT_EQ(kept, "500");
+    EXPECT_EQ(record.Connect, 4);
+    EXPECT_EQ(record.Delay, 250) << "the disabled field is still read";
+
+    // An edit sets the field from the record's signal.
+    for (std::uint8_t connect : {0, 4}) {
+        record = Edited();
+        record.Connect = connect;
+        bool shown = false;
+        EXPECT_FALSE(Show({[&] {
+            shown = Enabled(TForm2::IdDisDelay);
+            Click(TForm2::IdButton2);
+        }}));
+        EXPECT_EQ(shown, connect != 4) << int{connect};
+    }
+}
+
+TEST_F(BridgeDialog, KeepsItsValuesBetweenUses) {
+    record = Edited();
+    EXPECT_TRUE(Show({[&] { Click(TForm2::IdButton1); }}));
+
+    record = TBridge{};
+    record.Index = 4;
+    std::string caption;
+    EXPECT_TRUE(Show({[&] {
+        caption = Caption();
+        Click(TForm2::IdButton1);
+    }}));
+    EXPECT_EQ(caption, "New bridge");
+    EXPECT_EQ(Describe(record), Describe(Edited())) << "the new bridge starts from the edited one";
+
+    // A cancelled use keeps what was typed, too.
+    record.flag = false;
+    EXPECT_FALSE(Show({[&] {
+        SetText(TForm2::IdServerPort, "5555");
+        Click(TForm2::IdButton2);
+    }}));
+    EXPECT_TRUE(Show({[&] { Click(TForm2::IdButton1); }}));
+    EXPECT_EQ(record.Port, 5555);
+}
+
+BOOL CALLBACK FindToolTip(HWND hwnd, LPARAM found) {
+    char name[64] = "";
+    ::GetClassNameA(hwnd, name, sizeof name);
+    auto* tip = reinterpret_cast<HWND*>(found);
+    if (std::string(name) == TOOLTIPS_CLASSA && ::GetWindow(hwnd, GW_OWNER) == *tip) {
+        *tip = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+TEST_F(BridgeDialog, ExplainsTheDelaysInToolTips) {
+    HWND tip = form->Handle();
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindToolTip, reinterpret_cast<LPARAM>(&tip));
+    ASSERT_NE(tip, form->Handle()) << "no tool tip";
+    EXPECT_EQ(::SendMessageA(tip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0), 30000);
+    EXPECT_EQ(::SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0), 3);
+
+    const std::pair<int, std::vector<std::string>> hints[] = {
+        {TForm2::IdRXDelay,
+         {"The maximum amount of time, that is allowed between two consecutive bytes in a read operation.",
+          " Suitable for packet forming and to reduce fragmentation COM -> TCP."}},
+        {TForm2::IdTXDelay,
+         {"The maximum amount of time, that is allowed between two consecutive bytes in a write operation.",
+          " Suitable for packet forming and to reduce fragmentation TCP -> COM."}},
+        {TForm2::IdDisDelay, {"Delay between COM port release and TCP client disconnect"}},
+    };
+    HDC dc = ::GetDC(tip);
+    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(tip, WM_GETFONT, 0, 0)));
+    const auto maxWidth = static_cast<LONG>(::SendMessageA(tip, TTM_GETMAXTIPWIDTH, 0, 0));
+    for (const auto& [id, lines] : hints) {
+        // The wide form: Wine's 8-bit one hands out no more than 80 characters.
+        wchar_t wide[512] = L"";
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = form->Handle();
+        tool.uId = reinterpret_cast<UINT_PTR>(Item(id));
+        tool.lpszText = wide;
+        ::SendMessageW(tip, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+        char text[512] = "";
+        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        std::string expected;
+        for (const std::string& line : lines) {
+            expected += (expected.empty() ? "" : "\r\n") + line;
+            SIZE size;
+            ::GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &size);
+            EXPECT_GT(maxWidth, size.cx) << "no line wraps: " << line;
+        }
+        EXPECT_EQ(text, expected) << id;
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(tip, dc);
+}
+
+// The fields as OK reads them, each different from what the record held before.
+TBridgeFields Typed() {
+    TBridgeFields f;
+    f.COM = "COM7";
+    f.Baud = "19200";
+    f.Emulate = true;
+    f.Name = "Press 2";
+    f.Connect = 1;
+    f.IP = "plc.local";
+    f.Port = "502";
+    f.Delay = "100";
+    f.TXDelay = "20";
+    f.RXDelay = "30";
+    return f;
+}
+
+TEST(StoreBridgeFields, StopsAtTheFirstRefusedFieldAndKeepsTheOnesBefore) {
+    const char* names[] = {"COM", "Baud", "Emulate", "Name", "Connect", "IP", "Port", "Delay", "TXDelay", "RXDelay"};
+    const auto changed = [](const TBridge& was, const TBridge& now) {
+        return std::vector<bool>{now.COM != was.COM.view(), now.Baud != was.Baud,       now.Emulate != was.Emulate,
+                                 now.Name != was.Name.view(), now.Connect != was.Connect, now.IP != was.IP.view(),
+                                 now.Port != was.Port,       now.Delay != was.Delay,     now.TXDelay != was.TXDelay,
+                                 now.RXDelay != was.RXDelay};
+    };
+    const struct {
+        std::function<void(TBridgeFields&)> spoil;
+        const char* message;  // null: stored
+        std::size_t written;
+    } cases[] = {
+        {[](TBridgeFields&) {}, nullptr, 10},
+        {[](TBridgeFields& f) { f.COM.clear(); }, "Please select a COM port", 0},
+        {[](TBridgeFields& f) { f.Baud.clear(); }, "'' is not a valid integer value", 1},
+        {[](TBridgeFields& f) { f.IP = "plc\tlocal"; }, "'plc\tlocal' is not a valid server address", 5},
+        {[](TBridgeFields& f) { f.Port = "80a"; }, "'80a' is not a valid integer value", 6},
+        {[](TBridgeFields& f) { f.Port = "65536"; }, "'65536' is not a valid server port (1 to 65535)", 6},
+        {[](TBridgeFields& f) { f.Port = "65535"; }, nullptr, 10},
+        {[](TBridgeFields& f) { f.Port = " +1"; }, nullptr, 10},
+        {[](TBridgeFields& f) { f.Delay = "-2147483649"; }, "'-2147483649' is not a valid integer value", 7},
+        {[](TBridgeFields& f) { f.TXDelay = "1.5"; }, "'1.5' is not a valid integer value", 8},
+        {[](TBridgeFields& f) { f.RXDelay = "$10"; }, "'$10' is not a valid integer value", 9},
+    };
+    for (const auto& c : cases) {
+        TBridgeFields fields = Typed();
+        c.spoil(fields);
+        const TBridge was = Edited();
+        TBridge record = was;
+        std::string message;
+        try {
+            StoreBridgeFields(fields, record);
+        } catch (const EInvalidInput& e) {
+            message = e.what();
+        }
+        SCOPED_TRACE(c.message ? c.message : "stored");
+        EXPECT_EQ(message, c.message ? c.message : "");
+        const std::vector<bool> written = changed(was, record);
+        for (std::size_t i = 0; i < written.size(); ++i) EXPECT_EQ(written[i], i < c.written) << names[i];
+    }
+}
+
+}  // namespace
