@@ -325,8 +325,10 @@ std::vector<std::string> Build(const Model& m, bool quoteOptions) {
     std::optional<Driver> driver;
     std::optional<int> baud, ito, reconnect;
     auto set = [&args](std::optional<int>& current, const std::optional<int>& wanted, const char* option) {
-        if (wanted && wanted != current) args.push_back(option + std::to_string(*wanted));
-        current = wanted;
+        if (wanted && wanted != current) {
+            args.push_back(option + std::to_string(*wanted));
+            current = wanted;
+        }
     };
     for (const Port& port : m.ports) {
         if (driver != port.driver) args.push_back(port.driver == Driver::Serial ? "--use-driver=serial" : "--use-driver=tcp");
@@ -410,9 +412,12 @@ std::string Describe(const Bridge& b) {
     auto number = [](const std::optional<int>& n) { return n ? std::to_string(*n) : std::string("unset"); };
     std::string text = "ports " + std::to_string(b.serialPort) + ":" + std::to_string(b.tcpPort) + ": serial " +
                        b.path + " baud " + number(b.baud) + " ito " + number(b.ito) + ", server " + b.host + ":" +
-                       std::to_string(b.port) + " reconnect " + number(b.reconnect) + ", connect " +
-                       (b.connect ? SignalName(*b.connect) : "always");
-    if (b.connect) text += " disconnect delay " + std::to_string(b.delayDisconnect);
+                       std::to_string(b.port) + " reconnect " + number(b.reconnect) + ", connect ";
+    if (b.connect)
+        text += std::string("on ") + SignalName(*b.connect) + ", disconnect after " + std::to_string(b.delayDisconnect) +
+                " ms";
+    else
+        text += "always";
     if (b.dtrOnConnect) text += ", dtr on connect";
     return text;
 }

@@ -101,7 +101,7 @@ struct Bridge {
     int delayDisconnect = 0;              // ms
 };
 
-// One bridge per route, in route order.
+// The bridges of an accepted model: one per route, in route order.
 std::vector<Bridge> Bridges(const Model& model);
 
 // One line for the log: serial port, baud, interval time-out, server, connect signal, delay.

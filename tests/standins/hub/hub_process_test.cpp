@@ -124,7 +124,7 @@ TEST(Hub, KeepsRunningWithAGoodLineAndLogsWhatItUnderstood) {
     }
     EXPECT_NE(record.find(std::string("hub4com.exe\" ") + kExample1 + "\r\n"), std::string::npos) << record;
     EXPECT_NE(record.find(R"(  ports 0:1: serial \\.\CNCA1 baud 9600 ito 10, server 192.168.0.99:9761 )"
-                          R"(reconnect 10000, connect dsr disconnect delay 500, dtr on connect)"
+                          R"(reconnect 10000, connect on dsr, disconnect after 500 ms, dtr on connect)"
                           "\r\n"),
               std::string::npos)
         << record;
