@@ -89,7 +89,7 @@ std::string ReadStateFile(const std::string& path) {
 
 // Replaces the file in one step: the new text goes to a file beside it, which then takes its
 // name, so a failed run leaves the old state whole.
-void ReplaceFile(const std::string& path, const std::string& text) {
+void WriteAtomically(const std::string& path, const std::string& text) {
     std::string temp = path + ".new";
     {
         FileHandle file(
@@ -117,13 +117,13 @@ void Run(const std::string& dir, const std::vector<std::string>& args) {
     std::string path = dir + StateName;
     PairList pairs = ReadState(ReadStateFile(path));
     Apply(command, pairs);
-    ReplaceFile(path, WriteState(pairs));
+    WriteAtomically(path, WriteState(pairs));
 }
 
 // One line per call: the exit code in brackets, then the command line after the program path.
 void AppendLog(const std::string& path, std::string_view arguments, int code) {
-    FileHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;  // the log only helps; the exit code is the answer
     std::string line = "[" + std::to_string(code) + "] " + std::string(arguments) + "\r\n";
     DWORD written = 0;
