@@ -162,21 +162,20 @@ TEST_F(Hub, StartWithoutRowsShowsTheBoxAndLeavesARunningHubAlone) {
 
 TEST_F(Hub, RowsThatCannotStartAreRefusedBeforeAnythingRuns) {
     struct {
+        const char* com;  // of the second bridge
         const char* ip;
         std::vector<std::string> rows;
         const char* message;
     } const cases[] = {
-        {"192.168.0.98", {"COM3", "COM9"}, "Bridge 'COM9' is not defined"},
-        {"192.168.0.98 --x", {"COM3", "COM9"}, "Bridge 'COM9' has an invalid server address"},
-        {"", {"COM9", "COM3"}, "Bridge 'COM9' has an invalid server address"},
-        {"\"192.168.0.98\"", {"COM9"}, "Bridge 'COM9' has an invalid server address"},
+        {"COM8", "192.168.0.98", {"COM3", "COM9"}, "Bridge 'COM9' is not defined"},
+        {"COM9", "192.168.0.98 --x", {"COM3", "COM9"}, "Bridge 'COM9' has an invalid server address"},
+        {"COM9", "", {"COM9", "COM3"}, "Bridge 'COM9' has an invalid server address"},
+        {"COM9", "\"192.168.0.98\"", {"COM9"}, "Bridge 'COM9' has an invalid server address"},
     };
     InstallHub();
     HANDLE running = OutsideHub();
     for (const auto& c : cases) {
-        ZeroSlot(2);
-        if (c.message == std::string("Bridge 'COM9' is not defined")) Define(2, "COM8", c.ip);
-        else Define(2, "COM9", c.ip);
+        Define(2, c.com, c.ip);
         BoxRecorder boxes;
 
         EXPECT_EQ(StartHub(owner_, c.rows), std::nullopt) << c.message;
