@@ -1,6 +1,6 @@
 // Starting and stopping the hub, with the test tool standing in for it and the message boxes
 // answered as they come.
-#include "tool_fixture.h"
+#include "support/tool_fixture.h"
 
 #include "config/app_info.h"
 #include "config/bridge.h"

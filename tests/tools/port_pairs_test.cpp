@@ -1,5 +1,5 @@
 // The setup tool's three commands run for real, with the test tool standing in for it.
-#include "tool_fixture.h"
+#include "support/tool_fixture.h"
 
 #include "tools/port_pairs.h"
 

@@ -1,5 +1,5 @@
 // Running tools and finding and ending the hub, with real processes in the test prefix.
-#include "tool_fixture.h"
+#include "support/tool_fixture.h"
 
 #include "tools/runner.h"
 #include "tools/tool_paths.h"

@@ -57,9 +57,9 @@ protected:
         if (MakeDir(path)) dirs_.push_back(path);
     }
 
-    // Copies the test tool to path, for this test only.
-    void CopyTool(const std::string& path) {
-        ASSERT_TRUE(::CopyFileA((ExeDir() + "\\testtool.exe").c_str(), path.c_str(), FALSE)) << path;
+    // Copies the test tool (or another program) to path, for this test only.
+    void CopyTool(const std::string& path, const std::string& from = ExeDir() + "\\testtool.exe") {
+        ASSERT_TRUE(::CopyFileA(from.c_str(), path.c_str(), FALSE)) << from << " to " << path;
         copies_.push_back(path);
     }
 

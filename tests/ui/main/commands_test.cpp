@@ -1,0 +1,301 @@
+// Adding, editing and deleting bridges on the real windows, with real setup-tool runs: the
+// stand-in setup tool, or the test tool ending with a chosen code.
+#include "config/bridge.h"
+#include "support/message_boxes.h"
+#include "support/modal_script.h"
+#include "support/test_registry.h"
+#include "support/tool_fixture.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+using namespace testreg;
+
+class BridgeCommands : public ToolTest {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&controls);
+    }
+
+    void SetUp() override {
+        ToolTest::SetUp();
+        DeleteProgramKey();
+    }
+    void TearDown() override {
+        dialog.reset();
+        form.reset();
+        for (const char* file : {"setupc.state", "setupc.log"}) ::DeleteFileA(InDriver(file).c_str());
+        ToolTest::TearDown();
+        DeleteProgramKey();
+        ClearBridges();
+    }
+
+    // The stand-in setup tool, with no pairs yet.
+    void UseStandInSetup() {
+        CopyTool(InDriver("setupc.exe"), ExeDir() + "\\..\\bin\\driver\\setupc.exe");
+    }
+    // The test tool as the setup tool, ending with exitCode and reporting its command line.
+    void UseTestToolSetup(const char* exitCode) {
+        CopyTool(InDriver("setupc.exe"));
+        ToolBehaviour(exitCode);
+        AskForReport();
+    }
+    std::string SetupLog() {
+        std::ifstream in(InDriver("setupc.log"));
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // The arguments after the quoted program path of the last test-tool run, or "" when none ran.
+    std::string ToolArguments() {
+        const std::string line = Report()["line"];
+        const std::size_t end = line.find("\" ");
+        return end == std::string::npos ? "" : line.substr(end + 2);
+    }
+
+    void Open() {
+        form = std::make_unique<TForm1>(std::vector<std::string>{});
+        dialog = std::make_unique<TForm2>(form->Handle());
+        form->SetDialog(dialog.get());
+        form->Action1Execute();
+    }
+    void Select(const std::string& caption) {
+        HWND list = form->Control(TForm1::IdBridgeList);
+        for (int i = 0; i < form->RowCount(); ++i)
+            if (form->RowText(i) == caption)
+                ListView_SetItemState(list, i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        form->Action1Execute();
+    }
+    void Click(int id) {
+        ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(form->Control(id)));
+    }
+
+    // Steps inside the bridge dialog.
+    ModalScript::Step Type(int id, const char* text) {
+        return [this, id, text] { ::SetWindowTextA(dialog->Control(id), text); };
+    }
+    ModalScript::Step Pick(int id, const char* item) {
+        return [this, id, item] {
+            HWND combo = dialog->Control(id);
+            ::SendMessageA(combo, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(item));
+            ::SendMessageA(dialog->Handle(), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+        };
+    }
+    ModalScript::Step Press(int id) {
+        return [this, id] {
+            ::PostMessageA(dialog->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(dialog->Control(id)));
+        };
+    }
+    // Runs a command whose dialog the steps fill in.
+    void WithDialog(int button, std::vector<ModalScript::Step> steps) {
+        ModalScript script(std::move(steps));
+        Click(button);
+        EXPECT_TRUE(script.Finished()) << "the dialog did not take every step";
+    }
+
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm2> dialog;
+};
+
+TEST_F(BridgeCommands, AddLandsInTheLowestFreeSlotAfterInstallingItsPair) {
+    UseStandInSetup();
+    WriteBridge(1, "COM1");
+    WriteBridge(3, "COM3");
+    Open();
+    WithDialog(TForm1::IdAddButton, {Pick(TForm2::IdPortCombo, "COM7"), Type(TForm2::IdServerIP, "127.0.0.1"),
+                                     Type(TForm2::IdServerPort, "4001"), Type(TForm2::IdTXDelay, "25"),
+                                     Type(TForm2::IdBridgeName, "Scale"), Press(TForm2::IdButton1)});
+
+    EXPECT_EQ(SetupLog(), "[0] install 2 HiddenMode=yes PortName=COM7,EmuBR=yes,AddRTTO=0,AddRITO=25\n");
+    EXPECT_EQ(form->Captions(), (std::vector<std::string>{"COM1", "COM3", "COM7"}));
+    EXPECT_EQ(form->RowText(2, 1), "127.0.0.1");
+    EXPECT_EQ(form->RowText(2, 3), "Scale");
+    EXPECT_EQ(Bridges[2].Index, 2);
+    EXPECT_EQ(ReadText(SlotKey(2), "COM"), "COM7");
+    EXPECT_EQ(ReadText(SlotKey(2), "Index"), "2");
+    EXPECT_EQ(ReadText(SlotKey(2), "Port"), "4001");
+    EXPECT_EQ(ReadText(SlotKey(2), "TXDelay"), "25");
+}
+
+TEST_F(BridgeCommands, CancelledAddRunsNothing) {
+    UseTestToolSetup("0");
+    Open();
+    WithDialog(TForm1::IdAddButton, {Type(TForm2::IdServerIP, "127.0.0.1"), Press(TForm2::IdButton2)});
+    EXPECT_EQ(ToolArguments(), "");
+    EXPECT_EQ(form->RowCount(), 0);
+    EXPECT_FALSE(KeyExists(SlotKey(1)));
+}
+
+TEST_F(BridgeCommands, FailedInstallIsShownAndChangesNothing) {
+    UseTestToolSetup("1");
+    Open();
+    MessageBoxWatcher boxes;
+    WithDialog(TForm1::IdAddButton, {Pick(TForm2::IdPortCombo, "COM4"), Press(TForm2::IdButton1)});
+    EXPECT_EQ(ToolArguments().substr(0, 10), "install 1 ");
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
+    EXPECT_EQ(boxes.Boxes()[0].text,
+              "Unable to create COM port! The port may be in use.\r\nPlease try with another port number.");
+    EXPECT_EQ(form->RowCount(), 0);
+    EXPECT_EQ(FirstFreeSlot(), 1);
+    EXPECT_FALSE(KeyExists(SlotKey(1)));
+}
+
+TEST_F(BridgeCommands, EditsThatConcernOnlyTheHubRunNoTool) {
+    UseTestToolSetup("0");
+    WriteBridge(1, "COM3");
+    Open();
+    Select("COM3");
+    WithDialog(TForm1::IdEditButton, {Type(TForm2::IdServerIP, "10.0.0.9"), Type(TForm2::IdServerPort, "5000"),
+                                      Type(TForm2::IdRXDelay, "40"), Pick(TForm2::IdBaudCombo, "115200"),
+                                      Press(TForm2::IdButton1)});
+    EXPECT_EQ(ToolArguments(), "") << "no tool ran";
+    EXPECT_EQ(form->RowText(0, 1), "10.0.0.9");
+    EXPECT_EQ(form->RowText(0, 2), "5000");
+    EXPECT_EQ(ReadText(SlotKey(1), "IP"), "10.0.0.9");
+    EXPECT_EQ(ReadText(SlotKey(1), "RXDelay"), "40");
+    EXPECT_EQ(ReadText(SlotKey(1), "Baud"), "115200");
+}
+
+TEST_F(BridgeCommands, EditOfTheWriteDelayChangesThePairOrKeepsEverything) {
+    WriteBridge(2, "COM3");
+    WriteText(SlotKey(2), "Index", "5");  // the pair is addressed by the Index
+    UseTestToolSetup("0");
+    Open();
+    Select("COM3");
+    WithDialog(TForm1::IdEditButton, {Type(TForm2::IdTXDelay, "25"), Press(TForm2::IdButton1)});
+    EXPECT_EQ(ToolArguments(), "change CNCB5 PortName=COM3,EmuBR=yes,AddRTTO=0,AddRITO=25");
+    EXPECT_EQ(ReadText(SlotKey(2), "TXDelay"), "25");
+
+    ToolBehaviour("1");
+    Select("COM3");
+    WithDialog(TForm1::IdEditButton, {Pick(TForm2::IdPortCombo, "COM9"), Type(TForm2::IdServerIP, "10.9.9.9"),
+                                      Press(TForm2::IdButton1)});
+    EXPECT_EQ(ToolArguments(), "change CNCB5 PortName=COM9,EmuBR=yes,AddRTTO=0,AddRITO=25");
+    EXPECT_EQ(form->Captions(), std::vector<std::string>{"COM3"}) << "a failed change keeps the row";
+    EXPECT_EQ(Bridges[2].COM, "COM3");
+    EXPECT_EQ(Bridges[2].IP, "192.168.0.99");
+    EXPECT_EQ(ReadText(SlotKey(2), "COM"), "COM3");
+}
+
+TEST_F(BridgeCommands, RenamedBridgeMovesToItsSortedPlace) {
+    UseTestToolSetup("0");
+    WriteBridge(1, "COM2");
+    WriteBridge(2, "COM5");
+    Open();
+    Select("COM5");
+    WithDialog(TForm1::IdEditButton, {Pick(TForm2::IdPortCombo, "COM10"), Press(TForm2::IdButton1)});
+    EXPECT_EQ(form->Captions(), (std::vector<std::string>{"COM10", "COM2"}));
+    EXPECT_EQ(form->SelectedCaption(), "COM10");
+    EXPECT_EQ(FindBridge("COM10"), 2) << "an edit never moves a bridge to another slot";
+}
+
+TEST_F(BridgeCommands, DeleteAsksThenRemovesThePairAndFreesTheSlot) {
+    UseTestToolSetup("0");
+    for (int n = 1; n <= 3; ++n) WriteBridge(n, "COM" + std::to_string(n));
+    Open();
+    Select("COM3");
+    {
+        MessageBoxWatcher boxes(IDNO);
+        Click(TForm1::IdDeleteButton);
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].caption, "Please confirm");
+        EXPECT_EQ(boxes.Boxes()[0].text, "Are you sure you want to delete this bridge?");
+        EXPECT_TRUE(boxes.Boxes()[0].hasYes);
+    }
+    EXPECT_EQ(ToolArguments(), "");
+    EXPECT_EQ(form->RowCount(), 3);
+
+    {
+        MessageBoxWatcher boxes(IDYES);
+        Click(TForm1::IdDeleteButton);
+    }
+    EXPECT_EQ(ToolArguments(), "remove 3");
+    EXPECT_EQ(form->Captions(), (std::vector<std::string>{"COM1", "COM2"}));
+    EXPECT_FALSE(KeyExists(SlotKey(3)));
+    EXPECT_EQ(FirstFreeSlot(), 3);
+
+    WithDialog(TForm1::IdAddButton, {Pick(TForm2::IdPortCombo, "COM8"), Press(TForm2::IdButton1)});
+    EXPECT_EQ(ToolArguments().substr(0, 10), "install 3 ");
+    EXPECT_EQ(ReadText(SlotKey(3), "COM"), "COM8");
+}
+
+TEST_F(BridgeCommands, RemoveCountsCodesBelowTenAsSuccess) {
+    const std::pair<const char*, bool> cases[] = {{"9", true}, {"10", false}, {"999", false}};
+    for (const auto& [code, removed] : cases) {
+        DeleteProgramKey();
+        ClearBridges();
+        WriteBridge(1, "COM1");
+        UseTestToolSetup(code);
+        Open();
+        Select("COM1");
+        MessageBoxWatcher boxes(IDYES);
+        Click(TForm1::IdDeleteButton);
+        EXPECT_EQ(boxes.Boxes().size(), 1u) << "only the question, no error: " << boxes.Texts();
+        EXPECT_EQ(form->RowCount(), removed ? 0 : 1) << code;
+        EXPECT_EQ(KeyExists(SlotKey(1)), !removed) << code;
+        dialog.reset();
+        form.reset();
+    }
+}
+
+TEST_F(BridgeCommands, RowsWithoutASlotAreNeverEditedOrDeleted) {
+    UseTestToolSetup("0");
+    WriteBridge(1, "", "10.0.0.1", "0");  // listed with an empty caption, but a free slot
+    Open();
+    ASSERT_EQ(form->RowCount(), 1);
+    Select("");
+    MessageBoxWatcher boxes;
+    Click(TForm1::IdEditButton);
+    Click(TForm1::IdDeleteButton);
+    ASSERT_EQ(boxes.Boxes().size(), 2u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "Bridge '' is not defined");
+    EXPECT_EQ(boxes.Boxes()[1].text, "Bridge '' is not defined");
+    EXPECT_EQ(ToolArguments(), "");
+}
+
+TEST_F(BridgeCommands, DoubleClickEditsOnlyWhenEditIsAvailable) {
+    UseTestToolSetup("0");
+    WriteBridge(1, "COM1");
+    Open();
+    NMHDR click{form->Control(TForm1::IdBridgeList), TForm1::IdBridgeList, static_cast<UINT>(NM_DBLCLK)};
+
+    ModalScript nothing({});
+    ::SendMessageA(form->Handle(), WM_NOTIFY, TForm1::IdBridgeList, reinterpret_cast<LPARAM>(&click));
+    EXPECT_FALSE(::IsWindowVisible(dialog->Handle())) << "no row selected: no dialog";
+
+    Select("COM1");
+    ModalScript edit({Type(TForm2::IdBridgeName, "by double click"), Press(TForm2::IdButton1)});
+    ::SendMessageA(form->Handle(), WM_NOTIFY, TForm1::IdBridgeList, reinterpret_cast<LPARAM>(&click));
+    EXPECT_TRUE(edit.Finished());
+    EXPECT_EQ(ReadText(SlotKey(1), "Name"), "by double click");
+}
+
+TEST_F(BridgeCommands, AddWithEveryFreeSlotHeldBackRunsNothing) {
+    UseTestToolSetup("0");
+    const DWORD port = 1;
+    WriteRaw(SlotKey(1), "Port", REG_DWORD, std::string(reinterpret_cast<const char*>(&port), 4));
+    for (int n = 2; n <= 10; ++n) WriteBridge(n, "COM" + std::to_string(n));
+    MessageBoxWatcher boxes;
+    Open();  // the load fails at slot 1 and holds back every stored slot
+    EXPECT_EQ(form->RowCount(), 0);
+    Click(TForm1::IdAddButton);
+    ASSERT_EQ(boxes.Boxes().size(), 2u) << boxes.Texts();
+    EXPECT_EQ(boxes.Boxes()[1].caption, "Error");
+    EXPECT_EQ(ToolArguments(), "");
+    EXPECT_EQ(ReadText(SlotKey(5), "COM"), "COM5");
+}
+
+}  // namespace
