@@ -56,6 +56,12 @@ void SelectText(HWND combo, const std::string& text) {
     ::SendMessageA(combo, CB_SETCURSEL, found, 0);
 }
 
+// The program's typeface in bold, height in pixels.
+HFONT BoldFont(int height) {
+    return ::CreateFontA(-height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+}
+
 void AddItem(HWND combo, const std::string& text) {
     ::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
@@ -93,66 +99,65 @@ TForm2::~TForm2() {
 }
 
 void TForm2::CreateControls() {
-    boldFont_.reset(::CreateFontA(-Scale(11), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                                  "MS Sans Serif"));
-    legendFont_.reset(::CreateFontA(-Scale(16), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                    DEFAULT_PITCH | FF_SWISS, "MS Sans Serif"));
+    boldFont_.reset(BoldFont(Scale(11)));
+    legendFont_.reset(BoldFont(Scale(16)));
 
     // Every control starts a group of its own, so arrow keys move only between OK and Cancel.
     const DWORD stop = WS_TABSTOP | WS_GROUP;
     const DWORD editStyle = stop | ES_AUTOHSCROLL;
     const DWORD comboStyle = stop | CBS_DROPDOWNLIST | WS_VSCROLL;
-    auto label = [this](const char* text, int x, int y, int w) { return AddControl("STATIC", text, WS_GROUP, x, y, w, 13, NoId); };
+    auto label = [this](const char* text, int x, int y, int w, int h = 13) {
+        return AddControl("STATIC", text, WS_GROUP, x, y, w, h, NoId);
+    };
     auto setFont = [](HWND control, const platform::Font& font) {
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     };
 
-    // Created in tab order. The row below the boxes first.
-    label("Name", 8, 196, 32);
-    HWND name = AddControl("EDIT", "", editStyle, 42, 192, 150, 21, IdBridgeName, WS_EX_CLIENTEDGE);
+    // Created in tab order: the row below the boxes first.
+    label("Name", 8, 196, 34);
+    HWND name = AddControl("EDIT", "", editStyle, 44, 192, 142, 21, IdBridgeName, WS_EX_CLIENTEDGE);
     ::SendMessageA(name, EM_LIMITTEXT, 20, 0);
-    AddControl("BUTTON", "&OK", stop | BS_PUSHBUTTON, 213, 190, 75, 25, IdButton1);
-    AddControl("BUTTON", "&Cancel", WS_TABSTOP | BS_DEFPUSHBUTTON, 294, 190, 75, 25, IdButton2);
+    AddControl("BUTTON", "&OK", stop | BS_PUSHBUTTON, 215, 190, 75, 25, IdButton1);
+    AddControl("BUTTON", "&Cancel", WS_TABSTOP | BS_DEFPUSHBUTTON, 296, 190, 75, 25, IdButton2);
 
-    // The serial port.
-    setFont(AddControl("BUTTON", "Serial Port ", WS_GROUP | BS_GROUPBOX, 8, 4, 176, 178, IdSerialBox), boldFont_);
-    label("COM Port", 18, 28, 72);
-    HWND port = AddControl("COMBOBOX", "", comboStyle, 92, 24, 84, 200, IdPortCombo);
+    // The serial port: labels at 14, fields at 76.
+    setFont(AddControl("BUTTON", "Serial Port ", WS_GROUP | BS_GROUPBOX, 6, 4, 180, 178, IdSerialBox), boldFont_);
+    label("COM Port", 14, 28, 58);
+    HWND port = AddControl("COMBOBOX", "", comboStyle, 76, 24, 84, 200, IdPortCombo);
     for (int n = 1; n <= ComPortCount; ++n) AddItem(port, "COM" + Decimal(n));
     ::SendMessageA(port, CB_SETCURSEL, 2, 0);  // "COM3"
-    label("Baudrate", 18, 58, 72);
-    HWND baud = AddControl("COMBOBOX", "", comboStyle, 92, 54, 84, 200, IdBaudCombo);
+    label("Baudrate", 14, 58, 58);
+    HWND baud = AddControl("COMBOBOX", "", comboStyle, 76, 54, 84, 200, IdBaudCombo);
     for (const char* rate : BaudRates) AddItem(baud, rate);
     ::SendMessageA(baud, CB_SETCURSEL, 4, 0);  // "9600"
-    label("RX Delay", 18, 88, 72);
-    AddControl("EDIT", "10", editStyle, 92, 84, 44, 21, IdRXDelay, WS_EX_CLIENTEDGE);
-    label("[ms]", 142, 88, 34);
-    label("TX Delay", 18, 118, 72);
-    AddControl("EDIT", "10", editStyle, 92, 114, 44, 21, IdTXDelay, WS_EX_CLIENTEDGE);
-    label("[ms]", 142, 118, 34);
-    HWND emulate = AddControl("BUTTON", "Strict baudrate emulation", WS_GROUP | BS_AUTOCHECKBOX, 18, 150, 158, 17,
+    label("RX Delay", 14, 88, 58);
+    AddControl("EDIT", "10", editStyle, 76, 84, 44, 21, IdRXDelay, WS_EX_CLIENTEDGE);
+    label("[ms]", 126, 88, 30);
+    label("TX Delay", 14, 118, 58);
+    AddControl("EDIT", "10", editStyle, 76, 114, 44, 21, IdTXDelay, WS_EX_CLIENTEDGE);
+    label("[ms]", 126, 118, 30);
+    HWND emulate = AddControl("BUTTON", "Strict baudrate emulation", WS_GROUP | BS_AUTOCHECKBOX, 14, 150, 166, 17,
                               IdEmuBR);
     ::SendMessageA(emulate, BM_SETCHECK, BST_CHECKED, 0);
 
-    // The network side; the disconnect delay stands below "Connect on" but is reached first.
-    setFont(AddControl("BUTTON", "Network ", WS_GROUP | BS_GROUPBOX, 193, 4, 176, 178, IdNetworkBox), boldFont_);
-    label("Server IP", 203, 28, 80);
-    HWND ip = AddControl("EDIT", "192.168.0.99", editStyle, 285, 24, 76, 21, IdServerIP, WS_EX_CLIENTEDGE);
+    // The network side: labels at 200, fields at 268. The disconnect delay stands below
+    // "Connect on" but is reached first; its label may take two lines.
+    setFont(AddControl("BUTTON", "Network ", WS_GROUP | BS_GROUPBOX, 192, 4, 179, 178, IdNetworkBox), boldFont_);
+    label("Server IP", 200, 28, 66);
+    HWND ip = AddControl("EDIT", "192.168.0.99", editStyle, 268, 24, 97, 21, IdServerIP, WS_EX_CLIENTEDGE);
     ::SendMessageA(ip, EM_LIMITTEXT, 20, 0);
-    label("Server Port", 203, 58, 80);
-    HWND serverPort = AddControl("EDIT", "9761", editStyle, 285, 54, 44, 21, IdServerPort, WS_EX_CLIENTEDGE);
+    label("Server Port", 200, 58, 66);
+    HWND serverPort = AddControl("EDIT", "9761", editStyle, 268, 54, 44, 21, IdServerPort, WS_EX_CLIENTEDGE);
     ::SendMessageA(serverPort, EM_LIMITTEXT, 5, 0);
-    label("Disconnect delay", 203, 118, 80);
-    AddControl("EDIT", "500", editStyle, 285, 114, 44, 21, IdDisDelay, WS_EX_CLIENTEDGE);
-    label("[ms]", 335, 118, 26);
-    label("Connect on", 203, 88, 80);
-    HWND connect = AddControl("COMBOBOX", "", comboStyle, 285, 84, 76, 200, IdConnectCombo);
+    label("Disconnect delay", 200, 112, 66, 26);
+    AddControl("EDIT", "500", editStyle, 268, 114, 44, 21, IdDisDelay, WS_EX_CLIENTEDGE);
+    label("[ms]", 318, 118, 30);
+    label("Connect on", 200, 88, 66);
+    HWND connect = AddControl("COMBOBOX", "", comboStyle, 268, 84, 97, 200, IdConnectCombo);
     for (const char* signal : ConnectSignals) AddItem(connect, signal);
-    ::SendMessageA(connect, CB_SETCURSEL, 0, 0);
-    setFont(AddControl("STATIC", "*", WS_GROUP, 203, 148, 10, 20, NoId), legendFont_);
-    label(" = Default value", 213, 152, 100);
+    ::SendMessageA(connect, CB_SETCURSEL, 0, 0);  // "DSR Signal*"
+    setFont(AddControl("STATIC", "*", WS_GROUP, 200, 147, 10, 20, NoId), legendFont_);
+    label(" = Default value", 210, 151, 100);
 }
 
 void TForm2::FormCreate() {
