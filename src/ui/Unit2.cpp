@@ -34,26 +34,25 @@ std::int32_t ToInteger(const std::string& text) {
     throw EInvalidInput("'" + text + "' is not a valid integer value");
 }
 
-// The text of the selected item, empty when none is selected.
-std::string SelectedText(HWND combo) {
-    const LRESULT item = ::SendMessageA(combo, CB_GETCURSEL, 0, 0);
-    if (item == CB_ERR) return {};
+// The text of an item, empty for no item (-1).
+std::string ItemText(HWND combo, LRESULT item) {
+    if (item < 0) return {};
     std::string text(static_cast<std::size_t>(::SendMessageA(combo, CB_GETLBTEXTLEN, item, 0)) + 1, '\0');
     text.resize(static_cast<std::size_t>(
         ::SendMessageA(combo, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(&text[0]))));
     return text;
 }
 
+std::string SelectedText(HWND combo) { return ItemText(combo, ::SendMessageA(combo, CB_GETCURSEL, 0, 0)); }
+
 // Selects the item whose text equals text exactly (the list's own search ignores case), or
 // none when no item does.
 void SelectText(HWND combo, const std::string& text) {
-    const auto count = static_cast<int>(::SendMessageA(combo, CB_GETCOUNT, 0, 0));
-    int found = -1;
-    for (int i = 0; i < count && found < 0; ++i) {
-        ::SendMessageA(combo, CB_SETCURSEL, i, 0);
-        if (SelectedText(combo) == text) found = i;
-    }
-    ::SendMessageA(combo, CB_SETCURSEL, found, 0);
+    const LRESULT count = ::SendMessageA(combo, CB_GETCOUNT, 0, 0);
+    LRESULT found = -1;
+    for (LRESULT i = 0; i < count && found < 0; ++i)
+        if (ItemText(combo, i) == text) found = i;
+    ::SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
 }
 
 // The program's typeface in bold, height in pixels.
@@ -75,6 +74,8 @@ void StoreBridgeFields(const TBridgeFields& fields, TBridge& record) {
     record.Baud = ToInteger(fields.Baud);
     record.Emulate = fields.Emulate;
     record.Name = fields.Name;
+    // No selection (a stored signal past the list's end) gives 255: always connected, as
+    // every value from 4 up.
     record.Connect = static_cast<std::uint8_t>(fields.Connect);
     // The address goes unquoted into the hub's command line.
     if (!IsValidServerAddress(fields.IP)) throw EInvalidInput("'" + fields.IP + "' is not a valid server address");
