@@ -51,8 +51,17 @@ ensure_display() {
 # on each hide without a window manager.
 start_wine() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wineboot -i >/dev/null 2>&1 </dev/null
+        # wineboot's exit status says little on a new prefix; the prefix's files tell.
+        wineboot -i >/dev/null 2>&1 </dev/null || true
+        wineserver -w >/dev/null 2>&1 </dev/null || true  # until the new registry is on disk
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            echo "Could not create the Wine prefix $WINEPREFIX" >&2
+            return 1
+        fi
     fi
+    # Wine's own fonts (Marlett draws the caption buttons) where this Wine build looks for them.
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    [ -f "$fonts/marlett.ttf" ] || cp -n /usr/share/wine/fonts/*.ttf "$fonts/" 2>/dev/null || true
     wineserver -p >/dev/null 2>&1 </dev/null
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
 }
