@@ -249,8 +249,11 @@ TEST_F(BridgeDialog, TabsInTheFixedOrder) {
 TEST_F(BridgeDialog, OkWritesEveryField) {
     record.Index = 4;
     bool ownerEnabled = true;
+    RECT dialog{}, over{};
     EXPECT_TRUE(Show({[&] {
         ownerEnabled = ::IsWindowEnabled(owner) != FALSE;
+        ::GetWindowRect(form->Handle(), &dialog);
+        ::GetWindowRect(owner, &over);
         Select(TForm2::IdPortCombo, 11);
         Select(TForm2::IdBaudCombo, 8);
         ::CheckDlgButton(form->Handle(), TForm2::IdEmuBR, BST_UNCHECKED);
@@ -264,6 +267,8 @@ TEST_F(BridgeDialog, OkWritesEveryField) {
         Click(TForm2::IdButton1);
     }}));
     EXPECT_FALSE(ownerEnabled) << "the owner is disabled while the dialog shows";
+    EXPECT_NEAR(dialog.left + dialog.right, over.left + over.right, 1) << "centred on the owner";
+    EXPECT_NEAR(dialog.top + dialog.bottom, over.top + over.bottom, 1);
     EXPECT_TRUE(record.flag);
     EXPECT_EQ(Describe(record), Describe(Edited()));
 }
