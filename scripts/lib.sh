@@ -73,9 +73,8 @@ keep_desktop_alive() {
 }
 
 stop_all() {
-    [ -n "$KEEPALIVE_PID" ] && kill "$KEEPALIVE_PID" 2>/dev/null
-    [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-    wait 2>/dev/null
-    return 0
+    if [ -n "$KEEPALIVE_PID" ]; then kill "$KEEPALIVE_PID" 2>/dev/null || true; fi
+    if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+    if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
+    wait 2>/dev/null || true
 }

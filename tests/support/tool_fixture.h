@@ -29,6 +29,7 @@ protected:
 
     void SetUp() override {
         createdDriver_ = MakeDir(Driver());
+        for (const char* tool : {HubExeName, SetupExeName}) ::DeleteFileA(InDriver(tool).c_str());  // a run cut short
         DebugMode = false;
         ::SetEnvironmentVariableA("PONTIS_TESTTOOL", nullptr);
         ::SetEnvironmentVariableA("PONTIS_TESTTOOL_REPORT", nullptr);

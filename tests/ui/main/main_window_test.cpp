@@ -3,6 +3,7 @@
 #include "config/bridge.h"
 #include "support/message_boxes.h"
 #include "support/test_registry.h"
+#include "support/tool_fixture.h"
 #include "tools/hub_args.h"
 #include "tools/runner.h"
 #include "ui/Unit1.h"
@@ -21,63 +22,35 @@ namespace {
 
 using namespace testreg;
 
-std::string ExeDir() {
-    char path[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of('\\'));
-}
-
-// The tools beside the tests, laid out as beside the program.
-void InstallStandIns() {
-    const std::string driver = ExeDir() + "\\driver";
-    ::CreateDirectoryA(driver.c_str(), nullptr);
-    for (const char* tool : {"hub4com.exe", "setupc.exe"}) {
-        const std::string from = ExeDir() + "\\..\\bin\\driver\\" + tool;
-        ASSERT_TRUE(::CopyFileA(from.c_str(), (driver + "\\" + tool).c_str(), FALSE)) << from;
-    }
-}
-
-void EndAllHubs() {
-    for (int i = 0; i < 10 && KillHub(true); ++i) {
-    }
-}
-
-// Starts a hub the way another program would, with a line it accepts.
-void StartOutsideHub() {
-    std::string line = "\"" + ExeDir() + "\\driver\\hub4com.exe\" --reconnect=10000 --no-default-fc-route=All:All "
-                       "--create-filter=pinmap:--dtr=connect --add-filters=0:pinmap --bi-route=0:1 "
-                       "--use-driver=serial --ito=10 --baud=9600 \\\\.\\CNCA1 --use-driver=tcp 127.0.0.1:9761";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
-                                 &pi));
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    for (int i = 0; i < 50 && !FindProcess("hub4com.exe"); ++i) ::Sleep(20);
-    ASSERT_NE(FindProcess("hub4com.exe"), 0u);
-}
-
-class MainWindow : public testing::Test {
+class MainWindow : public ToolTest {
 protected:
     static void SetUpTestSuite() {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
         ::InitCommonControlsEx(&controls);
-        InstallStandIns();
     }
 
+    // The stand-in tools beside the tests, laid out as beside the program.
     void SetUp() override {
+        ToolTest::SetUp();
+        for (const char* tool : {HubExeName, SetupExeName})
+            CopyTool(InDriver(tool), ExeDir() + "\\..\\bin\\driver\\" + tool);
         DeleteProgramKey();
-        EndAllHubs();
-        DebugMode = false;
     }
     void TearDown() override {
         dialog.reset();
         form.reset();
-        EndAllHubs();
+        ToolTest::TearDown();
         DeleteProgramKey();
         ClearBridges();
+    }
+
+    // Starts a hub the way another program would, with a line it accepts.
+    void StartOutsideHub() {
+        Spawn(InDriver(HubExeName),
+              "--reconnect=10000 --no-default-fc-route=All:All --create-filter=pinmap:--dtr=connect "
+              "--add-filters=0:pinmap --bi-route=0:1 --use-driver=serial --ito=10 --baud=9600 \\\\.\\CNCA1 "
+              "--use-driver=tcp 127.0.0.1:9761");
+        ASSERT_NE(AwaitProcess(HubExeName), 0u);
     }
 
     void Open(std::vector<std::string> args = {}) {
