@@ -1,0 +1,238 @@
+#!/usr/bin/env bash
+# Uses the installed program as a person would: keyboard and mouse through the X server, and
+# only what the screen, the registry, the process list and the tools' logs show.
+# Usage: run.sh <build dir>. Screenshots go to <build dir>/e2e/user/; with DOCS_DIR set, the
+# ones shown in the README are copied there too.
+set -euo pipefail
+source "$(dirname "$0")/../lib.sh"
+
+e2e_setup "$1" "$(cd "$1" && pwd)/e2e/user"
+SHOTS=$E2E_OUT
+SETUP_LOG="$INSTALL_DIR/driver/setupc.log"
+HUB_LOG="$INSTALL_DIR/driver/hub4com.log"
+
+# The argument strings the hub must get for the bridges entered below: COM12 sorts before COM5,
+# so the bridge in slot 2 takes hub ports 0 and 1.
+TWO_BRIDGES=' --reconnect=10000 --no-default-fc-route=All:All --create-filter=pinmap:--dtr=connect'\
+' --add-filters=0,2:pinmap --create-filter=pin2con,pc2:"--connect=dcd --delay-disconnect=250"'\
+' --add-filters=0:pc2 --bi-route=0:1 --use-driver=serial --ito=10 --baud=9600 \\.\CNCA2'\
+' --use-driver=tcp 127.0.0.1:9761 --bi-route=2:3 --use-driver=serial --ito=20 --baud=115200'\
+' \\.\CNCA1 --use-driver=tcp 127.0.0.1:4001'
+ONE_BRIDGE=' --reconnect=10000 --no-default-fc-route=All:All --create-filter=pinmap:--dtr=connect'\
+' --add-filters=0:pinmap --bi-route=0:1 --use-driver=serial --ito=20 --baud=115200 \\.\CNCA1'\
+' --use-driver=tcp 127.0.0.1:4101'
+
+# ---- helpers of this suite ----
+
+main_state() { control_state "$MAIN_CAPTION" "$1"; }
+
+# The stored fields of a slot, in a fixed order.
+stored_bridge() {
+    local v out=""
+    for v in Index COM Baud Emulate Connect IP Port Delay TXDelay RXDelay Name; do
+        out+="$v=$(reg_value "Bridges\\$1" "$v") "
+    done
+    echo "${out% }"
+}
+
+log_has() { grep -qF -- "$2" "$1" 2>/dev/null; }
+# The hub's log line with the two-bridge arguments names the hub by this path.
+hub_started_from() { grep -F -- "$TWO_BRIDGES" "$HUB_LOG" | grep -qF -- "$1"; }
+box_says() { probe "$1" | awk -F'\t' '$1 == "control" { print $7 }' | grep -qxF -- "$2"; }
+
+# Opens the dialog with a key and waits for it.
+open_dialog() {
+    keys "$1"
+    wait_window "$2" >/dev/null
+}
+
+# Confirms the dialog with Alt+O (Enter would cancel: Cancel is the default button).
+confirm_dialog() {
+    keys alt+o
+    wait_until 15 window_gone "$1"
+}
+
+# Answers an open message box with Enter and waits until it is gone.
+dismiss_box() {
+    keys Return
+    wait_until 10 window_gone "$1"
+}
+
+# ---- 1 ----
+step "1. First start: empty list, Start enabled, Edit and Delete unavailable"
+check "the main window opens" start_manager
+check_eq "the list is empty" 0 "$(row_count "$MAIN_CAPTION")"
+check_eq "&Start bridges is enabled" enabled "$(main_state '&Start bridges')"
+check_eq "&Add is enabled" enabled "$(main_state '&Add')"
+check_eq "&Edit is unavailable" disabled "$(main_state '&Edit')"
+check_eq "&Delete is unavailable" disabled "$(main_state '&Delete')"
+check "no setup-tool run" test ! -s "$SETUP_LOG"
+shot "$SHOTS/01-first-start.png" "$MAIN_CAPTION"
+end_step
+
+# ---- 2 ----
+step "2. Add two bridges through the dialog"
+check "Alt+A opens \"New bridge\"" open_dialog alt+a "New bridge"
+# Tab order: Name, OK, Cancel, COM port, baud rate, RX delay, TX delay, server, port,
+# disconnect delay, connect on. Tabbing into an edit selects its text.
+type_text "Line five"
+keys Tab Tab Tab Home Down Down Down Down    # COM5
+keys Tab End                                 # 115200
+keys Tab; type_text "20"
+keys Tab; type_text "30"
+keys Tab; type_text "127.0.0.1"
+keys Tab; type_text "4001"
+keys Tab Tab End                             # Always
+shot "$SHOTS/02-dialog-first-bridge.png" "New bridge"
+check "OK closes the dialog" confirm_dialog "New bridge"
+check "the first bridge is listed" wait_until 10 test "$(row_count "$MAIN_CAPTION")" -eq 1
+
+check "Alt+A opens \"New bridge\"" open_dialog alt+a "New bridge"
+type_text "Lab twelve"
+keys Tab Tab Tab Home; for _ in {1..11}; do keys Down; done   # COM12
+keys Tab Home Down Down Down Down            # 9600
+keys Tab; type_text "10"
+keys Tab; type_text "10"
+keys Tab Tab; type_text "9761"
+# "Always" left the disconnect delay disabled, so Tab skips it: the signal first, then back.
+keys Tab Home Down Down                      # DCD Signal
+keys shift+Tab; type_text "250"
+check "a click clears Strict baudrate emulation" click_control "New bridge" "Strict baudrate emulation"
+shot "$SHOTS/02-dialog-second-bridge.png" "New bridge"
+check "OK closes the dialog" confirm_dialog "New bridge"
+check "the second bridge is listed" wait_until 10 test "$(row_count "$MAIN_CAPTION")" -eq 2
+check_eq "rows in text order (COM12 before COM5)" \
+    "$(printf 'COM12\t127.0.0.1\t9761\tLab twelve\nCOM5\t127.0.0.1\t4001\tLine five')" "$(list_rows "$MAIN_CAPTION")"
+check_eq "two setup-tool runs" 2 "$(lines_in "$SETUP_LOG")"
+check "install line of COM5" log_has "$SETUP_LOG" "install 1 HiddenMode=yes PortName=COM5,EmuBR=yes,AddRTTO=0,AddRITO=30"
+check "install line of COM12" log_has "$SETUP_LOG" "install 2 HiddenMode=yes PortName=COM12,EmuBR=no,AddRTTO=0,AddRITO=10"
+check_eq "registry: slot 1" \
+    "Index=1 COM=COM5 Baud=115200 Emulate=1 Connect=4 IP=127.0.0.1 Port=4001 Delay=500 TXDelay=30 RXDelay=20 Name=Line five" \
+    "$(stored_bridge 1)"
+check_eq "registry: slot 2" \
+    "Index=2 COM=COM12 Baud=9600 Emulate=0 Connect=2 IP=127.0.0.1 Port=9761 Delay=250 TXDelay=10 RXDelay=10 Name=Lab twelve" \
+    "$(stored_bridge 2)"
+shot "$SHOTS/02-two-bridges.png" "$MAIN_CAPTION"
+end_step
+
+# ---- 3 ----
+step "3. A bad port and a blank in the server address are refused"
+check "Alt+A opens \"New bridge\"" open_dialog alt+a "New bridge"
+type_text "Bad port"
+for _ in {1..8}; do keys Tab; done; type_text "70000"
+keys alt+o
+check "an error box opens" window_opens "Pontis Manager"
+check "it names the port" box_says "Pontis Manager" "'70000' is not a valid server port (1 to 65535)"
+shot "$SHOTS/03-bad-port.png"
+check "the box closes" dismiss_box "Pontis Manager"
+check "the dialog is closed" window_gone "New bridge"
+
+check "Alt+A opens \"New bridge\"" open_dialog alt+a "New bridge"
+type_text "Blank"
+for _ in {1..7}; do keys Tab; done; type_text "127.0.0 .1"
+keys Tab; type_text "4002"
+keys alt+o
+check "an error box opens" window_opens "Pontis Manager"
+check "it names the address" box_says "Pontis Manager" "'127.0.0 .1' is not a valid server address."
+shot "$SHOTS/03-blank-address.png"
+check "the box closes" dismiss_box "Pontis Manager"
+check "the dialog is closed" window_gone "New bridge"
+check_eq "still two rows" "COM12 COM5" "$(row_captions "$MAIN_CAPTION")"
+check_eq "no setup-tool run" 2 "$(lines_in "$SETUP_LOG")"
+check "no third slot stored" reg_key_absent 'Bridges\3'
+check "no hub" hub_stopped
+end_step
+
+# ---- 4 ----
+step "4. Start: the hub runs with the bridges; add, edit and delete unavailable"
+check "a click selects COM5" click_row "$MAIN_CAPTION" COM5
+check_eq "&Edit is available with a row selected" enabled "$(main_state '&Edit')"
+check "a click on &Start bridges" click_control "$MAIN_CAPTION" "&Start bridges"
+check "the hub runs" wait_until 10 hub_running
+check_eq "one hub" 1 "$(hub_pids | wc -l)"
+check "\"command\" holds the argument string" wait_until 5 reg_value_is "" command "$TWO_BRIDGES"
+check "hub4com.log holds the argument string" wait_until 5 log_has "$HUB_LOG" "$TWO_BRIDGES"
+check "the hub was started from the folder with the blank" hub_started_from "Pontis Manager\\driver\\hub4com.exe"
+check_eq "&Start bridges is disabled" disabled "$(main_state '&Start bridges')"
+check_eq "&Add is unavailable" disabled "$(main_state '&Add')"
+check_eq "&Edit is unavailable" disabled "$(main_state '&Edit')"
+check_eq "&Delete is unavailable" disabled "$(main_state '&Delete')"
+shot "$SHOTS/04-running.png" "$MAIN_CAPTION"
+end_step
+
+# ---- 5 ----
+step "5. Restart while the hub runs, then stop"
+hub=$(hub_pids)
+check "File / Exit closes the program" close_manager
+check_eq "the hub still runs" "$hub" "$(hub_pids)"
+check "the main window opens again" start_manager
+check_eq "the bridges are listed" "COM12 COM5" "$(row_captions "$MAIN_CAPTION")"
+check_eq "&Start bridges is disabled" disabled "$(main_state '&Start bridges')"
+check_eq "&Add is unavailable" disabled "$(main_state '&Add')"
+shot "$SHOTS/05-restarted-running.png" "$MAIN_CAPTION"
+keys alt+o
+check "St&op bridges (Alt+O) ends the hub" wait_until 10 hub_stopped
+check "&Start bridges is enabled" wait_until 5 test "$(main_state '&Start bridges')" = enabled
+check_eq "&Add is available" enabled "$(main_state '&Add')"
+shot "$SHOTS/05-stopped.png" "$MAIN_CAPTION"
+end_step
+
+# ---- 6 ----
+step "6. Edit the server, then the TX delay; delete a bridge"
+check "a click selects COM5" click_row "$MAIN_CAPTION" COM5
+check "Alt+E opens \"Edit bridge\"" open_dialog alt+e "Edit bridge"
+check_eq "the dialog shows the bridge's port" 4001 "$(labelled_text "Edit bridge" "Server Port")"
+for _ in {1..8}; do keys Tab; done; type_text "4101"
+shot "$SHOTS/06-edit-server.png" "Edit bridge"
+check "OK closes the dialog" confirm_dialog "Edit bridge"
+check "the row shows the new port" wait_until 5 has_row "$MAIN_CAPTION" "$(printf 'COM5\t127.0.0.1\t4101\tLine five')"
+check_eq "registry: the new port" 4101 "$(reg_value 'Bridges\1' Port)"
+check_eq "no setup-tool run" 2 "$(lines_in "$SETUP_LOG")"
+
+check "a click selects COM5" click_row "$MAIN_CAPTION" COM5
+check "Alt+E opens \"Edit bridge\"" open_dialog alt+e "Edit bridge"
+for _ in {1..6}; do keys Tab; done; type_text "45"
+check "OK closes the dialog" confirm_dialog "Edit bridge"
+check_eq "one setup-tool run" 3 "$(lines_in "$SETUP_LOG")"
+check "it is the change line" log_has "$SETUP_LOG" "change CNCB1 PortName=COM5,EmuBR=yes,AddRTTO=0,AddRITO=45"
+check_eq "registry: the new TX delay" 45 "$(reg_value 'Bridges\1' TXDelay)"
+
+check "a click selects COM12" click_row "$MAIN_CAPTION" COM12
+check "Alt+D opens \"Please confirm\"" open_dialog alt+d "Please confirm"
+check "the box asks" box_says "Please confirm" "Are you sure you want to delete this bridge?"
+shot "$SHOTS/06-confirm-delete.png"
+check "a click on Yes" click_control "Please confirm" "&Yes"
+check "the row is gone" wait_until 10 test "$(row_captions "$MAIN_CAPTION")" = COM5
+check_eq "one setup-tool run" 4 "$(lines_in "$SETUP_LOG")"
+check "it is the remove line" log_has "$SETUP_LOG" "remove 2"
+check "registry: slot 2 is gone" reg_key_absent 'Bridges\2'
+check_eq "registry: slot 1 stays" "COM5" "$(reg_value 'Bridges\1' COM)"
+shot "$SHOTS/06-after-delete.png" "$MAIN_CAPTION"
+end_step
+
+# ---- 7 ----
+step "7. With -mdebug the argument string is shown before the hub starts"
+check "File / Exit closes the program" close_manager
+check "the main window opens with -mdebug" start_manager -mdebug
+check "a click on &Start bridges" click_control "$MAIN_CAPTION" "&Start bridges"
+check "a box opens" window_opens "Pontis Manager"
+check "it shows the argument string" box_says "Pontis Manager" "$ONE_BRIDGE"
+check "no hub while it is open" hub_stopped
+sleep 1  # hold the box open a moment: the hub must still not start
+check "still no hub a second later" hub_stopped
+shot "$SHOTS/07-debug-box.png"
+check "Enter closes the box" dismiss_box "Pontis Manager"
+check "then the hub runs" wait_until 10 hub_running
+check "\"command\" holds the new string" wait_until 5 reg_value_is "" command "$ONE_BRIDGE"
+shot "$SHOTS/07-debug-running.png"
+check "a click on St&op bridges" click_control "$MAIN_CAPTION" "St&op bridges"
+check "the hub is gone" wait_until 10 hub_stopped
+check "File / Exit closes the program" close_manager
+end_step
+
+if [ -n "${DOCS_DIR:-}" ]; then
+    cp "$SHOTS/02-two-bridges.png" "$DOCS_DIR/main-window.png"
+    cp "$SHOTS/02-dialog-first-bridge.png" "$DOCS_DIR/bridge-dialog.png"
+    cp "$SHOTS/04-running.png" "$DOCS_DIR/main-window-running.png"
+fi
+summary
