@@ -10,15 +10,13 @@ source "$E2E_REPO/scripts/lib.sh"
 MAIN_CAPTION="Pontis Manager - Quillon Ltd"
 PROGRAM_KEY='HKCU\Software\Quillon\Pontis Manager'
 
-# e2e_setup <build dir> <work folder>: empties the work folder, installs the program there and
-# starts the display, the prefix and the Wine server. Everything ends when the script exits.
+# e2e_setup <build dir> <work folder>: empties the work folder and starts the display, the
+# prefix and the Wine server there. Everything ends when the script exits.
 e2e_setup() {
     BUILD_DIR=$(cd "$1" && pwd)
     E2E_OUT=$2
     rm -rf "$E2E_OUT"
     mkdir -p "$E2E_OUT"
-    INSTALL_DIR="$E2E_OUT/Pontis Manager"
-    cp -r "$BUILD_DIR/bin" "$INSTALL_DIR"
     PROBE=$BUILD_DIR/tests/window_probe.exe
     export WINEPREFIX=$E2E_OUT/prefix
     wine_env
@@ -28,6 +26,13 @@ e2e_setup() {
     ensure_display
     start_wine
     keep_desktop_alive
+}
+
+# install_program <folder>: copies an installed program (build/bin, or an unpacked package) to
+# a folder whose path holds a blank.
+install_program() {
+    INSTALL_DIR="$E2E_OUT/Pontis Manager"
+    cp -r "$1" "$INSTALL_DIR"
 }
 
 MANAGER_JOB=""

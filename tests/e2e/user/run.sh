@@ -7,6 +7,7 @@ set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 
 e2e_setup "$1" "$(cd "$1" && pwd)/e2e/user"
+install_program "$BUILD_DIR/bin"
 SHOTS=$E2E_OUT
 SETUP_LOG="$INSTALL_DIR/driver/setupc.log"
 HUB_LOG="$INSTALL_DIR/driver/hub4com.log"
