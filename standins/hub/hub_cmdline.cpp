@@ -45,24 +45,34 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// Plain decimal as the manager writes it: digits only, no sign, no leading zero.
-std::optional<int> ParseCount(std::string_view text) {
-    if (text.empty() || text.size() > 10 || (text.size() > 1 && text[0] == '0')) return std::nullopt;
+// Plain decimal as the manager writes it: an optional minus sign, then digits without a
+// leading zero ("-0" neither).
+std::optional<long long> ParseSigned(std::string_view text) {
+    const bool negative = StartsWith(text, "-");
+    std::string_view digits = text.substr(negative ? 1 : 0);
+    if (digits.empty() || digits.size() > 10 || (digits[0] == '0' && (digits.size() > 1 || negative)))
+        return std::nullopt;
     long long value = 0;
-    for (char c : text) {
+    for (char c : digits) {
         if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + (c - '0');
     }
-    if (value > INT_MAX) return std::nullopt;
+    return negative ? -value : value;
+}
+
+// The same without a sign, within int.
+std::optional<int> ParseCount(std::string_view text) {
+    const long long value = StartsWith(text, "-") ? -1 : ParseSigned(text).value_or(-1);
+    if (value < 0 || value > INT_MAX) return std::nullopt;
     return static_cast<int>(value);
 }
 
 int NumberIn(std::string_view text, int min, int max, std::string_view arg) {
-    std::optional<int> n = ParseCount(text);
+    std::optional<long long> n = ParseSigned(text);
     if (!n || *n < min || *n > max)
         Fail(Q(text) + " in " + Q(arg) + " is not a number from " + std::to_string(min) + " to " +
              std::to_string(max));
-    return *n;
+    return static_cast<int>(*n);
 }
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {
@@ -84,11 +94,12 @@ bool IsFilterId(std::string_view id) {
     return true;
 }
 
+// The port follows the last colon, so a host may hold colons of its own ("[::1]").
 bool IsHostName(std::string_view host) {
     if (host.empty()) return false;
     for (char c : host) {
         auto u = static_cast<unsigned char>(c);
-        if (u <= ' ' || u == 0x7f || c == '"' || c == ':') return false;
+        if (u <= ' ' || u == 0x7f || c == '"') return false;
     }
     return true;
 }
@@ -127,7 +138,8 @@ private:
         } else if (name == "--baud=") {
             baud_ = NumberIn(value, 1, INT_MAX, arg);
         } else if (name == "--ito=") {
-            ito_ = NumberIn(value, 0, INT_MAX, arg);
+            // Any integer: the manager writes whatever RX delay the bridge dialog took.
+            ito_ = NumberIn(value, INT_MIN, INT_MAX, arg);
         } else if (name == "--reconnect=") {
             reconnect_ = NumberIn(value, 0, INT_MAX, arg);
         } else if (name == "--create-filter=") {
