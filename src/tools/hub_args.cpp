@@ -19,7 +19,7 @@ std::string RowFault(const std::string& caption, const char* fault) { return "Br
 }  // namespace
 
 bool IsValidServerAddress(std::string_view address) {
-    if (address.empty()) return false;
+    if (address.empty() || address[0] == '-') return false;
     for (char c : address) {
         auto byte = static_cast<unsigned char>(c);
         if (byte == ' ' || byte == '"' || byte < 0x20 || byte == 0x7F) return false;

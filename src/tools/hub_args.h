@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-// True for a server address that can stand unquoted in a command line: not empty, and no
-// blank, double quote or control character.
+// True for a server address that can stand unquoted in a command line: not empty, no blank,
+// double quote or control character, and no leading "-", which the hub would read as an option.
 bool IsValidServerAddress(std::string_view address);
 
 // Why the rows cannot be started ("Bridge 'COM9' is not defined", "Bridge 'COM9' has an

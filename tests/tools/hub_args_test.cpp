@@ -148,6 +148,8 @@ TEST(ServerAddress, RefusesWhatWouldSplitOrBreakTheLine) {
         {std::string("a\0b", 3), false},
         {"a\x1F", false},
         {"a\x7F", false},
+        {"-host", false},  // an option to the hub
+        {"host-1", true},
     };
     for (const auto& c : cases) EXPECT_EQ(IsValidServerAddress(c.address), c.valid) << c.address;
 }
