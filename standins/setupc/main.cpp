@@ -1,12 +1,17 @@
 // The port-pair setup tool: keeps the pairs in a state file beside itself, answers with exit
-// code 0 when it carried out the command and 1 when it did not, and logs every call.
+// code 0 when it carried out the command and 1 when it did not, and logs every call. Under Wine
+// it also makes each pair real (see wine_pairs.h); on Windows proper it only records them.
 #include "platform/handles.h"
 #include "setupc/pair_state.h"
 #include "setupc/setup_command.h"
+#include "setupc/state_lock.h"
+#include "setupc/wine_pairs.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +23,6 @@ using FileHandle = platform::UniqueHandle<platform::FileHandleTraits>;
 
 constexpr char StateName[] = "setupc.state";
 constexpr char LogName[] = "setupc.log";
-constexpr DWORD LockTimeoutMs = 10000;
 constexpr LONGLONG MaxStateSize = 1 << 20;
 
 SetupError Failure(const std::string& what) {
@@ -39,34 +43,6 @@ std::string ExeDirectory() {
     }
     return path.substr(0, path.find_last_of("\\/") + 1);
 }
-
-// Holds the pairs of one tool directory for one run, so two runs at once cannot lose each
-// other's change. A run that ends without releasing leaves the mutex abandoned, which still
-// hands it on.
-class StateLock {
-public:
-    explicit StateLock(const std::string& dir) {
-        // Named after the directory, letter case aside; hashed, since a path may be longer
-        // than a name can be.
-        unsigned long long hash = 14695981039346656037ull;
-        for (char c : dir) {
-            hash ^= static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-            hash *= 1099511628211ull;
-        }
-        char name[64];
-        std::snprintf(name, sizeof name, "Local\\setupc-%016llx", hash);
-        mutex_.reset(CreateMutexA(nullptr, FALSE, name));
-        if (!mutex_) throw Failure("cannot create the state lock");
-        DWORD r = WaitForSingleObject(mutex_.get(), LockTimeoutMs);
-        if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) throw SetupError("another run holds the port pairs");
-    }
-    ~StateLock() { ReleaseMutex(mutex_.get()); }
-    StateLock(const StateLock&) = delete;
-    StateLock& operator=(const StateLock&) = delete;
-
-private:
-    platform::Handle mutex_;
-};
 
 // The state file's text; the empty text when there is no file yet.
 std::string ReadStateFile(const std::string& path) {
@@ -111,13 +87,52 @@ void WriteAtomically(const std::string& path, const std::string& text) {
     }
 }
 
+// Makes the command's change real under Wine; returns what undoes it should the state not be
+// written.
+std::function<void()> MakeReal(const WinePairs& wine, const Command& command, const PairList& before) {
+    int n = command.pair;
+    switch (command.verb) {
+    case Verb::Install:
+        wine.Make(n, command.port.PortName);
+        return [&wine, n] { wine.End(n); };
+    case Verb::Change: {
+        std::string old;
+        for (const PortPair& p : before)
+            if (p.Number == n) old = p.Port.PortName;
+        if (SamePortName(old, command.port.PortName)) return [] {};
+        wine.Relink(n, command.port.PortName);
+        return [&wine, n, old] { wine.Relink(n, old); };
+    }
+    case Verb::Remove: {
+        wine.End(n);
+        std::string old;
+        for (const PortPair& p : before)
+            if (p.Number == n) old = p.Port.PortName;
+        return [&wine, n, old] { wine.Make(n, old); };
+    }
+    }
+    return [] {};
+}
+
 void Run(const std::string& dir, const std::vector<std::string>& args) {
     Command command = ParseCommand(args);
     StateLock lock(dir);
     std::string path = dir + StateName;
-    PairList pairs = ReadState(ReadStateFile(path));
+    const PairList before = ReadState(ReadStateFile(path));
+    PairList pairs = before;
     Apply(command, pairs);
-    WriteAtomically(path, WriteState(pairs));
+    std::optional<WinePairs> wine = WinePairs::Find(dir, path);
+    std::function<void()> undo = wine ? MakeReal(*wine, command, before) : [] {};
+    try {
+        WriteAtomically(path, WriteState(pairs));
+    } catch (const SetupError&) {
+        try {
+            undo();
+        } catch (const SetupError& e) {
+            std::fprintf(stderr, "setupc: %s\n", e.what());
+        }
+        throw;
+    }
 }
 
 // One line per call: the exit code in brackets, then the command line after the program path.

@@ -54,10 +54,16 @@ protected:
             }
         }
         ASSERT_TRUE(CopyFileA(built.c_str(), (dir_ + "setupc.exe").c_str(), FALSE)) << built;
+        built_ = built.substr(0, built.find_last_of("\\/") + 1);
+    }
+
+    // With the script beside it, the tool makes the pairs real under Wine.
+    void AddScript() {
+        ASSERT_TRUE(CopyFileA((built_ + "pty-pairs.sh").c_str(), (dir_ + "pty-pairs.sh").c_str(), FALSE));
     }
 
     void TearDown() override {
-        for (const char* name : {"setupc.exe", "setupc.state", "setupc.state.new", "setupc.log"})
+        for (const char* name : {"setupc.exe", "pty-pairs.sh", "setupc.state", "setupc.state.new", "setupc.log"})
             DeleteFileA((dir_ + name).c_str());
         RemoveDirectoryA(dir_.c_str());
     }
@@ -91,6 +97,7 @@ protected:
     PairList State() { return ReadState(ReadFileText(dir_ + "setupc.state")); }
 
     std::string dir_;
+    std::string built_;  // the folder of the built tool
 };
 
 TEST_F(SetupTool, KeepsThePairsBetweenRunsAndLogsEachCall) {
@@ -146,6 +153,73 @@ TEST_F(SetupTool, RunsAtOnceLoseNoPair) {
     PairList pairs = State();
     ASSERT_EQ(pairs.size(), 10u);
     for (int n = 1; n <= 10; ++n) EXPECT_EQ(pairs[n - 1].Port.PortName, "COM" + std::to_string(n));
+}
+
+
+// A port that opens, and the bytes written to the other end of its pair come out of it.
+bool Carries(const std::string& from, const std::string& to) {
+    platform::UniqueHandle<platform::FileHandleTraits> a(
+        CreateFileA(from.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    platform::UniqueHandle<platform::FileHandleTraits> b(
+        CreateFileA(to.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!a || !b) return false;
+    COMMTIMEOUTS timeouts{0, 0, 2000, 0, 2000};
+    if (!SetCommTimeouts(b.get(), &timeouts)) return false;
+    char got[5] = {};
+    DWORD n = 0;
+    return WriteFile(a.get(), "ping", 4, &n, nullptr) && n == 4 && ReadFile(b.get(), got, 4, &n, nullptr) && n == 4 &&
+           std::string(got) == "ping";
+}
+
+bool Opens(const std::string& port) {
+    platform::UniqueHandle<platform::FileHandleTraits> h(
+        CreateFileA(port.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return h.valid();
+}
+
+bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
+TEST_F(SetupTool, MakesThePairsRealUnderWine) {
+    if (!UnderWine()) GTEST_SKIP() << "only recorded on Windows";
+    AddScript();
+    ASSERT_FALSE(Opens("\\\\.\\COM13"));
+    ASSERT_FALSE(Opens("\\\\.\\COM14"));
+    ASSERT_EQ(Run(Install(9, "COM13")), 0u);
+    EXPECT_TRUE(Carries("\\\\.\\CNCA9", "\\\\.\\COM13"));
+    EXPECT_TRUE(Carries("\\\\.\\COM13", "\\\\.\\CNCA9"));
+
+    EXPECT_EQ(Run("change CNCB9 PortName=COM14,EmuBR=no,AddRTTO=0,AddRITO=10"), 0u);
+    EXPECT_FALSE(Opens("\\\\.\\COM13"));
+    EXPECT_TRUE(Carries("\\\\.\\CNCA9", "\\\\.\\COM14"));
+
+    EXPECT_EQ(Run(Install(8, "COM14")), 1u);  // taken by pair 9
+    EXPECT_EQ(Run("remove 9"), 0u);
+    EXPECT_FALSE(Opens("\\\\.\\COM14"));
+    EXPECT_FALSE(Opens("\\\\.\\CNCA9"));
+    EXPECT_EQ(State(), PairList{});
+}
+
+TEST_F(SetupTool, LeavesPortsItDidNotMakeAlone) {
+    if (!UnderWine()) GTEST_SKIP() << "only recorded on Windows";
+    AddScript();
+    // A device name of the prefix that the tool did not make: a plain file in dosdevices.
+    char prefix[MAX_PATH];
+    DWORD n = GetEnvironmentVariableA("WINECONFIGDIR", prefix, MAX_PATH);
+    ASSERT_TRUE(n > 4 && n < MAX_PATH);
+    std::string foreign = std::string(prefix + 4) + "\\dosdevices\\com15";
+    WriteFileText(foreign, "not a port");
+
+    EXPECT_EQ(Run(Install(9, "COM15")), 1u);
+    EXPECT_EQ(ReadFileText(foreign), "not a port");
+    EXPECT_FALSE(FileExists(dir_ + "setupc.state"));
+    EXPECT_FALSE(Opens("\\\\.\\CNCA9"));
+    DeleteFileA(foreign.c_str());
+}
+
+TEST_F(SetupTool, OnlyRecordsWithoutItsScript) {
+    EXPECT_EQ(Run(Install(9, "COM13")), 0u);
+    EXPECT_FALSE(Opens("\\\\.\\COM13"));
+    EXPECT_EQ(State(), (PairList{{9, {"COM13", true, 0, 10}}}));
 }
 
 }  // namespace

@@ -1,0 +1,48 @@
+#pragma once
+// The port pairs made real under Wine: pseudo-terminal pairs linked into the prefix's
+// dosdevices folder by pty-pairs.sh, which lies beside the tool. On Windows proper there is
+// nothing to make and Find answers with none.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace setupc {
+
+// True when this process runs under Wine.
+bool UnderWine();
+
+class WinePairs {
+public:
+    // For the tool folder dir (with its trailing separator) and the state file in it; none on
+    // Windows proper, and none (with a note on stderr) when the script is not beside the tool.
+    // Throws SetupError when the prefix or the folder cannot be reached from the Unix side.
+    static std::optional<WinePairs> Find(const std::string& dir, const std::string& statePath);
+
+    // Each waits for the script's answer and throws SetupError with its reason on a failure.
+    void Make(int pair, const std::string& portName) const;
+    void Relink(int pair, const std::string& portName) const;
+    void Restore(int pair, const std::string& portName) const;
+    void End(int pair) const;
+
+    // A run of the script that has been started; Wait gives its answer.
+    class Pending {
+    public:
+        void Wait() const;  // throws SetupError
+
+    private:
+        friend class WinePairs;
+        std::string statusPath_;
+        std::string what_;
+    };
+    Pending Start(const char* verb, int pair, const std::string& portName) const;
+
+private:
+    std::string bash_;        // Windows path of /bin/bash
+    std::string script_;      // Unix paths
+    std::string dosdevices_;
+    std::string state_;
+    std::string tempDir_;     // Windows path, for the answers
+};
+
+}  // namespace setupc
