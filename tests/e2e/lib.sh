@@ -39,11 +39,32 @@ MANAGER_JOB=""
 e2e_teardown() {
     if [ -n "$MANAGER_JOB" ]; then kill "$MANAGER_JOB" 2>/dev/null || true; fi
     stop_all
+    end_prefix_processes
+}
+
+# Processes of this prefix (Windows ones, and Unix ones the tools started) that are still alive.
+prefix_pids() {
+    local dir
+    for dir in /proc/[0-9]*; do
+        if [ -d "$dir" ] && tr '\0' '\n' 2>/dev/null <"$dir/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            echo "${dir#/proc/}"
+        fi
+    done
+}
+
+# What outlived the Wine server is asked to end, by pid (this script's own short-lived helpers
+# carry the prefix too, and are gone by then).
+end_prefix_processes() {
+    local pid
+    for pid in $(prefix_pids); do kill "$pid" 2>/dev/null || true; done
 }
 
 # ---- time and waiting ----
 
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
+now_ms() {
+    local us=${EPOCHREALTIME/./}
+    echo $((us / 1000))
+}
 
 # wait_until <seconds> <command...>: polls the command until it succeeds; fails after the time.
 wait_until() {
@@ -132,7 +153,7 @@ reg_key_absent() { ! reg_has_key "$1"; }
 hub_pids() {
     local pid
     for pid in $(pgrep -x hub4com.exe || true); do
-        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then echo "$pid"; fi
+        if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then echo "$pid"; fi
     done
 }
 hub_running() { [ -n "$(hub_pids)" ]; }
