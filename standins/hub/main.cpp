@@ -1,47 +1,61 @@
 // The hub: checks its command line and serves the bridges it describes until it is terminated.
 // A line it cannot accept ends it at once with exit code 1 and the reason on stderr. An accepted
-// line, and the bridges as understood, are appended to hub4com.log beside the executable.
+// line, the bridges as understood and what becomes of them are appended to hub4com.log beside
+// the executable. Under Wine it first makes again the port pairs of the setup tool beside it
+// that are gone (after a reboot).
+#include "hub/bridge.h"
 #include "hub/hub_cmdline.h"
-#include "platform/handles.h"
+#include "hub/hub_log.h"
+#include "setupc/pair_state.h"
+#include "setupc/state_lock.h"
+#include "setupc/wine_pairs.h"
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::string LogPath() {
+std::string ExeDirectory() {
     char path[MAX_PATH];
     DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return "hub4com.log";
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/:") + 1) + "hub4com.log";
+    if (n == 0 || n >= MAX_PATH) return {};
+    std::string exe(path, n);
+    return exe.substr(0, exe.find_last_of("\\/:") + 1);
 }
 
-std::string LogRecord(const std::vector<hub::Bridge>& bridges) {
-    SYSTEMTIME t;
-    ::GetLocalTime(&t);
-    char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u pid %lu: ", t.wYear, t.wMonth, t.wDay, t.wHour,
-                  t.wMinute, t.wSecond, static_cast<unsigned long>(::GetCurrentProcessId()));
-    std::string record = stamp + std::string(::GetCommandLineA()) + "\r\n";
-    for (const hub::Bridge& b : bridges) record += "  " + hub::Describe(b) + "\r\n";
-    return record;
-}
-
-// One write in append mode, so records of hubs started together do not interleave. Returns 0,
-// or the error code of the failed call.
-DWORD AppendToLog(const std::string& path, const std::string& record) {
-    platform::UniqueHandle<platform::FileHandleTraits> file(
-        ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return ::GetLastError();
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr))
-        return ::GetLastError();
-    return written == record.size() ? 0 : ERROR_WRITE_FAULT;
+// The setup tool's pairs whose keeper is gone are made again, all at once; each failure is
+// logged and keeps no other pair, and no bridge, from its work.
+void RestorePairs(const hub::Log& log) {
+    std::string dir = ExeDirectory();
+    std::string statePath = dir + "setupc.state";
+    if (dir.empty() || ::GetFileAttributesA(statePath.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    try {
+        setupc::StateLock lock(dir);
+        std::ifstream in(statePath, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        setupc::PairList pairs = setupc::ReadState(text.str());
+        std::optional<setupc::WinePairs> wine = setupc::WinePairs::Find(dir, statePath);
+        if (!wine) return;
+        std::vector<setupc::WinePairs::Pending> pending;
+        for (const setupc::PortPair& p : pairs) pending.push_back(wine->Start("restore", p.Number, p.Port.PortName));
+        for (const setupc::WinePairs::Pending& p : pending) {
+            try {
+                p.Wait();
+            } catch (const setupc::SetupError& e) {
+                log.Write(std::string("port pairs: ") + e.what());
+            }
+        }
+    } catch (const setupc::SetupError& e) {
+        log.Write(std::string("port pairs: ") + e.what());
+    }
 }
 
 }  // namespace
@@ -53,10 +67,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hub4com: %s\n", parsed.error.c_str());
         return 1;
     }
-    // The bridges are served whether or not the log can be written.
-    std::string log = LogPath();
-    if (DWORD error = AppendToLog(log, LogRecord(hub::Bridges(*parsed.model))))
-        std::fprintf(stderr, "hub4com: cannot write %s (error %lu)\n", log.c_str(), static_cast<unsigned long>(error));
+    std::vector<hub::Bridge> bridges = hub::Bridges(*parsed.model);
 
+    // The bridges are served whether or not the log can be written.
+    hub::Log log;
+    std::string record = ::GetCommandLineA();
+    for (const hub::Bridge& b : bridges) record += "\r\n  " + hub::Describe(b);
+    if (unsigned long error = log.Write(record))
+        std::fprintf(stderr, "hub4com: cannot write %s (error %lu)\n", log.path().c_str(), error);
+
+    WSADATA wsa;
+    if (int error = ::WSAStartup(MAKEWORD(2, 2), &wsa)) {
+        log.Write("cannot start Windows Sockets (error " + std::to_string(error) + ")");
+        return 2;
+    }
+    if (setupc::UnderWine()) RestorePairs(log);
+
+    std::vector<std::unique_ptr<hub::BridgeRunner>> runners;
+    for (const hub::Bridge& b : bridges) runners.push_back(std::make_unique<hub::BridgeRunner>(b, log));
     for (;;) ::Sleep(INFINITE);
 }

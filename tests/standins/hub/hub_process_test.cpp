@@ -15,7 +15,7 @@ namespace {
 const char kExample1[] =
     R"(--reconnect=10000 --no-default-fc-route=All:All --create-filter=pinmap:--dtr=connect --add-filters=0:pinmap )"
     R"(--create-filter=pin2con,pc1:"--connect=dsr --delay-disconnect=500" --add-filters=0:pc1 --bi-route=0:1 )"
-    R"(--use-driver=serial --ito=10 --baud=9600 \\.\CNCA1 --use-driver=tcp 192.168.0.99:9761)";
+    R"(--use-driver=serial --ito=10 --baud=9600 \\.\CNCA1 --use-driver=tcp 127.0.0.1:1)";
 
 // The directory of this test executable: <build>\tests.
 std::string TestDir() {
@@ -105,7 +105,7 @@ const BadLine kBadLines[] = {
     {"--bogus", "Unknown option '--bogus'"},
     // The delay option outside the quotes arrives as an argument of its own.
     {R"(--create-filter=pin2con,pc1:"--connect=dsr" --delay-disconnect=500 --add-filters=0:pc1 --bi-route=0:1 )"
-     R"(--use-driver=serial \\.\CNCA1 --use-driver=tcp 192.168.0.99:9761)",
+     R"(--use-driver=serial \\.\CNCA1 --use-driver=tcp 127.0.0.1:9761)",
      "Unknown option '--delay-disconnect=500'"},
     {"", "No ports given"},
 };
@@ -123,11 +123,22 @@ TEST(Hub, KeepsRunningWithAGoodLineAndLogsWhatItUnderstood) {
         record = text.size() > before ? text.substr(before) : std::string();
     }
     EXPECT_NE(record.find(std::string("hub4com.exe\" ") + kExample1 + "\r\n"), std::string::npos) << record;
-    EXPECT_NE(record.find(R"(  ports 0:1: serial \\.\CNCA1 baud 9600 ito 10, server 192.168.0.99:9761 )"
+    EXPECT_NE(record.find(R"(  ports 0:1: serial \\.\CNCA1 baud 9600 ito 10, server 127.0.0.1:1 )"
                           R"(reconnect 10000, connect on dsr, disconnect after 500 ms, dtr on connect)"
                           "\r\n"),
               std::string::npos)
         << record;
+
+    // No such port in the test prefix: said once, and the hub goes on trying.
+    const std::string noPort = R"(\\.\CNCA1 <-> 127.0.0.1:1: cannot open the serial port (error 2); trying again every 1000 ms)";
+    for (int waited = 0; waited < 5000 && record.find(noPort) == std::string::npos; waited += 50) {
+        ::Sleep(50);
+        record = ReadFile(log).substr(before);
+    }
+    EXPECT_NE(record.find(noPort), std::string::npos) << record;
+    ::Sleep(1500);
+    record = ReadFile(log).substr(before);
+    EXPECT_EQ(record.find(noPort), record.rfind(noPort)) << record;
 
     EXPECT_EQ(hub.ExitCodeWithin(500), STILL_ACTIVE);
     EXPECT_EQ(hub.Output(), "");

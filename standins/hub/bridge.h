@@ -1,0 +1,30 @@
+#pragma once
+// One bridge at work: its serial port and a TCP client to its server, the bytes copied both
+// ways while both are up. Each bridge has a thread of its own that opens the port, connects
+// and copies serial to TCP, and a second thread per connection that copies TCP to serial; so a
+// bridge whose port or server fails, or whose peer is slow, holds up no other. The threads run
+// until the process ends: the hub is only ever terminated.
+#include "hub/bridge_rules.h"
+#include "hub/hub_cmdline.h"
+#include "hub/hub_log.h"
+
+#include <thread>
+
+namespace hub {
+
+class BridgeRunner {
+public:
+    BridgeRunner(Bridge settings, const Log& log);
+    BridgeRunner(const BridgeRunner&) = delete;
+    BridgeRunner& operator=(const BridgeRunner&) = delete;
+    ~BridgeRunner();
+
+private:
+    void Run();
+
+    Bridge settings_;
+    const Log& log_;
+    std::thread thread_;
+};
+
+}  // namespace hub
