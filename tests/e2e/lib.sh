@@ -103,6 +103,8 @@ control_field() {
     probe "$1" | awk -F'\t' -v text="$2" -v f="$3" '$1 == "control" && $7 == text { print $f; exit }'
 }
 control_state() { control_field "$1" "$2" 3; }
+# control_is <caption> <control text> <enabled|disabled>
+control_is() { [ "$(control_state "$1" "$2")" == "$3" ]; }
 
 # labelled_text <caption> <label>: the text of the control created after the label.
 labelled_text() {
@@ -116,6 +118,8 @@ list_rows() {
 has_row() { list_rows "$1" | grep -qxF -- "$2"; }
 row_count() { list_rows "$1" | grep -c . || true; }
 row_captions() { list_rows "$1" | cut -f1 | paste -sd' ' -; }
+row_count_is() { [ "$(row_count "$1")" -eq "$2" ]; }
+rows_are() { [ "$(row_captions "$1")" == "$2" ]; }
 
 # ---- input ----
 

@@ -86,7 +86,7 @@ keys Tab; type_text "4001"
 keys Tab Tab End                             # Always
 shot "$SHOTS/02-dialog-first-bridge.png" "New bridge"
 check "OK closes the dialog" confirm_dialog "New bridge"
-check "the first bridge is listed" wait_until 10 test "$(row_count "$MAIN_CAPTION")" -eq 1
+check "the first bridge is listed" wait_until 15 row_count_is "$MAIN_CAPTION" 1
 
 check "Alt+A opens \"New bridge\"" open_dialog alt+a "New bridge"
 type_text "Lab twelve"
@@ -101,7 +101,7 @@ keys shift+Tab; type_text "250"
 check "a click clears Strict baudrate emulation" click_control "New bridge" "Strict baudrate emulation"
 shot "$SHOTS/02-dialog-second-bridge.png" "New bridge"
 check "OK closes the dialog" confirm_dialog "New bridge"
-check "the second bridge is listed" wait_until 10 test "$(row_count "$MAIN_CAPTION")" -eq 2
+check "the second bridge is listed" wait_until 15 row_count_is "$MAIN_CAPTION" 2
 check_eq "rows in text order (COM12 before COM5)" \
     "$(printf 'COM12\t127.0.0.1\t9761\tLab twelve\nCOM5\t127.0.0.1\t4001\tLine five')" "$(list_rows "$MAIN_CAPTION")"
 check_eq "two setup-tool runs" 2 "$(lines_in "$SETUP_LOG")"
@@ -173,7 +173,7 @@ check_eq "&Add is unavailable" disabled "$(main_state '&Add')"
 shot "$SHOTS/05-restarted-running.png" "$MAIN_CAPTION"
 keys alt+o
 check "St&op bridges (Alt+O) ends the hub" wait_until 10 hub_stopped
-check "&Start bridges is enabled" wait_until 5 test "$(main_state '&Start bridges')" = enabled
+check "&Start bridges is enabled" wait_until 5 control_is "$MAIN_CAPTION" '&Start bridges' enabled
 check_eq "&Add is available" enabled "$(main_state '&Add')"
 shot "$SHOTS/05-stopped.png" "$MAIN_CAPTION"
 end_step
@@ -194,16 +194,16 @@ check "a click selects COM5" click_row "$MAIN_CAPTION" COM5
 check "Alt+E opens \"Edit bridge\"" open_dialog alt+e "Edit bridge"
 for _ in {1..6}; do keys Tab; done; type_text "45"
 check "OK closes the dialog" confirm_dialog "Edit bridge"
+check "the change line" wait_until 15 log_has "$SETUP_LOG" "change CNCB1 PortName=COM5,EmuBR=yes,AddRTTO=0,AddRITO=45"
+check "registry: the new TX delay" wait_until 5 reg_value_is 'Bridges\1' TXDelay 45
 check_eq "one setup-tool run" 3 "$(lines_in "$SETUP_LOG")"
-check "it is the change line" log_has "$SETUP_LOG" "change CNCB1 PortName=COM5,EmuBR=yes,AddRTTO=0,AddRITO=45"
-check_eq "registry: the new TX delay" 45 "$(reg_value 'Bridges\1' TXDelay)"
 
 check "a click selects COM12" click_row "$MAIN_CAPTION" COM12
 check "Alt+D opens \"Please confirm\"" open_dialog alt+d "Please confirm"
 check "the box asks" box_says "Please confirm" "Are you sure you want to delete this bridge?"
 shot "$SHOTS/06-confirm-delete.png"
 check "a click on Yes" click_control "Please confirm" "&Yes"
-check "the row is gone" wait_until 10 test "$(row_captions "$MAIN_CAPTION")" = COM5
+check "the row is gone" wait_until 15 rows_are "$MAIN_CAPTION" COM5
 check_eq "one setup-tool run" 4 "$(lines_in "$SETUP_LOG")"
 check "it is the remove line" log_has "$SETUP_LOG" "remove 2"
 check "registry: slot 2 is gone" reg_key_absent 'Bridges\2'
