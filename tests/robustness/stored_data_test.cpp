@@ -1,0 +1,338 @@
+// The program started on broken stored bridges, seed after seed: the main window and the bridge
+// dialog created for real in this process, as the program creates them. Bridges\1 to \10 are
+// filled with random content of every kind a hand-edited registry can hold. Each start must
+// show the bridges the load rules read, or the one error box of the value that stopped the
+// load; closing must change nothing; and one add afterwards must keep every section the load
+// could not read exactly as it was, and rewrite each loaded bridge as loaded.
+#include "config/bridge.h"
+#include "config/number.h"
+#include "registry_snapshot.h"
+#include "support/message_boxes.h"
+#include "support/modal_script.h"
+#include "support/test_registry.h"
+#include "support/tool_fixture.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <random>
+#include <set>
+
+namespace {
+
+using namespace testreg;
+
+constexpr int kSeedBlocks = 12;
+constexpr int kSeedsPerBlock = 20;
+
+const char* const kNames[] = {"Index", "COM", "Baud", "Emulate", "Connect", "IP", "Port", "Delay", "TXDelay", "RXDelay", "Name"};
+
+std::string Section(int n) { return "Bridges\\" + std::to_string(n); }
+
+// ---- random stored data ----
+
+class Filler {
+public:
+    explicit Filler(unsigned seed) : rng_(seed) {}
+
+    // Writes the program key's bridges for this seed.
+    void Fill() {
+        badType_ = std::vector<unsigned>{0, 1, 5, 20}[Pick(4)];
+        for (int n = 1; n <= 10; ++n) {
+            if (Pick(100) < 15) continue;  // no section
+            const std::string key = SlotKey(n);
+            for (const char* name : kNames) {
+                if (Pick(100) < 20) continue;  // value missing
+                const std::string text = std::string(name) == "Port" && Pick(2) ? Decimal(1 + Pick(65535)) : Text();
+                WriteValue(key, name, text);
+            }
+            if (Pick(100) < 10) WriteValue(key + "\\sub", "Port", Text());
+            if (Pick(100) < 5) WriteValue(key + "\\sub\\deeper", "COM", Text());
+            if (Pick(100) < 5) WriteValue(key, "Extra", Text());
+        }
+        // Sections the program neither reads nor removes.
+        for (const char* other : {"0", "11", "01"})
+            if (Pick(100) < 10) WriteText(std::string(kProgramKey) + "\\Bridges\\" + other, "Port", "9761");
+        if (Pick(100) < 30) WriteValue(kProgramKey, "command", Text());
+    }
+
+private:
+    unsigned Pick(unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(rng_); }
+
+    std::string Bytes(std::size_t n, int lowest) {
+        std::string s(n, '\0');
+        for (char& c : s) c = static_cast<char>(lowest + static_cast<int>(Pick(256 - lowest)));
+        return s;
+    }
+
+    // A number at or past the limits, a text the number form nearly takes, or random bytes
+    // (above 127 too).
+    std::string Text() {
+        static const char* const numbers[] = {
+            "0",           "1",           "-1",         "7",           "300",         "9761",        " 9761",
+            "9761 ",       "0x2621",      "$FFFFFFFF",  "$7FFFFFFF",   "x80000000",   "0x100000000", "2147483647",
+            "2147483648",  "-2147483648", "-2147483649", "4294967295", "99999999999", "+5",          "-",
+            "$",           "abc",         "",           "COM3",        "192.168.0.99"};
+        switch (Pick(3)) {
+        case 0: return numbers[Pick(std::size(numbers))];
+        case 1: return Decimal(static_cast<std::int32_t>(rng_()));
+        default: return Bytes(Pick(30), 1);
+        }
+    }
+
+    // The text stored in one of the forms a value can take: well-formed or not, of any type.
+    void WriteValue(const std::string& key, const char* name, const std::string& text) {
+        const unsigned form = Pick(100);
+        std::string data = text + '\0';
+        DWORD type = REG_SZ;
+        if (form < 10) {
+            data = text;  // no terminating zero
+        } else if (form < 18) {
+            data = text + '\0' + Bytes(Pick(8), 0) + '\0';  // zero bytes inside
+        } else if (form < 24) {
+            data.clear();
+        } else if (form < 27) {
+            data = text + Bytes(65536 - text.size(), 0);  // 64 KB
+        } else if (form < 35) {
+            type = REG_EXPAND_SZ;
+        } else if (form < 35 + badType_) {
+            const DWORD types[] = {REG_DWORD, REG_BINARY, REG_MULTI_SZ, REG_QWORD, REG_NONE, REG_DWORD_BIG_ENDIAN};
+            type = types[Pick(std::size(types))];
+            data = type == REG_MULTI_SZ ? text + '\0' + text + '\0' + '\0' : Bytes(Pick(9), 0);
+        }
+        ASSERT_TRUE(WriteRaw(key, name, type, data)) << key << "\\" << name;
+    }
+
+    std::mt19937 rng_;
+    unsigned badType_ = 0;  // how often in 100 a value has a type other than text
+};
+
+// ---- what the load rules make of it ----
+
+struct BadType {
+    std::string name;
+};
+
+struct Expected {
+    std::vector<std::string> captions;   // the loaded bridges' COM texts
+    std::string error;                   // the message that stopped the load, or empty
+    std::set<int> loaded, heldBack;      // slots loaded; sections kept out of reach after the error
+    std::map<int, std::map<std::string, std::string>> saved;  // what a save writes for a loaded slot
+};
+
+class Loader {
+public:
+    explicit Loader(const Snapshot& stored) : stored_(stored) {}
+
+    Expected Load() const {
+        Expected e;
+        for (int n = 1; n <= 10; ++n) {
+            try {
+                const std::int32_t port = Number(n, "Port", -1);
+                if (port == -1) continue;
+                std::map<std::string, std::string> s;
+                s["Index"] = Decimal(static_cast<std::uint8_t>(Number(n, "Index", 1)));
+                s["COM"] = Text(n, "COM", "COM3").substr(0, 10);
+                s["Baud"] = Decimal(Number(n, "Baud", 9600));
+                s["Emulate"] = Number(n, "Emulate", 1) != 0 ? "1" : "0";
+                s["Connect"] = Decimal(static_cast<std::uint8_t>(Number(n, "Connect", 0)));
+                s["IP"] = Text(n, "IP", "192.168.0.99").substr(0, 21);
+                s["Port"] = Decimal(port);
+                s["Delay"] = Decimal(Number(n, "Delay", 500));
+                s["TXDelay"] = Decimal(Number(n, "TXDelay", 10));
+                s["RXDelay"] = Decimal(Number(n, "RXDelay", 10));
+                s["Name"] = Text(n, "Name", "").substr(0, 21);
+                e.loaded.insert(n);
+                e.captions.push_back(s["COM"]);
+                if (port >= 1) e.saved[n] = s;
+            } catch (const BadType& bad) {
+                e.error = "Invalid data type for '" + bad.name + "'";
+                for (int m = n; m <= 10; ++m)
+                    if (m == n || stored_.count(Section(m))) e.heldBack.insert(m);
+                break;
+            }
+        }
+        return e;
+    }
+
+private:
+    std::optional<std::string> Raw(int n, const char* name) const {
+        auto key = stored_.find(Section(n));
+        if (key == stored_.end()) return std::nullopt;
+        auto value = key->second.find(name);
+        if (value == key->second.end()) return std::nullopt;
+        const Value& v = value->second;
+        if (v.data.empty()) return std::string();
+        if (v.type != REG_SZ && v.type != REG_EXPAND_SZ) throw BadType{name};
+        return v.data.substr(0, v.data.find('\0'));
+    }
+    std::string Text(int n, const char* name, const std::string& def) const { return Raw(n, name).value_or(def); }
+    std::int32_t Number(int n, const char* name, std::int32_t def) const {
+        return ParseNumber(Raw(n, name).value_or("")).value_or(def);
+    }
+
+    const Snapshot& stored_;
+};
+
+// ---- the program on it ----
+
+class StoredData : public ToolTest, public testing::WithParamInterface<int> {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&controls);
+    }
+    void SetUp() override {
+        ToolTest::SetUp();
+        CopyTool(InDriver(SetupExeName));  // the test tool: every install succeeds
+        ToolBehaviour("0");
+    }
+    void TearDown() override {
+        Close();
+        ToolTest::TearDown();
+        DeleteProgramKey();
+        ClearBridges();
+    }
+
+    void Open() {
+        form = std::make_unique<TForm1>(std::vector<std::string>{});
+        dialog = std::make_unique<TForm2>(form->Handle());
+        form->SetDialog(dialog.get());
+        form->Action1Execute();
+    }
+    // As the user closes it.
+    void Close() {
+        if (form && ::IsWindow(form->Handle())) ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+        dialog.reset();
+        form.reset();
+    }
+
+    // Starts the program, checks what it shows, and closes it.
+    void StartAndClose(const Expected& want, const Snapshot& before) {
+        MessageBoxWatcher boxes;
+        Open();
+        std::vector<std::string> rows = form->Captions(), captions = want.captions;
+        std::sort(rows.begin(), rows.end());
+        std::sort(captions.begin(), captions.end());
+        EXPECT_EQ(rows, captions);
+        if (want.error.empty()) {
+            EXPECT_EQ(boxes.Texts(), "");
+        } else {
+            EXPECT_EQ(boxes.Texts(), "[Pontis Manager] " + want.error + "\n");
+        }
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(::SendMessageTimeoutA(form->Handle(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result))
+            << "the window answers";
+        EXPECT_TRUE(::IsWindowEnabled(form->Control(TForm1::IdStartButton))) << "no hub runs";
+        Close();
+        EXPECT_EQ(FirstDifference(before, Snap(kProgramKey)), "") << "closing changed the registry";
+    }
+
+    // Starts the program and adds one bridge: it takes the lowest free slot, and the save keeps
+    // every section the load could not read and writes each loaded bridge as loaded. Without a
+    // free slot the add is refused and nothing changes.
+    void AddOne(const Expected& want, const Snapshot& before) {
+        MessageBoxWatcher boxes;
+        Open();
+        if (!::IsWindowEnabled(form->Control(TForm1::IdAddButton))) {
+            EXPECT_EQ(want.captions.size(), 10u) << "Add is unavailable only with ten rows";
+            return;
+        }
+        int lowestFree = 0;
+        for (int n = 10; n >= 1; --n)
+            if (!want.heldBack.count(n) && !want.loaded.count(n)) lowestFree = n;
+        if (lowestFree == 0) {
+            Click(TForm1::IdAddButton);
+            Close();
+            ASSERT_FALSE(boxes.Boxes().empty());
+            EXPECT_EQ(boxes.Boxes().back().text,
+                      "No free bridge slot is left. Bridges that could not be loaded keep their slots.");
+            EXPECT_EQ(FirstDifference(before, Snap(kProgramKey)), "") << "a refused add changed the registry";
+            return;
+        }
+        ModalScript script({[this] {
+                                ::SendMessageA(dialog->Control(TForm2::IdPortCombo), CB_SELECTSTRING,
+                                               static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("COM20"));
+                            },
+                            [this] { ::SetWindowTextA(dialog->Control(TForm2::IdServerIP), "127.0.0.1"); },
+                            [this] { ::SetWindowTextA(dialog->Control(TForm2::IdBridgeName), "added"); },
+                            [this] {
+                                ::PostMessageA(dialog->Handle(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                               reinterpret_cast<LPARAM>(dialog->Control(IDOK)));
+                            }});
+        Click(TForm1::IdAddButton);
+        EXPECT_TRUE(script.Finished());
+        Close();
+        const Snapshot after = Snap(kProgramKey);
+        SCOPED_TRACE(boxes.Texts());
+
+        int added = 0;
+        for (int n = 1; n <= 10; ++n) {
+            const std::string s = Section(n);
+            SCOPED_TRACE(s);
+            if (want.heldBack.count(n)) {
+                EXPECT_EQ(FirstDifference(Subtree(before, s), Subtree(after, s)), "") << "a section it could not load";
+            } else if (want.saved.count(n)) {
+                ASSERT_TRUE(after.count(s)) << "a loaded bridge is gone";
+                Snapshot kept = Subtree(after, s);
+                for (const auto& [name, text] : want.saved.at(n)) {
+                    EXPECT_EQ(kept[s][name], (Value{REG_SZ, text + '\0'})) << name;
+                    kept[s].erase(name);
+                }
+                Snapshot was = Subtree(before, s);
+                for (const char* name : kNames) was[s].erase(name);
+                EXPECT_EQ(FirstDifference(was, kept), "") << "what else the section held";
+            } else if (after.count(s) && after.at(s).count("Name") &&
+                       after.at(s).at("Name") == Value{REG_SZ, std::string("added", 6)}) {
+                added = n;
+            } else {
+                EXPECT_FALSE(after.count(s)) << "a section that held no bridge is dropped";
+            }
+        }
+        EXPECT_EQ(added, lowestFree);
+        // Everything outside Bridges\1 to \10 as it was.
+        auto outside = [](Snapshot s) {
+            for (int n = 1; n <= 10; ++n)
+                for (const auto& [key, values] : Subtree(s, Section(n))) s.erase(key);
+            return s;
+        };
+        EXPECT_EQ(FirstDifference(outside(before), outside(after)), "");
+    }
+
+    void Click(int id) {
+        ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(form->Control(id)));
+    }
+
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm2> dialog;
+};
+
+TEST_P(StoredData, StartsShowsClosesAndAddsWithoutLosingABridge) {
+    const int first = GetParam() * kSeedsPerBlock, last = first + kSeedsPerBlock - 1;
+    std::size_t rows = 0, errors = 0, heldBack = 0;
+    for (int seed = first; seed <= last; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        DeleteProgramKey();
+        Filler(static_cast<unsigned>(seed)).Fill();
+        const Snapshot before = Snap(kProgramKey);
+        const Expected want = Loader(before).Load();
+        StartAndClose(want, before);
+        AddOne(want, before);
+        if (HasFailure()) break;
+        rows += want.captions.size();
+        errors += !want.error.empty();
+        heldBack += want.heldBack.size();
+    }
+    std::printf("seeds %d to %d: %zu rows loaded, %zu error boxes, %zu sections held back\n", first, last, rows, errors,
+                heldBack);
+}
+INSTANTIATE_TEST_SUITE_P(Seeds, StoredData, testing::Range(0, kSeedBlocks));
+
+}  // namespace
