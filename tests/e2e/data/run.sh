@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# Data through real bridges. The installed manager adds a bridge through its dialog and starts
+# it; the stand-in setup tool makes the COM port a real pseudo-terminal pair under Wine, the
+# stand-in hub carries the bytes to an echo server on 127.0.0.1, and a serial program of the
+# tests' own writes a pattern to the COM port and reads it back. The server is then stopped and
+# started again, and the bridge must carry data again within 12 s. Last, ten bridges at once,
+# each to its own server, each with its own pattern.
+# Usage: run.sh <build dir>
+set -euo pipefail
+source "$(dirname "$0")/../lib.sh"
+
+e2e_setup "$1" "$(cd "$1" && pwd)/e2e/data"
+install_program "$BUILD_DIR/bin"
+CLIENT=$BUILD_DIR/tests/serial_client.exe
+DRIVER=$INSTALL_DIR/driver
+HUB_LOG=$DRIVER/hub4com.log
+SETUP_LOG=$DRIVER/setupc.log
+DOSDEVICES=$WINEPREFIX/dosdevices
+
+# ---- echo servers on 127.0.0.1, each one socat that forks per connection ----
+
+declare -A SERVER_PID
+start_echo() {
+    socat TCP-LISTEN:"$1",bind=127.0.0.1,reuseaddr,fork PIPE </dev/null >/dev/null 2>&1 &
+    SERVER_PID[$1]=$!
+    wait_until 5 listening "$1"
+}
+# Ends the server and the connections it serves.
+stop_echo() {
+    local pid=${SERVER_PID[$1]:-}
+    [ -n "$pid" ] || return 0
+    kill $(pgrep -P "$pid") "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    unset "SERVER_PID[$1]"
+}
+listening() { (: >"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+
+# Ten ports in a row that nothing listens on.
+first_free_port() {
+    local base
+    for ((base = 20000 + $$ % 20000; base < 60000; base += 10)); do
+        local p ok=1
+        for ((p = base; p < base + 10; p++)); do if listening "$p"; then ok=""; break; fi; done
+        if [ -n "$ok" ]; then echo "$base"; return 0; fi
+    done
+    return 1
+}
+
+# The pairs end once the state file no longer lists them; the servers with the script.
+cleanup() {
+    local port
+    for port in "${!SERVER_PID[@]}"; do stop_echo "$port"; done
+    rm -f "$DRIVER/setupc.state"
+    wait_until 5 no_keepers || true
+}
+no_keepers() { ! compgen -G "$DOSDEVICES/.pair*.pid" >/dev/null; }
+trap 'status=$?; cleanup; e2e_teardown; exit $status' EXIT
+
+# ---- helpers of this suite ----
+
+dialog_open() { wait_window "$1" >/dev/null; }
+log_has() { grep -qF -- "$2" "$1" 2>/dev/null; }
+client() { wine "$CLIENT" "$@" 2>/dev/null </dev/null | tr -d '\r'; }
+connected_count() { grep -c "<-> 127.0.0.1:$1: connected" "$HUB_LOG" 2>/dev/null || true; }
+connected_more_than() { [ "$(connected_count "$1")" -gt "$2" ]; }
+is_pair_link() { [ "$(readlink "$DOSDEVICES/$1")" == "$2" ] && [ -c "$DOSDEVICES/$1" ]; }
+
+# Stores bridges 2 to 10 as the manager would, one registry import: COM6 to COM14, each to
+# its own server port, connecting on DSR or always by turns.
+store_bridges() {
+    local file=$E2E_OUT/bridges.reg n
+    {
+        printf 'REGEDIT4\n'
+        for n in $(seq 2 10); do
+            printf '\n[HKEY_CURRENT_USER\\Software\\Quillon\\Pontis Manager\\Bridges\\%s]\n' "$n"
+            printf '"Index"="%s"\n"COM"="COM%s"\n"Baud"="115200"\n"Emulate"="1"\n"Connect"="%s"\n' \
+                "$n" $((n + 4)) $((n % 2 ? 0 : 4))
+            printf '"IP"="127.0.0.1"\n"Port"="%s"\n"Delay"="500"\n"TXDelay"="10"\n"RXDelay"="0"\n"Name"="Echo %s"\n' \
+                $((BASE + n - 1)) "$n"
+        done
+    } >"$file"
+    wine reg import "$file" >/dev/null 2>&1 </dev/null
+}
+
+BASE=$(first_free_port)
+PORT=$BASE
+
+# ---- 1 ----
+step "1. A bridge to an echo server, added through the dialog and started"
+check "the echo server listens on 127.0.0.1:$PORT" start_echo "$PORT"
+check "the main window opens" start_manager
+keys alt+a
+check "Alt+A opens \"New bridge\"" dialog_open "New bridge"
+type_text "Echo one"
+keys Tab Tab Tab Home Down Down Down Down   # COM5
+keys Tab                                    # 9600
+keys Tab; type_text "0"                     # RX Delay: each byte goes on at once
+keys Tab                                    # TX Delay 10
+keys Tab; type_text "127.0.0.1"
+keys Tab; type_text "$PORT"
+keys alt+o
+check "the dialog closes" wait_until 15 window_gone "New bridge"
+check "the setup tool made pair 1 for COM5" wait_until 15 log_has "$SETUP_LOG" \
+    "[0] install 1 HiddenMode=yes PortName=COM5,EmuBR=yes,AddRTTO=0,AddRITO=10"
+check "COM5 is linked to the pair's B end" is_pair_link com5 cncb1
+check "CNCA1 is a terminal" test -c "$DOSDEVICES/cnca1"
+keys alt+s
+check "the hub connects to the server" wait_until 15 connected_more_than "$PORT" 0
+check_eq "a pattern written to COM5 comes back whole" "ok 4096" "$(client echo COM5 1 4096)"
+check_eq "and a larger one" "ok 262144" "$(client echo COM5 2 262144)"
+check_eq "the unreadable DSR signal is noted once" 1 "$(grep -c 'modem signals cannot be read (.*): dsr taken as on' "$HUB_LOG")"
+end_step
+
+# ---- 2 ----
+step "2. The server stops and starts again: the bridge reconnects within 12 s"
+before=$(connected_count "$PORT")
+stop_echo "$PORT"
+stopped=$(now_ms)
+check "the hub notices the loss" wait_until 5 grep -q "<-> 127.0.0.1:$PORT: connection lost" "$HUB_LOG"
+sleep 1
+check "the server listens again" start_echo "$PORT"
+check "the bridge is connected again within 12 s of the stop" \
+    wait_until $((12 - ($(now_ms) - stopped) / 1000)) connected_more_than "$PORT" "$before"
+echo "   reconnected $(( $(now_ms) - stopped )) ms after the server stopped"
+check_eq "data flows again" "ok 8192" "$(client echo COM5 3 8192)"
+end_step
+
+# ---- 3 ----
+step "3. Ten bridges at once, each to its own server, each with its own data"
+keys alt+o                                  # St&op bridges
+check "the hub is stopped" wait_until 10 hub_stopped
+check "the manager closes" close_manager
+for n in $(seq 2 10); do
+    p=$((BASE + n - 1))
+    check "echo server $n listens on $p" start_echo "$p"
+    check "pair $n is made for COM$((n + 4))" \
+        wine "$DRIVER/setupc.exe" install "$n" HiddenMode=yes "PortName=COM$((n + 4)),EmuBR=yes,AddRTTO=0,AddRITO=10"
+done
+check "bridges 2 to 10 are stored" store_bridges
+check "the manager starts with ten bridges" start_manager
+check_eq "ten rows" 10 "$(row_count "$MAIN_CAPTION")"
+declare -A before
+for n in $(seq 1 10); do before[$n]=$(connected_count $((BASE + n - 1))); done
+keys alt+s
+for n in $(seq 1 10); do
+    check "bridge $n connects" wait_until 15 connected_more_than $((BASE + n - 1)) "${before[$n]}"
+done
+results=$(mktemp -d)
+clients=()
+for n in $(seq 1 10); do
+    client echo "COM$((n + 4))" $((100 + n)) 65536 >"$results/$n" &
+    clients+=($!)
+done
+wait "${clients[@]}" || true
+for n in $(seq 1 10); do
+    check_eq "COM$((n + 4)) gets its own 64 KiB back" "ok 65536" "$(cat "$results/$n")"
+done
+rm -rf "$results"
+end_step
+
+summary
