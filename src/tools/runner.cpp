@@ -10,6 +10,7 @@
 #include <vector>
 
 bool DebugMode = false;
+DWORD RunTimeoutMs = 120000;
 
 namespace {
 
