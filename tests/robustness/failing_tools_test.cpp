@@ -1,0 +1,190 @@
+// Tools that misbehave, met through the real windows: a setup tool that hangs or ends
+// abnormally, a driver folder that is gone, and a hub killed from outside while the bridges run.
+// Whatever a tool does, the program answers with its message boxes and loses no bridge.
+#include "config/bridge.h"
+#include "registry_snapshot.h"
+#include "support/message_boxes.h"
+#include "support/modal_script.h"
+#include "support/test_registry.h"
+#include "support/tool_fixture.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+
+namespace {
+
+using namespace testreg;
+
+const char kInstallFailed[] =
+    "Unable to create COM port! The port may be in use.\r\nPlease try with another port number.";
+const char kStartFailed[] = "Unable to start bridges! Please check your settings and try again";
+
+class FailingTools : public ToolTest {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&controls);
+    }
+    void SetUp() override {
+        ToolTest::SetUp();
+        DeleteProgramKey();
+    }
+    void TearDown() override {
+        dialog.reset();
+        form.reset();
+        RunTimeoutMs = 120000;
+        if (!aside_.empty()) ::MoveFileA(aside_.c_str(), Driver().c_str());
+        ToolTest::TearDown();
+        DeleteProgramKey();
+        ClearBridges();
+    }
+
+    void Open() {
+        dialog.reset();
+        form.reset();
+        form = std::make_unique<TForm1>(std::vector<std::string>{});
+        dialog = std::make_unique<TForm2>(form->Handle());
+        form->SetDialog(dialog.get());
+        form->Action1Execute();
+    }
+    void Click(int id) {
+        ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(form->Control(id)));
+    }
+    bool Enabled(int id) const { return ::IsWindowEnabled(form->Control(id)) != FALSE; }
+    void SelectFirstRow() {
+        ListView_SetItemState(form->Control(TForm1::IdBridgeList), 0, LVIS_SELECTED | LVIS_FOCUSED,
+                              LVIS_SELECTED | LVIS_FOCUSED);
+        form->Action1Execute();
+    }
+
+    // Runs Add or Edit with a dialog in which the steps type, then presses OK.
+    void WithDialog(int button, std::vector<ModalScript::Step> steps) {
+        steps.push_back([this] {
+            ::PostMessageA(dialog->Handle(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(dialog->Control(IDOK)));
+        });
+        ModalScript script(std::move(steps));
+        Click(button);
+        EXPECT_TRUE(script.Finished());
+    }
+    ModalScript::Step Type(int id, const char* text) {
+        return [this, id, text] { ::SetWindowTextA(dialog->Control(id), text); };
+    }
+    ModalScript::Step PickPort(const char* port) {
+        return [this, port] {
+            ::SendMessageA(dialog->Control(TForm2::IdPortCombo), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                           reinterpret_cast<LPARAM>(port));
+        };
+    }
+
+    // Puts the driver folder aside until the test ends.
+    void RemoveDriverFolder() {
+        ASSERT_TRUE(::MoveFileA(Driver().c_str(), (Driver() + ".aside").c_str()));
+        aside_ = Driver() + ".aside";
+    }
+
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm2> dialog;
+
+private:
+    std::string aside_;
+};
+
+TEST_F(FailingTools, HungSetupToolIsEndedAndTheAddFails) {
+    CopyTool(InDriver(SetupExeName));
+    ToolBehaviour("0 60000");
+    RunTimeoutMs = 500;
+    Open();
+    MessageBoxWatcher boxes;
+    const DWORD start = ::GetTickCount();
+    WithDialog(TForm1::IdAddButton, {PickPort("COM4")});
+    EXPECT_LT(::GetTickCount() - start, 10000u);
+    EXPECT_EQ(boxes.Texts(), std::string("[Error] ") + kInstallFailed + "\n");
+    EXPECT_EQ(FindProcess(SetupExeName), 0u) << "the hung tool was ended";
+    EXPECT_EQ(form->RowCount(), 0);
+    EXPECT_EQ(FirstFreeSlot(), 1);
+    EXPECT_FALSE(KeyExists(SlotKey(1)));
+}
+
+// Exit codes of tools that crashed, were killed or failed: none counts as success for any of
+// the three commands, and none changes a bridge.
+TEST_F(FailingTools, AbnormalEndsFailInstallChangeAndRemove) {
+    const char* const codes[] = {"3221225477" /* access violation */, "3221226505" /* stack buffer overrun */,
+                                 "3221225786" /* ended by Ctrl+C */, "4294967295", "999", "10"};
+    CopyTool(InDriver(SetupExeName));
+    WriteBridge(1, "COM3");
+    for (const char* code : codes) {
+        SCOPED_TRACE(code);
+        ToolBehaviour(code);
+        const Snapshot before = Snap(kProgramKey);
+        Open();
+        {
+            MessageBoxWatcher boxes;
+            WithDialog(TForm1::IdAddButton, {PickPort("COM4")});
+            EXPECT_EQ(boxes.Texts(), std::string("[Error] ") + kInstallFailed + "\n");
+        }
+        SelectFirstRow();
+        {
+            MessageBoxWatcher boxes;
+            WithDialog(TForm1::IdEditButton, {Type(TForm2::IdTXDelay, "25")});
+            EXPECT_EQ(boxes.Texts(), "") << "a failed change is silent";
+        }
+        EXPECT_EQ(Bridges[1].TXDelay, 10);
+        {
+            MessageBoxWatcher boxes(IDYES);
+            Click(TForm1::IdDeleteButton);
+            EXPECT_EQ(boxes.Boxes().size(), 1u) << "only the question: " << boxes.Texts();
+        }
+        EXPECT_EQ(form->Captions(), std::vector<std::string>{"COM3"});
+        EXPECT_EQ(FirstDifference(before, Snap(kProgramKey)), "");
+    }
+}
+
+TEST_F(FailingTools, WithoutTheDriverFolderNothingRunsAndTheBoxesSaySo) {
+    RemoveDriverFolder();
+    WriteBridge(1, "COM3");
+    for (bool wait : {true, false})
+        EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), SetupExeName) + " remove 1", wait), RunFailed) << wait;
+
+    MessageBoxWatcher boxes;
+    Open();
+    WithDialog(TForm1::IdAddButton, {PickPort("COM4")});
+    Click(TForm1::IdStartButton);
+    EXPECT_EQ(boxes.Texts(), std::string("[Error] ") + kInstallFailed + "\n[Error] " + kStartFailed + "\n");
+    EXPECT_TRUE(Enabled(TForm1::IdStartButton));
+    EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>");
+    EXPECT_EQ(form->Captions(), std::vector<std::string>{"COM3"});
+}
+
+TEST_F(FailingTools, HubKilledFromOutsideIsStoppedAndStartedAgain) {
+    CopyTool(InDriver(HubExeName));
+    ToolBehaviour("0 60000");  // a hub that runs until it is ended
+    WriteBridge(1, "COM3");
+    Open();
+    MessageBoxWatcher boxes;
+    Click(TForm1::IdStartButton);
+    const DWORD first = FindProcess(HubExeName);
+    ASSERT_NE(first, 0u) << boxes.Texts();
+    ASSERT_FALSE(Enabled(TForm1::IdStartButton));
+
+    platform::Handle hub(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, first));
+    ASSERT_TRUE(hub.valid());
+    ASSERT_TRUE(::TerminateProcess(hub.get(), 1));
+    ASSERT_EQ(::WaitForSingleObject(hub.get(), 5000), WAIT_OBJECT_0);
+
+    Click(TForm1::IdButton2);
+    EXPECT_TRUE(Enabled(TForm1::IdStartButton)) << "stop finds no hub and still enables Start";
+    Click(TForm1::IdStartButton);
+    const DWORD second = FindProcess(HubExeName);
+    EXPECT_NE(second, 0u);
+    EXPECT_NE(second, first);
+    EXPECT_FALSE(Enabled(TForm1::IdStartButton));
+    EXPECT_EQ(boxes.Texts(), "");
+}
+
+}  // namespace
