@@ -335,4 +335,72 @@ TEST_P(StoredData, StartsShowsClosesAndAddsWithoutLosingABridge) {
 }
 INSTANTIATE_TEST_SUITE_P(Seeds, StoredData, testing::Range(0, kSeedBlocks));
 
+// ---- the program itself, for a few seeds ----
+
+struct Seen {
+    HWND main = nullptr;  // the visible main window
+    std::vector<std::string> boxes;
+};
+
+// Answers the program's message boxes with OK and finds its main window once no box is open.
+Seen Watch(DWORD process) {
+    Seen seen;
+    for (int i = 0; i < 200 && !seen.main; ++i) {
+        ::Sleep(50);
+        std::vector<HWND> windows;
+        ::EnumWindows(
+            [](HWND w, LPARAM list) {
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&windows));
+        HWND main = nullptr;
+        bool box = false;
+        for (HWND w : windows) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(w, &owner);
+            char cls[32] = "";
+            ::GetClassNameA(w, cls, sizeof cls);
+            if (owner != process || !::IsWindowVisible(w)) continue;
+            if (std::string(cls) == "#32770") {
+                char text[1024] = "";
+                ::GetDlgItemTextA(w, 0xFFFF, text, sizeof text);
+                seen.boxes.push_back(text);
+                ::PostMessageA(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                box = true;
+            } else if (std::string(cls) == "TForm1") {
+                main = w;
+            }
+        }
+        if (!box) seen.main = main;
+        if (box) ::Sleep(200);  // until the box is gone
+    }
+    return seen;
+}
+
+TEST_F(StoredData, TheProgramStartsAndClosesOnBrokenData) {
+    const std::string exe = ExeDir() + "\\..\\bin\\PontisManager.exe";
+    for (int seed = 0; seed < 12; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        DeleteProgramKey();
+        Filler(static_cast<unsigned>(seed)).Fill();
+        const Snapshot before = Snap(kProgramKey);
+        const Expected want = Loader(before).Load();
+
+        HANDLE program = Spawn(exe, "");
+        ASSERT_NE(program, nullptr);
+        const Seen seen = Watch(::GetProcessId(program));
+        ASSERT_NE(seen.main, nullptr) << "no main window";
+        EXPECT_EQ(seen.boxes, want.error.empty() ? std::vector<std::string>{} : std::vector<std::string>{want.error});
+        DWORD_PTR rows = 0;
+        ASSERT_TRUE(::SendMessageTimeoutA(::GetDlgItem(seen.main, TForm1::IdBridgeList), LVM_GETITEMCOUNT, 0, 0,
+                                          SMTO_ABORTIFHUNG, 2000, &rows))
+            << "the window answers";
+        EXPECT_EQ(rows, want.captions.size());
+        ::PostMessageA(seen.main, WM_CLOSE, 0, 0);
+        ASSERT_EQ(::WaitForSingleObject(program, 5000), WAIT_OBJECT_0) << "closing ends the program";
+        EXPECT_EQ(FirstDifference(before, Snap(kProgramKey)), "") << "closing changed the registry";
+    }
+}
+
 }  // namespace
