@@ -234,6 +234,5 @@ end_step
 if [ -n "${DOCS_DIR:-}" ]; then
     cp "$SHOTS/02-two-bridges.png" "$DOCS_DIR/main-window.png"
     cp "$SHOTS/02-dialog-first-bridge.png" "$DOCS_DIR/bridge-dialog.png"
-    cp "$SHOTS/04-running.png" "$DOCS_DIR/main-window-running.png"
 fi
 summary
