@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the end-to-end suites and the benchmarks: drive the real program as a person does,
 # in a world of its own (a virtual display, a fresh Wine prefix, and a copy of build/bin in a
 # folder whose path holds a blank), so it never meets the unit tests' prefix or display.
@@ -42,11 +43,16 @@ e2e_teardown() {
     end_prefix_processes
 }
 
-# Processes of this prefix (Windows ones, and Unix ones the tools started) that are still alive.
+# prefix_pids [name]: the live processes of this prefix (Windows ones, and Unix ones the tools
+# started), or only those whose process name is this (/proc keeps 15 characters of it).
 prefix_pids() {
-    local dir
+    local dir comm
     for dir in /proc/[0-9]*; do
-        if [ -d "$dir" ] && tr '\0' '\n' 2>/dev/null <"$dir/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+        if [ -n "${1:-}" ]; then
+            read -r comm 2>/dev/null <"$dir/comm" || continue
+            if [ "$comm" != "${1:0:15}" ]; then continue; fi
+        fi
+        if tr '\0' '\n' 2>/dev/null <"$dir/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
             echo "${dir#/proc/}"
         fi
     done
@@ -78,11 +84,11 @@ wait_until() {
 
 # ---- windows ----
 
-# The X window of the visible top-level window with this exact caption, if there is one.
+# The X window of the visible top-level window with this exact caption; nothing if none.
 window_id() {
     local pattern
     pattern=$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|/]/\\&/g')
-    xdotool search --onlyvisible --name "^${pattern}\$" 2>/dev/null | head -n 1
+    xdotool search --onlyvisible --name "^${pattern}\$" 2>/dev/null | head -n 1 || true
 }
 window_shown() { [ -n "$(window_id "$1")" ]; }
 window_gone() { [ -z "$(window_id "$1")" ]; }
@@ -154,12 +160,7 @@ reg_has_key() { wine reg query "$PROGRAM_KEY\\$1" >/dev/null 2>&1 </dev/null; }
 reg_key_absent() { ! reg_has_key "$1"; }
 
 # The hub processes of this prefix (other suites may run hubs of their own meanwhile).
-hub_pids() {
-    local pid
-    for pid in $(pgrep -x hub4com.exe || true); do
-        if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then echo "$pid"; fi
-    done
-}
+hub_pids() { prefix_pids hub4com.exe; }
 hub_running() { [ -n "$(hub_pids)" ]; }
 hub_stopped() { ! hub_running; }
 
