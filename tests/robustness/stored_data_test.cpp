@@ -44,7 +44,8 @@ public:
 
     // Writes the program key's bridges for this seed.
     void Fill() {
-        badType_ = std::vector<unsigned>{0, 1, 5, 20}[Pick(4)];
+        const unsigned badTypes[] = {0, 1, 5, 20};
+        badType_ = badTypes[Pick(4)];
         for (int n = 1; n <= 10; ++n) {
             if (Pick(100) < 15) continue;  // no section
             const std::string key = SlotKey(n);
