@@ -266,23 +266,36 @@ private:
         const ReadPlan& plan = port_.plan();
         for (;;) {
             DWORD n = 0;
-            if (!::ReadFile(port_.get(), &buffer[0], plan.firstByteAlone ? 1 : BufferSize, &n, nullptr))
-                return End::SerialFailed;
-            if (n > 0 && plan.firstByteAlone) {
-                // The first byte is in; take what has come with it, which is there at once.
-                COMSTAT stat{};
-                DWORD errors = 0;
-                if (::ClearCommError(port_.get(), &errors, &stat) && stat.cbInQue > 0) {
-                    DWORD more = 0;
-                    DWORD want = stat.cbInQue < BufferSize - 1 ? stat.cbInQue : BufferSize - 1;
-                    if (!::ReadFile(port_.get(), &buffer[1], want, &more, nullptr)) return End::SerialFailed;
-                    n += more;
+            if (plan.firstByteAlone) {
+                // What has come in goes on at once; when nothing has, the read waits for the
+                // first byte alone, and then takes what came with it.
+                DWORD queued = Queued();
+                if (queued == 0) {
+                    if (!::ReadFile(port_.get(), &buffer[0], 1, &n, nullptr)) return End::SerialFailed;
+                    if (n > 0) queued = Queued();
                 }
+                // Whatever keeps coming meanwhile joins the same send, up to a full buffer.
+                while (queued > 0 && n < BufferSize) {
+                    DWORD more = 0;
+                    DWORD want = queued < BufferSize - n ? queued : BufferSize - n;
+                    if (!::ReadFile(port_.get(), &buffer[n], want, &more, nullptr)) return End::SerialFailed;
+                    n += more;
+                    queued = more > 0 && n < BufferSize ? Queued() : 0;
+                }
+            } else if (!::ReadFile(port_.get(), &buffer[0], BufferSize, &n, nullptr)) {
+                return End::SerialFailed;
             }
             if (n > 0 && !SendAll(s, buffer.data(), n)) return End::Lost;
             if (ended) return End::Lost;
             if (gate_.watchesSignal() && !GateOpen()) return End::SignalOff;
         }
+    }
+
+    // The bytes waiting in the port's input queue.
+    DWORD Queued() const {
+        COMSTAT stat{};
+        DWORD errors = 0;
+        return ::ClearCommError(port_.get(), &errors, &stat) ? stat.cbInQue : 0;
     }
 
     const Bridge& b_;
