@@ -3,8 +3,9 @@
 # it; the stand-in setup tool makes the COM port a real pseudo-terminal pair under Wine, the
 # stand-in hub carries the bytes to an echo server on 127.0.0.1, and a serial program of the
 # tests' own writes a pattern to the COM port and reads it back. The server is then stopped and
-# started again, and the bridge must carry data again within 12 s. Last, ten bridges at once,
-# each to its own server, each with its own pattern.
+# started again, and the bridge must carry data again within 12 s. Then ten bridges at once,
+# each to its own server, each with its own pattern; last, the pairs are lost as in a reboot,
+# and the hub makes them again when the bridges start.
 # Usage: run.sh <build dir>
 set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
@@ -54,6 +55,16 @@ cleanup() {
     wait_until 5 no_keepers || true
 }
 no_keepers() { ! compgen -G "$DOSDEVICES/.pair*.pid" >/dev/null; }
+keeper_alive() { local pid; read -r pid <"$1" 2>/dev/null && [ -n "$(tr -d '\0' <"/proc/$pid/cmdline" 2>/dev/null)" ]; }
+no_live_keepers() {
+    local file
+    for file in "$DOSDEVICES"/.pair*.pid; do if keeper_alive "$file"; then return 1; fi; done
+    return 0
+}
+all_kept() {
+    local n
+    for n in $(seq 1 10); do keeper_alive "$DOSDEVICES/.pair$n.pid" && [ -c "$DOSDEVICES/cnca$n" ] || return 1; done
+}
 trap 'status=$?; cleanup; e2e_teardown; exit $status' EXIT
 
 # ---- helpers of this suite ----
@@ -156,6 +167,27 @@ for n in $(seq 1 10); do
     check_eq "COM$((n + 4)) gets its own 64 KiB back" "ok 65536" "$(cat "$results/$n")"
 done
 rm -rf "$results"
+end_step
+
+# ---- 4 ----
+step "4. After a reboot the hub makes the pairs again before it serves them"
+keys alt+o
+check "the hub is stopped" wait_until 10 hub_stopped
+for file in "$DOSDEVICES"/.pair*.pid; do  # as a reboot leaves them: links, but nobody behind them
+    read -r keeper <"$file"
+    kill -KILL "$keeper" $(pgrep -P "$keeper") 2>/dev/null || true
+done
+check "no pair is kept any more" wait_until 5 no_live_keepers
+check "the links are left behind" test -L "$DOSDEVICES/cnca1" -a -L "$DOSDEVICES/com14"
+for n in $(seq 1 10); do before[$n]=$(connected_count $((BASE + n - 1))); done
+keys alt+s
+for n in 1 10; do
+    check "bridge $n connects" wait_until 20 connected_more_than $((BASE + n - 1)) "${before[$n]}"
+done
+check "every pair is kept again" wait_until 5 all_kept
+check_eq "the hub logged no failure with the pairs" 0 "$(grep -c 'port pairs:' "$HUB_LOG" || true)"
+check_eq "COM5 carries data" "ok 4096" "$(client echo COM5 7 4096)"
+check_eq "COM14 carries data" "ok 4096" "$(client echo COM14 8 4096)"
 end_step
 
 summary
