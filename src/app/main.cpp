@@ -19,10 +19,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
 
     TForm1 form1(std::move(args));
+    // Shown before the dialog is made, so the window with its bridges appears as early as it
+    // can; nothing answers the user before the loop runs anyway.
+    form1.Show();
     TForm2 form2(form1.Handle());
     form1.SetDialog(&form2);
     Application.SetIdleHandler([&form1] { form1.Action1Execute(); });
-    form1.Show();
     Application.RunLoop(form1.ClosedFlag());
     return 0;
 }
