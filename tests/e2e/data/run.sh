@@ -105,8 +105,7 @@ check "Alt+A opens \"New bridge\"" dialog_open "New bridge"
 type_text "Echo one"
 keys Tab Tab Tab Home Down Down Down Down   # COM5
 keys Tab                                    # 9600
-keys Tab; type_text "0"                     # RX Delay: each byte goes on at once
-keys Tab                                    # TX Delay 10
+keys Tab Tab                                # RX and TX Delay 10: packets formed by a 10 ms gap
 keys Tab; type_text "127.0.0.1"
 keys Tab; type_text "$PORT"
 keys alt+o
