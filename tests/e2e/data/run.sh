@@ -119,6 +119,7 @@ check "the hub connects to the server" wait_until 15 connected_more_than "$PORT"
 check_eq "a pattern written to COM5 comes back whole" "ok 4096" "$(client echo COM5 1 4096)"
 check_eq "and a larger one" "ok 262144" "$(client echo COM5 2 262144)"
 check_eq "the unreadable DSR signal is noted once" 1 "$(grep -c 'modem signals cannot be read (.*): dsr taken as on' "$HUB_LOG")"
+check_eq "so is the DTR line a pseudo-terminal lacks" 1 "$(grep -c 'DTR cannot be set (.*); left as it is' "$HUB_LOG")"
 end_step
 
 # ---- 2 ----
