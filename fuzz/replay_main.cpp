@@ -20,6 +20,10 @@ int main(int argc, char** argv) {
     };
     for (int i = 1; i < argc; ++i) {
         const fs::path path = argv[i];
+        if (!fs::exists(path)) {
+            std::fprintf(stderr, "%s: no such file or folder\n", argv[i]);
+            return 1;
+        }
         if (fs::is_directory(path)) {
             for (const fs::directory_entry& entry : fs::directory_iterator(path))
                 if (entry.is_regular_file()) run(entry.path());
@@ -28,5 +32,5 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("%d inputs\n", inputs);
-    return inputs > 0 ? 0 : 1;  // an empty or missing corpus tests nothing
+    return inputs > 0 ? 0 : 1;  // an empty corpus tests nothing
 }
