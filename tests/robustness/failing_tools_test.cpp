@@ -4,11 +4,7 @@
 #include "config/bridge.h"
 #include "registry_snapshot.h"
 #include "support/message_boxes.h"
-#include "support/modal_script.h"
-#include "support/test_registry.h"
-#include "support/tool_fixture.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
+#include "support/window_fixture.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -24,72 +20,28 @@ const char kInstallFailed[] =
     "Unable to create COM port! The port may be in use.\r\nPlease try with another port number.";
 const char kStartFailed[] = "Unable to start bridges! Please check your settings and try again";
 
-class FailingTools : public ToolTest {
+class FailingTools : public WindowTest {
 protected:
-    static void SetUpTestSuite() {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-        ::InitCommonControlsEx(&controls);
-    }
-    void SetUp() override {
-        ToolTest::SetUp();
-        DeleteProgramKey();
-    }
     void TearDown() override {
-        dialog.reset();
-        form.reset();
+        Close();
         RunTimeoutMs = 120000;
         if (!aside_.empty()) ::MoveFileA(aside_.c_str(), Driver().c_str());
-        ToolTest::TearDown();
-        DeleteProgramKey();
-        ClearBridges();
-    }
-
-    void Open() {
-        dialog.reset();
-        form.reset();
-        form = std::make_unique<TForm1>(std::vector<std::string>{});
-        dialog = std::make_unique<TForm2>(form->Handle());
-        form->SetDialog(dialog.get());
-        form->Action1Execute();
-    }
-    void Click(int id) {
-        ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(form->Control(id)));
-    }
-    bool Enabled(int id) const { return ::IsWindowEnabled(form->Control(id)) != FALSE; }
-    void SelectFirstRow() {
-        ListView_SetItemState(form->Control(TForm1::IdBridgeList), 0, LVIS_SELECTED | LVIS_FOCUSED,
-                              LVIS_SELECTED | LVIS_FOCUSED);
-        form->Action1Execute();
+        WindowTest::TearDown();
     }
 
     // Runs Add or Edit with a dialog in which the steps type, then presses OK.
-    void WithDialog(int button, std::vector<ModalScript::Step> steps) {
-        steps.push_back([this] {
-            ::PostMessageA(dialog->Handle(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(dialog->Control(IDOK)));
-        });
-        ModalScript script(std::move(steps));
-        Click(button);
-        EXPECT_TRUE(script.Finished());
+    void WithDialogOk(int button, std::vector<ModalScript::Step> steps) {
+        steps.push_back(Press(IDOK));
+        WithDialog(button, std::move(steps));
     }
-    ModalScript::Step Type(int id, const char* text) {
-        return [this, id, text] { ::SetWindowTextA(dialog->Control(id), text); };
-    }
-    ModalScript::Step PickPort(const char* port) {
-        return [this, port] {
-            ::SendMessageA(dialog->Control(TForm2::IdPortCombo), CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                           reinterpret_cast<LPARAM>(port));
-        };
-    }
+    void SelectFirstRow() { SelectRow(0); }
+    ModalScript::Step PickPort(const char* port) { return Pick(TForm2::IdPortCombo, port); }
 
     // Puts the driver folder aside until the test ends.
     void RemoveDriverFolder() {
         ASSERT_TRUE(::MoveFileA(Driver().c_str(), (Driver() + ".aside").c_str()));
         aside_ = Driver() + ".aside";
     }
-
-    std::unique_ptr<TForm1> form;
-    std::unique_ptr<TForm2> dialog;
 
 private:
     std::string aside_;
@@ -102,7 +54,7 @@ TEST_F(FailingTools, HungSetupToolIsEndedAndTheAddFails) {
     Open();
     MessageBoxWatcher boxes;
     const DWORD start = ::GetTickCount();
-    WithDialog(TForm1::IdAddButton, {PickPort("COM4")});
+    WithDialogOk(TForm1::IdAddButton, {PickPort("COM4")});
     EXPECT_LT(::GetTickCount() - start, 10000u);
     EXPECT_EQ(boxes.Texts(), std::string("[Error] ") + kInstallFailed + "\n");
     EXPECT_EQ(FindProcess(SetupExeName), 0u) << "the hung tool was ended";
@@ -125,13 +77,13 @@ TEST_F(FailingTools, AbnormalEndsFailInstallChangeAndRemove) {
         Open();
         {
             MessageBoxWatcher boxes;
-            WithDialog(TForm1::IdAddButton, {PickPort("COM4")});
+            WithDialogOk(TForm1::IdAddButton, {PickPort("COM4")});
             EXPECT_EQ(boxes.Texts(), std::string("[Error] ") + kInstallFailed + "\n");
         }
         SelectFirstRow();
         {
             MessageBoxWatcher boxes;
-            WithDialog(TForm1::IdEditButton, {Type(TForm2::IdTXDelay, "25")});
+            WithDialogOk(TForm1::IdEditButton, {Type(TForm2::IdTXDelay, "25")});
             EXPECT_EQ(boxes.Texts(), "") << "a failed change is silent";
         }
         EXPECT_EQ(Bridges[1].TXDelay, 10);
@@ -153,7 +105,7 @@ TEST_F(FailingTools, WithoutTheDriverFolderNothingRunsAndTheBoxesSaySo) {
 
     MessageBoxWatcher boxes;
     Open();
-    WithDialog(TForm1::IdAddButton, {PickPort("COM4")});
+    WithDialogOk(TForm1::IdAddButton, {PickPort("COM4")});
     Click(TForm1::IdStartButton);
     EXPECT_EQ(boxes.Texts(), std::string("[Error] ") + kInstallFailed + "\n[Error] " + kStartFailed + "\n");
     EXPECT_TRUE(Enabled(TForm1::IdStartButton));

@@ -2,11 +2,7 @@
 // stand-in setup tool, or the test tool ending with a chosen code.
 #include "config/bridge.h"
 #include "support/message_boxes.h"
-#include "support/modal_script.h"
-#include "support/test_registry.h"
-#include "support/tool_fixture.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
+#include "support/window_fixture.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -20,24 +16,12 @@ namespace {
 
 using namespace testreg;
 
-class BridgeCommands : public ToolTest {
+class BridgeCommands : public WindowTest {
 protected:
-    static void SetUpTestSuite() {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-        ::InitCommonControlsEx(&controls);
-    }
-
-    void SetUp() override {
-        ToolTest::SetUp();
-        DeleteProgramKey();
-    }
     void TearDown() override {
-        dialog.reset();
-        form.reset();
+        Close();
         for (const char* file : {"setupc.state", "setupc.log"}) ::DeleteFileA(InDriver(file).c_str());
-        ToolTest::TearDown();
-        DeleteProgramKey();
-        ClearBridges();
+        WindowTest::TearDown();
     }
 
     // The stand-in setup tool, with no pairs yet.
@@ -62,51 +46,6 @@ protected:
         const std::size_t end = line.find("\" ");
         return end == std::string::npos ? "" : line.substr(end + 2);
     }
-
-    void Open() {
-        form = std::make_unique<TForm1>(std::vector<std::string>{});
-        dialog = std::make_unique<TForm2>(form->Handle());
-        form->SetDialog(dialog.get());
-        form->Action1Execute();
-    }
-    void Select(const std::string& caption) {
-        HWND list = form->Control(TForm1::IdBridgeList);
-        for (int i = 0; i < form->RowCount(); ++i)
-            if (form->RowText(i) == caption)
-                ListView_SetItemState(list, i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        form->Action1Execute();
-    }
-    void Click(int id) {
-        ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(form->Control(id)));
-    }
-
-    // Steps inside the bridge dialog.
-    ModalScript::Step Type(int id, const char* text) {
-        return [this, id, text] { ::SetWindowTextA(dialog->Control(id), text); };
-    }
-    ModalScript::Step Pick(int id, const char* item) {
-        return [this, id, item] {
-            HWND combo = dialog->Control(id);
-            ::SendMessageA(combo, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(item));
-            ::SendMessageA(dialog->Handle(), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-        };
-    }
-    ModalScript::Step Press(int id) {
-        return [this, id] {
-            ::PostMessageA(dialog->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(dialog->Control(id)));
-        };
-    }
-    // Runs a command whose dialog the steps fill in.
-    void WithDialog(int button, std::vector<ModalScript::Step> steps) {
-        ModalScript script(std::move(steps));
-        Click(button);
-        EXPECT_TRUE(script.Finished()) << "the dialog did not take every step";
-    }
-
-    std::unique_ptr<TForm1> form;
-    std::unique_ptr<TForm2> dialog;
 };
 
 TEST_F(BridgeCommands, AddLandsInTheLowestFreeSlotAfterInstallingItsPair) {
@@ -246,8 +185,7 @@ TEST_F(BridgeCommands, RemoveCountsCodesBelowTenAsSuccess) {
         EXPECT_EQ(boxes.Boxes().size(), 1u) << "only the question, no error: " << boxes.Texts();
         EXPECT_EQ(form->RowCount(), removed ? 0 : 1) << code;
         EXPECT_EQ(KeyExists(SlotKey(1)), !removed) << code;
-        dialog.reset();
-        form.reset();
+        Close();
     }
 }
 

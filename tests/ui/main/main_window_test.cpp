@@ -2,19 +2,15 @@
 #include "config/app_info.h"
 #include "config/bridge.h"
 #include "support/message_boxes.h"
-#include "support/test_registry.h"
-#include "support/tool_fixture.h"
+#include "support/window_fixture.h"
 #include "tools/hub_args.h"
 #include "tools/runner.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
 #include "ui/application.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,26 +18,13 @@ namespace {
 
 using namespace testreg;
 
-class MainWindow : public ToolTest {
+class MainWindow : public WindowTest {
 protected:
-    static void SetUpTestSuite() {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-        ::InitCommonControlsEx(&controls);
-    }
-
     // The stand-in tools beside the tests, laid out as beside the program.
     void SetUp() override {
-        ToolTest::SetUp();
+        WindowTest::SetUp();
         for (const char* tool : {HubExeName, SetupExeName})
             CopyTool(InDriver(tool), ExeDir() + "\\..\\bin\\driver\\" + tool);
-        DeleteProgramKey();
-    }
-    void TearDown() override {
-        dialog.reset();
-        form.reset();
-        ToolTest::TearDown();
-        DeleteProgramKey();
-        ClearBridges();
     }
 
     // Starts a hub the way another program would, with a line it accepts.
@@ -53,30 +36,6 @@ protected:
         ASSERT_NE(AwaitProcess(HubExeName), 0u);
     }
 
-    void Open(std::vector<std::string> args = {}) {
-        form = std::make_unique<TForm1>(std::move(args));
-        dialog = std::make_unique<TForm2>(form->Handle());
-        form->SetDialog(dialog.get());
-        form->Action1Execute();
-    }
-
-    bool Enabled(int id) const { return ::IsWindowEnabled(form->Control(id)) != FALSE; }
-    bool MenuEnabled(int id) const {
-        return !(::GetMenuState(::GetMenu(form->Handle()), id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
-    }
-    void Click(int id) {
-        ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(form->Control(id)));
-    }
-    void Select(int row) {
-        HWND list = form->Control(TForm1::IdBridgeList);
-        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
-        if (row >= 0) ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        form->Action1Execute();
-    }
-
-    std::unique_ptr<TForm1> form;
-    std::unique_ptr<TForm2> dialog;
 };
 
 TEST(ErrorHandler, AppendsAFullStopAfterCharactersThatSortAfterIt) {
@@ -155,7 +114,7 @@ TEST_F(MainWindow, KeepsRowsInTheLocaleTextOrder) {
     EXPECT_EQ(form->RowText(0), "COM10") << "digits compare as characters";
     EXPECT_EQ(form->RowText(0, 1), "10.0.0.1");
 
-    Select(5);  // "comb" moves to the front when renamed
+    SelectRow(5);  // "comb" moves to the front when renamed
     form->SetSelectedRow({"COM1", "host", "2", "renamed"});
     EXPECT_EQ(form->Captions(), (std::vector<std::string>{"COM1", "COM10", "COM2", "com3", "COM3", "COMa"}));
     EXPECT_EQ(form->SelectedCaption(), "COM1");
@@ -169,7 +128,7 @@ TEST_F(MainWindow, AvailabilityFollowsSelectionRowsAndRunning) {
     EXPECT_FALSE(Enabled(TForm1::IdEditButton));
     EXPECT_FALSE(Enabled(TForm1::IdDeleteButton));
 
-    Select(0);
+    SelectRow(0);
     EXPECT_TRUE(Enabled(TForm1::IdEditButton));
     EXPECT_TRUE(Enabled(TForm1::IdDeleteButton));
     EXPECT_TRUE(MenuEnabled(TForm1::IdMenuEdit));
@@ -182,7 +141,7 @@ TEST_F(MainWindow, AvailabilityFollowsSelectionRowsAndRunning) {
     EXPECT_TRUE(Enabled(TForm1::IdButton2)) << "stop is always available";
 
     ::EnableWindow(form->Control(TForm1::IdStartButton), TRUE);
-    Select(-1);
+    SelectRow(-1);
     EXPECT_FALSE(Enabled(TForm1::IdEditButton));
     EXPECT_TRUE(Enabled(TForm1::IdAddButton));
 }
@@ -193,7 +152,7 @@ TEST_F(MainWindow, TenRowsMakeAddUnavailable) {
     EXPECT_EQ(form->RowCount(), 10);
     EXPECT_FALSE(Enabled(TForm1::IdAddButton));
     EXPECT_FALSE(MenuEnabled(TForm1::IdMenuAdd));
-    Select(0);
+    SelectRow(0);
     form->DeleteSelectedRow();
     form->Action1Execute();
     EXPECT_TRUE(Enabled(TForm1::IdAddButton));
@@ -206,7 +165,7 @@ TEST_F(MainWindow, StartUpWithARunningHubCountsAsRunning) {
     Open();
     EXPECT_EQ(form->RowCount(), 1);
     EXPECT_FALSE(Enabled(TForm1::IdStartButton));
-    Select(0);
+    SelectRow(0);
     EXPECT_FALSE(Enabled(TForm1::IdAddButton));
     EXPECT_FALSE(Enabled(TForm1::IdEditButton));
 
@@ -238,8 +197,7 @@ TEST_F(MainWindow, DebugSwitchIsReadAtStartUp) {
     for (const auto& [arg, expected] : cases) {
         Open({"first", arg});
         EXPECT_EQ(DebugMode, expected) << arg;
-        dialog.reset();
-        form.reset();
+        Close();
         DebugMode = false;
     }
 }

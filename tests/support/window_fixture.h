@@ -1,0 +1,99 @@
+#pragma once
+// For tests of the program's windows: the main window and the bridge dialog created for real in
+// this process, the tools' driver folder from ToolTest, the program's registry key cleared
+// before and after, and the steps a person takes in the dialog.
+#include "config/bridge.h"
+#include "support/modal_script.h"
+#include "support/test_registry.h"
+#include "support/tool_fixture.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class WindowTest : public ToolTest {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&controls);
+    }
+    void SetUp() override {
+        ToolTest::SetUp();
+        testreg::DeleteProgramKey();
+    }
+    void TearDown() override {
+        Close();
+        ToolTest::TearDown();
+        testreg::DeleteProgramKey();
+        ClearBridges();
+    }
+
+    // Starts the program's windows as start-up does, with these command-line arguments.
+    void Open(std::vector<std::string> args = {}) {
+        Close();
+        form = std::make_unique<TForm1>(std::move(args));
+        dialog = std::make_unique<TForm2>(form->Handle());
+        form->SetDialog(dialog.get());
+        form->Action1Execute();
+    }
+    void Close() {
+        dialog.reset();
+        form.reset();
+    }
+
+    bool Enabled(int id) const { return ::IsWindowEnabled(form->Control(id)) != FALSE; }
+    bool MenuEnabled(int id) const {
+        return !(::GetMenuState(::GetMenu(form->Handle()), id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
+    }
+    // As a click reaches the handler: a click message reaches even a disabled button under Wine.
+    void Click(int id) {
+        ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(form->Control(id)));
+    }
+    // Selects row (none for -1) and lets the availability rules run, as a click on the list does.
+    void SelectRow(int row) {
+        HWND list = form->Control(TForm1::IdBridgeList);
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+        if (row >= 0) ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        form->Action1Execute();
+    }
+    void Select(const std::string& caption) {
+        const std::vector<std::string> captions = form->Captions();
+        for (int i = 0; i < static_cast<int>(captions.size()); ++i)
+            if (captions[static_cast<std::size_t>(i)] == caption) return SelectRow(i);
+        ADD_FAILURE() << "no row " << caption;
+    }
+
+    // Steps inside the bridge dialog.
+    ModalScript::Step Type(int id, const char* text) {
+        return [this, id, text] { ::SetWindowTextA(dialog->Control(id), text); };
+    }
+    ModalScript::Step Pick(int id, const char* item) {
+        return [this, id, item] {
+            HWND combo = dialog->Control(id);
+            ::SendMessageA(combo, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(item));
+            ::SendMessageA(dialog->Handle(), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+        };
+    }
+    ModalScript::Step Press(int id) {
+        return [this, id] {
+            ::PostMessageA(dialog->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(dialog->Control(id)));
+        };
+    }
+    // Runs a command (Add, Edit) whose dialog the steps fill in and close.
+    void WithDialog(int button, std::vector<ModalScript::Step> steps) {
+        ModalScript script(std::move(steps));
+        Click(button);
+        EXPECT_TRUE(script.Finished()) << "the dialog did not take every step";
+    }
+
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm2> dialog;
+};
