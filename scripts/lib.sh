@@ -2,7 +2,7 @@
 # and set up Wine and a virtual display. Source it from the repository's root.
 
 PACKAGES=(cmake googletest mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool
-          imagemagick fonts-wine socat zip)
+          imagemagick fonts-wine socat zip procps)
 BUILD_DIR=${BUILD_DIR:-$PWD/build}
 
 ensure_packages() {
