@@ -243,13 +243,19 @@ void TForm1::AddButtonClick() {
     SaveConfig();
 }
 
-void TForm1::EditButtonClick() {
+// The slot of the selected row, or NoSlot after an error box naming the row: a command never
+// reaches outside the table.
+int TForm1::SelectedSlot() const {
     const std::string caption = SelectedCaption();
     const int s = FindBridge(caption);
-    if (s == NoSlot) {
-        ShowError(hwnd_, "Bridge '" + caption + "' is not defined");
-        return;
-    }
+    if (s == NoSlot) ShowError(hwnd_, "Bridge '" + caption + "' is not defined");
+    return s;
+}
+
+void TForm1::EditButtonClick() {
+    const int s = SelectedSlot();
+    if (s == NoSlot) return;
+    const std::string caption = SelectedCaption();
     const bool oldEmulate = Bridges[s].Emulate;
     const int oldTXDelay = Bridges[s].TXDelay;
     TBridge& scratch = Bridges[ScratchSlot];
@@ -266,12 +272,8 @@ void TForm1::EditButtonClick() {
 }
 
 void TForm1::DeleteButtonClick() {
-    const std::string caption = SelectedCaption();
-    const int s = FindBridge(caption);
-    if (s == NoSlot) {
-        ShowError(hwnd_, "Bridge '" + caption + "' is not defined");
-        return;
-    }
+    const int s = SelectedSlot();
+    if (s == NoSlot) return;
     if (::MessageBoxA(hwnd_, "Are you sure you want to delete this bridge?", "Please confirm",
                       MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;

@@ -73,6 +73,7 @@ private:
     void SortRows();
     void FitColumns();
     bool Running() const;
+    int SelectedSlot() const;
     void OnCommand(int id, int code);
     LRESULT OnNotify(const NMHDR& header);
 
