@@ -12,19 +12,23 @@
 #include <vector>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&controls);
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&classes);
 
     std::vector<std::string> args;
     for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
 
-    TForm1 form1(std::move(args));
-    // Shown before the dialog is made, so the window with its bridges appears as early as it
-    // can; nothing answers the user before the loop runs anyway.
-    form1.Show();
-    TForm2 form2(form1.Handle());
-    form1.SetDialog(&form2);
-    Application.SetIdleHandler([&form1] { form1.Action1Execute(); });
-    Application.RunLoop(form1.ClosedFlag());
-    return 0;
+    // A window that cannot be made is reported like any other failure, and ends the program.
+    const bool ran = Guarded([&] {
+        TForm1 form1(std::move(args));
+        // Shown before the dialog is made, so the window with its bridges appears as early as it
+        // can; nothing answers the user before the loop runs anyway.
+        form1.Show();
+        TForm2 form2(form1.Handle());
+        form1.SetDialog(&form2);
+        Application.SetIdleHandler([&form1] { form1.Action1Execute(); });
+        Application.RunLoop(form1.ClosedFlag());
+        Application.SetIdleHandler(nullptr);
+    });
+    return ran ? 0 : 1;
 }

@@ -1,10 +1,11 @@
 #include "tools/hub_control.h"
 
-#include "config/app_info.h"
 #include "platform/cursor.h"
 #include "tools/hub_args.h"
 #include "tools/runner.h"
 #include "tools/tool_paths.h"
+
+#include <windows.h>
 
 namespace {
 
@@ -12,10 +13,6 @@ namespace {
 // as started.
 constexpr DWORD HubSettleMs = 1000;
 constexpr DWORD HubPollMs = 50;
-
-void ShowStartError(HWND owner, const std::string& text) {
-    ::MessageBoxA(owner, text.c_str(), "Error", MB_OK | MB_ICONEXCLAMATION);
-}
 
 // True when a hub is still found by its name all through the settling time.
 bool HubKeepsRunning() {
@@ -31,26 +28,18 @@ bool HubKeepsRunning() {
 
 }  // namespace
 
-std::optional<std::string> StartHub(HWND owner, const std::vector<std::string>& captions) {
-    if (captions.empty()) {
-        ShowStartError(owner, "No bridges defined! Please define at least one.");
-        return std::nullopt;
-    }
+THubStart PrepareHubStart(const std::vector<std::string>& captions) {
+    if (captions.empty()) return {NoBridgesText, {}};
     // Rows that cannot be started are refused before anything runs, so a running hub is left alone.
-    if (std::optional<std::string> fault = CheckHubRows(captions)) {
-        ShowStartError(owner, *fault);
-        return std::nullopt;
-    }
-
+    if (std::optional<std::string> fault = CheckHubRows(captions)) return {*fault, {}};
     KillHub(true);
-    std::string args = BuildHubArguments(captions);
-    if (DebugMode) ::MessageBoxA(nullptr, args.c_str(), AppTitle, MB_OK | MB_TASKMODAL);  // centred on the screen
+    return {{}, BuildHubArguments(captions)};
+}
 
-    if (RunCommand(QuotedToolPath(ToolDir(), HubExeName) + args, false) != 0 || !HubKeepsRunning()) {
-        ShowStartError(owner, "Unable to start bridges! Please check your settings and try again");
-        return std::nullopt;
-    }
-    return args;
+std::optional<std::string> LaunchHub(const std::string& arguments) {
+    if (RunCommand(QuotedToolPath(ToolDir(), HubExeName) + arguments, false) != 0 || !HubKeepsRunning())
+        return UnableToStartText;
+    return std::nullopt;
 }
 
 void StopHub() { KillHub(true); }

@@ -1,16 +1,26 @@
 #pragma once
 // Starting and stopping the bridges: the procedures behind "&Start bridges" and "St&op bridges".
-#include <windows.h>
-
+// They report what happened; the caller shows it.
 #include <optional>
 #include <string>
 #include <vector>
 
-// Starts the hub for the list rows (captions in displayed order): ends a running hub,
-// shows the argument string first in debug mode, launches the new hub and checks that it
-// runs. Failures are shown in message boxes owned by owner. Returns the argument string when
-// the hub was launched; the caller then marks the bridges running and records the string.
-std::optional<std::string> StartHub(HWND owner, const std::vector<std::string>& captions);
+constexpr char NoBridgesText[] = "No bridges defined! Please define at least one.";
+constexpr char UnableToStartText[] = "Unable to start bridges! Please check your settings and try again";
+
+// The first half of a start, for the list rows (captions in displayed order).
+struct THubStart {
+    std::string refusal;  // why the rows cannot start; empty when they can
+    std::string arguments;  // the hub's argument string, when they can
+};
+
+// Checks the rows; when they can start, ends a running hub and builds the argument string.
+// A refused start leaves a running hub alone.
+THubStart PrepareHubStart(const std::vector<std::string>& captions);
+
+// The second half: launches the hub with the argument string and checks that the process
+// just launched still runs a moment later. Gives the message to show when it does not.
+std::optional<std::string> LaunchHub(const std::string& arguments);
 
 // Ends the running hub, if any.
 void StopHub();

@@ -1,13 +1,14 @@
 #include "ui/Unit1.h"
 
-#include "config/app_info.h"
 #include "config/config_store.h"
 #include "tools/hub_control.h"
 #include "tools/port_pairs.h"
 #include "tools/runner.h"
 #include "tools/tool_paths.h"
 #include "ui/Unit2.h"
+#include "ui/app_info.h"
 #include "ui/application.h"
+#include "ui/controls.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -24,10 +25,6 @@ constexpr int ClientWidth = 499, ClientHeight = 239;
 constexpr int PortColumnWidth = 60, ServerPortColumnWidth = 70;
 
 enum Column { ColPort, ColServerIP, ColServerPort, ColName };
-
-void ShowError(HWND owner, const std::string& text) {
-    ::MessageBoxA(owner, text.c_str(), "Error", MB_OK | MB_ICONERROR);
-}
 
 int CALLBACK CompareCaptions(LPARAM a, LPARAM b, LPARAM captions) {
     const auto& texts = *reinterpret_cast<const std::vector<std::string>*>(captions);
@@ -66,14 +63,7 @@ void TForm1::CreateControls() {
                        16, 22, 378, 166, IdBridgeList);
     ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     const char* titles[] = {"Port", "Server IP", "Server Port", "Name"};
-    for (int i = 0; i < 4; ++i) {
-        LVCOLUMNA column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<char*>(titles[i]);
-        column.iSubItem = i;
-        column.cx = Scale(60);
-        ::SendMessageA(list_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-    }
+    for (int i = 0; i < 4; ++i) controls::AddColumn(list_, i, titles[i], Scale(PortColumnWidth));
     FitColumns();
 
     AddControl("BUTTON", "&Add", WS_TABSTOP | BS_PUSHBUTTON, 404, 22, 79, 25, IdAddButton);
@@ -120,11 +110,7 @@ void TForm1::SaveConfig() { SaveBridges(); }
 
 int TForm1::RowCount() const { return ListView_GetItemCount(list_); }
 
-std::string TForm1::RowText(int row, int column) const {
-    char text[256] = "";
-    ListView_GetItemText(list_, row, column, text, sizeof text);
-    return text;
-}
+std::string TForm1::RowText(int row, int column) const { return controls::CellText(list_, row, column); }
 
 std::vector<std::string> TForm1::Captions() const {
     std::vector<std::string> captions;
@@ -147,23 +133,16 @@ void TForm1::SetRowTexts(int row, const TBridgeRow& texts) {
 }
 
 void TForm1::AddRow(const TBridgeRow& row) {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = RowCount();
-    item.pszText = const_cast<char*>(row.Caption.c_str());
-    const int index = static_cast<int>(::SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    SetRowTexts(index, row);
+    SetRowTexts(controls::InsertItem(list_, RowCount(), row.Caption), row);
     SortRows();
 }
 
 void TForm1::SetSelectedRow(const TBridgeRow& row) {
     const int index = SelectedIndex();
     if (index < 0) return;
-    ::SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+    controls::DrawingPaused batch(list_);
     SetRowTexts(index, row);
     SortRows();
-    ::SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(list_, nullptr, TRUE);
 }
 
 void TForm1::DeleteSelectedRow() {
@@ -176,13 +155,7 @@ void TForm1::DeleteSelectedRow() {
 // the list sorts.
 void TForm1::SortRows() {
     const std::vector<std::string> captions = Captions();
-    for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
-        LVITEMA item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = i;
-        item.lParam = i;
-        ::SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    }
+    for (int i = 0; i < static_cast<int>(captions.size()); ++i) controls::SetItemParam(list_, i, i);
     ::SendMessageA(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&captions), reinterpret_cast<LPARAM>(CompareCaptions));
     const int selected = SelectedIndex();
     if (selected >= 0) ListView_EnsureVisible(list_, selected, FALSE);
@@ -207,13 +180,22 @@ void TForm1::Action1Execute() {
 // ---- commands ----
 
 void TForm1::StartButtonClick() {
-    const auto arguments = StartHub(hwnd_, Captions());
-    if (!arguments) return;
-    HWND start = Control(IdStartButton);
-    const bool hadFocus = ::GetFocus() == start;
-    ::EnableWindow(start, FALSE);
+    const THubStart start = PrepareHubStart(Captions());
+    if (!start.refusal.empty()) {
+        ShowErrorBox(hwnd_, start.refusal, MB_ICONEXCLAMATION);
+        return;
+    }
+    // In debug mode the line is shown first, centred on the screen; the hub starts after the box.
+    if (DebugMode) ::MessageBoxA(nullptr, start.arguments.c_str(), AppTitle, MB_OK | MB_TASKMODAL);
+    if (const std::optional<std::string> failure = LaunchHub(start.arguments)) {
+        ShowErrorBox(hwnd_, *failure, MB_ICONEXCLAMATION);
+        return;
+    }
+    HWND button = Control(IdStartButton);
+    const bool hadFocus = ::GetFocus() == button;
+    ::EnableWindow(button, FALSE);
     if (hadFocus) ::SetFocus(Control(IdButton2));
-    RecordHubCommand(*arguments);
+    RecordHubCommand(start.arguments);
 }
 
 void TForm1::Button2Click() {
@@ -223,7 +205,7 @@ void TForm1::Button2Click() {
 
 void TForm1::AddButtonClick() {
     if (FirstFreeSlot() > LastSlot) {
-        ShowError(hwnd_, "No free bridge slot is left. Bridges that could not be loaded keep their slots.");
+        ShowErrorBox(hwnd_, "No free bridge slot is left. Bridges that could not be loaded keep their slots.");
         return;
     }
     TBridge& scratch = Bridges[ScratchSlot];
@@ -234,7 +216,7 @@ void TForm1::AddButtonClick() {
 
     const int n = FirstFreeSlot();
     if (!InstallPortPair(n, scratch)) {
-        ShowError(hwnd_, InstallFailedText);
+        ShowErrorBox(hwnd_, InstallFailedText);
         return;
     }
     scratch.Index = static_cast<std::uint8_t>(n);
@@ -248,7 +230,7 @@ void TForm1::AddButtonClick() {
 int TForm1::SelectedSlot() const {
     const std::string caption = SelectedCaption();
     const int s = FindBridge(caption);
-    if (s == NoSlot) ShowError(hwnd_, "Bridge '" + caption + "' is not defined");
+    if (s == NoSlot) ShowErrorBox(hwnd_, "Bridge '" + caption + "' is not defined");
     return s;
 }
 

@@ -3,6 +3,7 @@
 #include "config/number.h"
 #include "tools/hub_args.h"
 #include "ui/application.h"
+#include "ui/controls.h"
 
 #include <commctrl.h>
 
@@ -34,35 +35,22 @@ std::int32_t ToInteger(const std::string& text) {
     throw EInvalidInput("'" + text + "' is not a valid integer value");
 }
 
-// The text of an item, empty for no item (-1).
-std::string ItemText(HWND combo, LRESULT item) {
-    if (item < 0) return {};
-    std::string text(static_cast<std::size_t>(::SendMessageA(combo, CB_GETLBTEXTLEN, item, 0)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(
-        ::SendMessageA(combo, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(&text[0]))));
-    return text;
-}
-
-std::string SelectedText(HWND combo) { return ItemText(combo, ::SendMessageA(combo, CB_GETCURSEL, 0, 0)); }
+std::string SelectedText(HWND combo) { return controls::ItemText(combo, controls::Selection(combo)); }
 
 // Selects the item whose text equals text exactly (the list's own search ignores case), or
 // none when no item does.
 void SelectText(HWND combo, const std::string& text) {
-    const LRESULT count = ::SendMessageA(combo, CB_GETCOUNT, 0, 0);
-    LRESULT found = -1;
-    for (LRESULT i = 0; i < count && found < 0; ++i)
-        if (ItemText(combo, i) == text) found = i;
-    ::SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
+    const int count = controls::ItemCount(combo);
+    int found = -1;
+    for (int i = 0; i < count && found < 0; ++i)
+        if (controls::ItemText(combo, i) == text) found = i;
+    controls::Select(combo, found);
 }
 
 // The program's typeface in bold, height in pixels.
 HFONT BoldFont(int height) {
     return ::CreateFontA(-height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
-}
-
-void AddItem(HWND combo, const std::string& text) {
-    ::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 }  // namespace
@@ -125,12 +113,12 @@ void TForm2::CreateControls() {
     setFont(AddControl("BUTTON", "Serial Port ", WS_GROUP | BS_GROUPBOX, 6, 4, 180, 178, IdSerialBox), boldFont_);
     label("COM Port", 14, 28, 58);
     HWND port = AddControl("COMBOBOX", "", comboStyle, 76, 24, 84, 200, IdPortCombo);
-    for (int n = 1; n <= ComPortCount; ++n) AddItem(port, "COM" + Decimal(n));
-    ::SendMessageA(port, CB_SETCURSEL, 2, 0);  // "COM3"
+    for (int n = 1; n <= ComPortCount; ++n) controls::AddItem(port, "COM" + Decimal(n));
+    controls::Select(port, 2);  // "COM3"
     label("Baudrate", 14, 58, 58);
     HWND baud = AddControl("COMBOBOX", "", comboStyle, 76, 54, 84, 200, IdBaudCombo);
-    for (const char* rate : BaudRates) AddItem(baud, rate);
-    ::SendMessageA(baud, CB_SETCURSEL, 4, 0);  // "9600"
+    for (const char* rate : BaudRates) controls::AddItem(baud, rate);
+    controls::Select(baud, 4);  // "9600"
     label("RX Delay", 14, 88, 58);
     AddControl("EDIT", "10", editStyle, 76, 84, 44, 21, IdRXDelay, WS_EX_CLIENTEDGE);
     label("[ms]", 126, 88, 30);
@@ -155,8 +143,8 @@ void TForm2::CreateControls() {
     label("[ms]", 318, 118, 30);
     label("Connect on", 200, 88, 66);
     HWND connect = AddControl("COMBOBOX", "", comboStyle, 268, 84, 97, 200, IdConnectCombo);
-    for (const char* signal : ConnectSignals) AddItem(connect, signal);
-    ::SendMessageA(connect, CB_SETCURSEL, 0, 0);  // "DSR Signal*"
+    for (const char* signal : ConnectSignals) controls::AddItem(connect, signal);
+    controls::Select(connect, 0);  // "DSR Signal*"
     setFont(AddControl("STATIC", "*", WS_GROUP, 200, 147, 10, 20, NoId), legendFont_);
     label(" = Default value", 210, 151, 100);
 }
@@ -209,7 +197,7 @@ void TForm2::FormShow() {
     ::SetWindowTextA(hwnd_, EditCaption);
     SelectText(Control(IdPortCombo), record.COM.str());
     SelectText(Control(IdBaudCombo), Decimal(record.Baud));
-    ::SendMessageA(Control(IdConnectCombo), CB_SETCURSEL, record.Connect, 0);
+    controls::Select(Control(IdConnectCombo), record.Connect);
     ::SetDlgItemTextA(hwnd_, IdServerIP, record.IP.c_str());
     ::SetDlgItemTextA(hwnd_, IdServerPort, Decimal(record.Port).c_str());
     ::SetDlgItemTextA(hwnd_, IdBridgeName, record.Name.c_str());
@@ -221,7 +209,7 @@ void TForm2::FormShow() {
 }
 
 void TForm2::ConnectComboChange() {
-    const LRESULT position = ::SendMessageA(Control(IdConnectCombo), CB_GETCURSEL, 0, 0);
+    const int position = controls::Selection(Control(IdConnectCombo));
     ::EnableWindow(Control(IdDisDelay), position != AlwaysConnected);
 }
 
@@ -231,7 +219,7 @@ TBridgeFields TForm2::ReadFields() const {
     fields.Baud = SelectedText(Control(IdBaudCombo));
     fields.Emulate = ::IsDlgButtonChecked(hwnd_, IdEmuBR) == BST_CHECKED;
     fields.Name = WindowText(Control(IdBridgeName));
-    fields.Connect = static_cast<int>(::SendMessageA(Control(IdConnectCombo), CB_GETCURSEL, 0, 0));
+    fields.Connect = controls::Selection(Control(IdConnectCombo));
     fields.IP = WindowText(Control(IdServerIP));
     fields.Port = WindowText(Control(IdServerPort));
     fields.Delay = WindowText(Control(IdDisDelay));

@@ -1,6 +1,6 @@
 #include "ui/application.h"
 
-#include "config/app_info.h"
+#include "ui/app_info.h"
 
 #include <stdexcept>
 
@@ -12,21 +12,15 @@ std::string WithFullStop(std::string message) {
     return message;
 }
 
-void ShowException(const std::exception& e) {
-    ::MessageBoxA(::GetActiveWindow(), WithFullStop(e.what()).c_str(), AppTitle, MB_OK | MB_ICONERROR);
+void ShowErrorBox(HWND owner, const std::string& text, UINT icon, const char* caption) {
+    ::MessageBoxA(owner, text.c_str(), caption, MB_OK | icon);
 }
 
-bool Guarded(const std::function<void()>& body) {
-    try {
-        body();
-        return true;
-    } catch (const std::exception& e) {
-        ShowException(e);
-    } catch (...) {
-        ShowException(std::runtime_error("Unexpected error"));
-    }
-    return false;
+void ShowException(const std::exception& e) {
+    ShowErrorBox(::GetActiveWindow(), WithFullStop(e.what()), MB_ICONERROR, AppTitle);
 }
+
+void ShowUnexpectedException() { ShowException(std::runtime_error("Unexpected error")); }
 
 void TApplication::Idle() {
     if (idle_) Guarded(idle_);

@@ -1,5 +1,5 @@
 #pragma once
-// The program-wide event loop and error handler.
+// The program-wide event loop, error box and error handler.
 #include <windows.h>
 
 #include <exception>
@@ -10,12 +10,29 @@
 // sorts after "." (after a letter or digit, not after a closing quote).
 std::string WithFullStop(std::string message);
 
-// Shows an exception's message in the application's error box.
+// The program's one error box: the text with an OK button and the given icon (MB_ICONERROR or
+// MB_ICONEXCLAMATION), captioned "Error" unless a caption is given.
+void ShowErrorBox(HWND owner, const std::string& text, UINT icon = MB_ICONERROR, const char* caption = "Error");
+
+// Shows an exception's message in the application's error box: the application title as the
+// caption, the error icon, a full stop where the message lacks one.
 void ShowException(const std::exception& e);
+void ShowUnexpectedException();
 
 // Runs body, showing whatever it throws in the error box: no exception crosses into the window
 // system. Returns false when body threw.
-bool Guarded(const std::function<void()>& body);
+template <class Body>
+bool Guarded(Body&& body) {
+    try {
+        body();
+        return true;
+    } catch (const std::exception& e) {
+        ShowException(e);
+    } catch (...) {
+        ShowUnexpectedException();
+    }
+    return false;
+}
 
 class TApplication {
 public:

@@ -2,9 +2,11 @@
 
 #include "ui/application.h"
 
+#include "platform/system_error.h"
+
 TWindow::~TWindow() {
+    // Before the font the controls use goes.
     if (hwnd_) ::DestroyWindow(hwnd_);
-    if (font_) ::DeleteObject(font_);
 }
 
 int TWindow::Scale(int pixels) const { return ::MulDiv(pixels, dpi_, 96); }
@@ -22,19 +24,20 @@ void TWindow::CreateFrame(const char* className, const char* caption, DWORD styl
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(1));
         wc.lpszClassName = className;
-        ::RegisterClassExA(&wc);
+        if (!::RegisterClassExA(&wc)) platform::RaiseLastError(std::string("Cannot register the window class ") + className);
     }
 
     HDC screen = ::GetDC(nullptr);
     dpi_ = ::GetDeviceCaps(screen, LOGPIXELSY);
     ::ReleaseDC(nullptr, screen);
-    font_ = ::CreateFontA(-Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+    font_.reset(::CreateFontA(-Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif"));
 
     RECT r{0, 0, Scale(clientWidth), Scale(clientHeight)};
     ::AdjustWindowRectEx(&r, style, menu != nullptr, exStyle);
-    ::CreateWindowExA(exStyle, className, caption, style, CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
-                      r.bottom - r.top, owner, menu, instance, this);
+    if (!::CreateWindowExA(exStyle, className, caption, style, CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
+                           r.bottom - r.top, owner, menu, instance, this))
+        platform::RaiseLastError(std::string("Cannot create the window ") + className);
 }
 
 HWND TWindow::AddControl(const char* className, const char* text, DWORD style, int x, int y, int w, int h, int id,
@@ -42,7 +45,7 @@ HWND TWindow::AddControl(const char* className, const char* text, DWORD style, i
     HWND control = ::CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_VISIBLE, Scale(x), Scale(y),
                                      Scale(w), Scale(h), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                      ::GetModuleHandleA(nullptr), nullptr);
-    ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     return control;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // The common frame of the program's windows: one object per window, found by the window
 // procedure through GWLP_USERDATA, with every message handled inside the error guard.
+#include "platform/handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -16,7 +18,7 @@ public:
 
 protected:
     // Registers the class (once) and creates the window with a client area of the given
-    // 96-DPI size, scaled to the system's DPI.
+    // 96-DPI size, scaled to the system's DPI. Raises the system's reason when either fails.
     void CreateFrame(const char* className, const char* caption, DWORD style, DWORD exStyle, int clientWidth,
                      int clientHeight, HWND owner, HMENU menu = nullptr);
 
@@ -29,13 +31,12 @@ protected:
     // A 96-DPI length at the system's DPI.
     int Scale(int pixels) const;
 
-    HFONT Font() const { return font_; }
     HWND hwnd_ = nullptr;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
-    HFONT font_ = nullptr;
+    platform::Font font_;
     int dpi_ = 96;
 };
 

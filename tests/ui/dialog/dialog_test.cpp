@@ -1,6 +1,6 @@
 // The bridge dialog, created for real in this process and driven with messages from inside its
 // modal loop.
-#include "config/app_info.h"
+#include "ui/app_info.h"
 #include "config/bridge.h"
 #include "support/message_boxes.h"
 #include "ui/Unit2.h"

@@ -1,10 +1,11 @@
 // The main window, created for real in this process and driven with messages.
-#include "config/app_info.h"
 #include "config/bridge.h"
 #include "support/message_boxes.h"
 #include "support/window_fixture.h"
 #include "tools/hub_args.h"
+#include "tools/hub_control.h"
 #include "tools/runner.h"
+#include "ui/app_info.h"
 #include "ui/application.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,19 @@ TEST(ErrorHandler, AppendsAFullStopAfterCharactersThatSortAfterIt) {
         {"", ""},
     };
     for (const auto& [message, shown] : cases) EXPECT_EQ(WithFullStop(message), shown) << message;
+}
+
+TEST(WindowFrame, AWindowThatCannotBeMadeRaisesTheSystemsReason) {
+    struct Orphan : TWindow {
+        Orphan() { CreateFrame("PontisTestOrphan", "orphan", WS_POPUP, 0, 10, 10, reinterpret_cast<HWND>(0x7fff0)); }
+    };
+    try {
+        Orphan orphan;
+        ADD_FAILURE() << "a window with a missing owner was made";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot create the window PontisTestOrphan: ", 0), 0u) << e.what();
+        EXPECT_GT(std::string(e.what()).size(), 45u) << "the system's reason is missing";
+    }
 }
 
 TEST_F(MainWindow, LooksAsSpecified) {
@@ -229,8 +243,50 @@ TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
     EXPECT_EQ(boxes.Boxes()[0].text, "No bridges defined! Please define at least one.");
+    EXPECT_EQ(boxes.Boxes()[0].owner, form->Handle());
+    EXPECT_EQ(boxes.Boxes()[0].icon, MessageBoxWatcher::SystemIcon(IDI_WARNING));
     EXPECT_NE(FindProcess("hub4com.exe"), 0u);
     EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>");
+}
+
+TEST_F(MainWindow, AHubThatEndsAtOnceIsAFailedStart) {
+    WriteBridge(1, "COM3");
+    CopyTool(InDriver(HubExeName));
+    ToolBehaviour("1");
+    Open();
+    MessageBoxWatcher boxes;
+    Click(TForm1::IdStartButton);
+    ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
+    EXPECT_EQ(boxes.Boxes()[0].text, UnableToStartText);
+    EXPECT_EQ(boxes.Boxes()[0].owner, form->Handle());
+    EXPECT_EQ(boxes.Boxes()[0].icon, MessageBoxWatcher::SystemIcon(IDI_WARNING));
+    EXPECT_TRUE(Enabled(TForm1::IdStartButton));
+    EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>");
+}
+
+TEST_F(MainWindow, DebugModeShowsTheArgumentsBeforeTheLaunch) {
+    WriteBridge(1, "COM3");
+    CopyTool(InDriver(HubExeName));
+    ToolBehaviour("0 30000");
+    AskForReport();
+    Open({"-mdebug"});
+    MessageBoxWatcher boxes;
+    boxes.SetProbe([] { return FindProcess(HubExeName) != 0; });
+    Click(TForm1::IdStartButton);
+
+    ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
+    const MessageBoxWatcher::Box& box = boxes.Boxes()[0];
+    EXPECT_EQ(box.caption, AppTitle);
+    EXPECT_EQ(box.text, BuildHubArguments({"COM3"}));
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_EQ(box.icon, nullptr);
+    EXPECT_TRUE(box.centred);
+    EXPECT_FALSE(box.probed) << "the hub ran while the line showed";
+    EXPECT_NE(FindProcess(HubExeName), 0u);
+    // The tool writes its report as it starts: wait for it rather than for a moment.
+    for (int i = 0; i < 100 && Report()["show"].empty(); ++i) ::Sleep(50);
+    EXPECT_EQ(Report()["show"], "-1");  // the hub's window is shown too
 }
 
 }  // namespace
