@@ -73,6 +73,13 @@ void LoadBridges(const std::function<void(const TBridge&)>& addRow) {
             HoldBackFrom(n, store.get());
             throw;
         }
+        // An empty COM text names no row: such a bridge could be neither edited nor started, and
+        // it would hold up every start. It is kept out of reach, and kept as stored.
+        if (Bridges[n].COM.empty()) {
+            ZeroSlot(n);
+            HeldBack[n] = true;
+            continue;
+        }
         addRow(Bridges[n]);
     }
 }
@@ -81,10 +88,12 @@ void SaveBridges() {
     TRegIniFile store(ProgramKey);
     for (int n = FirstSlot; n <= LastSlot; ++n) {
         if (HeldBack[n]) continue;
-        if (Bridges[n].Port < 1)
+        if (IsFreeSlot(n))
             store.DropSection(Section(n));
-        else
+        else if (Bridges[n].Port >= 1)
             SaveSlot(store, n);
+        // A listed bridge whose stored port is below 1 stays as it was stored until it is edited
+        // or deleted.
     }
 }
 

@@ -12,16 +12,12 @@ namespace {
 // A hub that rejects its arguments ends at once; one that still runs after this long counts
 // as started.
 constexpr DWORD HubSettleMs = 1000;
-constexpr DWORD HubPollMs = 50;
 
-// True when a hub is still found by its name all through the settling time.
-bool HubKeepsRunning() {
+// True when the hub just launched still runs after the settling time. Only this process counts:
+// an older hub that could not be ended must not pass for it.
+bool KeepsRunning(const platform::Handle& hub) {
     platform::ShowHourglass();
-    bool running = true;
-    for (DWORD waited = 0; running && waited < HubSettleMs; waited += HubPollMs) {
-        ::Sleep(HubPollMs);
-        running = FindProcess(HubExeName) != 0;
-    }
+    const bool running = ::WaitForSingleObject(hub.get(), HubSettleMs) == WAIT_TIMEOUT;
     platform::ShowDefaultPointer();
     return running;
 }
@@ -37,8 +33,8 @@ THubStart PrepareHubStart(const std::vector<std::string>& captions) {
 }
 
 std::optional<std::string> LaunchHub(const std::string& arguments) {
-    if (RunCommand(QuotedToolPath(ToolDir(), HubExeName) + arguments, false) != 0 || !HubKeepsRunning())
-        return UnableToStartText;
+    const platform::Handle hub = StartTool(QuotedToolPath(ToolDir(), HubExeName) + arguments);
+    if (!hub || !KeepsRunning(hub)) return UnableToStartText;
     return std::nullopt;
 }
 

@@ -54,7 +54,7 @@ std::string ToolDir() {
     }
 }
 
-DWORD RunCommand(const std::string& commandLine, bool wait, DWORD timeoutMs) {
+platform::Handle StartTool(const std::string& commandLine) {
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
@@ -69,9 +69,14 @@ DWORD RunCommand(const std::string& commandLine, bool wait, DWORD timeoutMs) {
     PROCESS_INFORMATION info{};
     if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, ToolCreationFlags, nullptr, dir.c_str(),
                           &startup, &info))
-        return RunFailed;
-    platform::Handle process(info.hProcess);
+        return {};
     platform::Handle thread(info.hThread);
+    return platform::Handle(info.hProcess);
+}
+
+DWORD RunCommand(const std::string& commandLine, bool wait, DWORD timeoutMs) {
+    platform::Handle process = StartTool(commandLine);
+    if (!process) return RunFailed;
     if (!wait) return 0;
 
     platform::ShowHourglass();

@@ -1,5 +1,7 @@
 #pragma once
 // Running the outside tools, and finding and stopping the hub by its executable name.
+#include "platform/handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -20,6 +22,10 @@ std::string ToolDir();
 // could not be started, its exit code could not be read, or it ran past timeoutMs and was
 // ended. Shows the hourglass while waiting and the default pointer after.
 DWORD RunCommand(const std::string& commandLine, bool wait, DWORD timeoutMs = RunTimeoutMs);
+
+// Starts a command line in ToolDir as RunCommand does, without waiting; gives the process, or
+// no handle when it could not be created.
+platform::Handle StartTool(const std::string& commandLine);
 
 // Binds the process-list functions from the loaded kernel32.dll on first use.
 void BindToolHelp();

@@ -209,16 +209,27 @@ TEST_F(ConfigStore, WrongTypeStopsTheLoadAndHoldsBackTheRest) {
     EXPECT_TRUE(KeyExists(Slot(4)));
 }
 
-TEST_F(ConfigStore, SaveDropsSectionsOfSlotsWithoutAPort) {
+TEST_F(ConfigStore, SaveKeepsWhatTheWindowCannotShowOrChangeAndDropsFreedSlots) {
     WriteText(Slot(2), "Port", "0");
     WriteText(Slot(2), "COM", "COM2");
     WriteText(Slot(2) + "\\Inner\\Deeper", "x", "y");
     WriteText(Slot(3), "Port", "-4");
-    EXPECT_EQ(Load().size(), 2u) << "Port 0 and negative ports are listed";
+    WriteText(Slot(4), "Port", "9761");
+    WriteText(Slot(4), "COM", "");
+    EXPECT_EQ(Load(), (std::vector<std::string>{"COM2", "COM3"})) << "Port 0 and negative ports are listed";
+    EXPECT_FALSE(IsFreeSlot(4)) << "an empty COM text is held back";
+    SaveBridges();
+    EXPECT_EQ(ReadText(Slot(2), "Port"), "0") << "a listed bridge without a valid port stays as stored";
+    EXPECT_EQ(ReadText(Slot(3), "COM"), "<missing>") << "and is not rewritten";
+    EXPECT_EQ(ReadText(Slot(4), "Port"), "9761");
+
+    ZeroSlot(2);  // deleted
+    ZeroSlot(3);
     SaveBridges();
     EXPECT_FALSE(KeyExists(Slot(2))) << "dropped with its subkeys";
     EXPECT_FALSE(KeyExists(Slot(3)));
-    EXPECT_TRUE(KeyExists(std::string(kKey) + "\\Bridges")) << "the parent key stays when empty";
+    EXPECT_TRUE(KeyExists(Slot(4)));
+    EXPECT_TRUE(KeyExists(std::string(kKey) + "\\Bridges"));
 }
 
 TEST_F(ConfigStore, KeysOutsideOneToTenAreNeitherReadNorRemoved) {

@@ -150,9 +150,16 @@ public:
                 s["TXDelay"] = Decimal(Number(n, "TXDelay", 10));
                 s["RXDelay"] = Decimal(Number(n, "RXDelay", 10));
                 s["Name"] = Text(n, "Name", "").substr(0, 21);
+                if (s["COM"].empty()) {  // names no row: held back as stored
+                    e.heldBack.insert(n);
+                    continue;
+                }
                 e.loaded.insert(n);
                 e.captions.push_back(s["COM"]);
-                if (port >= 1) e.saved[n] = s;
+                if (port >= 1)
+                    e.saved[n] = s;
+                else
+                    e.heldBack.insert(n);  // listed, and kept as stored until edited or deleted
             } catch (const BadType& bad) {
                 e.error = "Invalid data type for '" + bad.name + "'";
                 for (int m = n; m <= 10; ++m)

@@ -191,16 +191,17 @@ TEST_F(BridgeCommands, RemoveCountsCodesBelowTenAsSuccess) {
 
 TEST_F(BridgeCommands, RowsWithoutASlotAreNeverEditedOrDeleted) {
     UseTestToolSetup("0");
-    WriteBridge(1, "", "10.0.0.1", "0");  // listed with an empty caption, but a free slot
+    WriteBridge(1, "", "10.0.0.1", "9761");  // an empty COM text names no row: held back
     Open();
-    ASSERT_EQ(form->RowCount(), 1);
-    Select("");
+    EXPECT_EQ(form->RowCount(), 0);
+    form->AddRow({"COM9", "10.0.0.1", "9761", ""});  // a row that no slot backs
+    Select("COM9");
     MessageBoxWatcher boxes;
     Click(TForm1::IdEditButton);
     Click(TForm1::IdDeleteButton);
     ASSERT_EQ(boxes.Boxes().size(), 2u);
-    EXPECT_EQ(boxes.Boxes()[0].text, "Bridge '' is not defined");
-    EXPECT_EQ(boxes.Boxes()[1].text, "Bridge '' is not defined");
+    EXPECT_EQ(boxes.Boxes()[0].text, "Bridge 'COM9' is not defined");
+    EXPECT_EQ(boxes.Boxes()[1].text, "Bridge 'COM9' is not defined");
     EXPECT_EQ(ToolArguments(), "");
 }
 
