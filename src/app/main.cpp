@@ -1,5 +1,6 @@
 // Program start: the main window, then the bridge dialog, then the event loop until the main
 // window closes. A running hub is left running.
+#include "platform/handles.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 #include "ui/application.h"
@@ -11,7 +12,22 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+// Held by the process whose main window is open on this desktop session.
+constexpr char OneWindowName[] = "Local\\Pontis Manager main window";
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // A second start brings the open window forward and ends before it loads, saves or runs
+    // anything: two windows would each keep their own copy of the bridges.
+    const platform::Handle oneWindow(::CreateMutexA(nullptr, FALSE, OneWindowName));
+    if (oneWindow && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        TForm1::BringForward();
+        return 0;
+    }
+
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&classes);
 

@@ -19,6 +19,8 @@ namespace {
 
 const char InstallFailedText[] =
     "Unable to create COM port! The port may be in use.\r\nPlease try with another port number.";
+const char ChangeFailedText[] = "Unable to change COM port! The port may be in use.";
+const char RemoveFailedText[] = "Unable to remove COM port!";
 
 // Layout at 96 DPI.
 constexpr int ClientWidth = 499, ClientHeight = 239;
@@ -49,7 +51,7 @@ TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
     ::AppendMenuA(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(bridgeMenu_), "Bridge");
     ::AppendMenuA(menu_, MF_STRING, IdMenuAbout, "A&bout");
 
-    CreateFrame("TForm1", MainCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, ClientWidth,
+    CreateFrame(ClassName, MainCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, ClientWidth,
                 ClientHeight, nullptr, menu_);
     CenterWindow(hwnd_, nullptr);
     CreateControls();
@@ -90,6 +92,15 @@ void TForm1::FitColumns() {
 void TForm1::Show() {
     ::ShowWindow(hwnd_, SW_SHOWNORMAL);
     ::UpdateWindow(hwnd_);
+    ::SetFocus(list_);
+}
+
+bool TForm1::BringForward() {
+    HWND existing = ::FindWindowA(ClassName, nullptr);
+    if (!existing) return false;
+    if (::IsIconic(existing)) ::ShowWindow(existing, SW_RESTORE);
+    ::SetForegroundWindow(existing);
+    return true;
 }
 
 void TForm1::FormCreate() {
@@ -135,6 +146,17 @@ void TForm1::SetRowTexts(int row, const TBridgeRow& texts) {
 void TForm1::AddRow(const TBridgeRow& row) {
     SetRowTexts(controls::InsertItem(list_, RowCount(), row.Caption), row);
     SortRows();
+    FitColumns();
+}
+
+void TForm1::SelectRow(const std::string& caption) {
+    const std::vector<std::string> captions = Captions();
+    const auto found = std::find(captions.begin(), captions.end(), caption);
+    if (found == captions.end()) return;
+    const int row = static_cast<int>(found - captions.begin());
+    ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(list_, row, FALSE);
 }
 
 void TForm1::SetSelectedRow(const TBridgeRow& row) {
@@ -148,6 +170,7 @@ void TForm1::SetSelectedRow(const TBridgeRow& row) {
 void TForm1::DeleteSelectedRow() {
     const int index = SelectedIndex();
     if (index >= 0) ListView_DeleteItem(list_, index);
+    FitColumns();
 }
 
 // Sorts by caption in the platform's text order. Each item's key is its position in a snapshot
@@ -222,6 +245,7 @@ void TForm1::AddButtonClick() {
     scratch.Index = static_cast<std::uint8_t>(n);
     CopySlot(ScratchSlot, n);
     AddRow(RowOf(Bridges[n]));
+    SelectRow(Bridges[n].COM.str());
     SaveConfig();
 }
 
@@ -247,7 +271,10 @@ void TForm1::EditButtonClick() {
     dialog_->ShowModal();
     if (!scratch.flag) return;
 
-    if (PairMustChange(scratch, caption, oldEmulate, oldTXDelay) && !ChangePortPair(scratch)) return;
+    if (PairMustChange(scratch, caption, oldEmulate, oldTXDelay) && !ChangePortPair(scratch)) {
+        ShowErrorBox(hwnd_, ChangeFailedText);
+        return;
+    }
     CopySlot(ScratchSlot, s);
     SetSelectedRow(RowOf(Bridges[s]));
     SaveConfig();
@@ -259,7 +286,10 @@ void TForm1::DeleteButtonClick() {
     if (::MessageBoxA(hwnd_, "Are you sure you want to delete this bridge?", "Please confirm",
                       MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    if (!RemovePortPair(Bridges[s].Index)) return;
+    if (!RemovePortPair(Bridges[s].Index)) {
+        ShowErrorBox(hwnd_, RemoveFailedText);
+        return;
+    }
     ZeroSlot(s);
     DeleteSelectedRow();
     SaveConfig();
@@ -278,6 +308,9 @@ void TForm1::Hello1Click() { ::SendMessageA(hwnd_, WM_CLOSE, 0, 0); }
 void TForm1::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return;  // a menu entry sends the same code as a click
     switch (id) {
+    case IDOK:  // Enter, turned into a command by the keyboard handling of the message loop
+        if (::GetFocus() == list_) BridgeListDblClick();
+        break;
     case IdStartButton: StartButtonClick(); break;
     case IdButton2: Button2Click(); break;
     case IdAddButton:
@@ -295,7 +328,13 @@ LRESULT TForm1::OnNotify(const NMHDR& header) {
     if (header.idFrom != IdBridgeList) return 0;
     switch (header.code) {
     case NM_CLICK: Action1Execute(); break;
-    case NM_DBLCLK: BridgeListDblClick(); break;
+    case NM_DBLCLK:
+    case NM_RETURN: BridgeListDblClick(); break;
+    case LVN_KEYDOWN:
+        if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE &&
+            ::IsWindowEnabled(Control(IdDeleteButton)))
+            DeleteButtonClick();
+        break;
     }
     return 0;
 }
@@ -307,6 +346,9 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_NOTIFY:
         return OnNotify(*reinterpret_cast<const NMHDR*>(lp));
+    case WM_ACTIVATE:
+        KeepFocusAcrossActivation(wp, list_);
+        return 0;
     case WM_DESTROY:
         closed_ = true;
         return 0;

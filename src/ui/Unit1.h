@@ -27,6 +27,12 @@ public:
         IdMenuAbout,
     };
 
+    static constexpr char ClassName[] = "TForm1";
+
+    // Brings the main window that is already open on this desktop to the front, restored;
+    // false when there is none.
+    static bool BringForward();
+
     // Creates the window and runs the start-up steps; args are the command-line arguments
     // without the program's own path.
     explicit TForm1(std::vector<std::string> args);
@@ -56,6 +62,8 @@ public:
     void AddRow(const TBridgeRow& row);
     void SetSelectedRow(const TBridgeRow& row);
     void DeleteSelectedRow();
+    // Selects the row with that caption and scrolls it into view.
+    void SelectRow(const std::string& caption);
     int SelectedIndex() const;
     std::string SelectedCaption() const;
     int RowCount() const;

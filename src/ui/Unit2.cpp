@@ -175,7 +175,7 @@ bool TForm2::ShowModal() {
     FormShow();
     HWND owner = ::GetWindow(hwnd_, GW_OWNER);
     CenterWindow(hwnd_, owner);
-    focus_ = nullptr;
+    ForgetFocus();
     closed_ = false;
     if (owner) ::EnableWindow(owner, FALSE);
     ::ShowWindow(hwnd_, SW_SHOW);
@@ -275,17 +275,7 @@ LRESULT TForm2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case DM_GETDEFID:
         return MAKELRESULT(IdButton2, DC_HASDEFID);
     case WM_ACTIVATE:
-        // Keep the focus on a control across activations, as a dialog does.
-        if (LOWORD(wp) == WA_INACTIVE) {
-            HWND focus = ::GetFocus();
-            if (focus && ::IsChild(hwnd_, focus)) focus_ = focus;
-        } else {
-            const bool first = !focus_ || !::IsWindowEnabled(focus_);
-            if (first) focus_ = ::GetNextDlgTabItem(hwnd_, nullptr, FALSE);
-            ::SetFocus(focus_);
-            if (first && (::SendMessageA(focus_, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL))
-                ::SendMessageA(focus_, EM_SETSEL, 0, -1);
-        }
+        KeepFocusAcrossActivation(wp);
         return 0;
     case WM_CLOSE:
         Close();

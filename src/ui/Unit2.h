@@ -88,7 +88,6 @@ private:
     TBridge* record_ = &Bridges[ScratchSlot];
     bool closedByButton_ = false;
     bool closed_ = true;  // ends the modal loop
-    HWND focus_ = nullptr;  // the control that had the focus when the dialog was last active
     platform::Font boldFont_;
     platform::Font legendFont_;
 };

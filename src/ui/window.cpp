@@ -49,6 +49,19 @@ HWND TWindow::AddControl(const char* className, const char* text, DWORD style, i
     return control;
 }
 
+void TWindow::KeepFocusAcrossActivation(WPARAM wp, HWND first) {
+    if (LOWORD(wp) == WA_INACTIVE) {
+        HWND focus = ::GetFocus();
+        if (focus && ::IsChild(hwnd_, focus)) focus_ = focus;
+        return;
+    }
+    const bool firstTime = !focus_ || !::IsWindow(focus_) || !::IsWindowEnabled(focus_);
+    if (firstTime) focus_ = first ? first : ::GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    ::SetFocus(focus_);
+    if (firstTime && (::SendMessageA(focus_, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL))
+        ::SendMessageA(focus_, EM_SETSEL, 0, -1);
+}
+
 LRESULT TWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) { return ::DefWindowProcA(hwnd_, msg, wp, lp); }
 
 LRESULT CALLBACK TWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

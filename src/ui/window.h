@@ -31,12 +31,19 @@ protected:
     // A 96-DPI length at the system's DPI.
     int Scale(int pixels) const;
 
+    // For WM_ACTIVATE: remembers the focused control when the window goes inactive and gives it
+    // back when the window is active again, as a dialog does. The first time, or when that
+    // control is disabled, first gets the focus (the first tab stop when null), its text selected.
+    void KeepFocusAcrossActivation(WPARAM wp, HWND first = nullptr);
+    void ForgetFocus() { focus_ = nullptr; }
+
     HWND hwnd_ = nullptr;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
     platform::Font font_;
+    HWND focus_ = nullptr;  // the control that had the focus when the window was last active
     int dpi_ = 96;
 };
 

@@ -36,6 +36,7 @@ stored_bridge() {
     echo "${out% }"
 }
 
+second_start() { timeout 20 wine "$INSTALL_DIR/PontisManager.exe" "$@" >/dev/null 2>&1 </dev/null; }
 log_has() { grep -qF -- "$2" "$1" 2>/dev/null; }
 # The hub's log line with the two-bridge arguments names the hub by this path.
 hub_started_from() { grep -F -- "$TWO_BRIDGES" "$HUB_LOG" | grep -qF -- "$1"; }
@@ -168,6 +169,11 @@ check "File / Exit closes the program" close_manager
 check_eq "the hub still runs" "$hub" "$(hub_pids)"
 check "the main window opens again" start_manager
 check_eq "the bridges are listed" "COM12 COM5" "$(row_captions "$MAIN_CAPTION")"
+stored=$(wine reg query "$PROGRAM_KEY" /s 2>/dev/null </dev/null)
+check "a second start ends with 0" second_start -mdebug
+check_eq "one main window" 1 "$(xdotool search --onlyvisible --name "^$MAIN_CAPTION\$" | wc -l)"
+check_eq "the registry is unchanged" "$stored" "$(wine reg query "$PROGRAM_KEY" /s 2>/dev/null </dev/null)"
+check_eq "no setup-tool run" 2 "$(lines_in "$SETUP_LOG")"
 check_eq "&Start bridges is disabled" disabled "$(main_state '&Start bridges')"
 check_eq "&Add is unavailable" disabled "$(main_state '&Add')"
 shot "$SHOTS/05-restarted-running.png" "$MAIN_CAPTION"

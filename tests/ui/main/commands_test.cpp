@@ -120,8 +120,12 @@ TEST_F(BridgeCommands, EditOfTheWriteDelayChangesThePairOrKeepsEverything) {
 
     ToolBehaviour("1");
     Select("COM3");
+    MessageBoxWatcher boxes;
     WithDialog(TForm1::IdEditButton, {Pick(TForm2::IdPortCombo, "COM9"), Type(TForm2::IdServerIP, "10.9.9.9"),
                                       Press(TForm2::IdButton1)});
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "Unable to change COM port! The port may be in use.");
+    EXPECT_EQ(boxes.Boxes()[0].icon, MessageBoxWatcher::SystemIcon(IDI_ERROR));
     EXPECT_EQ(ToolArguments(), "change CNCB5 PortName=COM9,EmuBR=yes,AddRTTO=0,AddRITO=25");
     EXPECT_EQ(form->Captions(), std::vector<std::string>{"COM3"}) << "a failed change keeps the row";
     EXPECT_EQ(Bridges[2].COM, "COM3");
@@ -182,7 +186,10 @@ TEST_F(BridgeCommands, RemoveCountsCodesBelowTenAsSuccess) {
         Select("COM1");
         MessageBoxWatcher boxes(IDYES);
         Click(TForm1::IdDeleteButton);
-        EXPECT_EQ(boxes.Boxes().size(), 1u) << "only the question, no error: " << boxes.Texts();
+        ASSERT_EQ(boxes.Boxes().size(), removed ? 1u : 2u) << boxes.Texts();
+        if (!removed) {
+            EXPECT_EQ(boxes.Boxes()[1].text, "Unable to remove COM port!") << code;
+        }
         EXPECT_EQ(form->RowCount(), removed ? 0 : 1) << code;
         EXPECT_EQ(KeyExists(SlotKey(1)), !removed) << code;
         Close();

@@ -171,6 +171,33 @@ TEST_F(MainWindow, TenRowsMakeAddUnavailable) {
     form->Action1Execute();
     EXPECT_TRUE(Enabled(TForm1::IdAddButton));
     EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
+
+    // The columns fill the list's width whether the vertical scroll bar shows or not.
+    HWND list = form->Control(TForm1::IdBridgeList);
+    for (int rows : {9, 1, 10}) {
+        while (form->RowCount() > rows) {
+            SelectRow(0);
+            form->DeleteSelectedRow();
+        }
+        for (int n = form->RowCount() + 1; n <= rows; ++n) form->AddRow({"COM" + std::to_string(n + 10), "", "", ""});
+        RECT r{};
+        ::GetClientRect(list, &r);
+        int widths = 0;
+        for (int c = 0; c < 4; ++c) widths += ListView_GetColumnWidth(list, c);
+        EXPECT_EQ(widths, r.right) << rows << " rows";
+        EXPECT_FALSE(::GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL) << rows << " rows";
+    }
+}
+
+TEST_F(MainWindow, TheListHasTheFocusAtStartAndGetsItBackAfterABox) {
+    Open();
+    form->Show();
+    HWND list = form->Control(TForm1::IdBridgeList);
+    EXPECT_EQ(::GetFocus(), list);
+    MessageBoxWatcher boxes;
+    Click(TForm1::IdStartButton);
+    ASSERT_EQ(boxes.Boxes().size(), 1u) << "no bridges to start";
+    EXPECT_EQ(::GetFocus(), list);
 }
 
 TEST_F(MainWindow, StartUpWithARunningHubCountsAsRunning) {
