@@ -68,6 +68,17 @@ TEST_F(BridgeCommands, AddLandsInTheLowestFreeSlotAfterInstallingItsPair) {
     EXPECT_EQ(ReadText(SlotKey(2), "TXDelay"), "25");
 }
 
+TEST_F(BridgeCommands, AddFromTheMenuTakesTheTenthSlotWhenItIsTheLastFree) {
+    UseTestToolSetup("0");
+    for (int n = 1; n <= 9; ++n) WriteBridge(n, "COM" + std::to_string(n));
+    Open();
+    EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
+    WithDialog(TForm1::IdMenuAdd, {Pick(TForm2::IdPortCombo, "COM10"), Press(TForm2::IdButton1)});
+    EXPECT_EQ(ToolArguments(), "install 10 HiddenMode=yes PortName=COM10,EmuBR=yes,AddRTTO=0,AddRITO=10");
+    EXPECT_EQ(form->RowCount(), 10);
+    EXPECT_EQ(ReadText(SlotKey(10), "COM"), "COM10");
+}
+
 TEST_F(BridgeCommands, CancelledAddRunsNothing) {
     UseTestToolSetup("0");
     Open();
