@@ -140,6 +140,17 @@ TEST_F(BridgeCommands, EditOfTheWriteDelayChangesThePairOrKeepsEverything) {
     EXPECT_EQ(ReadText(SlotKey(2), "COM"), "COM3");
 }
 
+TEST_F(BridgeCommands, EditOfTheBaudrateEmulationAloneChangesThePair) {
+    WriteBridge(1, "COM3");
+    UseTestToolSetup("0");
+    Open();
+    Select("COM3");
+    WithDialog(TForm1::IdEditButton, {[this] { ::CheckDlgButton(dialog->Handle(), TForm2::IdEmuBR, BST_UNCHECKED); },
+                                      Press(TForm2::IdButton1)});
+    EXPECT_EQ(ToolArguments(), "change CNCB1 PortName=COM3,EmuBR=no,AddRTTO=0,AddRITO=10");
+    EXPECT_EQ(ReadText(SlotKey(1), "Emulate"), "0");
+}
+
 TEST_F(BridgeCommands, RenamedBridgeMovesToItsSortedPlace) {
     UseTestToolSetup("0");
     WriteBridge(1, "COM2");
