@@ -163,15 +163,15 @@ TEST_F(ConfigStore, NumbersAndTextsAreTakenAsSpecifiedWhenLoading) {
 
 TEST_F(ConfigStore, ZeroLengthAndExpandableTexts) {
     WriteText(Slot(1), "Port", "9761");
-    WriteRaw(Slot(1), "Name", REG_SZ, "");          // zero bytes: the empty text, not the default
+    WriteRaw(Slot(1), "COM", REG_SZ, "");           // zero bytes: the empty text, not the default COM3
     WriteRaw(Slot(1), "IP", REG_EXPAND_SZ, std::string("%HOST%\0", 7));  // returned unexpanded
-    WriteRaw(Slot(1), "COM", REG_SZ, "COM4");        // no terminating zero
+    WriteRaw(Slot(1), "Name", REG_SZ, "Scale");      // no terminating zero
     WriteRaw(Slot(1), "Baud", REG_SZ, "");           // a number from the empty text takes the default
     WriteRaw(Slot(1), "Delay", REG_SZ, std::string("7\0junk", 6));
     Load();
-    EXPECT_EQ(Bridges[1].Name, "");
+    EXPECT_EQ(Bridges[1].COM.str(), "");
     EXPECT_EQ(Bridges[1].IP, "%HOST%");
-    EXPECT_EQ(Bridges[1].COM, "COM4");
+    EXPECT_EQ(Bridges[1].Name, "Scale");
     EXPECT_EQ(Bridges[1].Baud, 9600);
     EXPECT_EQ(Bridges[1].Delay, 7);
 }
