@@ -32,8 +32,10 @@ TEST_F(BridgeTable, FindBridgeMatchesExactlyAndPrefersTheLowerSlot) {
     Use(2, "COM3");
     Use(5, "COM3");
     Use(7, "COM12");
+    Use(10, "COM10");
     EXPECT_EQ(FindBridge("COM3"), 2);
     EXPECT_EQ(FindBridge("COM12"), 7);
+    EXPECT_EQ(FindBridge("COM10"), 10);
     EXPECT_EQ(FindBridge("com3"), -1);
     EXPECT_EQ(FindBridge("COM1"), -1);
     EXPECT_EQ(FindBridge("COM33"), -1);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 #include <vector>
@@ -15,6 +16,18 @@ using namespace testreg;
 const char* const kKey = kProgramKey;
 
 std::string Slot(int n) { return SlotKey(n); }
+
+// Denies everyone every access to the key, or allows it again: its owner always may.
+void Deny(const char* path, bool deny) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, WRITE_DAC, &key), ERROR_SUCCESS) << path;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(deny ? "D:(D;;KA;;;WD)" : "D:(A;;KA;;;WD)",
+                                                                     SDDL_REVISION_1, &sd, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
+    LocalFree(sd);
+    RegCloseKey(key);
+}
 
 class ConfigStore : public testing::Test {
 protected:
@@ -163,15 +176,15 @@ TEST_F(ConfigStore, NumbersAndTextsAreTakenAsSpecifiedWhenLoading) {
 
 TEST_F(ConfigStore, ZeroLengthAndExpandableTexts) {
     WriteText(Slot(1), "Port", "9761");
-    WriteRaw(Slot(1), "Name", REG_SZ, "");          // zero bytes: the empty text, not the default
-    WriteRaw(Slot(1), "IP", REG_EXPAND_SZ, std::string("%HOST%\0", 7));  // returned unexpanded
-    WriteRaw(Slot(1), "COM", REG_SZ, "COM4");        // no terminating zero
+    WriteRaw(Slot(1), "COM", REG_EXPAND_SZ, std::string("%PORT%\0", 7));  // returned unexpanded
+    WriteRaw(Slot(1), "IP", REG_SZ, "");            // zero bytes: the empty text, not the default address
+    WriteRaw(Slot(1), "Name", REG_SZ, "Scale");      // no terminating zero
     WriteRaw(Slot(1), "Baud", REG_SZ, "");           // a number from the empty text takes the default
     WriteRaw(Slot(1), "Delay", REG_SZ, std::string("7\0junk", 6));
     Load();
-    EXPECT_EQ(Bridges[1].Name, "");
-    EXPECT_EQ(Bridges[1].IP, "%HOST%");
-    EXPECT_EQ(Bridges[1].COM, "COM4");
+    EXPECT_EQ(Bridges[1].COM, "%PORT%");
+    EXPECT_EQ(Bridges[1].IP.str(), "");
+    EXPECT_EQ(Bridges[1].Name, "Scale");
     EXPECT_EQ(Bridges[1].Baud, 9600);
     EXPECT_EQ(Bridges[1].Delay, 7);
 }
@@ -207,6 +220,19 @@ TEST_F(ConfigStore, WrongTypeStopsTheLoadAndHoldsBackTheRest) {
     EXPECT_EQ(ReadRaw(Slot(5), "COM").data, std::string("COM5\0", 5)) << "unread slot kept";
     EXPECT_TRUE(KeyExists(Slot(2)));
     EXPECT_TRUE(KeyExists(Slot(4)));
+}
+
+TEST_F(ConfigStore, ProgramKeyThatCannotBeOpenedHoldsBackEverySlot) {
+    WriteBridge(2, "COM2");
+    WriteBridge(10, "COM10");
+    Deny(kKey, true);
+    EXPECT_THROW(Load(), ERegistryException);
+    Deny(kKey, false);
+    for (int n = 1; n <= 10; ++n) EXPECT_TRUE(HeldBack[n]) << n;
+    EXPECT_EQ(FirstFreeSlot(), 11) << "no add";
+    SaveBridges();
+    EXPECT_EQ(ReadText(Slot(2), "COM"), "COM2");
+    EXPECT_EQ(ReadText(Slot(10), "COM"), "COM10");
 }
 
 TEST_F(ConfigStore, SaveKeepsWhatTheWindowCannotShowOrChangeAndDropsFreedSlots) {

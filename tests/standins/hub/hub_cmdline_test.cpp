@@ -144,6 +144,7 @@ const Broken kBroken[] = {
     {"--bi-route=0:1", "--bi-route=0:0", "Route '--bi-route=0:0' does not join a serial port and a tcp port"},
     {"--bi-route=0:1", "--bi-route=0:1 --bi-route=1:0", "Port 1 is in a second route in '--bi-route=1:0'"},
     {"--bi-route=0:1 ", "", R"(Port 0 (\\.\CNCA1) is in no route)"},
+    {"192.168.0.99:9761", "192.168.0.99:9761 192.168.0.98:4001", "Port 2 (192.168.0.98:4001) is in no route"},
     {"192.168.0.99:9761", "192.168.0.99", "Server '192.168.0.99' has no port"},
     {"192.168.0.99:9761", ":9761", "Server ':9761' has no valid host name"},
     {"192.168.0.99:9761", "192.168.0.99:0", "'0' in '192.168.0.99:0' is not a number from 1 to 65535"},

@@ -30,11 +30,13 @@ keeper() { cat "$DD/.pair$1.pid" 2>/dev/null; }
 alive() { [ -n "$1" ] && [ "$(tr -d '\0' <"/proc/$1/cmdline" 2>/dev/null)" != "" ]; }
 target() { readlink "$DD/$1" 2>/dev/null; }
 names() { (cd "$DD" && ls -A | grep -v '^\.pair' | sort | paste -sd' ' -); }
-wait_gone() {
+within_3s() {  # within_3s <command...>: until the command succeeds, 3 s at most
     local i
-    for ((i = 0; i < 150; i++)); do alive "$1" || return 0; sleep 0.02; done
+    for ((i = 0; i < 150; i++)); do "$@" && return 0; sleep 0.02; done
     return 1
 }
+gone() { ! alive "$1"; }
+wait_gone() { within_3s gone "$1"; }
 
 check() {  # check <what> <expected> <actual>
     if [ "$2" == "$3" ]; then
@@ -68,7 +70,8 @@ check "ends and port are linked" "cnca1 cncb1 com1 com2 com3" "$(names)"
 check "com3 points at the pair's B end" "cncb1" "$(target com3)"
 check "the ends are terminals" "yes" "$([ -c "$DD/cnca1" ] && [ -c "$DD/cncb1" ] && echo yes)"
 held() { [ -n "$(ps -t "$(readlink "$DD/$1")" -o pid= 2>/dev/null)" ]; }
-check "each end is some session's terminal of ours" "yes" "$(held cnca1 && held cncb1 && echo yes)"
+# The keeper's holders take the ends a moment after the links appear.
+check "each end is some session's terminal of ours" "yes" "$(within_3s held cnca1 && within_3s held cncb1 && echo yes)"
 check "cnca1 and com3 carry bytes both ways" "yes" "$(carries cnca1 com3 && echo yes)"
 first=$(keeper 1)
 check "a keeper runs" "yes" "$(alive "$first" && echo yes)"

@@ -68,6 +68,17 @@ TEST_F(BridgeCommands, AddLandsInTheLowestFreeSlotAfterInstallingItsPair) {
     EXPECT_EQ(ReadText(SlotKey(2), "TXDelay"), "25");
 }
 
+TEST_F(BridgeCommands, AddFromTheMenuTakesTheTenthSlotWhenItIsTheLastFree) {
+    UseTestToolSetup("0");
+    for (int n = 1; n <= 9; ++n) WriteBridge(n, "COM" + std::to_string(n));
+    Open();
+    EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
+    WithDialog(TForm1::IdMenuAdd, {Pick(TForm2::IdPortCombo, "COM10"), Press(TForm2::IdButton1)});
+    EXPECT_EQ(ToolArguments(), "install 10 HiddenMode=yes PortName=COM10,EmuBR=yes,AddRTTO=0,AddRITO=10");
+    EXPECT_EQ(form->RowCount(), 10);
+    EXPECT_EQ(ReadText(SlotKey(10), "COM"), "COM10");
+}
+
 TEST_F(BridgeCommands, CancelledAddRunsNothing) {
     UseTestToolSetup("0");
     Open();
@@ -131,6 +142,17 @@ TEST_F(BridgeCommands, EditOfTheWriteDelayChangesThePairOrKeepsEverything) {
     EXPECT_EQ(Bridges[2].COM, "COM3");
     EXPECT_EQ(Bridges[2].IP, "192.168.0.99");
     EXPECT_EQ(ReadText(SlotKey(2), "COM"), "COM3");
+}
+
+TEST_F(BridgeCommands, EditOfTheBaudrateEmulationAloneChangesThePair) {
+    WriteBridge(1, "COM3");
+    UseTestToolSetup("0");
+    Open();
+    Select("COM3");
+    WithDialog(TForm1::IdEditButton, {[this] { ::CheckDlgButton(dialog->Handle(), TForm2::IdEmuBR, BST_UNCHECKED); },
+                                      Press(TForm2::IdButton1)});
+    EXPECT_EQ(ToolArguments(), "change CNCB1 PortName=COM3,EmuBR=no,AddRTTO=0,AddRITO=10");
+    EXPECT_EQ(ReadText(SlotKey(1), "Emulate"), "0");
 }
 
 TEST_F(BridgeCommands, RenamedBridgeMovesToItsSortedPlace) {
