@@ -30,9 +30,9 @@ constexpr char TXDelayHint[] =
     " Suitable for packet forming and to reduce fragmentation TCP -> COM.";
 constexpr char DisDelayHint[] = "Delay between COM port release and TCP client disconnect";
 
-std::int32_t ToInteger(const std::string& text) {
+std::int32_t ToInteger(const std::string& text, TBridgeFields::TField field) {
     if (auto value = ParseDecimal(text)) return *value;
-    throw EInvalidInput("'" + text + "' is not a valid integer value");
+    throw EInvalidInput("'" + text + "' is not a valid integer value", field);
 }
 
 std::string SelectedText(HWND combo) { return controls::ItemText(combo, controls::Selection(combo)); }
@@ -57,25 +57,25 @@ HFONT BoldFont(int height) {
 
 void StoreBridgeFields(const TBridgeFields& fields, TBridge& record) {
     // An empty COM text could not identify the bridge's row.
-    if (fields.COM.empty()) throw EInvalidInput("Please select a COM port");
+    if (fields.COM.empty()) throw EInvalidInput("Please select a COM port", TBridgeFields::FieldCOM);
     record.COM = fields.COM;
-    record.Baud = ToInteger(fields.Baud);
+    record.Baud = ToInteger(fields.Baud, TBridgeFields::FieldBaud);
     record.Emulate = fields.Emulate;
     record.Name = fields.Name;
     // No selection (a stored signal past the list's end) gives 255: always connected, as
     // every value from 4 up.
     record.Connect = static_cast<std::uint8_t>(fields.Connect);
     // The address goes unquoted into the hub's command line.
-    if (!IsValidServerAddress(fields.IP)) throw EInvalidInput("'" + fields.IP + "' is not a valid server address");
+    if (!IsValidServerAddress(fields.IP)) throw EInvalidInput("'" + fields.IP + "' is not a valid server address", TBridgeFields::FieldIP);
     record.IP = fields.IP;
     // Port 0 would mark the slot free while its row stays listed.
-    const std::int32_t port = ToInteger(fields.Port);
+    const std::int32_t port = ToInteger(fields.Port, TBridgeFields::FieldPort);
     if (port < 1 || port > 65535)
-        throw EInvalidInput("'" + fields.Port + "' is not a valid server port (1 to 65535)");
+        throw EInvalidInput("'" + fields.Port + "' is not a valid server port (1 to 65535)", TBridgeFields::FieldPort);
     record.Port = port;
-    record.Delay = ToInteger(fields.Delay);
-    record.TXDelay = ToInteger(fields.TXDelay);
-    record.RXDelay = ToInteger(fields.RXDelay);
+    record.Delay = ToInteger(fields.Delay, TBridgeFields::FieldDelay);
+    record.TXDelay = ToInteger(fields.TXDelay, TBridgeFields::FieldTXDelay);
+    record.RXDelay = ToInteger(fields.RXDelay, TBridgeFields::FieldRXDelay);
 }
 
 TForm2::TForm2(HWND owner) {
@@ -229,10 +229,28 @@ TBridgeFields TForm2::ReadFields() const {
 }
 
 void TForm2::Button1Click() {
-    record_->flag = true;
-    StoreBridgeFields(ReadFields(), *record_);
+    // The record learns nothing until every field is accepted: a refused value leaves the
+    // dialog open on that field, and a cancel after it is still a cancel.
+    TBridge edited = *record_;
+    try {
+        StoreBridgeFields(ReadFields(), edited);
+    } catch (const EInvalidInput& e) {
+        ShowException(e);
+        FocusField(e.Field);
+        return;
+    }
+    edited.flag = true;
+    *record_ = edited;
     closedByButton_ = true;
     Close();
+}
+
+void TForm2::FocusField(TBridgeFields::TField field) {
+    static constexpr int Controls[] = {IdPortCombo, IdBaudCombo, IdBridgeName, IdConnectCombo, IdServerIP,
+                                       IdServerPort, IdDisDelay, IdTXDelay, IdRXDelay};
+    HWND control = Control(Controls[field]);
+    ::SetFocus(control);
+    if (::SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) ::SendMessageA(control, EM_SETSEL, 0, -1);
 }
 
 void TForm2::Button2Click() {

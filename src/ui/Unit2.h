@@ -9,14 +9,10 @@
 #include <stdexcept>
 #include <string>
 
-// Text typed into the dialog that cannot be stored; the message is what the user sees.
-class EInvalidInput : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // What the dialog's controls hold, as OK reads them.
 struct TBridgeFields {
+    enum TField { FieldCOM, FieldBaud, FieldName, FieldConnect, FieldIP, FieldPort, FieldDelay, FieldTXDelay, FieldRXDelay };
+
     std::string COM;  // the selected COM port, empty when none is selected
     std::string Baud;  // the selected baud rate, empty when none is selected
     bool Emulate = false;
@@ -27,6 +23,14 @@ struct TBridgeFields {
     std::string Delay;
     std::string TXDelay;
     std::string RXDelay;
+};
+
+// Text typed into the dialog that cannot be stored; the message is what the user sees, the
+// field is where the dialog puts the focus.
+class EInvalidInput : public std::runtime_error {
+public:
+    EInvalidInput(const std::string& message, TBridgeFields::TField field) : std::runtime_error(message), Field(field) {}
+    TBridgeFields::TField Field;
 };
 
 // Writes the fields into the record in the dialog's order (COM, Baud, Emulate, Name, Connect,
@@ -83,6 +87,8 @@ protected:
 private:
     void CreateControls();
     TBridgeFields ReadFields() const;
+    // Puts the focus on the control of a field, its text selected.
+    void FocusField(TBridgeFields::TField field);
     void Close();
 
     TBridge* record_ = &Bridges[ScratchSlot];
