@@ -1,5 +1,7 @@
 #include "setupc/unix_side.h"
 
+#include "platform/ascii.h"
+
 namespace setupc {
 
 std::string QuoteArgument(std::string_view arg) {
@@ -25,12 +27,7 @@ std::string JoinArguments(const std::vector<std::string>& args) {
     return line;
 }
 
-std::string LinkName(std::string_view portName) {
-    std::string name(portName);
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return name;
-}
+std::string LinkName(std::string_view portName) { return platform::AsciiLower(portName); }
 
 Answer ReadAnswer(std::string_view text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);

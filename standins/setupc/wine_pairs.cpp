@@ -1,6 +1,7 @@
 #include "setupc/wine_pairs.h"
 
 #include "platform/handles.h"
+#include "platform/module.h"
 #include "setupc/setup_command.h"
 #include "setupc/unix_side.h"
 
@@ -40,8 +41,7 @@ std::string Narrow(const WCHAR* text) {
 
 template <class Function>
 Function Kernel32(const char* name) {
-    // Through the generic function type, which converts to any other without a warning.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
+    return platform::ProcAddress<Function>(GetModuleHandleA("kernel32.dll"), name);
 }
 
 std::string UnixPath(const std::string& windowsPath) {
@@ -137,7 +137,6 @@ void WinePairs::Pending::Wait() const {
 
 void WinePairs::Make(int pair, const std::string& portName) const { Start("make", pair, portName).Wait(); }
 void WinePairs::Relink(int pair, const std::string& portName) const { Start("relink", pair, portName).Wait(); }
-void WinePairs::Restore(int pair, const std::string& portName) const { Start("restore", pair, portName).Wait(); }
 void WinePairs::End(int pair) const { Start("end", pair, {}).Wait(); }
 
 }  // namespace setupc
