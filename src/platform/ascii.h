@@ -1,18 +1,11 @@
 #pragma once
 // ASCII letter case, as Windows compares device and executable names: only the 26 letters fold,
 // every other byte stands as it is. Pure.
-#include <string>
 #include <string_view>
 
 namespace platform {
 
 constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-inline std::string AsciiLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) c = AsciiLower(c);
-    return lower;
-}
 
 inline bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

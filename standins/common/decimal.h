@@ -2,16 +2,14 @@
 // Numbers on the tools' command lines and in their state: plain decimal as the manager writes
 // it, an optional "-" and then digits without a leading zero ("-0" neither). Pure.
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string_view>
 
 namespace standin {
 
 // The number text holds when it is in that form and within min..max; none otherwise.
-inline std::optional<std::int32_t> ReadDecimal(std::string_view text,
-                                               std::int32_t min = std::numeric_limits<std::int32_t>::min(),
-                                               std::int32_t max = std::numeric_limits<std::int32_t>::max()) {
+inline std::optional<std::int32_t> ReadDecimal(std::string_view text, std::int32_t min = INT32_MIN,
+                                               std::int32_t max = INT32_MAX) {
     const bool negative = !text.empty() && text[0] == '-';
     std::string_view digits = text.substr(negative ? 1 : 0);
     // Ten digits hold every 32-bit number; more would not fit, and would overflow below.

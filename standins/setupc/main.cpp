@@ -84,8 +84,7 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "setupc: %s\n", e.what());
     }
-    // One line per call: the exit code in brackets, then the command line after the program path.
-    // The log only helps; the exit code is the answer.
+    // One line per call, the exit code in brackets; the log only helps, the exit code is the answer.
     if (!dir.empty())
         standin::AppendToLog(dir + LogName,
                              "[" + std::to_string(code) + "] " + std::string(ArgumentsOf(GetCommandLineA())) + "\r\n");

@@ -6,11 +6,7 @@
 
 namespace setupc {
 
-namespace {
-
 constexpr LONGLONG MaxStateSize = 1 << 20;
-
-}  // namespace
 
 SetupError SystemError(const std::string& what) {
     return SetupError(what + " (error " + std::to_string(GetLastError()) + ")");

@@ -27,7 +27,11 @@ std::string JoinArguments(const std::vector<std::string>& args) {
     return line;
 }
 
-std::string LinkName(std::string_view portName) { return platform::AsciiLower(portName); }
+std::string LinkName(std::string_view portName) {
+    std::string name(portName);
+    for (char& c : name) c = platform::AsciiLower(c);
+    return name;
+}
 
 Answer ReadAnswer(std::string_view text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);

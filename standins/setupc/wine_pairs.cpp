@@ -39,13 +39,8 @@ std::string Narrow(const WCHAR* text) {
     return narrow;
 }
 
-template <class Function>
-Function Kernel32(const char* name) {
-    return platform::ProcAddress<Function>(GetModuleHandleA("kernel32.dll"), name);
-}
-
 std::string UnixPath(const std::string& windowsPath) {
-    auto toUnix = Kernel32<UnixNameFn>("wine_get_unix_file_name");
+    auto toUnix = platform::ProcAddress<UnixNameFn>(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
     char* name = toUnix ? toUnix(Wide(windowsPath).c_str()) : nullptr;
     if (!name) throw SetupError("no Unix path for " + windowsPath);
     std::string path = name;
@@ -54,7 +49,7 @@ std::string UnixPath(const std::string& windowsPath) {
 }
 
 std::string DosPath(const char* unixPath) {
-    auto toDos = Kernel32<DosNameFn>("wine_get_dos_file_name");
+    auto toDos = platform::ProcAddress<DosNameFn>(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name");
     WCHAR* name = toDos ? toDos(unixPath) : nullptr;
     if (!name) throw SetupError(std::string("no Windows path for ") + unixPath);
     std::string path = Narrow(name);
