@@ -39,7 +39,7 @@ void DropKey(HKEY parent, const std::string& path) {
 
 }  // namespace
 
-TRegIniFile::TRegIniFile(const std::string& keyPath) : key_(CreateKey(HKEY_CURRENT_USER, keyPath)), path_(keyPath) {
+TRegIniFile::TRegIniFile(const std::string& keyPath) : key_(CreateKey(HKEY_CURRENT_USER, keyPath)) {
     if (!key_) throw ERegistryException("Failed to open key " + keyPath);
 }
 

@@ -30,11 +30,9 @@ public:
     void DropSection(const std::string& section);
 
     bool SectionExists(const std::string& section) const;
-    const std::string& Path() const { return path_; }
 
 private:
     platform::RegKey OpenSection(const std::string& section) const;
 
     platform::RegKey key_;
-    std::string path_;
 };

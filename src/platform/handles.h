@@ -69,6 +69,7 @@ struct FontTraits {
 };
 
 using Handle = UniqueHandle<KernelHandleTraits>;
+using FileHandle = UniqueHandle<FileHandleTraits>;
 using SnapshotHandle = UniqueHandle<FileHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
 using Font = UniqueHandle<FontTraits>;

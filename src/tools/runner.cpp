@@ -2,6 +2,7 @@
 
 #include "platform/cursor.h"
 #include "platform/handles.h"
+#include "platform/module.h"
 #include "tools/tool_paths.h"
 
 #include <tlhelp32.h>
@@ -37,22 +38,9 @@ struct ToolHelp {
     bool available() const { return module && createSnapshot && first && next; }
 } toolHelp;
 
-template <class Function>
-Function Lookup(HMODULE module, const char* name) {
-    // Through the generic function type, which converts to any other without a warning.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
 }  // namespace
 
-std::string ToolDir() {
-    std::vector<char> path(MAX_PATH);
-    for (;;) {
-        DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) return ToolDirOf(std::string_view(path.data(), length));
-        path.resize(path.size() * 2);  // cut short: try a larger buffer
-    }
-}
+std::string ToolDir() { return ToolDirOf(platform::ExePath()); }
 
 platform::Handle StartTool(const std::string& commandLine) {
     STARTUPINFOA startup;
@@ -96,9 +84,9 @@ void BindToolHelp() {
     if (toolHelp.module) return;
     toolHelp.module = ::GetModuleHandleA("kernel32.dll");
     if (!toolHelp.module) return;
-    toolHelp.createSnapshot = Lookup<SnapshotFunction>(toolHelp.module, "CreateToolhelp32Snapshot");
-    toolHelp.first = Lookup<WalkFunction>(toolHelp.module, "Process32First");
-    toolHelp.next = Lookup<WalkFunction>(toolHelp.module, "Process32Next");
+    toolHelp.createSnapshot = platform::ProcAddress<SnapshotFunction>(toolHelp.module, "CreateToolhelp32Snapshot");
+    toolHelp.first = platform::ProcAddress<WalkFunction>(toolHelp.module, "Process32First");
+    toolHelp.next = platform::ProcAddress<WalkFunction>(toolHelp.module, "Process32Next");
 }
 
 DWORD FindProcess(const std::string& name) {

@@ -1,17 +1,8 @@
 #include "tools/tool_paths.h"
 
-namespace {
+#include "platform/ascii.h"
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-    return true;
-}
-
-}  // namespace
+using platform::EqualsIgnoringAsciiCase;
 
 std::string ToolDirOf(std::string_view exePath) {
     std::size_t split = exePath.find_last_of("\\:");

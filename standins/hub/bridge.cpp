@@ -14,8 +14,6 @@ namespace hub {
 
 namespace {
 
-using FileHandle = platform::UniqueHandle<platform::FileHandleTraits>;
-
 constexpr DWORD BufferSize = 16384;
 constexpr DWORD ReopenMs = 1000;       // between tries to open a serial port that failed
 constexpr DWORD SignalPollMs = 50;     // how often a watched modem signal is read
@@ -43,8 +41,8 @@ public:
 
     // Opens and sets up the port; returns 0 or the error of the failed call.
     DWORD Open(const Bridge& b) {
-        FileHandle port(::CreateFileA(b.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
+        platform::FileHandle port(
+            ::CreateFileA(b.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         if (!port) return ::GetLastError();
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
@@ -95,7 +93,7 @@ public:
     }
 
 private:
-    FileHandle port_;
+    platform::FileHandle port_;
     ReadPlan plan_;
 };
 

@@ -1,5 +1,7 @@
 #include "hub/hub_cmdline.h"
 
+#include "common/decimal.h"
+
 #include <climits>
 #include <string_view>
 #include <tuple>
@@ -45,34 +47,12 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// Plain decimal as the manager writes it: an optional minus sign, then digits without a
-// leading zero ("-0" neither).
-std::optional<long long> ParseSigned(std::string_view text) {
-    const bool negative = StartsWith(text, "-");
-    std::string_view digits = text.substr(negative ? 1 : 0);
-    if (digits.empty() || digits.size() > 10 || (digits[0] == '0' && (digits.size() > 1 || negative)))
-        return std::nullopt;
-    long long value = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return negative ? -value : value;
-}
-
-// The same without a sign, within int.
-std::optional<int> ParseCount(std::string_view text) {
-    const long long value = StartsWith(text, "-") ? -1 : ParseSigned(text).value_or(-1);
-    if (value < 0 || value > INT_MAX) return std::nullopt;
-    return static_cast<int>(value);
-}
-
 int NumberIn(std::string_view text, int min, int max, std::string_view arg) {
-    std::optional<long long> n = ParseSigned(text);
-    if (!n || *n < min || *n > max)
+    std::optional<std::int32_t> n = standin::ReadDecimal(text, min, max);
+    if (!n)
         Fail(Q(text) + " in " + Q(arg) + " is not a number from " + std::to_string(min) + " to " +
              std::to_string(max));
-    return static_cast<int>(*n);
+    return *n;
 }
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {
@@ -160,7 +140,8 @@ private:
         Port port;
         port.driver = *driver_;
         if (port.driver == Driver::Serial) {
-            if (!StartsWith(arg, SerialPrefix) || !ParseCount(std::string_view(arg).substr(SerialPrefix.size())))
+            std::string_view path = arg;
+            if (!StartsWith(path, SerialPrefix) || !standin::ReadDecimal(path.substr(SerialPrefix.size()), 0))
                 Fail("Serial port " + Q(arg) + " is not \\\\.\\CNCA followed by a number");
             port.path = arg;
             port.baud = baud_;

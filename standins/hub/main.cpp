@@ -6,7 +6,9 @@
 #include "hub/bridge.h"
 #include "hub/hub_cmdline.h"
 #include "hub/hub_log.h"
+#include "platform/module.h"
 #include "setupc/pair_state.h"
+#include "setupc/state_file.h"
 #include "setupc/state_lock.h"
 #include "setupc/wine_pairs.h"
 
@@ -14,34 +16,21 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::string ExeDirectory() {
-    char path[MAX_PATH];
-    DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return {};
-    std::string exe(path, n);
-    return exe.substr(0, exe.find_last_of("\\/:") + 1);
-}
-
 // The setup tool's pairs whose keeper is gone are made again, all at once; each failure is
 // logged and keeps no other pair, and no bridge, from its work.
 void RestorePairs(const hub::Log& log) {
-    std::string dir = ExeDirectory();
-    std::string statePath = dir + "setupc.state";
+    std::string dir = platform::ExeDirectory();
+    std::string statePath = dir + setupc::StateName;
     if (dir.empty() || ::GetFileAttributesA(statePath.c_str()) == INVALID_FILE_ATTRIBUTES) return;
     try {
         setupc::StateLock lock(dir);
-        std::ifstream in(statePath, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        setupc::PairList pairs = setupc::ReadState(text.str());
+        setupc::PairList pairs = setupc::ReadState(setupc::ReadStateFile(statePath));
         std::optional<setupc::WinePairs> wine = setupc::WinePairs::Find(dir, statePath);
         if (!wine) return;
         std::vector<setupc::WinePairs::Pending> pending;

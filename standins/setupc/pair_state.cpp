@@ -1,5 +1,7 @@
 #include "setupc/pair_state.h"
 
+#include "common/decimal.h"
+
 #include <algorithm>
 
 namespace setupc {
@@ -25,9 +27,10 @@ void RefuseTakenName(const PairList& pairs, const PortSettings& port, std::int32
 PortPair ReadPair(std::string_view line) {
     std::size_t blank = line.find(' ');
     if (blank == std::string_view::npos) throw SetupError("no port settings");
+    std::optional<std::int32_t> number = standin::ReadDecimal(line.substr(0, blank), 1);
+    if (!number) throw SetupError("not a pair number: \"" + std::string(line.substr(0, blank)) + "\"");
     PortPair pair;
-    if (!ParseInt(line.substr(0, blank), pair.Number) || pair.Number < 1)
-        throw SetupError("not a pair number: \"" + std::string(line.substr(0, blank)) + "\"");
+    pair.Number = *number;
     Fields fields = SplitFields(line.substr(blank + 1), ' ');
     pair.Port = TakePortSettings(fields);
     if (!fields.empty()) throw SetupError("unknown field \"" + fields.begin()->first + "\"");

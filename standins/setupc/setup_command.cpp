@@ -1,6 +1,7 @@
 #include "setupc/setup_command.h"
 
-#include <limits>
+#include "common/decimal.h"
+#include "platform/ascii.h"
 
 namespace setupc {
 
@@ -8,15 +9,12 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::int32_t PairNumber(std::string_view text) {
-    std::int32_t n = 0;
-    if (!ParseInt(text, n) || n < 1)
-        throw SetupError("not a pair number: " + Quoted(text));
-    return n;
+    std::optional<std::int32_t> n = standin::ReadDecimal(text, 1);
+    if (!n) throw SetupError("not a pair number: " + Quoted(text));
+    return *n;
 }
 
 bool IsPortName(std::string_view text) {
@@ -36,9 +34,9 @@ std::string Take(Fields& fields, const char* key) {
 
 std::int32_t TakeInt(Fields& fields, const char* key) {
     std::string text = Take(fields, key);
-    std::int32_t value = 0;
-    if (!ParseInt(text, value)) throw SetupError(std::string(key) + " is not a number: " + Quoted(text));
-    return value;
+    std::optional<std::int32_t> value = standin::ReadDecimal(text);
+    if (!value) throw SetupError(std::string(key) + " is not a number: " + Quoted(text));
+    return *value;
 }
 
 void RefuseUnknown(const Fields& fields) {
@@ -47,28 +45,7 @@ void RefuseUnknown(const Fields& fields) {
 
 }  // namespace
 
-bool ParseInt(std::string_view text, std::int32_t& value) {
-    bool negative = !text.empty() && text[0] == '-';
-    std::string_view digits = text.substr(negative ? 1 : 0);
-    if (digits.empty() || (digits[0] == '0' && (digits.size() > 1 || negative))) return false;
-    std::int64_t v = 0;
-    for (char c : digits) {
-        if (!IsDigit(c)) return false;
-        v = v * 10 + (c - '0');
-        if (v > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return false;
-    }
-    if (negative) v = -v;
-    if (v > std::numeric_limits<std::int32_t>::max()) return false;
-    value = static_cast<std::int32_t>(v);
-    return true;
-}
-
-bool SamePortName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
+bool SamePortName(std::string_view a, std::string_view b) { return platform::EqualsIgnoringAsciiCase(a, b); }
 
 Fields SplitFields(std::string_view text, char separator) {
     Fields fields;

@@ -48,9 +48,6 @@ struct Command {
 // exactly one of the three forms.
 Command ParseCommand(const std::vector<std::string>& args);
 
-// Plain decimal: an optional "-", then digits without leading zeros, within 32 bits.
-bool ParseInt(std::string_view text, std::int32_t& value);
-
 // Port names are device names, which Windows compares without letter case.
 bool SamePortName(std::string_view a, std::string_view b);
 

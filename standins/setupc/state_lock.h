@@ -2,6 +2,7 @@
 // Holds the port pairs of one tool folder for one run of the setup tool (or the hub's restore
 // of them), so two runs at once cannot lose each other's change. A run that ends without
 // releasing leaves the mutex abandoned, which still hands it on.
+#include "platform/ascii.h"
 #include "platform/handles.h"
 #include "setupc/setup_command.h"
 
@@ -19,7 +20,7 @@ public:
         // name can be.
         unsigned long long hash = 14695981039346656037ull;
         for (char c : dir) {
-            hash ^= static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            hash ^= static_cast<unsigned char>(platform::AsciiLower(c));
             hash *= 1099511628211ull;
         }
         char name[64];

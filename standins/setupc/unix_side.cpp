@@ -1,5 +1,7 @@
 #include "setupc/unix_side.h"
 
+#include "platform/ascii.h"
+
 namespace setupc {
 
 std::string QuoteArgument(std::string_view arg) {
@@ -27,8 +29,7 @@ std::string JoinArguments(const std::vector<std::string>& args) {
 
 std::string LinkName(std::string_view portName) {
     std::string name(portName);
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (char& c : name) c = platform::AsciiLower(c);
     return name;
 }
 

@@ -1,6 +1,7 @@
 #include "setupc/wine_pairs.h"
 
 #include "platform/handles.h"
+#include "platform/module.h"
 #include "setupc/setup_command.h"
 #include "setupc/unix_side.h"
 
@@ -38,14 +39,8 @@ std::string Narrow(const WCHAR* text) {
     return narrow;
 }
 
-template <class Function>
-Function Kernel32(const char* name) {
-    // Through the generic function type, which converts to any other without a warning.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
-}
-
 std::string UnixPath(const std::string& windowsPath) {
-    auto toUnix = Kernel32<UnixNameFn>("wine_get_unix_file_name");
+    auto toUnix = platform::ProcAddress<UnixNameFn>(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
     char* name = toUnix ? toUnix(Wide(windowsPath).c_str()) : nullptr;
     if (!name) throw SetupError("no Unix path for " + windowsPath);
     std::string path = name;
@@ -54,7 +49,7 @@ std::string UnixPath(const std::string& windowsPath) {
 }
 
 std::string DosPath(const char* unixPath) {
-    auto toDos = Kernel32<DosNameFn>("wine_get_dos_file_name");
+    auto toDos = platform::ProcAddress<DosNameFn>(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name");
     WCHAR* name = toDos ? toDos(unixPath) : nullptr;
     if (!name) throw SetupError(std::string("no Windows path for ") + unixPath);
     std::string path = Narrow(name);
@@ -137,7 +132,6 @@ void WinePairs::Pending::Wait() const {
 
 void WinePairs::Make(int pair, const std::string& portName) const { Start("make", pair, portName).Wait(); }
 void WinePairs::Relink(int pair, const std::string& portName) const { Start("relink", pair, portName).Wait(); }
-void WinePairs::Restore(int pair, const std::string& portName) const { Start("restore", pair, portName).Wait(); }
 void WinePairs::End(int pair) const { Start("end", pair, {}).Wait(); }
 
 }  // namespace setupc

@@ -22,7 +22,6 @@ public:
     // Each waits for the script's answer and throws SetupError with its reason on a failure.
     void Make(int pair, const std::string& portName) const;
     void Relink(int pair, const std::string& portName) const;
-    void Restore(int pair, const std::string& portName) const;
     void End(int pair) const;
 
     // A run of the script that has been started; Wait gives its answer.

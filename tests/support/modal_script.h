@@ -24,7 +24,6 @@ public:
     ModalScript(const ModalScript&) = delete;
     ModalScript& operator=(const ModalScript&) = delete;
 
-    std::size_t StepsRun() const { return next_; }
     bool Finished() const { return next_ == steps_.size(); }
 
 private:

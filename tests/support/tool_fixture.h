@@ -3,6 +3,7 @@
 // test tool under the tools' names, processes the test owns, and the report the test tool
 // writes about how it was started. Everything a test leaves behind is ended and removed.
 #include "platform/handles.h"
+#include "platform/module.h"
 #include "tools/runner.h"
 #include "tools/tool_paths.h"
 
@@ -18,10 +19,8 @@
 class ToolTest : public testing::Test {
 protected:
     static std::string ExeDir() {
-        char path[MAX_PATH * 2] = {};
-        ::GetModuleFileNameA(nullptr, path, sizeof path);
-        std::string dir = path;
-        return dir.substr(0, dir.find_last_of('\\'));
+        std::string dir = platform::ExeDirectory();
+        return dir.substr(0, dir.size() - 1);
     }
     static std::string Driver() { return ExeDir() + "\\driver"; }
     static std::string InDriver(const std::string& name) { return Driver() + "\\" + name; }

@@ -23,7 +23,7 @@
 
 namespace {
 
-using FileHandle = platform::UniqueHandle<platform::FileHandleTraits>;
+using platform::FileHandle;
 
 constexpr DWORD ReadTimeoutMs = 10000;
 constexpr DWORD Chunk = 1024;  // written, then read back, at a time: no buffer on the way fills

@@ -1,5 +1,6 @@
 // The built hub4com.exe as a real process: what it does with a bad line and with a good one.
 #include "platform/handles.h"
+#include "platform/module.h"
 
 #include <windows.h>
 
@@ -18,12 +19,7 @@ const char kExample1[] =
     R"(--use-driver=serial --ito=10 --baud=9600 \\.\CNCA1 --use-driver=tcp 127.0.0.1:1)";
 
 // The directory of this test executable: <build>\tests.
-std::string TestDir() {
-    char self[MAX_PATH];
-    DWORD n = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path(self, n);
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
+std::string TestDir() { return platform::ExeDirectory(); }
 
 // The hub's directory: <build>\bin\driver.
 std::string DriverDir() {
@@ -46,7 +42,7 @@ class HubProcess {
 public:
     explicit HubProcess(const std::string& arguments) : output_(TestDir() + "hub_output_" + std::to_string(::GetCurrentProcessId()) + ".txt") {
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        platform::UniqueHandle<platform::FileHandleTraits> out(::CreateFileA(
+        platform::FileHandle out(::CreateFileA(
             output_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         EXPECT_TRUE(out.valid());
 

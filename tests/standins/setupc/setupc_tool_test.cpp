@@ -158,9 +158,9 @@ TEST_F(SetupTool, RunsAtOnceLoseNoPair) {
 
 // A port that opens, and the bytes written to the other end of its pair come out of it.
 bool Carries(const std::string& from, const std::string& to) {
-    platform::UniqueHandle<platform::FileHandleTraits> a(
+    platform::FileHandle a(
         CreateFileA(from.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    platform::UniqueHandle<platform::FileHandleTraits> b(
+    platform::FileHandle b(
         CreateFileA(to.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!a || !b) return false;
     COMMTIMEOUTS timeouts{0, 0, 2000, 0, 2000};
@@ -172,7 +172,7 @@ bool Carries(const std::string& from, const std::string& to) {
 }
 
 bool Opens(const std::string& port) {
-    platform::UniqueHandle<platform::FileHandleTraits> h(
+    platform::FileHandle h(
         CreateFileA(port.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     return h.valid();
 }

@@ -1,0 +1,43 @@
+# Fails on an #include "..." under src/ that runs against the layers, app -> ui -> tools ->
+# config -> platform: a file may include its own layer and those below it, nothing above, and
+# nothing else of ours (so platform includes only platform).
+#   cmake -DSRC=<src folder> -P layers.cmake
+set(layers platform config tools ui app)  # from the bottom up
+get_filename_component(ours ${SRC}/.. ABSOLUTE)
+file(GLOB_RECURSE files RELATIVE ${SRC} ${SRC}/*.h ${SRC}/*.hpp ${SRC}/*.c ${SRC}/*.cpp ${SRC}/*.rc)
+set(wrong "")
+foreach(file ${files})
+  string(REGEX MATCH "^[^/]+" layer ${file})
+  list(FIND layers ${layer} rank)
+  get_filename_component(dir ${SRC}/${file} DIRECTORY)
+  file(STRINGS ${SRC}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line ${lines})
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" included "${line}")
+    # Looked for as the compiler does: beside the file, then from src/. What is in neither (a
+    # generated header) is not a source of ours.
+    set(found "")
+    foreach(base ${dir} ${SRC})
+      if(NOT found AND EXISTS ${base}/${included})
+        get_filename_component(found ${base}/${included} ABSOLUTE)
+      endif()
+    endforeach()
+    if(NOT found)
+      continue()
+    endif()
+    file(RELATIVE_PATH target ${SRC} ${found})
+    string(REGEX MATCH "^[^/]+" target_layer ${target})
+    list(FIND layers "${target_layer}" target_rank)
+    file(RELATIVE_PATH source ${ours} ${SRC}/${file})
+    string(FIND "${found}" "${ours}/" at)
+    if(rank LESS 0)
+      string(APPEND wrong "\n  ${source}: not in a layer folder, includes \"${included}\"")
+    elseif(target_rank LESS 0 AND at EQUAL 0)
+      string(APPEND wrong "\n  ${source} includes \"${included}\", which is in no layer")
+    elseif(target_rank GREATER rank)
+      string(APPEND wrong "\n  ${source} includes \"${included}\": ${layer} is below ${target_layer}")
+    endif()
+  endforeach()
+endforeach()
+if(wrong)
+  message(FATAL_ERROR "Includes against the layers app -> ui -> tools -> config -> platform:${wrong}")
+endif()
