@@ -87,7 +87,10 @@ void StoreBridgeFields(const TBridgeFields& fields, TBridge& record) {
     record.Port = port;
     record.Delay = ToInteger(fields.Delay);
     record.TXDelay = ToInteger(fields.TXDelay);
-    record.RXDelay = ToInteger(fields.RXDelay);
+    // The hub takes no negative read time-out.
+    const std::int32_t rxDelay = ToInteger(fields.RXDelay);
+    if (rxDelay < 0) throw EInvalidInput("'" + fields.RXDelay + "' is not a valid RX delay (0 or more)");
+    record.RXDelay = rxDelay;
 }
 
 TForm2::TForm2(HWND owner) {

@@ -504,6 +504,8 @@ TEST(StoreBridgeFields, StopsAtTheFirstRefusedFieldAndKeepsTheOnesBefore) {
         {[](TBridgeFields& f) { f.Delay = "-2147483649"; }, "'-2147483649' is not a valid integer value", 7},
         {[](TBridgeFields& f) { f.TXDelay = "1.5"; }, "'1.5' is not a valid integer value", 8},
         {[](TBridgeFields& f) { f.RXDelay = "$10"; }, "'$10' is not a valid integer value", 9},
+        {[](TBridgeFields& f) { f.RXDelay = "-1"; }, "'-1' is not a valid RX delay (0 or more)", 9},
+        {[](TBridgeFields& f) { f.RXDelay = "0"; f.TXDelay = "-5"; }, nullptr, 10},
     };
     for (const auto& c : cases) {
         TBridgeFields fields = Typed();
