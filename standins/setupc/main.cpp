@@ -1,10 +1,13 @@
 // The port-pair setup tool: keeps the pairs in a state file beside itself, answers with exit
 // code 0 when it carried out the command and 1 when it did not, and logs every call. Under Wine
-// it also makes each pair real (see wine_pairs.h); on Windows proper it only records them.
+// it makes each pair real (see wine_pairs.h). Where it cannot, on Windows proper or without the
+// script beside it, it refuses install and change and logs why: a pair that is only recorded
+// would leave the hub without its port.
 #include "platform/handles.h"
 #include "setupc/pair_state.h"
 #include "setupc/setup_command.h"
 #include "setupc/state_lock.h"
+#include "setupc/unix_side.h"
 #include "setupc/wine_pairs.h"
 
 #include <windows.h>
@@ -122,6 +125,8 @@ void Run(const std::string& dir, const std::vector<std::string>& args) {
     PairList pairs = before;
     Apply(command, pairs);
     std::optional<WinePairs> wine = WinePairs::Find(dir, path);
+    const Host host = wine ? Host::WineWithScript : UnderWine() ? Host::Wine : Host::Windows;
+    if (std::string why = WhyRefused(command.verb, host); !why.empty()) throw PairNotMade(why);
     std::function<void()> undo = wine ? MakeReal(*wine, command, before) : [] {};
     try {
         WriteAtomically(path, WriteState(pairs));
@@ -135,12 +140,15 @@ void Run(const std::string& dir, const std::vector<std::string>& args) {
     }
 }
 
-// One line per call: the exit code in brackets, then the command line after the program path.
-void AppendLog(const std::string& path, std::string_view arguments, int code) {
+// One line per call: the exit code in brackets, then the command line after the program path,
+// and " -- " and the reason when a pair could not be made.
+void AppendLog(const std::string& path, std::string_view arguments, int code, const std::string& why) {
     FileHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;  // the log only helps; the exit code is the answer
-    std::string line = "[" + std::to_string(code) + "] " + std::string(arguments) + "\r\n";
+    std::string line = "[" + std::to_string(code) + "] " + std::string(arguments);
+    if (!why.empty()) line += " -- " + why;
+    line += "\r\n";
     DWORD written = 0;
     WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
@@ -148,7 +156,7 @@ void AppendLog(const std::string& path, std::string_view arguments, int code) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string dir;
+    std::string dir, why;
     int code = 1;
     try {
         dir = ExeDirectory();
@@ -156,7 +164,8 @@ int main(int argc, char** argv) {
         code = 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "setupc: %s\n", e.what());
+        if (dynamic_cast<const PairNotMade*>(&e)) why = e.what();
     }
-    if (!dir.empty()) AppendLog(dir + LogName, ArgumentsOf(GetCommandLineA()), code);
+    if (!dir.empty()) AppendLog(dir + LogName, ArgumentsOf(GetCommandLineA()), code, why);
     return code;
 }

@@ -88,4 +88,23 @@ TEST(UnixSide, ReadsTheScriptsAnswer) {
     }
 }
 
+TEST(UnixSide, RefusesToInstallOrChangeWhereNoPairCanBeMade) {
+    const struct {
+        Verb verb;
+        Host host;
+        const char* names;  // in the reason; null: carried out
+    } cases[] = {
+        {Verb::Install, Host::WineWithScript, nullptr}, {Verb::Change, Host::WineWithScript, nullptr},
+        {Verb::Install, Host::Wine, "pty-pairs.sh"},    {Verb::Change, Host::Wine, "pty-pairs.sh"},
+        {Verb::Install, Host::Windows, "real setup tool"}, {Verb::Change, Host::Windows, "real setup tool"},
+        {Verb::Remove, Host::Wine, nullptr},            {Verb::Remove, Host::Windows, nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::string why = WhyRefused(c.verb, c.host);
+        SCOPED_TRACE(static_cast<int>(c.verb) * 10 + static_cast<int>(c.host));
+        EXPECT_EQ(why.empty(), c.names == nullptr) << why;
+        EXPECT_NE(why.find(c.names ? c.names : ""), std::string::npos) << why;
+    }
+}
+
 }  // namespace
