@@ -184,15 +184,12 @@ TEST_F(HubRows, NameTheRowWhoseServerAddressWouldBreakTheLine) {
 }
 
 TEST_F(HubRows, NameTheRowWhosePortOrRXDelayTheHubWouldRefuse) {
-    for (std::int32_t port : {0, 65536}) {
-        Bridges[2].Port = port;
-        EXPECT_EQ(CheckHubRows({"COM3", "COM9"}), "Bridge 'COM9' has an invalid server port") << port;
-    }
-    Bridges[2].Port = 65535;
-    Bridges[2].RXDelay = -1;
-    EXPECT_EQ(CheckHubRows({"COM3", "COM9"}), "Bridge 'COM9' has an invalid RX delay");
-    Bridges[2].RXDelay = 0;
-    EXPECT_EQ(CheckHubRows({"COM3", "COM9"}), std::nullopt);
+    Bridges[2].Port = 0;
+    EXPECT_EQ(CheckHubRows({"COM3", "COM9"}), "Bridge 'COM9' has an invalid server port");
+    Bridges[2].Port = 65536;
+    EXPECT_EQ(CheckHubRows({"COM9"}), "Bridge 'COM9' has an invalid server port");
+    Bridges[1].RXDelay = -1;
+    EXPECT_EQ(CheckHubRows({"COM3", "COM9"}), "Bridge 'COM3' has an invalid RX delay");
 }
 
 }  // namespace

@@ -89,22 +89,12 @@ TEST(UnixSide, ReadsTheScriptsAnswer) {
 }
 
 TEST(UnixSide, RefusesToInstallOrChangeWhereNoPairCanBeMade) {
-    const struct {
-        Verb verb;
-        Host host;
-        const char* names;  // in the reason; null: carried out
-    } cases[] = {
-        {Verb::Install, Host::WineWithScript, nullptr}, {Verb::Change, Host::WineWithScript, nullptr},
-        {Verb::Install, Host::Wine, "pty-pairs.sh"},    {Verb::Change, Host::Wine, "pty-pairs.sh"},
-        {Verb::Install, Host::Windows, "real setup tool"}, {Verb::Change, Host::Windows, "real setup tool"},
-        {Verb::Remove, Host::Wine, nullptr},            {Verb::Remove, Host::Windows, nullptr},
-    };
-    for (const auto& c : cases) {
-        const std::string why = WhyRefused(c.verb, c.host);
-        SCOPED_TRACE(static_cast<int>(c.verb) * 10 + static_cast<int>(c.host));
-        EXPECT_EQ(why.empty(), c.names == nullptr) << why;
-        EXPECT_NE(why.find(c.names ? c.names : ""), std::string::npos) << why;
+    for (Verb verb : {Verb::Install, Verb::Change}) {
+        EXPECT_EQ(WhyRefused(verb, Host::WineWithScript), "");
+        EXPECT_NE(WhyRefused(verb, Host::Wine).find("pty-pairs.sh is not beside the tool"), std::string::npos);
+        EXPECT_NE(WhyRefused(verb, Host::Windows).find("real setup tool"), std::string::npos);
     }
+    for (Host host : {Host::Windows, Host::Wine}) EXPECT_EQ(WhyRefused(Verb::Remove, host), "");
 }
 
 }  // namespace
