@@ -31,7 +31,11 @@ std::optional<std::string> CheckHubRows(const std::vector<std::string>& captions
     for (const std::string& caption : captions) {
         int slot = FindBridge(caption);
         if (slot == NoSlot) return RowFault(caption, "is not defined");
-        if (!IsValidServerAddress(Bridges[slot].IP.view())) return RowFault(caption, "has an invalid server address");
+        const TBridge& b = Bridges[slot];
+        if (!IsValidServerAddress(b.IP.view())) return RowFault(caption, "has an invalid server address");
+        if (b.Port < 1 || b.Port > 65535) return RowFault(caption, "has an invalid server port");
+        // The hub takes no negative read time-out.
+        if (b.RXDelay < 0) return RowFault(caption, "has an invalid RX delay");
     }
     return std::nullopt;
 }

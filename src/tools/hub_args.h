@@ -10,7 +10,8 @@
 bool IsValidServerAddress(std::string_view address);
 
 // Why the rows cannot be started ("Bridge 'COM9' is not defined", "Bridge 'COM9' has an
-// invalid server address"), or nothing when they can.
+// invalid server address", "... an invalid server port" outside 1 to 65535, "... an invalid RX
+// delay" below 0), or nothing when they can.
 std::optional<std::string> CheckHubRows(const std::vector<std::string>& captions);
 
 // The argument string, beginning with one space, for rows that CheckHubRows accepted.

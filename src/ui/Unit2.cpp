@@ -75,7 +75,11 @@ void StoreBridgeFields(const TBridgeFields& fields, TBridge& record) {
     record.Port = port;
     record.Delay = ToInteger(fields.Delay, TBridgeFields::FieldDelay);
     record.TXDelay = ToInteger(fields.TXDelay, TBridgeFields::FieldTXDelay);
-    record.RXDelay = ToInteger(fields.RXDelay, TBridgeFields::FieldRXDelay);
+    // The hub takes no negative read time-out.
+    const std::int32_t rxDelay = ToInteger(fields.RXDelay, TBridgeFields::FieldRXDelay);
+    if (rxDelay < 0)
+        throw EInvalidInput("'" + fields.RXDelay + "' is not a valid RX delay (0 or more)", TBridgeFields::FieldRXDelay);
+    record.RXDelay = rxDelay;
 }
 
 TForm2::TForm2(HWND owner) {

@@ -36,7 +36,8 @@ public:
 // Writes the fields into the record in the dialog's order (COM, Baud, Emulate, Name, Connect,
 // IP, Port, Delay, TXDelay, RXDelay) and raises EInvalidInput at the first one that cannot be
 // stored: a number that does not parse, no COM port, a server address that cannot stand in the
-// hub's command line, a server port outside 1 to 65535. Fields written before it stay written.
+// hub's command line, a server port outside 1 to 65535, a negative RX delay. Fields written
+// before it stay written.
 void StoreBridgeFields(const TBridgeFields& fields, TBridge& record);
 
 class TForm2 : public TWindow {

@@ -118,8 +118,7 @@ private:
         } else if (name == "--baud=") {
             baud_ = NumberIn(value, 1, INT_MAX, arg);
         } else if (name == "--ito=") {
-            // Any integer: the manager writes whatever RX delay the bridge dialog took.
-            ito_ = NumberIn(value, INT_MIN, INT_MAX, arg);
+            ito_ = NumberIn(value, 0, INT_MAX, arg);
         } else if (name == "--reconnect=") {
             reconnect_ = NumberIn(value, 0, INT_MAX, arg);
         } else if (name == "--create-filter=") {

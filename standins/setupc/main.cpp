@@ -1,12 +1,15 @@
 // The port-pair setup tool: keeps the pairs in a state file beside itself, answers with exit
 // code 0 when it carried out the command and 1 when it did not, and logs every call. Under Wine
-// it also makes each pair real (see wine_pairs.h); on Windows proper it only records them.
+// it makes each pair real (see wine_pairs.h). Where it cannot, on Windows proper or without the
+// script beside it, it refuses install and change and logs why: a pair that is only recorded
+// would leave the hub without its port.
 #include "common/log_file.h"
 #include "platform/module.h"
 #include "setupc/pair_state.h"
 #include "setupc/setup_command.h"
 #include "setupc/state_file.h"
 #include "setupc/state_lock.h"
+#include "setupc/unix_side.h"
 #include "setupc/wine_pairs.h"
 
 #include <windows.h>
@@ -58,6 +61,8 @@ void Run(const std::string& dir, const std::vector<std::string>& args) {
     PairList pairs = before;
     Apply(command, pairs);
     std::optional<WinePairs> wine = WinePairs::Find(dir, path);
+    const Host host = wine ? Host::WineWithScript : UnderWine() ? Host::Wine : Host::Windows;
+    if (std::string why = WhyRefused(command.verb, host); !why.empty()) throw PairNotMade(why);
     std::function<void()> undo = wine ? MakeReal(*wine, command, before) : [] {};
     try {
         WriteStateFile(path, WriteState(pairs));
@@ -74,7 +79,7 @@ void Run(const std::string& dir, const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string dir;
+    std::string dir, why;
     int code = 1;
     try {
         dir = platform::ExeDirectory();
@@ -83,10 +88,14 @@ int main(int argc, char** argv) {
         code = 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "setupc: %s\n", e.what());
+        if (dynamic_cast<const PairNotMade*>(&e)) why = e.what();
     }
-    // One line per call, the exit code in brackets; the log only helps, the exit code is the answer.
+    // One line per call: the exit code in brackets, then the command line after the program path,
+    // and " -- " and the reason when a pair could not be made. The log only helps; the exit code
+    // is the answer.
     if (!dir.empty())
-        standin::AppendToLog(dir + LogName,
-                             "[" + std::to_string(code) + "] " + std::string(ArgumentsOf(GetCommandLineA())) + "\r\n");
+        standin::AppendToLog(dir + LogName, "[" + std::to_string(code) + "] " +
+                                                std::string(ArgumentsOf(GetCommandLineA())) +
+                                                (why.empty() ? "" : " -- " + why) + "\r\n");
     return code;
 }

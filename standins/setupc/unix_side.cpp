@@ -40,4 +40,10 @@ Answer ReadAnswer(std::string_view text) {
     return {false, text.empty() ? "no answer" : "unexpected answer \"" + std::string(text) + "\""};
 }
 
+std::string WhyRefused(Verb verb, Host host) {
+    if (verb == Verb::Remove || host == Host::WineWithScript) return {};
+    if (host == Host::Windows) return "no port-pair driver on Windows: the real setup tool belongs in this folder";
+    return "no port pair can be made: pty-pairs.sh is not beside the tool";
+}
+
 }  // namespace setupc

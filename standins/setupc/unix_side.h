@@ -1,6 +1,8 @@
 #pragma once
 // What the setup tool says to, and hears from, the Unix side of its port pairs under Wine
-// (pty-pairs.sh beside the tool). Pure text work.
+// (pty-pairs.sh beside the tool), and where it can make them at all. Pure text work.
+#include "setupc/setup_command.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,5 +27,23 @@ struct Answer {
     std::string reason;
 };
 Answer ReadAnswer(std::string_view text);
+
+// A pair the command needs that cannot be made, or ended, for real; the tool logs why.
+class PairNotMade : public SetupError {
+public:
+    using SetupError::SetupError;
+};
+
+// Where the tool runs, as far as making its pairs real goes.
+enum class Host {
+    Windows,        // no port-pair driver of its own: the real tool belongs here
+    Wine,           // under Wine, but pty-pairs.sh is not beside the tool
+    WineWithScript  // under Wine with pty-pairs.sh: each pair becomes real
+};
+
+// Why the command must be refused on this host, or the empty text when it can be carried out.
+// Install and change promise a port that opens, so they are refused wherever no pair can be
+// made; a remove only forgets a pair that was never real.
+std::string WhyRefused(Verb verb, Host host);
 
 }  // namespace setupc

@@ -6,7 +6,6 @@
 #include "setupc/unix_side.h"
 
 #include <atomic>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -42,7 +41,7 @@ std::string Narrow(const WCHAR* text) {
 std::string UnixPath(const std::string& windowsPath) {
     auto toUnix = platform::ProcAddress<UnixNameFn>(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
     char* name = toUnix ? toUnix(Wide(windowsPath).c_str()) : nullptr;
-    if (!name) throw SetupError("no Unix path for " + windowsPath);
+    if (!name) throw PairNotMade("no Unix path for " + windowsPath);
     std::string path = name;
     HeapFree(GetProcessHeap(), 0, name);
     return path;
@@ -51,7 +50,7 @@ std::string UnixPath(const std::string& windowsPath) {
 std::string DosPath(const char* unixPath) {
     auto toDos = platform::ProcAddress<DosNameFn>(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name");
     WCHAR* name = toDos ? toDos(unixPath) : nullptr;
-    if (!name) throw SetupError(std::string("no Windows path for ") + unixPath);
+    if (!name) throw PairNotMade(std::string("no Windows path for ") + unixPath);
     std::string path = Narrow(name);
     HeapFree(GetProcessHeap(), 0, name);
     return path;
@@ -77,17 +76,13 @@ std::string ReadAll(const std::string& path) {
 bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
 std::optional<WinePairs> WinePairs::Find(const std::string& dir, const std::string& statePath) {
-    if (!UnderWine()) return std::nullopt;
+    if (!UnderWine() || !FileExists(dir + ScriptName)) return std::nullopt;
     WinePairs pairs;
     // Wine names the prefix in NT form: \??\Z:\home\user\.wine
     std::string prefix = Environment("WINECONFIGDIR");
     if (prefix.compare(0, 4, "\\??\\") == 0) prefix.erase(0, 4);
-    if (prefix.empty()) throw SetupError("cannot find the Wine prefix (no WINECONFIGDIR)");
+    if (prefix.empty()) throw PairNotMade("cannot find the Wine prefix (no WINECONFIGDIR)");
     pairs.dosdevices_ = UnixPath(prefix) + "/dosdevices";
-    if (!FileExists(dir + ScriptName)) {
-        std::fprintf(stderr, "setupc: no %s beside the tool: the pairs are only recorded\n", ScriptName);
-        return std::nullopt;
-    }
     pairs.script_ = UnixPath(dir + ScriptName);
     pairs.state_ = UnixPath(statePath);
     pairs.bash_ = DosPath("/bin/bash");
@@ -115,19 +110,19 @@ WinePairs::Pending WinePairs::Start(const char* verb, int pair, const std::strin
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        throw SetupError("cannot start " + bash_ + " (error " + std::to_string(GetLastError()) + ")");
+        throw PairNotMade("cannot start " + bash_ + " (error " + std::to_string(GetLastError()) + ")");
     platform::Handle process(pi.hProcess), thread(pi.hThread);
     return pending;
 }
 
 void WinePairs::Pending::Wait() const {
     for (DWORD waited = 0; !FileExists(statusPath_); waited += PollMs) {
-        if (waited >= AnswerTimeoutMs) throw SetupError(what_ + ": no answer from " + ScriptName);
+        if (waited >= AnswerTimeoutMs) throw PairNotMade(what_ + ": no answer from " + ScriptName);
         Sleep(PollMs);
     }
     Answer answer = ReadAnswer(ReadAll(statusPath_));
     DeleteFileA(statusPath_.c_str());
-    if (!answer.ok) throw SetupError(what_ + ": " + answer.reason);
+    if (!answer.ok) throw PairNotMade(what_ + ": " + answer.reason);
 }
 
 void WinePairs::Make(int pair, const std::string& portName) const { Start("make", pair, portName).Wait(); }

@@ -1,7 +1,7 @@
 #pragma once
 // The port pairs made real under Wine: pseudo-terminal pairs linked into the prefix's
-// dosdevices folder by pty-pairs.sh, which lies beside the tool. On Windows proper there is
-// nothing to make and Find answers with none.
+// dosdevices folder by pty-pairs.sh, which lies beside the tool. On Windows proper, or without
+// the script, there is nothing to make them with and Find answers with none.
 #include <windows.h>
 
 #include <optional>
@@ -15,11 +15,11 @@ bool UnderWine();
 class WinePairs {
 public:
     // For the tool folder dir (with its trailing separator) and the state file in it; none on
-    // Windows proper, and none (with a note on stderr) when the script is not beside the tool.
-    // Throws SetupError when the prefix or the folder cannot be reached from the Unix side.
+    // Windows proper, and none when the script is not beside the tool. Throws PairNotMade when
+    // the prefix or the folder cannot be reached from the Unix side.
     static std::optional<WinePairs> Find(const std::string& dir, const std::string& statePath);
 
-    // Each waits for the script's answer and throws SetupError with its reason on a failure.
+    // Each waits for the script's answer and throws PairNotMade with its reason on a failure.
     void Make(int pair, const std::string& portName) const;
     void Relink(int pair, const std::string& portName) const;
     void End(int pair) const;
@@ -27,7 +27,7 @@ public:
     // A run of the script that has been started; Wait gives its answer.
     class Pending {
     public:
-        void Wait() const;  // throws SetupError
+        void Wait() const;  // throws PairNotMade
 
     private:
         friend class WinePairs;

@@ -87,9 +87,9 @@ const Case kCases[] = {
      kGlobal + "0:pinmap --create-filter=pin2con,pc1:\"--connect=dsr\" --add-filters=0:pc1 --bi-route=0:1"
                " --use-driver=serial --ito=10 --baud=9600 \\\\.\\CNCA1 --use-driver=tcp h:23"},
     {"NegativeNumbersKeepTheirSign",
-     {{1, 1, "COM4", -9600, 4, 0, -10, "h", -1}},
+     {{1, 1, "COM4", -9600, 4, 0, 0, "h", 1}},
      {"COM4"},
-     kGlobal + "0:pinmap --bi-route=0:1 --use-driver=serial --ito=-10 --baud=-9600 \\\\.\\CNCA1 --use-driver=tcp h:-1"},
+     kGlobal + "0:pinmap --bi-route=0:1 --use-driver=serial --ito=0 --baud=-9600 \\\\.\\CNCA1 --use-driver=tcp h:1"},
     {"PortUsesTheIndexFilterTheSlot",
      {{3, 7, "COM8", 19200, 2, 100, 10, "h", 5000}},
      {"COM8"},
@@ -181,6 +181,15 @@ TEST_F(HubRows, NameTheRowWhoseServerAddressWouldBreakTheLine) {
     EXPECT_EQ(CheckHubRows({"COM9"}), "Bridge 'COM9' has an invalid server address");
     Bridges[2].IP = "\"x";
     EXPECT_THROW(BuildHubArguments({"COM9"}), std::invalid_argument);
+}
+
+TEST_F(HubRows, NameTheRowWhosePortOrRXDelayTheHubWouldRefuse) {
+    Bridges[2].Port = 0;
+    EXPECT_EQ(CheckHubRows({"COM3", "COM9"}), "Bridge 'COM9' has an invalid server port");
+    Bridges[2].Port = 65536;
+    EXPECT_EQ(CheckHubRows({"COM9"}), "Bridge 'COM9' has an invalid server port");
+    Bridges[1].RXDelay = -1;
+    EXPECT_EQ(CheckHubRows({"COM3", "COM9"}), "Bridge 'COM3' has an invalid RX delay");
 }
 
 }  // namespace

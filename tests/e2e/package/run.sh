@@ -37,9 +37,9 @@ check "it names the zip it made" test -f "$zip"
 name=$(basename "$zip" .zip)
 check_eq "named after the project's version" \
     "PontisManager-$(sed -n 's/^project(PontisManager VERSION \([0-9.]*\).*/\1/p' "$E2E_REPO/CMakeLists.txt")" "$name"
-check_eq "it holds the program, the two stand-ins and the read-me" \
+check_eq "it holds the program, the two stand-ins, the pairs' script and the read-me" \
     "$(printf '%s\n' "$name/" "$name/PontisManager.exe" "$name/README.txt" "$name/driver/" \
-        "$name/driver/hub4com.exe" "$name/driver/setupc.exe")" \
+        "$name/driver/hub4com.exe" "$name/driver/pty-pairs.sh" "$name/driver/setupc.exe")" \
     "$(cmake -E tar tf "$zip" | sort)"
 mkdir -p "$E2E_OUT/unpacked"
 check "it unpacks" bash -c "cd '$E2E_OUT/unpacked' && cmake -E tar xf '$zip'"
@@ -62,6 +62,9 @@ check_eq "with an empty list" 0 "$(row_count "$MAIN_CAPTION")"
 check "File / Exit closes it" close_manager
 check "setupc.exe runs" runs_and_speaks "$INSTALL_DIR/driver/setupc.exe" setupc
 check "hub4com.exe runs" runs_and_speaks "$INSTALL_DIR/driver/hub4com.exe" hub4com
+check "setupc.exe makes a pair that opens as COM5" wine "$INSTALL_DIR/driver/setupc.exe" install 1 HiddenMode=yes \
+    "PortName=COM5,EmuBR=yes,AddRTTO=0,AddRITO=10"
+check "the port is there" test -c "$WINEPREFIX/dosdevices/com5"
 end_step
 
 summary

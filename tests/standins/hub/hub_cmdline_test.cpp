@@ -181,8 +181,9 @@ const Broken kBroken[] = {
     {"--baud=9600", "--baud=0", "'0' in '--baud=0' is not a number from 1 to 2147483647"},
     {"--baud=9600", "--baud=09600", "'09600' in '--baud=09600' is not a number from 1 to 2147483647"},
     {"--baud=9600", "--baud=2147483648", "'2147483648' in '--baud=2147483648' is not a number from 1 to 2147483647"},
-    {"--ito=10", "--ito=+10", "'+10' in '--ito=+10' is not a number from -2147483648 to 2147483647"},
-    {"--ito=10", "--ito=", "'' in '--ito=' is not a number from -2147483648 to 2147483647"},
+    {"--ito=10", "--ito=+10", "'+10' in '--ito=+10' is not a number from 0 to 2147483647"},
+    {"--ito=10", "--ito=", "'' in '--ito=' is not a number from 0 to 2147483647"},
+    {"--ito=10", "--ito=-1", "'-1' in '--ito=-1' is not a number from 0 to 2147483647"},
 };
 
 // Names the case after its message, in the test's name.
@@ -223,8 +224,8 @@ const Accepted kAccepted[] = {
      R"(--use-driver=tcp 10.0.0.1:80 --use-driver=serial \\.\CNCA0)"},
     {"later ports keeping the settings in force",
      R"(--use-driver=serial --baud=19200 \\.\CNCA1 \\.\CNCA2 --use-driver=tcp a:1 b:2 --bi-route=0:2 --bi-route=3:1)"},
-    {"what the bridge dialog lets through: a negative RX delay, an address with colons",
-     R"(--use-driver=serial --ito=-10 \\.\CNCA1 --use-driver=tcp [::1]:9761 --bi-route=0:1)"},
+    {"what the bridge dialog lets through: an RX delay of 0, an address with colons",
+     R"(--use-driver=serial --ito=0 \\.\CNCA1 --use-driver=tcp [::1]:9761 --bi-route=0:1)"},
 };
 
 class AcceptedLine : public testing::TestWithParam<Accepted> {};

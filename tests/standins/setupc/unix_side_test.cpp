@@ -88,4 +88,13 @@ TEST(UnixSide, ReadsTheScriptsAnswer) {
     }
 }
 
+TEST(UnixSide, RefusesToInstallOrChangeWhereNoPairCanBeMade) {
+    for (Verb verb : {Verb::Install, Verb::Change}) {
+        EXPECT_EQ(WhyRefused(verb, Host::WineWithScript), "");
+        EXPECT_NE(WhyRefused(verb, Host::Wine).find("pty-pairs.sh is not beside the tool"), std::string::npos);
+        EXPECT_NE(WhyRefused(verb, Host::Windows).find("real setup tool"), std::string::npos);
+    }
+    for (Host host : {Host::Windows, Host::Wine}) EXPECT_EQ(WhyRefused(Verb::Remove, host), "");
+}
+
 }  // namespace

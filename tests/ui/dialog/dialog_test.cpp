@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <sstream>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -288,7 +289,7 @@ TEST_F(BridgeDialog, EveryOtherWayOutCancels) {
     }
 }
 
-TEST_F(BridgeDialog, RefusedInputIsReportedAndCancels) {
+TEST_F(BridgeDialog, RefusedInputIsReportedAndKeepsTheDialogOpenOnItsField) {
     const struct {
         int id;
         const char* text;
@@ -301,18 +302,31 @@ TEST_F(BridgeDialog, RefusedInputIsReportedAndCancels) {
         {TForm2::IdServerPort, "65536", "'65536' is not a valid server port (1 to 65535)"},
         {TForm2::IdServerIP, "", "'' is not a valid server address."},
         {TForm2::IdServerIP, "my host", "'my host' is not a valid server address."},
+        {TForm2::IdRXDelay, "-1", "'-1' is not a valid RX delay (0 or more)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown);
         record = Edited();
         MessageBoxWatcher boxes;
+        bool open = false;
+        HWND focus = nullptr;
+        DWORD selection = 0;
         EXPECT_FALSE(Show({[&] {
-            SetText(c.id, c.text);
-            Click(TForm2::IdButton1);
-        }}));
+                               SetText(c.id, c.text);
+                               Click(TForm2::IdButton1);
+                           },
+                           [&] {
+                               open = ::IsWindowVisible(form->Handle()) != FALSE;
+                               focus = ::GetFocus();
+                               selection = static_cast<DWORD>(::SendMessageA(focus, EM_GETSEL, 0, 0));
+                               Click(TForm2::IdButton2);
+                           }}));
         ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
         EXPECT_EQ(boxes.Boxes()[0].caption, AppTitle);
         EXPECT_EQ(boxes.Boxes()[0].text, c.shown);
+        EXPECT_TRUE(open) << "the dialog stays open after the message";
+        EXPECT_EQ(focus, form->Control(c.id));
+        EXPECT_EQ(selection, MAKELONG(0, std::strlen(c.text))) << "the refused text is selected";
         EXPECT_FALSE(record.flag);
     }
 }
@@ -323,9 +337,10 @@ TEST_F(BridgeDialog, StoredValuesOutsideTheListsSelectNothing) {
     MessageBoxWatcher boxes;
     std::string shownCom = "?";
     EXPECT_FALSE(Show({[&] {
-        shownCom = Selected(TForm2::IdPortCombo);
-        Click(TForm2::IdButton1);
-    }}));
+                           shownCom = Selected(TForm2::IdPortCombo);
+                           Click(TForm2::IdButton1);
+                       },
+                       [&] { Click(TForm2::IdButton2); }}));
     EXPECT_EQ(shownCom, "");
     ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
     EXPECT_EQ(boxes.Boxes()[0].text, "Please select a COM port.");
@@ -338,10 +353,11 @@ TEST_F(BridgeDialog, StoredValuesOutsideTheListsSelectNothing) {
     record.Baud = 12345;
     std::string shownBaud = "?";
     EXPECT_FALSE(Show({[&] {
-        shownCom = Selected(TForm2::IdPortCombo);
-        shownBaud = Selected(TForm2::IdBaudCombo);
-        Click(TForm2::IdButton1);
-    }}));
+                           shownCom = Selected(TForm2::IdPortCombo);
+                           shownBaud = Selected(TForm2::IdBaudCombo);
+                           Click(TForm2::IdButton1);
+                       },
+                       [&] { Click(TForm2::IdButton2); }}));
     EXPECT_EQ(shownCom, "");
     EXPECT_EQ(shownBaud, "");
     ASSERT_EQ(boxes.Boxes().size(), 2u) << boxes.Texts();
@@ -349,7 +365,7 @@ TEST_F(BridgeDialog, StoredValuesOutsideTheListsSelectNothing) {
 
     record = Edited();
     record.Baud = 12345;
-    EXPECT_FALSE(Show({[&] { Click(TForm2::IdButton1); }}));
+    EXPECT_FALSE(Show({[&] { Click(TForm2::IdButton1); }, [&] { Click(TForm2::IdButton2); }}));
     ASSERT_EQ(boxes.Boxes().size(), 3u) << boxes.Texts();
     EXPECT_EQ(boxes.Boxes()[2].text, "'' is not a valid integer value.");
     EXPECT_EQ(record.Baud, 12345);
@@ -504,6 +520,8 @@ TEST(StoreBridgeFields, StopsAtTheFirstRefusedFieldAndKeepsTheOnesBefore) {
         {[](TBridgeFields& f) { f.Delay = "-2147483649"; }, "'-2147483649' is not a valid integer value", 7},
         {[](TBridgeFields& f) { f.TXDelay = "1.5"; }, "'1.5' is not a valid integer value", 8},
         {[](TBridgeFields& f) { f.RXDelay = "$10"; }, "'$10' is not a valid integer value", 9},
+        {[](TBridgeFields& f) { f.RXDelay = "-1"; }, "'-1' is not a valid RX delay (0 or more)", 9},
+        {[](TBridgeFields& f) { f.RXDelay = "0"; f.TXDelay = "-5"; }, nullptr, 10},
     };
     for (const auto& c : cases) {
         TBridgeFields fields = Typed();

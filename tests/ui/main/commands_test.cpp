@@ -24,9 +24,10 @@ protected:
         WindowTest::TearDown();
     }
 
-    // The stand-in setup tool, with no pairs yet.
+    // The stand-in setup tool, with no pairs yet, and the script with which it makes them real.
     void UseStandInSetup() {
-        CopyTool(InDriver("setupc.exe"), ExeDir() + "\\..\\bin\\driver\\setupc.exe");
+        for (const char* file : {"setupc.exe", "pty-pairs.sh"})
+            CopyTool(InDriver(file), ExeDir() + "\\..\\bin\\driver\\" + file);
     }
     // The test tool as the setup tool, ending with exitCode and reporting its command line.
     void UseTestToolSetup(const char* exitCode) {
