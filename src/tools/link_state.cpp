@@ -9,6 +9,7 @@
 #include "tools/tool_paths.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -113,16 +114,83 @@ void ForgetResolvedHosts() {
     ++resolved.generation;
 }
 
-std::vector<TLinkState> LinkStates(const std::vector<TLinkTarget>& targets, bool hubRunning) {
+TTcpTable ReadTcpTable() {
+    TTcpTable table;
+    table.Established = EstablishedConnections();
+    if (OwnersReported(table.Established))  // never under Wine, which names no owners
+        for (DWORD id : FindProcesses(HubExeName)) table.HubPids.push_back(id);
+    return table;
+}
+
+namespace {
+
+std::vector<TLinkEnd> LinkEnds(const std::vector<TLinkTarget>& targets, bool hubRunning) {
     std::vector<TLinkEnd> ends;
     ends.reserve(targets.size());
     for (const TLinkTarget& target : targets)
         ends.push_back({hubRunning ? ResolveHost(target.Host) : std::nullopt, target.Port});
-    if (!hubRunning) return MatchLinks(ends, {}, {}, false);
+    return ends;
+}
 
-    const std::vector<TTcpConnection> established = EstablishedConnections();
-    std::vector<std::uint32_t> hubPids;
-    if (OwnersReported(established))  // never under Wine, which names no owners
-        for (DWORD id : FindProcesses(HubExeName)) hubPids.push_back(id);
-    return MatchLinks(ends, established, hubPids, true);
+}  // namespace
+
+std::vector<TLinkState> LinkStates(const std::vector<TLinkTarget>& targets, bool hubRunning) {
+    const std::vector<TLinkEnd> ends = LinkEnds(targets, hubRunning);
+    if (!hubRunning) return MatchLinks(ends, {}, {}, false);
+    const TTcpTable table = ReadTcpTable();
+    return MatchLinks(ends, table.Established, table.HubPids, true);
+}
+
+struct TLinkWatcher::Shared {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;
+    bool wanted = false;  // a read is asked for
+    unsigned generation = 0;
+    std::optional<TTcpTable> last;
+};
+
+TLinkWatcher::TLinkWatcher() : shared_(std::make_unique<Shared>()) {
+    worker_ = std::thread([&shared = *shared_] {
+        std::unique_lock<std::mutex> lock(shared.mutex);
+        for (;;) {
+            shared.wake.wait(lock, [&] { return shared.stop || shared.wanted; });
+            if (shared.stop) return;
+            shared.wanted = false;
+            const unsigned generation = shared.generation;
+            lock.unlock();
+            TTcpTable table = ReadTcpTable();
+            lock.lock();
+            if (generation == shared.generation) shared.last = std::move(table);
+        }
+    });
+}
+
+TLinkWatcher::~TLinkWatcher() {
+    {
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->stop = true;
+    }
+    shared_->wake.notify_one();
+    worker_.join();
+}
+
+std::vector<TLinkState> TLinkWatcher::States(const std::vector<TLinkTarget>& targets, bool hubRunning) {
+    const std::vector<TLinkEnd> ends = LinkEnds(targets, hubRunning);
+    if (!hubRunning) return MatchLinks(ends, {}, {}, false);
+    std::vector<TLinkState> states;
+    {
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->wanted = true;
+        states = shared_->last ? MatchLinks(ends, shared_->last->Established, shared_->last->HubPids, true)
+                               : MatchLinks(ends, {}, {}, true);
+    }
+    shared_->wake.notify_one();
+    return states;
+}
+
+void TLinkWatcher::Restart() {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->last.reset();
+    ++shared_->generation;
 }

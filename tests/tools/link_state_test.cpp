@@ -47,6 +47,12 @@ TEST(LinkStates, AConnectionToTheServerShowsItsBridgeConnected) {
     std::vector<S> states = LinkStates(targets, true);
     for (int i = 0; i < 100 && states[2] != S::Connected; ++i, ::Sleep(50)) states = LinkStates(targets, true);
     EXPECT_EQ(states, (std::vector<S>{S::Connected, S::Waiting, S::Connected}));
+
+    TLinkWatcher watcher;  // the same from reads on a thread of its own
+    EXPECT_EQ(watcher.States(targets, false), (std::vector<S>{S::Stopped, S::Stopped, S::Stopped}));
+    std::vector<S> watched = watcher.States(targets, true);
+    for (int i = 0; i < 100 && watched != states; ++i, ::Sleep(50)) watched = watcher.States(targets, true);
+    EXPECT_EQ(watched, states);
 }
 
 }  // namespace
