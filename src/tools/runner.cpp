@@ -89,20 +89,29 @@ void BindToolHelp() {
     toolHelp.next = platform::ProcAddress<WalkFunction>(toolHelp.module, "Process32Next");
 }
 
-DWORD FindProcess(const std::string& name) {
+std::vector<DWORD> FindProcesses(const std::string& name, std::size_t limit) {
+    std::vector<DWORD> ids;
     BindToolHelp();
-    if (!toolHelp.available()) return 0;
+    if (!toolHelp.available() || limit == 0) return ids;
     platform::SnapshotHandle snapshot(toolHelp.createSnapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return 0;
+    if (!snapshot) return ids;
 
     ProcessEntry entry;
     std::memset(&entry, 0, sizeof entry);
     entry.dwSize = sizeof entry;
     for (BOOL more = toolHelp.first(snapshot.get(), &entry); more; more = toolHelp.next(snapshot.get(), &entry)) {
         std::string_view exe(entry.szExeFile, ::strnlen(entry.szExeFile, sizeof entry.szExeFile));
-        if (IsExeEntryNamed(exe, name)) return entry.th32ProcessID;
+        if (IsExeEntryNamed(exe, name)) {
+            ids.push_back(entry.th32ProcessID);
+            if (ids.size() == limit) break;
+        }
     }
-    return 0;
+    return ids;
+}
+
+DWORD FindProcess(const std::string& name) {
+    const std::vector<DWORD> ids = FindProcesses(name, 1);
+    return ids.empty() ? 0 : ids.front();
 }
 
 bool KillHub(bool terminate) {

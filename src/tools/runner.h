@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // Set once at start-up from the command line; while true, tool windows are shown.
 extern bool DebugMode;
@@ -33,6 +35,9 @@ void BindToolHelp();
 // The id of the first running process whose executable name is name (ASCII letters compared
 // without case, whole name), or 0.
 DWORD FindProcess(const std::string& name);
+
+// The ids of the running processes of that name, in the process list's order, at most limit.
+std::vector<DWORD> FindProcesses(const std::string& name, std::size_t limit = SIZE_MAX);
 
 // Whether a hub runs; with terminate, ends the first one found, waiting up to 5 seconds for
 // it to be gone, and reports whether the termination succeeded.

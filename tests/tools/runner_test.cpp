@@ -159,6 +159,7 @@ TEST_F(Runner, KillHubEndsOnlyTheFirstOfTwoHubs) {
     HANDLE killed = ::GetProcessId(a) == first ? a : b;
     HANDLE other = killed == a ? b : a;
     EXPECT_EQ(FindProcess(HubExeName), first);
+    EXPECT_EQ(FindProcesses(HubExeName), (std::vector<DWORD>{first, ::GetProcessId(other)}));
 
     EXPECT_TRUE(KillHub(true));
     EXPECT_TRUE(Ended(killed));

@@ -1,0 +1,65 @@
+#include "tools/link_match.h"
+
+#include <algorithm>
+
+std::optional<std::uint32_t> ParseIPv4(std::string_view text) {
+    std::uint32_t address = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (text.empty() || text.front() != '.') return std::nullopt;
+            text.remove_prefix(1);
+        }
+        std::size_t digits = 0;
+        unsigned value = 0;
+        while (digits < text.size() && digits < 4 && text[digits] >= '0' && text[digits] <= '9')
+            value = value * 10 + static_cast<unsigned>(text[digits++] - '0');
+        if (digits == 0 || digits > 3 || value > 255) return std::nullopt;
+        text.remove_prefix(digits);
+        address = (address << 8) | value;
+    }
+    if (!text.empty()) return std::nullopt;
+    return address;
+}
+
+bool OwnersReported(const std::vector<TTcpConnection>& established) {
+    return std::any_of(established.begin(), established.end(), [](const TTcpConnection& c) { return c.OwnerPid != 0; });
+}
+
+std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std::vector<TTcpConnection>& established,
+                                   const std::vector<std::uint32_t>& hubPids, bool hubRunning) {
+    std::vector<TLinkState> states(ends.size(), hubRunning ? TLinkState::Waiting : TLinkState::Stopped);
+    if (!hubRunning) return states;
+    auto isHubs = [&](const TTcpConnection& c) {
+        return c.OwnerPid == 0 || std::find(hubPids.begin(), hubPids.end(), c.OwnerPid) != hubPids.end();
+    };
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        const TLinkEnd& end = ends[i];
+        if (!end.Address) continue;
+        for (const TTcpConnection& c : established) {
+            if (c.RemoteAddress == *end.Address && c.RemotePort == end.Port && isHubs(c)) {
+                states[i] = TLinkState::Connected;
+                break;
+            }
+        }
+    }
+    return states;
+}
+
+std::string LinkTip(TLinkState state, std::string_view host, int port) {
+    const std::string server = std::string(host) + ":" + std::to_string(port);
+    switch (state) {
+    case TLinkState::Connected: return "Connected to " + server;
+    case TLinkState::Waiting: return "Waiting for " + server;
+    case TLinkState::Stopped: break;
+    }
+    return "Bridges are stopped";
+}
+
+const char* LinkWord(TLinkState state) {
+    switch (state) {
+    case TLinkState::Connected: return "connected";
+    case TLinkState::Waiting: return "waiting";
+    case TLinkState::Stopped: break;
+    }
+    return "stopped";
+}

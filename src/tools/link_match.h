@@ -1,0 +1,49 @@
+#pragma once
+// The live state of each bridge's link, told from the established TCP connections of the
+// system: which bridge's server the hub is connected to. Pure logic, no system calls.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The state of one bridge's link; the value is the row's image index.
+enum class TLinkState : int {
+    Stopped = 0,    // no hub runs
+    Waiting = 1,    // a hub runs, but is not connected to this bridge's server
+    Connected = 2,  // the hub holds an established connection to the server
+};
+
+// One established connection: its remote end (IPv4 address with the first number in the
+// highest byte, port in host order) and its owning process, 0 where the system does not say.
+struct TTcpConnection {
+    std::uint32_t RemoteAddress = 0;
+    std::uint16_t RemotePort = 0;
+    std::uint32_t OwnerPid = 0;
+};
+
+// A bridge's server as far as it is known: its address is missing while a host name has not
+// (yet) been resolved.
+struct TLinkEnd {
+    std::optional<std::uint32_t> Address;
+    int Port = 0;
+};
+
+// The dotted address a.b.c.d, each number 0 to 255 in decimal, or nothing.
+std::optional<std::uint32_t> ParseIPv4(std::string_view text);
+
+// The state of each end, in order. Without a running hub every link is stopped. Otherwise an
+// end is connected when one of the connections goes to its address and port and is the hub's:
+// its owner is one of hubPids, or unknown (0), in which case the remote end alone decides.
+std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std::vector<TTcpConnection>& established,
+                                   const std::vector<std::uint32_t>& hubPids, bool hubRunning);
+
+// Whether the connections name owners, so that the hub's process ids are needed to match them.
+bool OwnersReported(const std::vector<TTcpConnection>& established);
+
+// The row's info tip: "Connected to 127.0.0.1:4001", "Waiting for 127.0.0.1:4001" or
+// "Bridges are stopped"; host is the server as the bridge gives it.
+std::string LinkTip(TLinkState state, std::string_view host, int port);
+
+// One word for the state: "stopped", "waiting" or "connected".
+const char* LinkWord(TLinkState state);

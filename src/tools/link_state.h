@@ -1,0 +1,65 @@
+#pragma once
+// The live state of each bridge's link, read from the system's TCP table: whether the hub holds
+// an established connection to the bridge's server. Usable with or without a window.
+#include "tools/link_match.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A bridge's server as the bridge gives it: a dotted IPv4 address or a host name, and a port.
+struct TLinkTarget {
+    std::string Host;
+    int Port = 0;
+};
+
+// The established IPv4 connections of the system; none when the table cannot be read.
+std::vector<TTcpConnection> EstablishedConnections();
+
+// One read of the system's table: the established connections and, where the system names
+// their owners, the hub's process ids.
+struct TTcpTable {
+    std::vector<TTcpConnection> Established;
+    std::vector<std::uint32_t> HubPids;
+};
+TTcpTable ReadTcpTable();
+
+// The address of a server, never waiting for the resolver: a dotted address is read at once;
+// a host name is looked up on a worker thread, and its address is given once that has answered.
+// Until then, and for a while after the resolver failed (the name is then tried again), nothing.
+std::optional<std::uint32_t> ResolveHost(const std::string& host);
+
+// Forgets every resolved name, so that each is looked up afresh (at every start of the bridges).
+void ForgetResolvedHosts();
+
+// The state of each target's link, in order: stopped without a running hub; otherwise connected
+// when the hub (or, where the system names no owners, any process) holds an established
+// connection to the target's address and port, and waiting else, also while a host name
+// resolves. Reads the system's table once (under Wine that takes tens of milliseconds) and never
+// waits for the resolver.
+std::vector<TLinkState> LinkStates(const std::vector<TLinkTarget>& targets, bool hubRunning);
+
+// The same states for a window's timer, which must not wait for the system: the table is read
+// on a worker thread of the watcher's own. States answers at once from the last finished read
+// (every running link waits until there is one) and asks for the next read.
+class TLinkWatcher {
+public:
+    TLinkWatcher();
+    ~TLinkWatcher();  // waits for a read under way
+    TLinkWatcher(const TLinkWatcher&) = delete;
+    TLinkWatcher& operator=(const TLinkWatcher&) = delete;
+
+    std::vector<TLinkState> States(const std::vector<TLinkTarget>& targets, bool hubRunning);
+
+    // Drops the last read and any read under way, so that States waits for a table read after
+    // now: call it when the bridges start.
+    void Restart();
+
+private:
+    struct Shared;
+    std::unique_ptr<Shared> shared_;
+    std::thread worker_;
+};

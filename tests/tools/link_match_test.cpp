@@ -1,0 +1,59 @@
+// Telling each bridge's link from the established connections, and the words for it.
+#include "tools/link_match.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using S = TLinkState;
+
+TEST(LinkMatch, States) {
+    const std::uint32_t server = 0xC0A80063, other = 0x0A000001;  // 192.168.0.99, 10.0.0.1
+    const TLinkEnd resolved{server, 9761}, unresolved{std::nullopt, 9761};
+    struct {
+        const char* what;
+        TLinkEnd end;
+        std::vector<TTcpConnection> established;
+        std::vector<std::uint32_t> hubPids;
+        bool running;
+        S state;
+    } const cases[] = {
+        {"no hub runs", resolved, {{server, 9761, 0}}, {}, false, S::Stopped},
+        {"owners unknown: the remote end decides", resolved, {{server, 9761, 0}}, {}, true, S::Connected},
+        {"owners unknown, whatever the hub's ids", resolved, {{server, 9761, 0}}, {42}, true, S::Connected},
+        {"owners named: the hub's", resolved, {{server, 9761, 7}, {server, 9761, 42}}, {41, 42}, true, S::Connected},
+        {"owners named: another process's", resolved, {{server, 9761, 7}}, {42}, true, S::Waiting},
+        {"another port", resolved, {{server, 9762, 0}, {server, 9760, 0}}, {}, true, S::Waiting},
+        {"another address", resolved, {{other, 9761, 0}}, {}, true, S::Waiting},
+        {"no connection", resolved, {}, {}, true, S::Waiting},
+        {"host name not resolved yet", unresolved, {{0, 9761, 0}, {server, 9761, 0}}, {}, true, S::Waiting},
+    };
+    for (const auto& c : cases) {
+        const std::vector<TLinkEnd> ends = {c.end, {other, 1}};
+        const S second = c.running ? S::Waiting : S::Stopped;
+        EXPECT_EQ(MatchLinks(ends, c.established, c.hubPids, c.running), (std::vector<S>{c.state, second})) << c.what;
+    }
+    EXPECT_FALSE(OwnersReported({{server, 9761, 0}, {other, 1, 0}}));
+    EXPECT_TRUE(OwnersReported({{server, 9761, 0}, {other, 1, 4}}));
+}
+
+TEST(LinkMatch, DottedAddresses) {
+    EXPECT_EQ(ParseIPv4("127.0.0.1"), 0x7F000001u);
+    EXPECT_EQ(ParseIPv4("192.168.0.99"), 0xC0A80063u);
+    EXPECT_EQ(ParseIPv4("255.255.255.255"), 0xFFFFFFFFu);
+    EXPECT_EQ(ParseIPv4("0.0.0.0"), 0u);
+    for (const char* name : {"", "localhost", "256.0.0.1", "1.2.3", "1.2.3.4.5", "1.2.3.4 ", " 1.2.3.4", "1..3.4",
+                             "1.2.3.", "0001.2.3.4", "1.2.3.-4", "1.2.3.4:80"})
+        EXPECT_EQ(ParseIPv4(name), std::nullopt) << name;
+}
+
+TEST(LinkMatch, Words) {
+    EXPECT_EQ(LinkTip(S::Connected, "127.0.0.1", 4001), "Connected to 127.0.0.1:4001");
+    EXPECT_EQ(LinkTip(S::Waiting, "server.example", 9761), "Waiting for server.example:9761");
+    EXPECT_EQ(LinkTip(S::Stopped, "127.0.0.1", 4001), "Bridges are stopped");
+    EXPECT_STREQ(LinkWord(S::Connected), "connected");
+    EXPECT_STREQ(LinkWord(S::Waiting), "waiting");
+    EXPECT_STREQ(LinkWord(S::Stopped), "stopped");
+}
+
+}  // namespace
