@@ -28,6 +28,39 @@ constexpr int PortColumnWidth = 60, ServerPortColumnWidth = 70;
 
 enum Column { ColPort, ColServerIP, ColServerPort, ColName };
 
+constexpr UINT_PTR LinkTimer = 1;
+constexpr UINT LinkTimerMs = 1000;
+
+// The three state icons, drawn as dots: grey for stopped, amber for waiting, green for connected.
+HIMAGELIST MakeStateIcons(int size) {
+    HIMAGELIST icons = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 3, 0);
+    const COLORREF transparent = RGB(255, 0, 255);
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    for (COLORREF colour : {RGB(160, 160, 160), RGB(230, 160, 0), RGB(0, 170, 60)}) {
+        HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size, size);
+        HGDIOBJ old = ::SelectObject(dc, bitmap);
+        HBRUSH back = ::CreateSolidBrush(transparent);
+        RECT all{0, 0, size, size};
+        ::FillRect(dc, &all, back);
+        ::DeleteObject(back);
+        HBRUSH fill = ::CreateSolidBrush(colour);
+        HGDIOBJ oldBrush = ::SelectObject(dc, fill);
+        HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+        const int inset = size / 5;
+        ::Ellipse(dc, inset, inset, size - inset + 1, size - inset + 1);
+        ::SelectObject(dc, oldPen);
+        ::SelectObject(dc, oldBrush);
+        ::DeleteObject(fill);
+        ::SelectObject(dc, old);
+        ImageList_AddMasked(icons, bitmap, transparent);
+        ::DeleteObject(bitmap);
+    }
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+    return icons;
+}
+
 int CALLBACK CompareCaptions(LPARAM a, LPARAM b, LPARAM captions) {
     const auto& texts = *reinterpret_cast<const std::vector<std::string>*>(captions);
     return ::lstrcmpA(texts[static_cast<std::size_t>(a)].c_str(), texts[static_cast<std::size_t>(b)].c_str());
@@ -56,6 +89,13 @@ TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
     CenterWindow(hwnd_, nullptr);
     CreateControls();
     Guarded([this] { FormCreate(); });
+    RefreshLinks();
+    ::SetTimer(hwnd_, LinkTimer, LinkTimerMs, nullptr);
+}
+
+TForm1::~TForm1() {
+    if (hwnd_) ::DestroyWindow(hwnd_);  // before the icons the list shows
+    if (states_) ImageList_Destroy(states_);
 }
 
 void TForm1::CreateControls() {
@@ -63,7 +103,9 @@ void TForm1::CreateControls() {
     list_ = AddControl(WC_LISTVIEWA, "",
                        WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                        16, 22, 378, 166, IdBridgeList);
-    ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    states_ = MakeStateIcons(::GetSystemMetrics(SM_CXSMICON));
+    ListView_SetImageList(list_, states_, LVSIL_SMALL);
     const char* titles[] = {"Port", "Server IP", "Server Port", "Name"};
     for (int i = 0; i < 4; ++i) controls::AddColumn(list_, i, titles[i], Scale(PortColumnWidth));
     FitColumns();
@@ -218,12 +260,53 @@ void TForm1::StartButtonClick() {
     const bool hadFocus = ::GetFocus() == button;
     ::EnableWindow(button, FALSE);
     if (hadFocus) ::SetFocus(Control(IdButton2));
+    ForgetResolvedHosts();
+    links_.Restart();
+    RefreshLinks();
     RecordHubCommand(start.arguments);
 }
 
 void TForm1::Button2Click() {
     StopHub();
     ::EnableWindow(Control(IdStartButton), TRUE);
+    RefreshLinks();
+}
+
+// ---- link state ----
+
+TLinkTarget TForm1::TargetOf(const std::string& caption) const {
+    const int s = FindBridge(caption);
+    if (s == NoSlot) return {};
+    return {Bridges[s].IP.str(), Bridges[s].Port};
+}
+
+TLinkState TForm1::RowState(int row) const {
+    LVITEMA item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    ::SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return static_cast<TLinkState>(item.iImage);
+}
+
+std::string TForm1::RowTip(int row) const {
+    const TLinkTarget target = TargetOf(RowText(row));
+    return LinkTip(RowState(row), target.Host, target.Port);
+}
+
+void TForm1::RefreshLinks() {
+    std::vector<TLinkTarget> targets;
+    for (const std::string& caption : Captions()) targets.push_back(TargetOf(caption));
+    const std::vector<TLinkState> states = links_.States(targets, Running());
+    for (int row = 0; row < static_cast<int>(states.size()); ++row)
+        if (RowState(row) != states[static_cast<std::size_t>(row)])
+            controls::SetItemImage(list_, row, static_cast<int>(states[static_cast<std::size_t>(row)]));
+}
+
+void TForm1::LinkTimerTick() {
+    // A hub that ended by itself: the bridges are stopped, and the commands come back.
+    if (Running() && !KillHub(false)) ::EnableWindow(Control(IdStartButton), TRUE);
+    RefreshLinks();
+    Action1Execute();
 }
 
 void TForm1::AddButtonClick() {
@@ -330,6 +413,11 @@ LRESULT TForm1::OnNotify(const NMHDR& header) {
     case NM_CLICK: Action1Execute(); break;
     case NM_DBLCLK:
     case NM_RETURN: BridgeListDblClick(); break;
+    case LVN_GETINFOTIPA: {
+        auto& tip = const_cast<NMLVGETINFOTIPA&>(reinterpret_cast<const NMLVGETINFOTIPA&>(header));
+        if (tip.cchTextMax > 0) ::lstrcpynA(tip.pszText, RowTip(tip.iItem).c_str(), tip.cchTextMax);
+        break;
+    }
     case LVN_KEYDOWN:
         if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE &&
             ::IsWindowEnabled(Control(IdDeleteButton)))
@@ -348,6 +436,9 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return OnNotify(*reinterpret_cast<const NMHDR*>(lp));
     case WM_ACTIVATE:
         KeepFocusAcrossActivation(wp, list_);
+        return 0;
+    case WM_TIMER:
+        if (wp == LinkTimer) LinkTimerTick();
         return 0;
     case WM_DESTROY:
         closed_ = true;

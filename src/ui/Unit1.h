@@ -2,7 +2,10 @@
 // The main window: the bridge list, the commands that change it, and starting and stopping
 // the bridges.
 #include "config/bridge.h"
+#include "tools/link_state.h"
 #include "ui/window.h"
+
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -36,6 +39,7 @@ public:
     // Creates the window and runs the start-up steps; args are the command-line arguments
     // without the program's own path.
     explicit TForm1(std::vector<std::string> args);
+    ~TForm1() override;
 
     // The bridge dialog, created after this window.
     void SetDialog(TForm2* dialog) { dialog_ = dialog; }
@@ -54,6 +58,9 @@ public:
     void Action1Execute();
     void About1Click();
     void Hello1Click();
+    // Each second: the link state of every row, and a hub that ended by itself makes the bridges
+    // stopped again.
+    void LinkTimerTick();
 
     void LoadConfig();
     void SaveConfig();
@@ -69,6 +76,10 @@ public:
     int RowCount() const;
     std::string RowText(int row, int column = 0) const;
     std::vector<std::string> Captions() const;
+    // The state icon of a row (its image index) and its info tip.
+    TLinkState RowState(int row) const;
+    std::string RowTip(int row) const;
+    void RefreshLinks();
 
     HWND Control(int id) const { return ::GetDlgItem(hwnd_, id); }
 
@@ -84,12 +95,15 @@ private:
     int SelectedSlot() const;
     void OnCommand(int id, int code);
     LRESULT OnNotify(const NMHDR& header);
+    TLinkTarget TargetOf(const std::string& caption) const;
 
     std::vector<std::string> args_;
     TForm2* dialog_ = nullptr;
     HMENU menu_ = nullptr;
     HMENU bridgeMenu_ = nullptr;
     HWND list_ = nullptr;
+    HIMAGELIST states_ = nullptr;  // stopped, waiting, connected
+    TLinkWatcher links_;
     bool closed_ = false;
 };
 

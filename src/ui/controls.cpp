@@ -34,6 +34,14 @@ void SetItemParam(HWND list, int row, LPARAM param) {
     ::SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+void SetItemImage(HWND list, int row, int image) {
+    LVITEMA item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    item.iImage = image;
+    ::SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
 std::string CellText(HWND list, int row, int column) {
     char text[256] = "";
     ListView_GetItemText(list, row, column, text, sizeof text);

@@ -28,6 +28,7 @@ void AddColumn(HWND list, int column, const char* title, int width);
 // Inserts an item with its caption at position row and gives back where it went.
 int InsertItem(HWND list, int row, const std::string& caption);
 void SetItemParam(HWND list, int row, LPARAM param);
+void SetItemImage(HWND list, int row, int image);
 std::string CellText(HWND list, int row, int column);
 
 // Turns the list's drawing off and on around a batch of changes.

@@ -4,6 +4,7 @@
 //   window   <left> <top> <width> <height>
 //   control  <class> <enabled|disabled> <visible|hidden> <x> <y> <text>
 //   row      <index> <selected|-> <x> <y> <column texts...>
+//   image    <index> <image index of the row>
 // Exit code 0, or 2 when no visible window has that caption.
 #include "platform/handles.h"
 
@@ -61,6 +62,19 @@ std::string ItemText(HWND list, HANDLE process, int item, int column) {
     return text;
 }
 
+// The item's image index (the link state icon), or -1.
+int ItemImage(HWND list, HANDLE process, int item) {
+    RemoteMemory memory(process, sizeof(LVITEMA));
+    LVITEMA request{};
+    request.mask = LVIF_IMAGE;
+    request.iItem = item;
+    request.iImage = -1;
+    if (!memory.address || !::WriteProcessMemory(process, memory.address, &request, sizeof request, nullptr)) return -1;
+    ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(memory.address));
+    if (!::ReadProcessMemory(process, memory.address, &request, sizeof request, nullptr)) return -1;
+    return request.iImage;
+}
+
 POINT ItemCentre(HWND list, HANDLE process, int item) {
     RemoteMemory memory(process, sizeof(RECT));
     RECT rect{};
@@ -88,6 +102,7 @@ void PrintRows(HWND list) {
         std::printf("row\t%d\t%s\t%ld\t%ld", i, selected ? "selected" : "-", centre.x, centre.y);
         for (int c = 0; c < columns; ++c) std::printf("\t%s", ItemText(list, process.get(), i, c).c_str());
         std::printf("\n");
+        std::printf("image\t%d\t%d\n", i, ItemImage(list, process.get(), i));
     }
 }
 

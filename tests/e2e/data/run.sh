@@ -74,6 +74,13 @@ log_has() { grep -qF -- "$2" "$1" 2>/dev/null; }
 client() { wine "$CLIENT" "$@" 2>/dev/null </dev/null | tr -d '\r'; }
 connected_count() { grep -c "<-> 127.0.0.1:$1: connected" "$HUB_LOG" 2>/dev/null || true; }
 connected_more_than() { [ "$(connected_count "$1")" -gt "$2" ]; }
+# The state icon of a row (0 stopped, 1 waiting, 2 connected), found by its caption.
+image_of() {
+    local i
+    i=$(list_rows "$MAIN_CAPTION" | cut -f1 | grep -nxF -- "$1" | cut -d: -f1)
+    [ -n "$i" ] && probe "$MAIN_CAPTION" | awk -F'\t' -v r="$((i - 1))" '$1 == "image" && $2 == r { print $3 }'
+}
+image_is() { [ "$(image_of "$1")" == "$2" ]; }
 is_pair_link() { [ "$(readlink "$DOSDEVICES/$1")" == "$2" ] && [ -c "$DOSDEVICES/$1" ]; }
 
 # Stores bridges 2 to 10 as the manager would, one registry import: COM6 to COM14, each to
@@ -114,8 +121,10 @@ check "the setup tool made pair 1 for COM5" wait_until 15 log_has "$SETUP_LOG" \
     "[0] install 1 HiddenMode=yes PortName=COM5,EmuBR=yes,AddRTTO=0,AddRITO=10"
 check "COM5 is linked to the pair's B end" is_pair_link com5 cncb1
 check "CNCA1 is a terminal" test -c "$DOSDEVICES/cnca1"
+check_eq "the icon shows the bridge stopped" 0 "$(image_of COM5)"
 keys alt+s
 check "the hub connects to the server" wait_until 15 connected_more_than "$PORT" 0
+check "the icon turns connected" wait_until 5 image_is COM5 2
 check_eq "a pattern written to COM5 comes back whole" "ok 4096" "$(client echo COM5 1 4096)"
 check_eq "and a larger one" "ok 262144" "$(client echo COM5 2 262144)"
 check_eq "the unreadable DSR signal is noted once" 1 "$(grep -c 'modem signals cannot be read (.*): dsr taken as on' "$HUB_LOG")"
@@ -128,11 +137,13 @@ before=$(connected_count "$PORT")
 stop_echo "$PORT"
 stopped=$(now_ms)
 check "the hub notices the loss" wait_until 5 grep -q "<-> 127.0.0.1:$PORT: connection lost" "$HUB_LOG"
+check "the icon turns waiting" wait_until 5 image_is COM5 1
 sleep 1
 check "the server listens again" start_echo "$PORT"
 check "the bridge is connected again within 12 s of the stop" \
     wait_until $((12 - ($(now_ms) - stopped) / 1000)) connected_more_than "$PORT" "$before"
 echo "   reconnected $(( $(now_ms) - stopped )) ms after the server stopped"
+check "the icon turns connected again" wait_until 5 image_is COM5 2
 check_eq "data flows again" "ok 8192" "$(client echo COM5 3 8192)"
 end_step
 
@@ -167,6 +178,12 @@ for n in $(seq 1 10); do
     check_eq "COM$((n + 4)) gets its own 64 KiB back" "ok 65536" "$(cat "$results/$n")"
 done
 rm -rf "$results"
+check "COM14's server stops" stop_echo $((BASE + 9))
+check "its icon turns waiting" wait_until 10 image_is COM14 1
+check_eq "the others stay connected" 2 "$(image_of COM13)"
+shot "$E2E_OUT/link-state.png" "$MAIN_CAPTION"
+[ -z "${DOCS_DIR:-}" ] || cp "$E2E_OUT/link-state.png" "$DOCS_DIR/link-state.png"
+check "COM14's server listens again" start_echo $((BASE + 9))
 end_step
 
 # ---- 4 ----

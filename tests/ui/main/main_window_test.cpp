@@ -28,6 +28,18 @@ protected:
             CopyTool(InDriver(tool), ExeDir() + "\\..\\bin\\driver\\" + tool);
     }
 
+    // The row's info tip, as the list asks for it.
+    std::string Tip(int row) {
+        char text[256] = "";
+        NMLVGETINFOTIPA tip{};
+        tip.hdr = {form->Control(TForm1::IdBridgeList), TForm1::IdBridgeList, static_cast<UINT>(LVN_GETINFOTIPA)};
+        tip.pszText = text;
+        tip.cchTextMax = sizeof text;
+        tip.iItem = row;
+        ::SendMessageA(form->Handle(), WM_NOTIFY, TForm1::IdBridgeList, reinterpret_cast<LPARAM>(&tip));
+        return text;
+    }
+
     // Starts a hub the way another program would, with a line it accepts.
     void StartOutsideHub() {
         Spawn(InDriver(HubExeName),
@@ -253,12 +265,24 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     EXPECT_NE(FindProcess("hub4com.exe"), 0u);
     EXPECT_FALSE(Enabled(TForm1::IdStartButton));
     EXPECT_EQ(::GetFocus(), form->Control(TForm1::IdButton2)) << "focus leaves the disabled button";
+    EXPECT_EQ(form->RowState(0), TLinkState::Waiting) << "no server listens";
+    EXPECT_EQ(Tip(0), "Waiting for 127.0.0.1:9761");
     EXPECT_EQ(ReadText(kProgramKey, "command"), BuildHubArguments({"COM3", "COM5"}));
     EXPECT_EQ(ReadText(kProgramKey, "command").find(" --reconnect=10000"), 0u);
 
     Click(TForm1::IdButton2);
     EXPECT_EQ(FindProcess("hub4com.exe"), 0u);
     EXPECT_TRUE(Enabled(TForm1::IdStartButton));
+    EXPECT_EQ(form->RowState(1), TLinkState::Stopped);
+    EXPECT_EQ(Tip(1), "Bridges are stopped");
+
+    // A hub that ends by itself makes the bridges stopped again at the next tick.
+    Click(TForm1::IdStartButton);
+    ASSERT_FALSE(Enabled(TForm1::IdStartButton));
+    KillHub(true);
+    form->LinkTimerTick();
+    EXPECT_TRUE(Enabled(TForm1::IdStartButton));
+    EXPECT_TRUE(Enabled(TForm1::IdAddButton));
 }
 
 TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {
