@@ -7,6 +7,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 constexpr char FirstCaption[] = "Add/Edit Bridge";
@@ -51,6 +54,49 @@ void SelectText(HWND combo, const std::string& text) {
 HFONT BoldFont(int height) {
     return ::CreateFontA(-height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+}
+
+// The width of text in a control's font, in pixels.
+int TextWidth(HWND control, const char* text) {
+    HDC dc = ::GetDC(control);
+    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    ::GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(control, dc);
+    return size.cx;
+}
+
+// The rectangle of a control in its parent's client coordinates.
+RECT PlaceOf(HWND control) {
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void Move(HWND control, int left, const RECT& r) {
+    ::SetWindowPos(control, nullptr, left, r.top, r.right - left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Widens an edit until its text area holds text in full: its right edge moves first, up to
+// maxRight, then its left edge, into the spare room of its label, which gives way.
+void FitEditTo(HWND edit, const char* text, HWND label, int maxRight) {
+    RECT area{};
+    ::SendMessageA(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+    const int missing = TextWidth(edit, text) + 2 - (area.right - area.left);  // and room for the caret
+    if (missing <= 0) return;
+
+    RECT r = PlaceOf(edit), labelPlace = PlaceOf(label);
+    const int oldRight = r.right;
+    r.right = std::min<int>(maxRight, r.right + missing);
+    const int labelEnd = labelPlace.left + TextWidth(label, WindowText(label).c_str());
+    const int left = std::min<int>(r.left, std::max<int>(labelEnd + 4, r.left - (missing - (r.right - oldRight))));
+    Move(edit, left, r);
+    if (labelPlace.right > left) {
+        labelPlace.right = left - 1;
+        Move(label, labelPlace.left, labelPlace);
+    }
 }
 
 }  // namespace
@@ -136,12 +182,16 @@ void TForm2::CreateControls() {
     // The network side: labels at 200, fields at 268. The disconnect delay stands below
     // "Connect on" but is reached first; its label may take two lines.
     setFont(AddControl("BUTTON", "Network ", WS_GROUP | BS_GROUPBOX, 192, 4, 179, 178, IdNetworkBox), boldFont_);
-    label("Server IP", 200, 28, 66);
+    HWND ipLabel = label("Server IP", 200, 28, 66);
     HWND ip = AddControl("EDIT", "192.168.0.99", editStyle, 268, 24, 97, 21, IdServerIP, WS_EX_CLIENTEDGE);
     ::SendMessageA(ip, EM_LIMITTEXT, 20, 0);
-    label("Server Port", 200, 58, 66);
+    HWND portLabel = label("Server Port", 200, 58, 66);
     HWND serverPort = AddControl("EDIT", "9761", editStyle, 268, 54, 44, 21, IdServerPort, WS_EX_CLIENTEDGE);
     ::SendMessageA(serverPort, EM_LIMITTEXT, 5, 0);
+    // Where the font in use is wider than the intended one, the two fields grow until their
+    // longest values show in full, leftwards over their labels' spare room.
+    FitEditTo(ip, "255.255.255.255", ipLabel, Scale(365));
+    FitEditTo(serverPort, "99999", portLabel, Scale(365));
     label("Disconnect delay", 200, 112, 66, 26);
     AddControl("EDIT", "500", editStyle, 268, 114, 44, 21, IdDisDelay, WS_EX_CLIENTEDGE);
     label("[ms]", 318, 118, 30);

@@ -198,6 +198,20 @@ TEST_F(BridgeDialog, ControlsSitInsideTheirBoxes) {
     }
     EXPECT_LE(serial.right, network.left);
 
+    // The longest server address and port show in full, in the font in use.
+    for (const auto& [id, text] : {std::pair<int, const char*>{TForm2::IdServerIP, "255.255.255.255"},
+                                   std::pair<int, const char*>{TForm2::IdServerPort, "99999"}}) {
+        HWND edit = form->Control(id);
+        HDC dc = ::GetDC(edit);
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(edit, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        ::GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &size);
+        ::ReleaseDC(edit, dc);
+        RECT area{};
+        ::SendMessageA(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+        EXPECT_GT(area.right - area.left, size.cx) << text;
+    }
+
     // Nothing leaves the client area, and apart from the boxes nothing overlaps.
     RECT client;
     ::GetClientRect(form->Handle(), &client);
