@@ -201,7 +201,7 @@ check_eq "registry: the new port" 4101 "$(reg_value 'Bridges\1' Port)"
 check_eq "no setup-tool run" 2 "$(lines_in "$SETUP_LOG")"
 
 check "a click selects COM5" click_row "$MAIN_CAPTION" COM5
-check "Alt+E opens \"Edit bridge\"" open_dialog alt+e "Edit bridge"
+check "Enter in the list opens \"Edit bridge\"" open_dialog Return "Edit bridge"
 for _ in {1..6}; do keys Tab; done; type_text "45"
 check "OK closes the dialog" confirm_dialog "Edit bridge"
 check "the change line" wait_until 15 log_has "$SETUP_LOG" "change CNCB1 PortName=COM5,EmuBR=yes,AddRTTO=0,AddRITO=45"
@@ -209,7 +209,7 @@ check "registry: the new TX delay" wait_until 5 reg_value_is 'Bridges\1' TXDelay
 check_eq "one setup-tool run" 3 "$(lines_in "$SETUP_LOG")"
 
 check "a click selects COM12" click_row "$MAIN_CAPTION" COM12
-check "Alt+D opens \"Please confirm\"" open_dialog alt+d "Please confirm"
+check "the Delete key opens \"Please confirm\"" open_dialog Delete "Please confirm"
 check "the box asks" box_says "Please confirm" "Are you sure you want to delete this bridge?"
 shot "$SHOTS/06-confirm-delete.png"
 check "a click on Yes" click_control "Please confirm" "&Yes"
