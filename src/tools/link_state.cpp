@@ -148,10 +148,11 @@ struct TLinkWatcher::Shared {
     bool wanted = false;  // a read is asked for
     unsigned generation = 0;
     std::optional<TTcpTable> last;
+    std::optional<bool> hubSeen;
 };
 
-TLinkWatcher::TLinkWatcher() : shared_(std::make_unique<Shared>()) {
-    worker_ = std::thread([&shared = *shared_] {
+TLinkWatcher::TLinkWatcher(std::function<void()> onRead) : shared_(std::make_unique<Shared>()) {
+    worker_ = std::thread([&shared = *shared_, onRead = std::move(onRead)] {
         std::unique_lock<std::mutex> lock(shared.mutex);
         for (;;) {
             shared.wake.wait(lock, [&] { return shared.stop || shared.wanted; });
@@ -159,9 +160,17 @@ TLinkWatcher::TLinkWatcher() : shared_(std::make_unique<Shared>()) {
             shared.wanted = false;
             const unsigned generation = shared.generation;
             lock.unlock();
+            const bool hub = FindProcess(HubExeName) != 0;
             TTcpTable table = ReadTcpTable();
             lock.lock();
-            if (generation == shared.generation) shared.last = std::move(table);
+            if (generation != shared.generation) continue;
+            shared.last = std::move(table);
+            shared.hubSeen = hub;
+            if (onRead) {
+                lock.unlock();
+                onRead();
+                lock.lock();
+            }
         }
     });
 }
@@ -175,22 +184,30 @@ TLinkWatcher::~TLinkWatcher() {
     worker_.join();
 }
 
-std::vector<TLinkState> TLinkWatcher::States(const std::vector<TLinkTarget>& targets, bool hubRunning) {
-    const std::vector<TLinkEnd> ends = LinkEnds(targets, hubRunning);
-    if (!hubRunning) return MatchLinks(ends, {}, {}, false);
-    std::vector<TLinkState> states;
+void TLinkWatcher::Ask() {
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         shared_->wanted = true;
-        states = shared_->last ? MatchLinks(ends, shared_->last->Established, shared_->last->HubPids, true)
-                               : MatchLinks(ends, {}, {}, true);
     }
     shared_->wake.notify_one();
-    return states;
+}
+
+std::vector<TLinkState> TLinkWatcher::States(const std::vector<TLinkTarget>& targets, bool hubRunning) const {
+    const std::vector<TLinkEnd> ends = LinkEnds(targets, hubRunning);
+    if (!hubRunning) return MatchLinks(ends, {}, {}, false);
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->last ? MatchLinks(ends, shared_->last->Established, shared_->last->HubPids, true)
+                         : MatchLinks(ends, {}, {}, true);
+}
+
+std::optional<bool> TLinkWatcher::HubSeen() const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->hubSeen;
 }
 
 void TLinkWatcher::Restart() {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->last.reset();
+    shared_->hubSeen.reset();
     ++shared_->generation;
 }

@@ -4,6 +4,7 @@
 #include "tools/link_match.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,19 +43,26 @@ void ForgetResolvedHosts();
 // waits for the resolver.
 std::vector<TLinkState> LinkStates(const std::vector<TLinkTarget>& targets, bool hubRunning);
 
-// The same states for a window's timer, which must not wait for the system: the table is read
-// on a worker thread of the watcher's own. States answers at once from the last finished read
-// (every running link waits until there is one) and asks for the next read.
+// The same states for a window's timer, which must not wait for the system: the table is read,
+// and the hub looked for, on a worker thread of the watcher's own, each time a read is asked for.
 class TLinkWatcher {
 public:
-    TLinkWatcher();
+    // onRead runs on the worker thread after each finished read.
+    explicit TLinkWatcher(std::function<void()> onRead = nullptr);
     ~TLinkWatcher();  // waits for a read under way
     TLinkWatcher(const TLinkWatcher&) = delete;
     TLinkWatcher& operator=(const TLinkWatcher&) = delete;
 
-    std::vector<TLinkState> States(const std::vector<TLinkTarget>& targets, bool hubRunning);
+    // Asks for a read; returns at once.
+    void Ask();
 
-    // Drops the last read and any read under way, so that States waits for a table read after
+    // The states from the last finished read, at once (every running link waits until there is one).
+    std::vector<TLinkState> States(const std::vector<TLinkTarget>& targets, bool hubRunning) const;
+
+    // Whether the last finished read found a hub running; nothing before the first.
+    std::optional<bool> HubSeen() const;
+
+    // Drops the last read and any read under way, so that the answers wait for a read after
     // now: call it when the bridges start.
     void Restart();
 

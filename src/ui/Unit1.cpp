@@ -30,6 +30,7 @@ enum Column { ColPort, ColServerIP, ColServerPort, ColName };
 
 constexpr UINT_PTR LinkTimer = 1;
 constexpr UINT LinkTimerMs = 1000;
+constexpr UINT WM_LINKSREAD = WM_APP + 1;  // the link watcher finished a look
 
 // The three state icons, drawn as dots: grey for stopped, amber for waiting, green for connected.
 HIMAGELIST MakeStateIcons(int size) {
@@ -87,6 +88,7 @@ TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
     CreateFrame(ClassName, MainCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, ClientWidth,
                 ClientHeight, nullptr, menu_);
     CenterWindow(hwnd_, nullptr);
+    links_ = std::make_unique<TLinkWatcher>([window = hwnd_] { ::PostMessageA(window, WM_LINKSREAD, 0, 0); });
     CreateControls();
     Guarded([this] { FormCreate(); });
     RefreshLinks();
@@ -94,6 +96,7 @@ TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
 }
 
 TForm1::~TForm1() {
+    links_.reset();  // no look at the links may end after the window
     if (hwnd_) ::DestroyWindow(hwnd_);  // before the icons the list shows
     if (states_) ImageList_Destroy(states_);
 }
@@ -261,7 +264,8 @@ void TForm1::StartButtonClick() {
     ::EnableWindow(button, FALSE);
     if (hadFocus) ::SetFocus(Control(IdButton2));
     ForgetResolvedHosts();
-    links_.Restart();
+    links_->Restart();
+    links_->Ask();
     RefreshLinks();
     RecordHubCommand(start.arguments);
 }
@@ -296,15 +300,20 @@ std::string TForm1::RowTip(int row) const {
 void TForm1::RefreshLinks() {
     std::vector<TLinkTarget> targets;
     for (const std::string& caption : Captions()) targets.push_back(TargetOf(caption));
-    const std::vector<TLinkState> states = links_.States(targets, Running());
+    const std::vector<TLinkState> states = links_->States(targets, Running());
     for (int row = 0; row < static_cast<int>(states.size()); ++row)
         if (RowState(row) != states[static_cast<std::size_t>(row)])
             controls::SetItemImage(list_, row, static_cast<int>(states[static_cast<std::size_t>(row)]));
 }
 
 void TForm1::LinkTimerTick() {
+    if (Running()) links_->Ask();
+    Action1Execute();
+}
+
+void TForm1::LinksRead() {
     // A hub that ended by itself: the bridges are stopped, and the commands come back.
-    if (Running() && !KillHub(false)) ::EnableWindow(Control(IdStartButton), TRUE);
+    if (Running() && links_->HubSeen() == false) ::EnableWindow(Control(IdStartButton), TRUE);
     RefreshLinks();
     Action1Execute();
 }
@@ -439,6 +448,9 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_TIMER:
         if (wp == LinkTimer) LinkTimerTick();
+        return 0;
+    case WM_LINKSREAD:
+        LinksRead();
         return 0;
     case WM_DESTROY:
         closed_ = true;

@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,9 +59,11 @@ public:
     void Action1Execute();
     void About1Click();
     void Hello1Click();
-    // Each second: the link state of every row, and a hub that ended by itself makes the bridges
-    // stopped again.
+    // Each second: the availability rules, and while the bridges run, a new look at the links.
     void LinkTimerTick();
+    // After each look: the link state of every row, and a hub that ended by itself makes the
+    // bridges stopped again.
+    void LinksRead();
 
     void LoadConfig();
     void SaveConfig();
@@ -103,7 +106,7 @@ private:
     HMENU bridgeMenu_ = nullptr;
     HWND list_ = nullptr;
     HIMAGELIST states_ = nullptr;  // stopped, waiting, connected
-    TLinkWatcher links_;
+    std::unique_ptr<TLinkWatcher> links_;
     bool closed_ = false;
 };
 

@@ -50,6 +50,7 @@ TEST(LinkStates, AConnectionToTheServerShowsItsBridgeConnected) {
 
     TLinkWatcher watcher;  // the same from reads on a thread of its own
     EXPECT_EQ(watcher.States(targets, false), (std::vector<S>{S::Stopped, S::Stopped, S::Stopped}));
+    watcher.Ask();
     std::vector<S> watched = watcher.States(targets, true);
     for (int i = 0; i < 100 && watched != states; ++i, ::Sleep(50)) watched = watcher.States(targets, true);
     EXPECT_EQ(watched, states);

@@ -281,6 +281,9 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     ASSERT_FALSE(Enabled(TForm1::IdStartButton));
     KillHub(true);
     form->LinkTimerTick();
+    MSG msg;
+    for (int i = 0; i < 100 && !Enabled(TForm1::IdStartButton); ++i, ::Sleep(20))
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
     EXPECT_TRUE(Enabled(TForm1::IdStartButton));
     EXPECT_TRUE(Enabled(TForm1::IdAddButton));
 }
