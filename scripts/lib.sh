@@ -26,7 +26,8 @@ build() {
 # Wine in a prefix of its own; the server stays up for the whole run.
 wine_env() {
     export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wineprefix}
-    export WINEDEBUG=-all
+    # Wine's own error lines stay on: a program that cannot even start says why.
+    export WINEDEBUG=-all,err+all
     export WINEDLLOVERRIDES="mscoree,mshtml="
     export WINEARCH=win64
 }
