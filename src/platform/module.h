@@ -29,4 +29,7 @@ Function ProcAddress(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
 }
 
+// Whether Wine runs this program.
+inline bool UnderWine() { return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
 }  // namespace platform

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         log.Write("cannot start Windows Sockets (error " + std::to_string(error) + ")");
         return 2;
     }
-    if (setupc::UnderWine()) RestorePairs(log);
+    if (platform::UnderWine()) RestorePairs(log);
 
     std::vector<std::unique_ptr<hub::BridgeRunner>> runners;
     for (const hub::Bridge& b : bridges) runners.push_back(std::make_unique<hub::BridgeRunner>(b, log));

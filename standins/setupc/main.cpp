@@ -61,7 +61,7 @@ void Run(const std::string& dir, const std::vector<std::string>& args) {
     PairList pairs = before;
     Apply(command, pairs);
     std::optional<WinePairs> wine = WinePairs::Find(dir, path);
-    const Host host = wine ? Host::WineWithScript : UnderWine() ? Host::Wine : Host::Windows;
+    const Host host = wine ? Host::WineWithScript : platform::UnderWine() ? Host::Wine : Host::Windows;
     if (std::string why = WhyRefused(command.verb, host); !why.empty()) throw PairNotMade(why);
     std::function<void()> undo = wine ? MakeReal(*wine, command, before) : [] {};
     try {

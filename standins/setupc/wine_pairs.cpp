@@ -73,10 +73,9 @@ std::string ReadAll(const std::string& path) {
 
 }  // namespace
 
-bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
 std::optional<WinePairs> WinePairs::Find(const std::string& dir, const std::string& statePath) {
-    if (!UnderWine() || !FileExists(dir + ScriptName)) return std::nullopt;
+    if (!platform::UnderWine() || !FileExists(dir + ScriptName)) return std::nullopt;
     WinePairs pairs;
     // Wine names the prefix in NT form: \??\Z:\home\user\.wine
     std::string prefix = Environment("WINECONFIGDIR");

@@ -9,9 +9,6 @@
 
 namespace setupc {
 
-// True when this process runs under Wine.
-bool UnderWine();
-
 class WinePairs {
 public:
     // For the tool folder dir (with its trailing separator) and the state file in it; none on

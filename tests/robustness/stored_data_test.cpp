@@ -8,11 +8,7 @@
 #include "config/number.h"
 #include "registry_snapshot.h"
 #include "support/message_boxes.h"
-#include "support/modal_script.h"
-#include "support/test_registry.h"
-#include "support/tool_fixture.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
+#include "support/window_fixture.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -20,7 +16,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <optional>
 #include <random>
 #include <set>
@@ -191,35 +186,12 @@ private:
 
 // ---- the program on it ----
 
-class StoredData : public ToolTest, public testing::WithParamInterface<int> {
+class StoredData : public WindowTest, public testing::WithParamInterface<int> {
 protected:
-    static void SetUpTestSuite() {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-        ::InitCommonControlsEx(&controls);
-    }
     void SetUp() override {
-        ToolTest::SetUp();
+        WindowTest::SetUp();
         CopyTool(InDriver(SetupExeName));  // the test tool: every install succeeds
         ToolBehaviour("0");
-    }
-    void TearDown() override {
-        Close();
-        ToolTest::TearDown();
-        DeleteProgramKey();
-        ClearBridges();
-    }
-
-    void Open() {
-        form = std::make_unique<TForm1>(std::vector<std::string>{});
-        dialog = std::make_unique<TForm2>(form->Handle());
-        form->SetDialog(dialog.get());
-        form->Action1Execute();
-    }
-    // As the user closes it.
-    void Close() {
-        if (form && ::IsWindow(form->Handle())) ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
-        dialog.reset();
-        form.reset();
     }
 
     // Starts the program, checks what it shows, and closes it.
@@ -265,18 +237,8 @@ protected:
             EXPECT_EQ(FirstDifference(before, Snap(kProgramKey)), "") << "a refused add changed the registry";
             return;
         }
-        ModalScript script({[this] {
-                                ::SendMessageA(dialog->Control(TForm2::IdPortCombo), CB_SELECTSTRING,
-                                               static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("COM20"));
-                            },
-                            [this] { ::SetWindowTextA(dialog->Control(TForm2::IdServerIP), "127.0.0.1"); },
-                            [this] { ::SetWindowTextA(dialog->Control(TForm2::IdBridgeName), "added"); },
-                            [this] {
-                                ::PostMessageA(dialog->Handle(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                                               reinterpret_cast<LPARAM>(dialog->Control(IDOK)));
-                            }});
-        Click(TForm1::IdAddButton);
-        EXPECT_TRUE(script.Finished());
+        WithDialog(TForm1::IdAddButton, {Pick(TForm2::IdPortCombo, "COM20"), Type(TForm2::IdServerIP, "127.0.0.1"),
+                                         Type(TForm2::IdBridgeName, "added"), Press(TForm2::IdButton1)});
         Close();
         const Snapshot after = Snap(kProgramKey);
         SCOPED_TRACE(boxes.Texts());
@@ -314,12 +276,6 @@ protected:
         EXPECT_EQ(FirstDifference(outside(before), outside(after)), "");
     }
 
-    void Click(int id) {
-        ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(form->Control(id)));
-    }
-
-    std::unique_ptr<TForm1> form;
-    std::unique_ptr<TForm2> dialog;
 };
 
 TEST_P(StoredData, StartsShowsClosesAndAddsWithoutLosingABridge) {

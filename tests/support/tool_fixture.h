@@ -3,14 +3,13 @@
 // test tool under the tools' names, processes the test owns, and the report the test tool
 // writes about how it was started. Everything a test leaves behind is ended and removed.
 #include "platform/handles.h"
-#include "platform/module.h"
+#include "support/test_host.h"
 #include "tools/runner.h"
 #include "tools/tool_paths.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -18,10 +17,6 @@
 
 class ToolTest : public testing::Test {
 protected:
-    static std::string ExeDir() {
-        std::string dir = platform::ExeDirectory();
-        return dir.substr(0, dir.size() - 1);
-    }
     static std::string Driver() { return ExeDir() + "\\driver"; }
     static std::string InDriver(const std::string& name) { return Driver() + "\\" + name; }
     static std::string ReportPath() { return ExeDir() + "\\testtool-report.txt"; }
@@ -71,7 +66,7 @@ protected:
     // given) and line.
     static std::map<std::string, std::string> Report() {
         std::map<std::string, std::string> report;
-        std::ifstream in(ReportPath(), std::ios::binary);
+        std::istringstream in(FileText(ReportPath()));
         std::string line;
         while (std::getline(in, line)) {
             std::size_t eq = line.find('=');

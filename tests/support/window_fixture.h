@@ -42,7 +42,9 @@ protected:
         form->SetDialog(dialog.get());
         form->Action1Execute();
     }
+    // As the user closes the main window: it goes with the dialog it owns, then both objects.
     void Close() {
+        if (form && ::IsWindow(form->Handle())) ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
         dialog.reset();
         form.reset();
     }
@@ -53,6 +55,7 @@ protected:
     }
     // As a click reaches the handler: a click message reaches even a disabled button under Wine.
     void Click(int id) {
+        ASSERT_TRUE(form) << "no window to click: Open() first";
         ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                        reinterpret_cast<LPARAM>(form->Control(id)));
     }

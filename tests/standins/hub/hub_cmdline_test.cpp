@@ -1,4 +1,5 @@
 #include "hub/hub_cmdline.h"
+#include "support/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -34,29 +35,6 @@ const std::vector<std::string> kExample2Args = {
     "192.168.0.99:9761", "--bi-route=2:3", "--use-driver=serial", "--ito=20", "--baud=115200", R"(\\.\CNCA1)",
     "--use-driver=tcp", "192.168.0.98:4001"};
 
-// Splits at blanks outside double quotes and drops the quotes: Windows' rules for lines in
-// which no backslash comes before a double quote.
-std::vector<std::string> Split(const std::string& line) {
-    std::vector<std::string> args;
-    std::string arg;
-    bool quoted = false, started = false;
-    for (char c : line) {
-        if (c == '"') {
-            quoted = !quoted;
-            started = true;
-        } else if (c == ' ' && !quoted) {
-            if (started) args.push_back(arg);
-            arg.clear();
-            started = false;
-        } else {
-            arg += c;
-            started = true;
-        }
-    }
-    if (started) args.push_back(arg);
-    return args;
-}
-
 std::string Replaced(std::string line, const std::string& from, const std::string& to) {
     std::size_t at = line.find(from);
     EXPECT_NE(at, std::string::npos) << from;
@@ -65,8 +43,8 @@ std::string Replaced(std::string line, const std::string& from, const std::strin
 }
 
 TEST(HubLine, ExamplesSplitAsWindowsSplitsThem) {
-    EXPECT_EQ(Split(kExample1), kExample1Args);
-    EXPECT_EQ(Split(kExample2), kExample2Args);
+    EXPECT_EQ(SplitCommandLine(kExample1), kExample1Args);
+    EXPECT_EQ(SplitCommandLine(kExample2), kExample2Args);
 }
 
 TEST(HubLine, Example1IsOneBridgeWithADelayedDsrConnect) {
@@ -193,7 +171,7 @@ class BrokenLine : public testing::TestWithParam<Broken> {};
 
 TEST_P(BrokenLine, IsRejectedWithItsFault) {
     std::string line = Replaced(kExample1, GetParam().from, GetParam().to);
-    hub::ParseResult r = hub::ParseArguments(Split(line));
+    hub::ParseResult r = hub::ParseArguments(SplitCommandLine(line));
     EXPECT_FALSE(r.model) << line;
     EXPECT_EQ(r.error, GetParam().message) << line;
 }
@@ -231,20 +209,20 @@ const Accepted kAccepted[] = {
 class AcceptedLine : public testing::TestWithParam<Accepted> {};
 
 TEST_P(AcceptedLine, RebuildsToTheSameModel) {
-    hub::ParseResult r = hub::ParseArguments(Split(GetParam().line));
+    hub::ParseResult r = hub::ParseArguments(SplitCommandLine(GetParam().line));
     ASSERT_TRUE(r.model) << r.error;
     std::vector<std::string> rebuilt = hub::BuildArguments(*r.model);
     hub::ParseResult again = hub::ParseArguments(rebuilt);
     ASSERT_TRUE(again.model) << again.error;
     EXPECT_EQ(*again.model, *r.model);
-    EXPECT_EQ(Split(hub::BuildLine(*r.model)), rebuilt);
+    EXPECT_EQ(SplitCommandLine(hub::BuildLine(*r.model)), rebuilt);
 }
 INSTANTIATE_TEST_SUITE_P(Examples, AcceptedLine, 
                          testing::Values(Accepted{"example 1", kExample1}, Accepted{"example 2", kExample2}));
 INSTANTIATE_TEST_SUITE_P(Others, AcceptedLine, testing::ValuesIn(kAccepted));
 
 TEST(HubLine, LaterPortsKeepTheSettingsInForce) {
-    hub::ParseResult r = hub::ParseArguments(Split(kAccepted[2].line));
+    hub::ParseResult r = hub::ParseArguments(SplitCommandLine(kAccepted[2].line));
     ASSERT_TRUE(r.model) << r.error;
     std::vector<hub::Bridge> bridges = hub::Bridges(*r.model);
     ASSERT_EQ(bridges.size(), 2u);

@@ -1,14 +1,12 @@
 // The built hub4com.exe as a real process: what it does with a bad line and with a good one.
 #include "platform/handles.h"
-#include "platform/module.h"
+#include "support/test_host.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <ostream>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -18,29 +16,19 @@ const char kExample1[] =
     R"(--create-filter=pin2con,pc1:"--connect=dsr --delay-disconnect=500" --add-filters=0:pc1 --bi-route=0:1 )"
     R"(--use-driver=serial --ito=10 --baud=9600 \\.\CNCA1 --use-driver=tcp 127.0.0.1:1)";
 
-// The directory of this test executable: <build>\tests.
-std::string TestDir() { return platform::ExeDirectory(); }
-
 // The hub's directory: <build>\bin\driver.
 std::string DriverDir() {
-    std::string relative = TestDir() + "..\\bin\\driver\\";
+    std::string relative = ExeDir() + "\\..\\bin\\driver\\";
     char full[MAX_PATH];
     DWORD n = ::GetFullPathNameA(relative.c_str(), MAX_PATH, full, nullptr);
     return std::string(full, n);
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // A hub started with the given arguments, its stdout and stderr going to a file. Ended when
 // the test is done with it, whatever the outcome.
 class HubProcess {
 public:
-    explicit HubProcess(const std::string& arguments) : output_(TestDir() + "hub_output_" + std::to_string(::GetCurrentProcessId()) + ".txt") {
+    explicit HubProcess(const std::string& arguments) : output_(ExeDir() + "\\hub_output_" + std::to_string(::GetCurrentProcessId()) + ".txt") {
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         platform::FileHandle out(::CreateFileA(
             output_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -75,7 +63,7 @@ public:
         return code;
     }
 
-    std::string Output() const { return ReadFile(output_); }
+    std::string Output() const { return FileText(output_); }
 
 private:
     std::string output_;
@@ -109,13 +97,13 @@ INSTANTIATE_TEST_SUITE_P(Table, HubRejects, testing::ValuesIn(kBadLines));
 
 TEST(Hub, KeepsRunningWithAGoodLineAndLogsWhatItUnderstood) {
     const std::string log = DriverDir() + "hub4com.log";
-    const std::size_t before = ReadFile(log).size();
+    const std::size_t before = FileText(log).size();
 
     HubProcess hub(kExample1);
     std::string record;
     for (int waited = 0; waited < 5000 && record.find("\r\n  ") == std::string::npos; waited += 50) {
         ::Sleep(50);
-        std::string text = ReadFile(log);
+        std::string text = FileText(log);
         record = text.size() > before ? text.substr(before) : std::string();
     }
     EXPECT_NE(record.find(std::string("hub4com.exe\" ") + kExample1 + "\r\n"), std::string::npos) << record;
@@ -129,11 +117,11 @@ TEST(Hub, KeepsRunningWithAGoodLineAndLogsWhatItUnderstood) {
     const std::string noPort = R"(\\.\CNCA1 <-> 127.0.0.1:1: cannot open the serial port (error 2); trying again every 1000 ms)";
     for (int waited = 0; waited < 5000 && record.find(noPort) == std::string::npos; waited += 50) {
         ::Sleep(50);
-        record = ReadFile(log).substr(before);
+        record = FileText(log).substr(before);
     }
     EXPECT_NE(record.find(noPort), std::string::npos) << record;
     ::Sleep(1500);
-    record = ReadFile(log).substr(before);
+    record = FileText(log).substr(before);
     EXPECT_EQ(record.find(noPort), record.rfind(noPort)) << record;
 
     EXPECT_EQ(hub.ExitCodeWithin(500), STILL_ACTIVE);

@@ -1,5 +1,6 @@
 // The setup tool's port pairs: the state file's text and the three commands' effect.
 #include "setupc/pair_state.h"
+#include "support/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -9,15 +10,6 @@
 using namespace setupc;
 
 namespace {
-
-std::vector<std::string> Split(const std::string& line) {
-    std::vector<std::string> args;
-    std::size_t start = 0;
-    for (std::size_t end; (end = line.find(' ', start)) != std::string::npos; start = end + 1)
-        args.push_back(line.substr(start, end - start));
-    args.push_back(line.substr(start));
-    return args;
-}
 
 // The pairs' numbers and port names, "1:COM3 2:COM4", for compact expectations.
 std::string Names(const PairList& pairs) {
@@ -104,7 +96,7 @@ class SetupApplyStep : public testing::TestWithParam<Step> {};
 
 TEST_P(SetupApplyStep, ChangesThePairsOnlyWhenAllowed) {
     PairList pairs = {{1, {"COM3", true, 0, 10}}, {2, {"COM4", false, 0, 0}}};
-    Command command = ParseCommand(Split(GetParam().line));
+    Command command = ParseCommand(SplitCommandLine(GetParam().line));
     if (GetParam().done)
         EXPECT_NO_THROW(Apply(command, pairs)) << GetParam().line;
     else
@@ -132,14 +124,14 @@ INSTANTIATE_TEST_SUITE_P(Table, SetupApplyStep, testing::ValuesIn(kSteps));
 
 TEST(SetupApply, ChangeReplacesEverySetting) {
     PairList pairs = {{1, {"COM3", true, 0, 10}}};
-    Apply(ParseCommand(Split("change CNCB1 PortName=COM3,EmuBR=no,AddRTTO=7,AddRITO=-1")), pairs);
+    Apply(ParseCommand(SplitCommandLine("change CNCB1 PortName=COM3,EmuBR=no,AddRTTO=7,AddRITO=-1")), pairs);
     EXPECT_EQ(pairs, (PairList{{1, {"COM3", false, 7, -1}}}));
 }
 
 TEST(SetupApply, AChangedNameIsFreeForTheNextInstall) {
     PairList pairs = {{1, {"COM3", true, 0, 10}}};
-    Apply(ParseCommand(Split("change CNCB1 PortName=COM5,EmuBR=yes,AddRTTO=0,AddRITO=10")), pairs);
-    Apply(ParseCommand(Split("install 2 HiddenMode=yes PortName=COM3,EmuBR=yes,AddRTTO=0,AddRITO=10")), pairs);
+    Apply(ParseCommand(SplitCommandLine("change CNCB1 PortName=COM5,EmuBR=yes,AddRTTO=0,AddRITO=10")), pairs);
+    Apply(ParseCommand(SplitCommandLine("install 2 HiddenMode=yes PortName=COM3,EmuBR=yes,AddRTTO=0,AddRITO=10")), pairs);
     EXPECT_EQ(Names(pairs), "1:COM5 2:COM3");
 }
 

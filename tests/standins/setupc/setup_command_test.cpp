@@ -1,5 +1,6 @@
 // The setup tool's command lines: what it accepts and what it refuses.
 #include "setupc/setup_command.h"
+#include "support/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -9,18 +10,6 @@
 using namespace setupc;
 
 namespace {
-
-std::vector<std::string> Split(const std::string& line) {
-    std::vector<std::string> args;
-    std::size_t start = 0;
-    while (start < line.size()) {
-        std::size_t end = line.find(' ', start);
-        if (end == std::string::npos) end = line.size();
-        args.push_back(line.substr(start, end - start));
-        start = end + 1;
-    }
-    return args;
-}
 
 struct Accepted {
     const char* line;
@@ -35,7 +24,7 @@ class SetupCommandAccepted : public testing::TestWithParam<Accepted> {};
 
 TEST_P(SetupCommandAccepted, ReadsEveryValue) {
     const Accepted& c = GetParam();
-    Command command = ParseCommand(Split(c.line));
+    Command command = ParseCommand(SplitCommandLine(c.line));
     EXPECT_EQ(command.verb, c.verb);
     EXPECT_EQ(command.pair, c.pair);
     EXPECT_EQ(command.port, c.port);
@@ -63,7 +52,7 @@ void PrintTo(const Refused& c, std::ostream* os) { *os << c.why; }
 class SetupCommandRefused : public testing::TestWithParam<Refused> {};
 
 TEST_P(SetupCommandRefused, IsMalformed) {
-    EXPECT_THROW(ParseCommand(Split(GetParam().line)), SetupError) << GetParam().why << ": " << GetParam().line;
+    EXPECT_THROW(ParseCommand(SplitCommandLine(GetParam().line)), SetupError) << GetParam().why << ": " << GetParam().line;
 }
 
 const Refused kRefused[] = {

@@ -2,25 +2,18 @@
 // it keeps between runs, and its log.
 #include "platform/handles.h"
 #include "setupc/pair_state.h"
+#include "support/test_host.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 using namespace setupc;
 
 namespace {
-
-std::string ReadFileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void WriteFileText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -36,11 +29,8 @@ class SetupTool : public testing::Test {
 protected:
     // A fresh folder with a blank in its name, holding a copy of the tool and nothing else.
     void SetUp() override {
-        char exe[MAX_PATH];
-        DWORD n = GetModuleFileNameA(nullptr, exe, MAX_PATH);
-        ASSERT_TRUE(n > 0 && n < MAX_PATH);
-        std::string built = std::string(exe, n);
-        built = built.substr(0, built.find_last_of("\\/") + 1) + SETUPC_FROM_TESTS;
+        std::string built = ExeDir() + "\\" + SETUPC_FROM_TESTS;
+        ASSERT_TRUE(FileExists(built)) << built;
 
         char temp[MAX_PATH];
         ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
@@ -96,7 +86,7 @@ protected:
 
     DWORD Run(const std::string& args) { return ExitCode(Start(args)); }
 
-    PairList State() { return ReadState(ReadFileText(dir_ + "setupc.state")); }
+    PairList State() { return ReadState(FileText(dir_ + "setupc.state")); }
 
     std::string dir_;
     std::string built_;  // the folder of the built tool
@@ -129,7 +119,7 @@ TEST_F(SetupTool, KeepsThePairsBetweenRunsAndLogsEachCall) {
         log += "[" + std::to_string(call.code) + "] " + call.args + "\r\n";
     }
     EXPECT_EQ(State(), (PairList{{1, {"COM5", false, 0, 25}}, {3, {"COM3", true, 0, 10}}}));
-    EXPECT_EQ(ReadFileText(dir_ + "setupc.log"), log);
+    EXPECT_EQ(FileText(dir_ + "setupc.log"), log);
     EXPECT_FALSE(FileExists(dir_ + "setupc.state.new"));
 }
 
@@ -147,7 +137,7 @@ TEST_F(SetupTool, RefusesADamagedStateAndKeepsIt) {
     WriteFileText(dir_ + "setupc.state", damaged);
     EXPECT_EQ(Run(Install(3, "COM5")), 1u);
     EXPECT_EQ(Run("remove 1"), 1u);
-    EXPECT_EQ(ReadFileText(dir_ + "setupc.state"), damaged);
+    EXPECT_EQ(FileText(dir_ + "setupc.state"), damaged);
 }
 
 TEST_F(SetupTool, RunsAtOnceLoseNoPair) {
@@ -182,7 +172,6 @@ bool Opens(const std::string& port) {
     return h.valid();
 }
 
-bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
 TEST_F(SetupTool, MakesThePairsRealUnderWine) {
     if (!UnderWine()) GTEST_SKIP() << "only recorded on Windows";
@@ -215,7 +204,7 @@ TEST_F(SetupTool, LeavesPortsItDidNotMakeAlone) {
     WriteFileText(foreign, "not a port");
 
     EXPECT_EQ(Run(Install(9, "COM15")), 1u);
-    EXPECT_EQ(ReadFileText(foreign), "not a port");
+    EXPECT_EQ(FileText(foreign), "not a port");
     EXPECT_FALSE(FileExists(dir_ + "setupc.state"));
     EXPECT_FALSE(Opens("\\\\.\\CNCA9"));
     DeleteFileA(foreign.c_str());
@@ -226,7 +215,7 @@ TEST_F(SetupTool, RefusesToInstallWithoutItsScriptAndLogsWhy) {
     EXPECT_EQ(Run(Install(9, "COM13")), 1u);
     EXPECT_FALSE(Opens("\\\\.\\COM13"));
     EXPECT_FALSE(FileExists(dir_ + "setupc.state"));
-    EXPECT_EQ(ReadFileText(dir_ + "setupc.log"),
+    EXPECT_EQ(FileText(dir_ + "setupc.log"),
               "[1] " + Install(9, "COM13") + " -- no port pair can be made: pty-pairs.sh is not beside the tool\r\n");
 }
 

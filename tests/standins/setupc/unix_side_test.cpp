@@ -1,4 +1,5 @@
 #include "setupc/unix_side.h"
+#include "support/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -8,35 +9,6 @@
 using namespace setupc;
 
 namespace {
-
-// Splits a command line the way the Windows runtime does, to check the quoting round trip.
-std::vector<std::string> Split(const std::string& line) {
-    std::vector<std::string> args;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && line[i] == ' ') ++i;
-        if (i == line.size()) break;
-        std::string arg;
-        bool quoted = false;
-        for (; i < line.size() && (quoted || line[i] != ' '); ++i) {
-            std::size_t backslashes = 0;
-            while (i < line.size() && line[i] == '\\') ++backslashes, ++i;
-            if (i < line.size() && line[i] == '"') {
-                arg.append(backslashes / 2, '\\');
-                if (backslashes % 2) {
-                    arg += '"';
-                } else {
-                    quoted = !quoted;
-                }
-            } else {
-                arg.append(backslashes, '\\');
-                if (i < line.size()) arg += line[i]; else break;
-            }
-        }
-        args.push_back(arg);
-    }
-    return args;
-}
 
 TEST(UnixSide, QuotesArgumentsSoTheyComeBackWhole) {
     const struct {
@@ -53,10 +25,10 @@ TEST(UnixSide, QuotesArgumentsSoTheyComeBackWhole) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(QuoteArgument(c.arg), c.quoted) << c.arg;
-        EXPECT_EQ(Split(QuoteArgument(c.arg)), std::vector<std::string>{c.arg}) << c.arg;
+        EXPECT_EQ(SplitCommandLine(QuoteArgument(c.arg)), std::vector<std::string>{c.arg}) << c.arg;
     }
     std::vector<std::string> args = {"/usr/x y/pty-pairs.sh", "", "end", "3", "tail\\"};
-    EXPECT_EQ(Split(JoinArguments(args)), args);
+    EXPECT_EQ(SplitCommandLine(JoinArguments(args)), args);
 }
 
 TEST(UnixSide, LinksPortsInLowerCase) {

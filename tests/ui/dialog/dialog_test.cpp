@@ -3,6 +3,7 @@
 #include "ui/app_info.h"
 #include "config/bridge.h"
 #include "support/message_boxes.h"
+#include "support/modal_script.h"
 #include "ui/Unit2.h"
 
 #include <gtest/gtest.h>
@@ -18,30 +19,7 @@
 
 namespace {
 
-using Step = std::function<void()>;
-
-// Steps run one per timer tick inside the dialog's loop, so that what one step posts is handled
-// before the next runs. A dialog still open long after the last step is closed and reported.
-struct Script {
-    HWND dialog = nullptr;
-    std::vector<Step> steps;
-    std::size_t next = 0;
-    int idleTicks = 0;
-    bool busy = false;
-};
-Script script;
-
-void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (script.busy) return;  // a step's message box pumps this timer too
-    script.busy = true;
-    if (script.next < script.steps.size()) {
-        script.steps[script.next++]();
-    } else if (++script.idleTicks == 100) {
-        ADD_FAILURE() << "the dialog stayed open";
-        ::PostMessageA(script.dialog, WM_CLOSE, 0, 0);
-    }
-    script.busy = false;
-}
+using Step = ModalScript::Step;
 
 // One line per record, so that a failure shows every field.
 std::string Describe(const TBridge& b) {
@@ -97,11 +75,9 @@ protected:
 
     // Shows the dialog, runs the steps inside it, and returns its result.
     bool Show(std::vector<Step> steps) {
-        script = Script{form->Handle(), std::move(steps)};
-        const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, Tick);
+        ModalScript script(std::move(steps));
         const bool result = form->ShowModal();
-        ::KillTimer(nullptr, timer);
-        EXPECT_EQ(script.next, script.steps.size()) << "the dialog closed before every step ran";
+        EXPECT_TRUE(script.Finished()) << "the dialog closed before every step ran";
         EXPECT_FALSE(::IsWindowVisible(form->Handle()));
         EXPECT_TRUE(::IsWindowEnabled(owner));
         return result;
@@ -140,11 +116,22 @@ protected:
 };
 
 TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
-    EXPECT_EQ(Caption(), "Add/Edit Bridge");
-    EXPECT_FALSE(::IsWindowVisible(form->Handle()));
-    const LONG style = ::GetWindowLongA(form->Handle(), GWL_STYLE);
-    EXPECT_TRUE(style & WS_SYSMENU);
-    EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+    // The caption and style of the dialog (id 0) and its controls: which bits of mask are set.
+    const struct {
+        int id;
+        const char* caption;
+        LONG mask = 0, set = 0;
+    } looks[] = {
+        {0, "Add/Edit Bridge", WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME, WS_SYSMENU},
+        {TForm2::IdSerialBox, "Serial Port "}, {TForm2::IdNetworkBox, "Network "}, {TForm2::IdButton1, "&OK"},
+        {TForm2::IdButton2, "&Cancel"}, {TForm2::IdEmuBR, "Strict baudrate emulation", WS_TABSTOP},
+        {TForm2::IdDisDelay, "500", WS_DISABLED}
+    };
+    for (const auto& c : looks) {
+        HWND window = c.id ? Item(c.id) : form->Handle();
+        EXPECT_EQ(WindowText(window), c.caption) << c.id;
+        EXPECT_EQ(::GetWindowLongA(window, GWL_STYLE) & c.mask, c.set) << c.id;
+    }
     HDC screen = ::GetDC(nullptr);
     const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
     ::ReleaseDC(nullptr, screen);
@@ -157,11 +144,6 @@ TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
     EXPECT_EQ(ItemText(Item(TForm2::IdPortCombo), 19), "COM20");
     EXPECT_EQ(Count(TForm2::IdBaudCombo), 9);
     EXPECT_EQ(Count(TForm2::IdConnectCombo), 5);
-    const std::pair<int, const char*> captions[] = {
-        {TForm2::IdSerialBox, "Serial Port "}, {TForm2::IdNetworkBox, "Network "}, {TForm2::IdButton1, "&OK"},
-        {TForm2::IdButton2, "&Cancel"}, {TForm2::IdEmuBR, "Strict baudrate emulation"}};
-    for (const auto& [id, text] : captions) EXPECT_EQ(Text(id), text) << id;
-    EXPECT_TRUE(Enabled(TForm2::IdDisDelay));
     const std::pair<int, int> limits[] = {{TForm2::IdServerIP, 20}, {TForm2::IdServerPort, 5}, {TForm2::IdBridgeName, 20}};
     for (const auto& [id, limit] : limits) EXPECT_EQ(::SendMessageA(Item(id), EM_GETLIMITTEXT, 0, 0), limit) << id;
 
@@ -250,7 +232,6 @@ TEST_F(BridgeDialog, TabsInTheFixedOrder) {
     EXPECT_EQ(order, (std::vector<int>{TForm2::IdBridgeName, TForm2::IdButton1, TForm2::IdButton2, TForm2::IdPortCombo,
                                        TForm2::IdBaudCombo, TForm2::IdRXDelay, TForm2::IdTXDelay, TForm2::IdServerIP,
                                        TForm2::IdServerPort, TForm2::IdDisDelay, TForm2::IdConnectCombo}));
-    EXPECT_FALSE(::GetWindowLongA(Item(TForm2::IdEmuBR), GWL_STYLE) & WS_TABSTOP);
     EXPECT_EQ(first, Item(TForm2::IdBridgeName)) << "the first control has the focus";
     EXPECT_EQ(afterTab, Item(TForm2::IdButton1)) << "Tab moves on";
 }

@@ -8,9 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace {
 
@@ -35,12 +33,7 @@ protected:
         ToolBehaviour(exitCode);
         AskForReport();
     }
-    std::string SetupLog() {
-        std::ifstream in(InDriver("setupc.log"));
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string SetupLog() { return FileText(InDriver("setupc.log"), std::ios::in); }
     // The arguments after the quoted program path of the last test-tool run, or "" when none ran.
     std::string ToolArguments() {
         const std::string line = Report()["line"];

@@ -80,19 +80,34 @@ TEST(WindowFrame, AWindowThatCannotBeMadeRaisesTheSystemsReason) {
 
 TEST_F(MainWindow, LooksAsSpecified) {
     Open();
-    char caption[64];
-    ::GetWindowTextA(form->Handle(), caption, sizeof caption);
-    EXPECT_STREQ(caption, "Pontis Manager - Quillon Ltd");
+    HWND list = form->Control(TForm1::IdBridgeList);
+    // The caption and style of the window (id 0) and its controls: which bits of mask are set.
+    const struct {
+        int id;
+        const char* caption;
+        LONG mask = 0, set = 0;
+    } looks[] = {
+        {0, "Pontis Manager - Quillon Ltd", WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME, WS_MINIMIZEBOX},
+        {TForm1::IdBridgeList, "", LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_EDITLABELS, LVS_SINGLESEL | LVS_SHOWSELALWAYS},
+        {TForm1::IdAddButton, "&Add"}, {TForm1::IdEditButton, "&Edit"}, {TForm1::IdDeleteButton, "&Delete"},
+        {TForm1::IdStartButton, "&Start bridges"}, {TForm1::IdButton2, "St&op bridges"}
+    };
+    for (const auto& c : looks) {
+        HWND window = c.id ? form->Control(c.id) : form->Handle();
+        EXPECT_EQ(WindowText(window), c.caption) << c.id;
+        EXPECT_EQ(::GetWindowLongA(window, GWL_STYLE) & c.mask, c.set) << c.id;
+    }
+    const DWORD gridAndRows = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT;
+    EXPECT_EQ(ListView_GetExtendedListViewStyle(list) & gridAndRows, gridAndRows);
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
     RECT client;
     ::GetClientRect(form->Handle(), &client);
-    EXPECT_EQ(client.right, 499);
-    EXPECT_EQ(client.bottom, 239);
-    const LONG style = ::GetWindowLongA(form->Handle(), GWL_STYLE);
-    EXPECT_TRUE(style & WS_MINIMIZEBOX);
-    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-    EXPECT_FALSE(style & WS_THICKFRAME);
+    EXPECT_EQ(client.right, ::MulDiv(499, dpi, 96));
+    EXPECT_EQ(client.bottom, ::MulDiv(239, dpi, 96));
+    EXPECT_EQ(ListView_GetColumnWidth(list, 2), ::MulDiv(70, dpi, 96));
 
-    HWND list = form->Control(TForm1::IdBridgeList);
     const char* titles[] = {"Port", "Server IP", "Server Port", "Name"};
     for (int i = 0; i < 4; ++i) {
         char text[32] = "";
@@ -103,19 +118,6 @@ TEST_F(MainWindow, LooksAsSpecified) {
         ASSERT_TRUE(::SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column)));
         EXPECT_STREQ(text, titles[i]);
     }
-    EXPECT_EQ(ListView_GetColumnWidth(list, 2), 70);
-    EXPECT_TRUE(::GetWindowLongA(list, GWL_STYLE) & LVS_SINGLESEL);
-    EXPECT_TRUE(::GetWindowLongA(list, GWL_STYLE) & LVS_SHOWSELALWAYS);
-    EXPECT_FALSE(::GetWindowLongA(list, GWL_STYLE) & LVS_EDITLABELS);
-    EXPECT_TRUE(ListView_GetExtendedListViewStyle(list) & LVS_EX_GRIDLINES);
-    EXPECT_TRUE(ListView_GetExtendedListViewStyle(list) & LVS_EX_FULLROWSELECT);
-
-    const std::pair<int, const char*> buttons[] = {{TForm1::IdAddButton, "&Add"},
-                                                   {TForm1::IdEditButton, "&Edit"},
-                                                   {TForm1::IdDeleteButton, "&Delete"},
-                                                   {TForm1::IdStartButton, "&Start bridges"},
-                                                   {TForm1::IdButton2, "St&op bridges"}};
-    for (const auto& [id, text] : buttons) EXPECT_EQ(WindowText(form->Control(id)), text);
 
     HMENU menu = ::GetMenu(form->Handle());
     ASSERT_EQ(::GetMenuItemCount(menu), 3);
