@@ -7,7 +7,7 @@ source "$(dirname "$0")/../lib.sh"
 
 # What Windows itself provides (sockets too, for a hub that carries data); anything else would
 # have to ship beside the executables.
-SYSTEM_DLLS="ADVAPI32.dll COMCTL32.dll GDI32.dll KERNEL32.dll msvcrt.dll SHELL32.dll USER32.dll WS2_32.dll"
+SYSTEM_DLLS="ADVAPI32.dll COMCTL32.dll GDI32.dll IPHLPAPI.dll KERNEL32.dll msvcrt.dll SHELL32.dll USER32.dll WS2_32.dll"
 
 imported_dlls() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\tDLL Name: //p' | sort -u; }
 
