@@ -1,5 +1,6 @@
 // The main window, created for real in this process and driven with messages.
 #include "config/bridge.h"
+#include "platform/module.h"
 #include "support/message_boxes.h"
 #include "support/window_fixture.h"
 #include "tools/hub_args.h"
@@ -7,11 +8,14 @@
 #include "tools/runner.h"
 #include "ui/app_info.h"
 #include "ui/application.h"
+#include "ui/switches.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -49,7 +53,28 @@ protected:
         ASSERT_NE(AwaitProcess(HubExeName), 0u);
     }
 
+    // Runs a switch with its standard output in a file, as a batch file's redirection gives it:
+    // the exit code and what it wrote.
+    std::pair<int, std::string> RunSwitch(const std::vector<std::string>& args) {
+        const std::string path = ExeDir() + "\\switch-output.txt";
+        HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+        HANDLE saved = ::GetStdHandle(STD_OUTPUT_HANDLE);
+        ::SetStdHandle(STD_OUTPUT_HANDLE, file);
+        const std::optional<int> code = RunSwitches(args);
+        ::SetStdHandle(STD_OUTPUT_HANDLE, saved);
+        ::CloseHandle(file);
+        std::stringstream out;
+        out << std::ifstream(path, std::ios::binary).rdbuf();
+        ::DeleteFileA(path.c_str());
+        return {code.value_or(-1), out.str()};
+    }
+
+    bool LogOnChecked() const {
+        return ::GetMenuState(::GetMenu(form->Handle()), TForm1::IdMenuLogOn, MF_BYCOMMAND) & MF_CHECKED;
+    }
 };
+
+constexpr char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 TEST(ErrorHandler, AppendsAFullStopAfterCharactersThatSortAfterIt) {
     const std::pair<const char*, const char*> cases[] = {
@@ -128,6 +153,16 @@ TEST_F(MainWindow, LooksAsSpecified) {
     EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
     EXPECT_FALSE(MenuEnabled(TForm1::IdMenuEdit));
     EXPECT_FALSE(MenuEnabled(TForm1::IdMenuDelete));
+
+    HMENU file = ::GetSubMenu(menu, 0);
+    ASSERT_EQ(::GetMenuItemCount(file), 3);
+    const char* entries[] = {"Start bridges at &log-on", "", "Exit"};
+    for (int i = 0; i < 3; ++i) {
+        char text[32] = "";
+        ::GetMenuStringA(file, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, entries[i]);
+    }
+    EXPECT_TRUE(::GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR);
 }
 
 TEST_F(MainWindow, KeepsRowsInTheLocaleTextOrder) {
@@ -286,6 +321,68 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
     EXPECT_TRUE(Enabled(TForm1::IdStartButton));
     EXPECT_TRUE(Enabled(TForm1::IdAddButton));
+}
+
+TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
+    int n = 1;
+    for (const char* com : {"COM5", "com3", "COM10", "COM3"}) {
+        WriteBridge(n, com, "127.0.0.1", std::to_string(4000 + n));
+        ++n;
+    }
+    Open();
+    Click(TForm1::IdStartButton);
+    const std::string button = ReadText(kProgramKey, "command");
+    Click(TForm1::IdButton2);
+    Close();
+    WriteText(kProgramKey, "command", "");
+    ::DeleteFileA(InDriver("hub4com.log").c_str());
+
+    EXPECT_EQ(RunSwitch({"-mdebug", "/START"}), std::make_pair(0, button + "\r\nBridges started\r\n"));
+    EXPECT_EQ(ReadText(kProgramKey, "command"), button);
+    std::stringstream log;
+    log << std::ifstream(InDriver("hub4com.log"), std::ios::binary).rdbuf();
+    EXPECT_NE(log.str().find(": \"" + InDriver(HubExeName) + "\"" + button + "\r\n"), std::string::npos) << log.str();
+
+    EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges stopped\r\n")));
+    EXPECT_EQ(FindProcess(HubExeName), 0u);
+    EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));
+    ::DeleteFileA(InDriver("hub4com.log").c_str());
+}
+
+TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithOne) {
+    struct {
+        std::vector<std::string> args;
+        const char* ip;  // of the one stored bridge, none when empty
+        const char* output;
+    } const cases[] = {
+        {{"-start"}, "", "No bridges defined! Please define at least one.\r\n"},
+        {{"-start"}, "10.0.0.1 -x", "Bridge 'COM3' has an invalid server address\r\n"},
+        {{"-start", "/bogus"}, "127.0.0.1", "Unknown switch '/bogus'\r\n"},
+        {{"-stop", "-status"}, "127.0.0.1", "Use one of -start, -stop and -status\r\n"},
+        {{"-status"}, "127.0.0.1", "COM3\t127.0.0.1:9761\tstopped\r\n"},
+    };
+    for (const auto& c : cases) {
+        testreg::DeleteProgramKey();
+        if (*c.ip) WriteBridge(1, "COM3", c.ip);
+        EXPECT_EQ(RunSwitch(c.args), std::make_pair(1, std::string(c.output))) << c.args.back();
+        EXPECT_EQ(FindProcess(HubExeName), 0u) << c.args.back();
+        EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>") << c.args.back();
+    }
+    testreg::DeleteProgramKey();
+    EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(0, std::string())) << "no bridges: nothing to wait for";
+}
+
+TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
+    const std::string command = "\"" + platform::ExePath() + "\" -start";
+    WriteText(RunKey, "Pontis Manager", "\"C:\\Moved from\\PontisManager.exe\" -start");
+    Open();
+    EXPECT_FALSE(LogOnChecked()) << "the value names another path";
+    Click(TForm1::IdMenuLogOn);
+    EXPECT_EQ(ReadText(RunKey, "Pontis Manager"), command);
+    EXPECT_TRUE(LogOnChecked());
+    Click(TForm1::IdMenuLogOn);
+    EXPECT_EQ(ReadText(RunKey, "Pontis Manager"), "<missing>");
+    EXPECT_FALSE(LogOnChecked());
 }
 
 TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {
