@@ -3,7 +3,6 @@
 #include "config/bridge.h"
 #include "config/number.h"
 #include "tools/hub_control.h"
-#include "tools/link_state.h"
 #include "tools/runner.h"
 
 #include <windows.h>
@@ -25,13 +24,16 @@ std::vector<TLinkState> SettledStates(const std::vector<TLinkTarget>& targets, b
 
 }  // namespace
 
+TLinkTarget LinkTargetOf(const std::string& caption) {
+    const int s = FindBridge(caption);
+    if (s == NoSlot) return {};
+    return {Bridges[s].IP.str(), Bridges[s].Port};
+}
+
 TBridgeStatus StoredBridgeStatus() {
     const std::vector<std::string> captions = LoadStoredBridges();
     std::vector<TLinkTarget> targets;
-    for (const std::string& caption : captions) {
-        const int s = FindBridge(caption);  // every loaded caption has its slot
-        targets.push_back(s == NoSlot ? TLinkTarget{} : TLinkTarget{Bridges[s].IP.str(), Bridges[s].Port});
-    }
+    for (const std::string& caption : captions) targets.push_back(LinkTargetOf(caption));
     const std::vector<TLinkState> states = SettledStates(targets, KillHub(false));
 
     TBridgeStatus status;

@@ -2,6 +2,7 @@
 
 #include "config/config_store.h"
 #include "platform/module.h"
+#include "tools/bridge_status.h"
 #include "tools/hub_control.h"
 #include "tools/port_pairs.h"
 #include "tools/runner.h"
@@ -282,12 +283,6 @@ void TForm1::Button2Click() {
 
 // ---- link state ----
 
-TLinkTarget TForm1::TargetOf(const std::string& caption) const {
-    const int s = FindBridge(caption);
-    if (s == NoSlot) return {};
-    return {Bridges[s].IP.str(), Bridges[s].Port};
-}
-
 TLinkState TForm1::RowState(int row) const {
     LVITEMA item{};
     item.mask = LVIF_IMAGE;
@@ -297,13 +292,13 @@ TLinkState TForm1::RowState(int row) const {
 }
 
 std::string TForm1::RowTip(int row) const {
-    const TLinkTarget target = TargetOf(RowText(row));
+    const TLinkTarget target = LinkTargetOf(RowText(row));
     return LinkTip(RowState(row), target.Host, target.Port);
 }
 
 void TForm1::RefreshLinks() {
     std::vector<TLinkTarget> targets;
-    for (const std::string& caption : Captions()) targets.push_back(TargetOf(caption));
+    for (const std::string& caption : Captions()) targets.push_back(LinkTargetOf(caption));
     const std::vector<TLinkState> states = links_->States(targets, Running());
     for (int row = 0; row < static_cast<int>(states.size()); ++row)
         if (RowState(row) != states[static_cast<std::size_t>(row)])

@@ -101,7 +101,6 @@ private:
     void ShowLogOnCheck();
     void OnCommand(int id, int code);
     LRESULT OnNotify(const NMHDR& header);
-    TLinkTarget TargetOf(const std::string& caption) const;
 
     std::vector<std::string> args_;
     TForm2* dialog_ = nullptr;

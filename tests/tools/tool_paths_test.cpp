@@ -43,24 +43,18 @@ TEST(ToolPaths, DebugSwitch) {
 
 TEST(ToolPaths, Switches) {
     const TSwitch none = TSwitch::None, start = TSwitch::Start, stop = TSwitch::Stop, status = TSwitch::Status;
+    const char* const unknown = "Unknown switch '/bogus'";
+    const char* const two = "Use one of -start, -stop and -status";
     struct {
         std::vector<std::string> args;
         TSwitch action;
         const char* error;
     } const cases[] = {
-        {{"-start"}, start, ""},
-        {{"/STOP"}, stop, ""},
-        {{"-Status"}, status, ""},
-        {{"-mdebug", "/start"}, start, ""},
-        {{"-stop", "/MDEBUG", "word"}, stop, ""},
-        {{"-start", "-START"}, start, ""},
-        {{"start", "--start", "-start2", "/bogus"}, none, ""},  // no switch: the window starts, as before
-        {{"-start", "/bogus", "-x"}, start, "Unknown switch '/bogus'"},
-        {{"/bogus", "-status"}, status, "Unknown switch '/bogus'"},
-        {{"-stop", "--stop"}, stop, "Unknown switch '--stop'"},
-        {{"-status", "-"}, status, "Unknown switch '-'"},
-        {{"-start", "-stop"}, start, "Use one of -start, -stop and -status"},
-        {{"/status", "-mdebug", "/Start"}, status, "Use one of -start, -stop and -status"},
+        {{"-start"}, start, ""},          {{"/STOP", "word"}, stop, ""},      {{"-mdebug", "-Status"}, status, ""},
+        {{"-start", "/Start"}, start, ""}, {{"--start", "-start2", "/bogus"}, none, ""},  // the window starts
+        {{"-start", "/bogus", "-x"}, start, unknown}, {{"/bogus", "/status"}, status, unknown},
+        {{"-stop", "--stop"}, stop, "Unknown switch '--stop'"}, {{"-status", "-"}, status, "Unknown switch '-'"},
+        {{"-start", "-stop"}, start, two}, {{"/status", "-MDEBUG", "/start"}, status, two},
     };
     for (const auto& c : cases) {
         const TSwitches parsed = ParseSwitches(c.args);

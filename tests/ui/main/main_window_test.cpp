@@ -57,24 +57,21 @@ protected:
     // the exit code and what it wrote.
     std::pair<int, std::string> RunSwitch(const std::vector<std::string>& args) {
         const std::string path = ExeDir() + "\\switch-output.txt";
-        HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
         HANDLE saved = ::GetStdHandle(STD_OUTPUT_HANDLE);
-        ::SetStdHandle(STD_OUTPUT_HANDLE, file);
-        const std::optional<int> code = RunSwitches(args);
+        ::SetStdHandle(STD_OUTPUT_HANDLE, ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                        CREATE_ALWAYS, 0, nullptr));
+        const int code = RunSwitches(args).value_or(-1);
+        ::CloseHandle(::GetStdHandle(STD_OUTPUT_HANDLE));
         ::SetStdHandle(STD_OUTPUT_HANDLE, saved);
-        ::CloseHandle(file);
-        std::stringstream out;
-        out << std::ifstream(path, std::ios::binary).rdbuf();
-        ::DeleteFileA(path.c_str());
-        return {code.value_or(-1), out.str()};
+        return {code, FileText(path)};
     }
-
-    bool LogOnChecked() const {
-        return ::GetMenuState(::GetMenu(form->Handle()), TForm1::IdMenuLogOn, MF_BYCOMMAND) & MF_CHECKED;
+    static std::string FileText(const std::string& path) {
+        std::stringstream text;
+        text << std::ifstream(path, std::ios::binary).rdbuf();
+        return text.str();
     }
 };
 
-constexpr char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 TEST(ErrorHandler, AppendsAFullStopAfterCharactersThatSortAfterIt) {
     const std::pair<const char*, const char*> cases[] = {
@@ -153,16 +150,12 @@ TEST_F(MainWindow, LooksAsSpecified) {
     EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
     EXPECT_FALSE(MenuEnabled(TForm1::IdMenuEdit));
     EXPECT_FALSE(MenuEnabled(TForm1::IdMenuDelete));
-
-    HMENU file = ::GetSubMenu(menu, 0);
-    ASSERT_EQ(::GetMenuItemCount(file), 3);
-    const char* entries[] = {"Start bridges at &log-on", "", "Exit"};
-    for (int i = 0; i < 3; ++i) {
-        char text[32] = "";
-        ::GetMenuStringA(file, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-        EXPECT_STREQ(text, entries[i]);
-    }
+    HMENU file = ::GetSubMenu(menu, 0);  // the log-on entry, a separator, then Exit
+    char logOn[32] = "";
+    ::GetMenuStringA(file, 0, logOn, sizeof logOn, MF_BYPOSITION);
+    EXPECT_STREQ(logOn, "Start bridges at &log-on");
     EXPECT_TRUE(::GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(::GetMenuItemID(file, 2), static_cast<UINT>(TForm1::IdMenuExit));
 }
 
 TEST_F(MainWindow, KeepsRowsInTheLocaleTextOrder) {
@@ -324,11 +317,7 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
 }
 
 TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
-    int n = 1;
-    for (const char* com : {"COM5", "com3", "COM10", "COM3"}) {
-        WriteBridge(n, com, "127.0.0.1", std::to_string(4000 + n));
-        ++n;
-    }
+    for (int n : {1, 2, 3, 4}) WriteBridge(n, std::vector<std::string>{"COM5", "com3", "COM10", "COM3"}[n - 1]);
     Open();
     Click(TForm1::IdStartButton);
     const std::string button = ReadText(kProgramKey, "command");
@@ -339,50 +328,47 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
 
     EXPECT_EQ(RunSwitch({"-mdebug", "/START"}), std::make_pair(0, button + "\r\nBridges started\r\n"));
     EXPECT_EQ(ReadText(kProgramKey, "command"), button);
-    std::stringstream log;
-    log << std::ifstream(InDriver("hub4com.log"), std::ios::binary).rdbuf();
-    EXPECT_NE(log.str().find(": \"" + InDriver(HubExeName) + "\"" + button + "\r\n"), std::string::npos) << log.str();
-
+    EXPECT_NE(FileText(InDriver("hub4com.log")).find(": \"" + InDriver(HubExeName) + "\"" + button + "\r\n"),
+              std::string::npos);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges stopped\r\n")));
     EXPECT_EQ(FindProcess(HubExeName), 0u);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));
-    ::DeleteFileA(InDriver("hub4com.log").c_str());
 }
 
 TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithOne) {
     struct {
-        std::vector<std::string> args;
-        const char* ip;  // of the one stored bridge, none when empty
+        const char* ip;  // of the one bridge; none when empty
+        const char* also;
         const char* output;
     } const cases[] = {
-        {{"-start"}, "", "No bridges defined! Please define at least one.\r\n"},
-        {{"-start"}, "10.0.0.1 -x", "Bridge 'COM3' has an invalid server address\r\n"},
-        {{"-start", "/bogus"}, "127.0.0.1", "Unknown switch '/bogus'\r\n"},
-        {{"-stop", "-status"}, "127.0.0.1", "Use one of -start, -stop and -status\r\n"},
-        {{"-status"}, "127.0.0.1", "COM3\t127.0.0.1:9761\tstopped\r\n"},
+        {"", "-mdebug", "No bridges defined! Please define at least one.\r\n"},
+        {"10.0.0.1 -x", "-mdebug", "Bridge 'COM3' has an invalid server address\r\n"},
+        {"127.0.0.1", "/bogus", "Unknown switch '/bogus'\r\n"},
     };
     for (const auto& c : cases) {
         testreg::DeleteProgramKey();
         if (*c.ip) WriteBridge(1, "COM3", c.ip);
-        EXPECT_EQ(RunSwitch(c.args), std::make_pair(1, std::string(c.output))) << c.args.back();
-        EXPECT_EQ(FindProcess(HubExeName), 0u) << c.args.back();
-        EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>") << c.args.back();
+        EXPECT_EQ(RunSwitch({"-start", c.also}), std::make_pair(1, std::string(c.output)));
+        EXPECT_EQ(FindProcess(HubExeName), 0u) << c.output;
+        EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>") << c.output;
     }
+    EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(1, std::string("COM3\t127.0.0.1:9761\tstopped\r\n")));
     testreg::DeleteProgramKey();
     EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(0, std::string())) << "no bridges: nothing to wait for";
 }
 
 TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
-    const std::string command = "\"" + platform::ExePath() + "\" -start";
-    WriteText(RunKey, "Pontis Manager", "\"C:\\Moved from\\PontisManager.exe\" -start");
+    const char run[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    WriteText(run, "Pontis Manager", "\"C:\\Moved from\\PontisManager.exe\" -start");
     Open();
-    EXPECT_FALSE(LogOnChecked()) << "the value names another path";
+    auto checked = [this] { return ::GetMenuState(::GetMenu(form->Handle()), TForm1::IdMenuLogOn, 0) & MF_CHECKED; };
+    EXPECT_FALSE(checked()) << "the value names another path";
     Click(TForm1::IdMenuLogOn);
-    EXPECT_EQ(ReadText(RunKey, "Pontis Manager"), command);
-    EXPECT_TRUE(LogOnChecked());
+    EXPECT_EQ(ReadText(run, "Pontis Manager"), "\"" + platform::ExePath() + "\" -start");
+    EXPECT_TRUE(checked());
     Click(TForm1::IdMenuLogOn);
-    EXPECT_EQ(ReadText(RunKey, "Pontis Manager"), "<missing>");
-    EXPECT_FALSE(LogOnChecked());
+    EXPECT_EQ(ReadText(run, "Pontis Manager"), "<missing>");
+    EXPECT_FALSE(checked());
 }
 
 TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {
