@@ -45,11 +45,7 @@ TEST(ToolPaths, Switches) {
     const TSwitch none = TSwitch::None, start = TSwitch::Start, stop = TSwitch::Stop, status = TSwitch::Status;
     const char* const unknown = "Unknown switch '/bogus'";
     const char* const two = "Use one of -start, -stop and -status";
-    struct {
-        std::vector<std::string> args;
-        TSwitch action;
-        const char* error;
-    } const cases[] = {
+    struct { std::vector<std::string> args; TSwitch action; const char* error; } const cases[] = {
         {{"-start"}, start, ""},          {{"/STOP", "word"}, stop, ""},      {{"-mdebug", "-Status"}, status, ""},
         {{"-start", "/Start"}, start, ""}, {{"--start", "-start2", "/bogus"}, none, ""},  // the window starts
         {{"-start", "/bogus", "-x"}, start, unknown}, {{"/bogus", "/status"}, status, unknown},

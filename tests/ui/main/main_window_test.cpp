@@ -53,8 +53,7 @@ protected:
         ASSERT_NE(AwaitProcess(HubExeName), 0u);
     }
 
-    // Runs a switch with its standard output in a file, as a batch file's redirection gives it:
-    // the exit code and what it wrote.
+    // The exit code and output of a switch, its standard output a file as a batch file's redirection gives.
     std::pair<int, std::string> RunSwitch(const std::vector<std::string>& args) {
         const std::string path = ExeDir() + "\\switch-output.txt";
         HANDLE saved = ::GetStdHandle(STD_OUTPUT_HANDLE);
@@ -336,11 +335,7 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
 }
 
 TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithOne) {
-    struct {
-        const char* ip;  // of the one bridge; none when empty
-        const char* also;
-        const char* output;
-    } const cases[] = {
+    struct { const char *ip, *also, *output; } const cases[] = {  // ip: of the one bridge, none when empty
         {"", "-mdebug", "No bridges defined! Please define at least one.\r\n"},
         {"10.0.0.1 -x", "-mdebug", "Bridge 'COM3' has an invalid server address\r\n"},
         {"127.0.0.1", "/bogus", "Unknown switch '/bogus'\r\n"},
