@@ -1,14 +1,17 @@
-// Program start: the main window, then the bridge dialog, then the event loop until the main
-// window closes. A running hub is left running.
+// Program start: a switch that does its job without a window; otherwise the main window, then
+// the bridge dialog, then the event loop until the main window closes. A running hub is left
+// running.
 #include "platform/handles.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 #include "ui/application.h"
+#include "ui/switches.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,12 @@ constexpr char OneWindowName[] = "Local\\Pontis Manager main window";
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    std::vector<std::string> args;
+    for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
+
+    // -start, -stop and -status work beside an open window and end without one.
+    if (const std::optional<int> exitCode = RunSwitches(args)) return *exitCode;
+
     // A second start brings the open window forward and ends before it loads, saves or runs
     // anything: two windows would each keep their own copy of the bridges.
     const platform::Handle oneWindow(::CreateMutexA(nullptr, FALSE, OneWindowName));
@@ -30,9 +39,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&classes);
-
-    std::vector<std::string> args;
-    for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
 
     // A window that cannot be made is reported like any other failure, and ends the program.
     const bool ran = Guarded([&] {

@@ -9,6 +9,13 @@ const char ProgramKey[] = "Software\\Quillon\\Pontis Manager";
 
 namespace {
 
+const char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char LogOnValueName[] = "Pontis Manager";
+
+}  // namespace
+
+namespace {
+
 std::string Section(int n) { return "Bridges\\" + Decimal(n); }
 
 void LoadSlot(const TRegIniFile& store, int n, std::int32_t port) {
@@ -100,4 +107,38 @@ void SaveBridges() {
 void RecordHubCommand(const std::string& arguments) {
     TRegIniFile store(ProgramKey);
     store.PutText("", "command", arguments);
+}
+
+std::optional<std::string> ReadLogOnValue() {
+    platform::RegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, RunKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return std::nullopt;
+    DWORD type = 0, size = 0;
+    if (::RegQueryValueExA(key.get(), LogOnValueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    std::string text(size, '\0');
+    if (size > 0 && ::RegQueryValueExA(key.get(), LogOnValueName, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]),
+                                       &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return text.substr(0, text.find('\0'));
+}
+
+void WriteLogOnValue(const std::string& command) {
+    platform::RegKey key;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, RunKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                          key.put(), nullptr) != ERROR_SUCCESS)
+        throw ERegistryException(std::string("Failed to open key ") + RunKey);
+    if (::RegSetValueExA(key.get(), LogOnValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                         static_cast<DWORD>(command.size() + 1)) != ERROR_SUCCESS)
+        throw ERegistryException(std::string("Failed to set data for '") + LogOnValueName + "'");
+}
+
+void DeleteLogOnValue() {
+    platform::RegKey key;
+    const LONG opened = ::RegOpenKeyExA(HKEY_CURRENT_USER, RunKey, 0, KEY_SET_VALUE, key.put());
+    if (opened == ERROR_FILE_NOT_FOUND) return;
+    if (opened != ERROR_SUCCESS) throw ERegistryException(std::string("Failed to open key ") + RunKey);
+    const LONG deleted = ::RegDeleteValueA(key.get(), LogOnValueName);
+    if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND)
+        throw ERegistryException(std::string("Failed to delete '") + LogOnValueName + "'");
 }

@@ -4,6 +4,7 @@
 #include "config/bridge.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 extern const char ProgramKey[];  // "Software\Quillon\Pontis Manager" below HKEY_CURRENT_USER
@@ -19,3 +20,11 @@ void SaveBridges();
 
 // Stores the argument string of the hub that was just started in the value "command".
 void RecordHubCommand(const std::string& arguments);
+
+// Start at log-on: the value "Pontis Manager" of the current user's Run key
+// (Software\Microsoft\Windows\CurrentVersion\Run), which holds the command started at log-on.
+// Reading gives nothing when the value is missing, is no text or cannot be read; writing and
+// deleting raise ERegistryException when the registry refuses. Deleting a missing value is no error.
+std::optional<std::string> ReadLogOnValue();
+void WriteLogOnValue(const std::string& command);
+void DeleteLogOnValue();

@@ -1,11 +1,14 @@
 #include "tools/hub_control.h"
 
+#include "config/config_store.h"
 #include "platform/cursor.h"
 #include "tools/hub_args.h"
 #include "tools/runner.h"
 #include "tools/tool_paths.h"
 
 #include <windows.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -38,4 +41,16 @@ std::optional<std::string> LaunchHub(const std::string& arguments) {
     return std::nullopt;
 }
 
-void StopHub() { KillHub(true); }
+bool StopHub() { return KillHub(true) || !KillHub(false); }
+
+int CompareCaptions(const std::string& a, const std::string& b) { return ::lstrcmpA(a.c_str(), b.c_str()); }
+
+std::vector<std::string> LoadStoredBridges() {
+    ClearBridges();
+    std::vector<std::string> captions;
+    LoadBridges([&captions](const TBridge& bridge) { captions.push_back(bridge.COM.str()); });
+    // Stable, as the list keeps rows that compare equal in the order they were added.
+    std::stable_sort(captions.begin(), captions.end(),
+                     [](const std::string& a, const std::string& b) { return CompareCaptions(a, b) < 0; });
+    return captions;
+}

@@ -22,5 +22,13 @@ THubStart PrepareHubStart(const std::vector<std::string>& captions);
 // just launched still runs a moment later. Gives the message to show when it does not.
 std::optional<std::string> LaunchHub(const std::string& arguments);
 
-// Ends the running hub, if any.
-void StopHub();
+// Ends the running hub, if any; false when one runs on that could not be ended.
+bool StopHub();
+
+// The list's order of two captions: the platform's locale-aware text comparison, negative
+// when a stands before b. The hub takes the bridges in this order.
+int CompareCaptions(const std::string& a, const std::string& b);
+
+// Clears the bridge table, loads the stored bridges into it as the window does, and gives
+// their captions in list order. A registry error is raised as from the window's load.
+std::vector<std::string> LoadStoredBridges();

@@ -1,6 +1,8 @@
 #include "ui/Unit1.h"
 
 #include "config/config_store.h"
+#include "platform/module.h"
+#include "tools/bridge_status.h"
 #include "tools/hub_control.h"
 #include "tools/port_pairs.h"
 #include "tools/runner.h"
@@ -62,9 +64,9 @@ HIMAGELIST MakeStateIcons(int size) {
     return icons;
 }
 
-int CALLBACK CompareCaptions(LPARAM a, LPARAM b, LPARAM captions) {
+int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM captions) {
     const auto& texts = *reinterpret_cast<const std::vector<std::string>*>(captions);
-    return ::lstrcmpA(texts[static_cast<std::size_t>(a)].c_str(), texts[static_cast<std::size_t>(b)].c_str());
+    return CompareCaptions(texts[static_cast<std::size_t>(a)], texts[static_cast<std::size_t>(b)]);
 }
 
 }  // namespace
@@ -75,13 +77,15 @@ bool PairMustChange(const TBridge& edited, const std::string& oldCaption, bool o
 
 TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
     menu_ = ::CreateMenu();
-    HMENU fileMenu = ::CreatePopupMenu();
-    ::AppendMenuA(fileMenu, MF_STRING, IdMenuExit, "Exit");
+    fileMenu_ = ::CreatePopupMenu();
+    ::AppendMenuA(fileMenu_, MF_STRING, IdMenuLogOn, "Start bridges at &log-on");
+    ::AppendMenuA(fileMenu_, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuA(fileMenu_, MF_STRING, IdMenuExit, "Exit");
     bridgeMenu_ = ::CreatePopupMenu();
     ::AppendMenuA(bridgeMenu_, MF_STRING, IdMenuAdd, "&Add");
     ::AppendMenuA(bridgeMenu_, MF_STRING | MF_GRAYED, IdMenuEdit, "&Edit");
     ::AppendMenuA(bridgeMenu_, MF_STRING | MF_GRAYED, IdMenuDelete, "&Delete");
-    ::AppendMenuA(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu), "&File");
+    ::AppendMenuA(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu_), "&File");
     ::AppendMenuA(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(bridgeMenu_), "Bridge");
     ::AppendMenuA(menu_, MF_STRING, IdMenuAbout, "A&bout");
 
@@ -93,6 +97,7 @@ TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
     Guarded([this] { FormCreate(); });
     RefreshLinks();
     ::SetTimer(hwnd_, LinkTimer, LinkTimerMs, nullptr);
+    ShowLogOnCheck();
 }
 
 TForm1::~TForm1() {
@@ -224,7 +229,7 @@ void TForm1::DeleteSelectedRow() {
 void TForm1::SortRows() {
     const std::vector<std::string> captions = Captions();
     for (int i = 0; i < static_cast<int>(captions.size()); ++i) controls::SetItemParam(list_, i, i);
-    ::SendMessageA(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&captions), reinterpret_cast<LPARAM>(CompareCaptions));
+    ::SendMessageA(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&captions), reinterpret_cast<LPARAM>(CompareItems));
     const int selected = SelectedIndex();
     if (selected >= 0) ListView_EnsureVisible(list_, selected, FALSE);
 }
@@ -278,12 +283,6 @@ void TForm1::Button2Click() {
 
 // ---- link state ----
 
-TLinkTarget TForm1::TargetOf(const std::string& caption) const {
-    const int s = FindBridge(caption);
-    if (s == NoSlot) return {};
-    return {Bridges[s].IP.str(), Bridges[s].Port};
-}
-
 TLinkState TForm1::RowState(int row) const {
     LVITEMA item{};
     item.mask = LVIF_IMAGE;
@@ -293,13 +292,13 @@ TLinkState TForm1::RowState(int row) const {
 }
 
 std::string TForm1::RowTip(int row) const {
-    const TLinkTarget target = TargetOf(RowText(row));
+    const TLinkTarget target = LinkTargetOf(RowText(row));
     return LinkTip(RowState(row), target.Host, target.Port);
 }
 
 void TForm1::RefreshLinks() {
     std::vector<TLinkTarget> targets;
-    for (const std::string& caption : Captions()) targets.push_back(TargetOf(caption));
+    for (const std::string& caption : Captions()) targets.push_back(LinkTargetOf(caption));
     const std::vector<TLinkState> states = links_->States(targets, Running());
     for (int row = 0; row < static_cast<int>(states.size()); ++row)
         if (RowState(row) != states[static_cast<std::size_t>(row)])
@@ -395,6 +394,27 @@ void TForm1::About1Click() { ::ShellExecuteA(hwnd_, "open", MakerUrl, nullptr, n
 
 void TForm1::Hello1Click() { ::SendMessageA(hwnd_, WM_CLOSE, 0, 0); }
 
+// Checked while the Run key starts this very executable's bridges at log-on; a value naming
+// another path (the program was moved) leaves it unchecked.
+void TForm1::ShowLogOnCheck() {
+    const bool checked = ReadLogOnValue() == LogOnCommand(platform::ExePath());
+    ::CheckMenuItem(fileMenu_, IdMenuLogOn, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void TForm1::LogOn1Click() {
+    const std::string command = LogOnCommand(platform::ExePath());
+    try {
+        if (ReadLogOnValue() == command)
+            DeleteLogOnValue();
+        else
+            WriteLogOnValue(command);
+    } catch (...) {
+        ShowLogOnCheck();  // the mark stays as the registry is
+        throw;
+    }
+    ShowLogOnCheck();
+}
+
 // ---- messages ----
 
 void TForm1::OnCommand(int id, int code) {
@@ -413,6 +433,7 @@ void TForm1::OnCommand(int id, int code) {
     case IdMenuDelete: DeleteButtonClick(); break;
     case IdMenuAbout: About1Click(); break;
     case IdMenuExit: Hello1Click(); break;
+    case IdMenuLogOn: LogOn1Click(); break;
     }
 }
 
@@ -443,6 +464,9 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_NOTIFY:
         return OnNotify(*reinterpret_cast<const NMHDR*>(lp));
+    case WM_INITMENUPOPUP:  // the Run key may have been changed meanwhile
+        if (reinterpret_cast<HMENU>(wp) == fileMenu_) ShowLogOnCheck();
+        return 0;
     case WM_ACTIVATE:
         KeepFocusAcrossActivation(wp, list_);
         return 0;

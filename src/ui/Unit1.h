@@ -29,6 +29,7 @@ public:
         IdMenuEdit,
         IdMenuDelete,
         IdMenuAbout,
+        IdMenuLogOn,
     };
 
     static constexpr char ClassName[] = "TForm1";
@@ -59,6 +60,7 @@ public:
     void Action1Execute();
     void About1Click();
     void Hello1Click();
+    void LogOn1Click();
     // Each second: the availability rules, and while the bridges run, a new look at the links.
     void LinkTimerTick();
     // After each look: the link state of every row, and a hub that ended by itself makes the
@@ -96,13 +98,14 @@ private:
     void FitColumns();
     bool Running() const;
     int SelectedSlot() const;
+    void ShowLogOnCheck();
     void OnCommand(int id, int code);
     LRESULT OnNotify(const NMHDR& header);
-    TLinkTarget TargetOf(const std::string& caption) const;
 
     std::vector<std::string> args_;
     TForm2* dialog_ = nullptr;
     HMENU menu_ = nullptr;
+    HMENU fileMenu_ = nullptr;
     HMENU bridgeMenu_ = nullptr;
     HWND list_ = nullptr;
     HIMAGELIST states_ = nullptr;  // stopped, waiting, connected

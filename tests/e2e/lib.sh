@@ -164,6 +164,19 @@ hub_pids() { prefix_pids hub4com.exe; }
 hub_running() { [ -n "$(hub_pids)" ]; }
 hub_stopped() { ! hub_running; }
 
+listening() { (: >"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+
+# first_free_port [count]: the first of ten (or count) ports in a row that nothing listens on.
+first_free_port() {
+    local base count=${1:-10}
+    for ((base = 20000 + $$ % 20000; base < 60000; base += count)); do
+        local p ok=1
+        for ((p = base; p < base + count; p++)); do if listening "$p"; then ok=""; break; fi; done
+        if [ -n "$ok" ]; then echo "$base"; return 0; fi
+    done
+    return 1
+}
+
 lines_in() { if [ -f "$1" ]; then grep -c . "$1" || true; else echo 0; fi; }
 
 # ---- the program ----
@@ -175,14 +188,15 @@ start_manager() {
     wait_window "$MAIN_CAPTION" 20 >/dev/null
 }
 
-# Closes it with File / Exit from the keyboard and waits until its process has ended. A click
-# on the caption first gives it the keyboard (a tool's window may have taken it).
+# Closes it with File / Exit from the keyboard (Exit is the menu's last entry: Up wraps to it)
+# and waits until its process has ended. A click on the caption first gives it the keyboard (a
+# tool's window may have taken it).
 close_manager() {
     local left top width
     read -r left top width < <(probe "$MAIN_CAPTION" | awk -F'\t' '$1 == "window" { print $2, $3, $4 }')
     [ -n "${width:-}" ] || return 1
     xdotool mousemove --sync $((left + width / 2)) $((top + 8)) click 1
-    keys alt+f Return
+    keys alt+f Up Return
     wait_until 15 window_gone "$MAIN_CAPTION" || return 1
     wait "$MANAGER_JOB" 2>/dev/null || true
     MANAGER_JOB=""

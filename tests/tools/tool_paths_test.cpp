@@ -1,4 +1,4 @@
-// Tool paths, the debug switch and how process-list entries are matched to a name.
+// Tool paths, the switches, the log-on command and how process-list entries are matched to a name.
 #include "tools/tool_paths.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +39,29 @@ TEST(ToolPaths, DebugSwitch) {
     EXPECT_TRUE(HasDebugSwitch({"x", "/MDEBUG"}));
     EXPECT_FALSE(HasDebugSwitch({"mdebug", "--mdebug"}));
     EXPECT_FALSE(HasDebugSwitch({}));
+}
+
+TEST(ToolPaths, Switches) {
+    const TSwitch none = TSwitch::None, start = TSwitch::Start, stop = TSwitch::Stop, status = TSwitch::Status;
+    const char* const unknown = "Unknown switch '/bogus'";
+    const char* const two = "Use one of -start, -stop and -status";
+    struct { std::vector<std::string> args; TSwitch action; const char* error; } const cases[] = {
+        {{"-start"}, start, ""},          {{"/STOP", "word"}, stop, ""},      {{"-mdebug", "-Status"}, status, ""},
+        {{"-start", "/Start"}, start, ""}, {{"--start", "-start2", "/bogus"}, none, ""},  // the window starts
+        {{"-start", "/bogus", "-x"}, start, unknown}, {{"/bogus", "/status"}, status, unknown},
+        {{"-stop", "--stop"}, stop, "Unknown switch '--stop'"}, {{"-status", "-"}, status, "Unknown switch '-'"},
+        {{"-start", "-stop"}, start, two}, {{"/status", "-MDEBUG", "/start"}, status, two},
+    };
+    for (const auto& c : cases) {
+        const TSwitches parsed = ParseSwitches(c.args);
+        EXPECT_EQ(parsed.action, c.action) << c.args.front();
+        EXPECT_EQ(parsed.error, c.error) << c.args.front();
+    }
+}
+
+TEST(ToolPaths, LogOnCommandQuotesThePathThenStarts) {
+    EXPECT_EQ(LogOnCommand("C:\\Program Files\\Pontis Manager\\PontisManager.exe"),
+              "\"C:\\Program Files\\Pontis Manager\\PontisManager.exe\" -start");
 }
 
 TEST(ToolPaths, ProcessEntriesMatchTheWholeFileNameWithoutAsciiCase) {

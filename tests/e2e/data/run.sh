@@ -34,18 +34,6 @@ stop_echo() {
     wait "$pid" 2>/dev/null || true
     unset "SERVER_PID[$1]"
 }
-listening() { (: >"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-
-# Ten ports in a row that nothing listens on.
-first_free_port() {
-    local base
-    for ((base = 20000 + $$ % 20000; base < 60000; base += 10)); do
-        local p ok=1
-        for ((p = base; p < base + 10; p++)); do if listening "$p"; then ok=""; break; fi; done
-        if [ -n "$ok" ]; then echo "$base"; return 0; fi
-    done
-    return 1
-}
 
 # The pairs end once the state file no longer lists them; the servers with the script.
 cleanup() {

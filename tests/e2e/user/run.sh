@@ -40,6 +40,13 @@ second_start() { timeout 20 wine "$INSTALL_DIR/PontisManager.exe" "$@" >/dev/nul
 log_has() { grep -qF -- "$2" "$1" 2>/dev/null; }
 # The hub's log line with the two-bridge arguments names the hub by this path.
 hub_started_from() { grep -F -- "$TWO_BRIDGES" "$HUB_LOG" | grep -qF -- "$1"; }
+# switch <arguments...>: the exit code, then the output, as a script sees them (a held pipe times out).
+switch() {
+    local out rc=0
+    out=$(timeout 30 wine "$INSTALL_DIR/PontisManager.exe" "$@" 2>/dev/null </dev/null) || rc=$?
+    printf '%s\n%s' "$rc" "${out//$'\r'/}"
+}
+set_value() { wine reg add "$PROGRAM_KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1 </dev/null; }
 box_says() { probe "$1" | awk -F'\t' '$1 == "control" { print $7 }' | grep -qxF -- "$2"; }
 
 # Opens the dialog with a key and waits for it.
@@ -238,11 +245,39 @@ check "\"command\" holds the new string" wait_until 5 reg_value_is "" command "$
 shot "$SHOTS/07-debug-running.png"
 check "a click on St&op bridges" click_control "$MAIN_CAPTION" "St&op bridges"
 check "the hub is gone" wait_until 10 hub_stopped
+keys alt+f
+sleep 0.5  # the menu draws itself; it is a window of its own, so the shot is the screen's
+read -r x y w h < <(probe "$MAIN_CAPTION" | awk -F'\t' '$1 == "window" { print $2, $3, $4, $5 }')
+import -window root -crop "${w}x${h}+${x}+${y}" "$SHOTS/07-file-menu.png" 2>/dev/null || true
+keys Escape Escape
 check "File / Exit closes the program" close_manager
+end_step
+
+# ---- 8 ----
+step "8. From a script: -start starts the bridges without a window, -status reports them, -stop ends them"
+ECHO=$(first_free_port 2)  # and nothing listens on the next port
+socat TCP-LISTEN:"$ECHO",bind=127.0.0.1,reuseaddr,fork PIPE </dev/null >/dev/null 2>&1 &
+echo_pid=$!
+check "an echo server listens on $ECHO" wait_until 5 listening "$ECHO"
+set_value 'Bridges\1' Port "$ECHO"
+for v in Index=2 COM=COM7 IP=127.0.0.1 Port=$((ECHO + 1)); do set_value 'Bridges\2' "${v%%=*}" "${v#*=}"; done
+check "pair 2 is made for COM7" wine "$INSTALL_DIR/driver/setupc.exe" install 2 HiddenMode=yes PortName=COM7,EmuBR=yes,AddRTTO=0,AddRITO=10
+check_eq "-START starts them" "$(printf '0\nBridges started')" "$(switch -START)"
+check "no window opened" window_gone "$MAIN_CAPTION"
+command=$(reg_value "" command)
+check "the hub got \"command\" from the folder with the blank" \
+    log_has "$HUB_LOG" "Pontis Manager\\driver\\hub4com.exe\"$command"
+check "the hub connects to the echo server" wait_until 15 log_has "$HUB_LOG" "<-> 127.0.0.1:$ECHO: connected"
+check_eq "-status: one connected, one waiting, exit code 1" \
+    "$(printf '1\nCOM5\t127.0.0.1:%s\tconnected\nCOM7\t127.0.0.1:%s\twaiting' "$ECHO" $((ECHO + 1)))" "$(switch -status)"
+check_eq "/stop -mdebug stops them" "$(printf '0\nBridges stopped')" "$(switch /stop -mdebug)"
+check "the hub is gone" wait_until 10 hub_stopped
+kill $(pgrep -P "$echo_pid") "$echo_pid" 2>/dev/null || true
 end_step
 
 if [ -n "${DOCS_DIR:-}" ]; then
     cp "$SHOTS/02-two-bridges.png" "$DOCS_DIR/main-window.png"
     cp "$SHOTS/02-dialog-first-bridge.png" "$DOCS_DIR/bridge-dialog.png"
+    cp "$SHOTS/07-file-menu.png" "$DOCS_DIR/file-menu.png"
 fi
 summary

@@ -1,5 +1,6 @@
 // The main window, created for real in this process and driven with messages.
 #include "config/bridge.h"
+#include "platform/module.h"
 #include "support/message_boxes.h"
 #include "support/window_fixture.h"
 #include "tools/hub_args.h"
@@ -7,11 +8,14 @@
 #include "tools/runner.h"
 #include "ui/app_info.h"
 #include "ui/application.h"
+#include "ui/switches.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -49,7 +53,24 @@ protected:
         ASSERT_NE(AwaitProcess(HubExeName), 0u);
     }
 
+    // The exit code and output of a switch, its standard output a file as a batch file's redirection gives.
+    std::pair<int, std::string> RunSwitch(const std::vector<std::string>& args) {
+        const std::string path = ExeDir() + "\\switch-output.txt";
+        HANDLE saved = ::GetStdHandle(STD_OUTPUT_HANDLE);
+        ::SetStdHandle(STD_OUTPUT_HANDLE, ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                        CREATE_ALWAYS, 0, nullptr));
+        const int code = RunSwitches(args).value_or(-1);
+        ::CloseHandle(::GetStdHandle(STD_OUTPUT_HANDLE));
+        ::SetStdHandle(STD_OUTPUT_HANDLE, saved);
+        return {code, FileText(path)};
+    }
+    static std::string FileText(const std::string& path) {
+        std::stringstream text;
+        text << std::ifstream(path, std::ios::binary).rdbuf();
+        return text.str();
+    }
 };
+
 
 TEST(ErrorHandler, AppendsAFullStopAfterCharactersThatSortAfterIt) {
     const std::pair<const char*, const char*> cases[] = {
@@ -130,6 +151,12 @@ TEST_F(MainWindow, LooksAsSpecified) {
     EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
     EXPECT_FALSE(MenuEnabled(TForm1::IdMenuEdit));
     EXPECT_FALSE(MenuEnabled(TForm1::IdMenuDelete));
+    HMENU file = ::GetSubMenu(menu, 0);  // the log-on entry, a separator, then Exit
+    char logOn[32] = "";
+    ::GetMenuStringA(file, 0, logOn, sizeof logOn, MF_BYPOSITION);
+    EXPECT_STREQ(logOn, "Start bridges at &log-on");
+    EXPECT_TRUE(::GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(::GetMenuItemID(file, 2), static_cast<UINT>(TForm1::IdMenuExit));
 }
 
 TEST_F(MainWindow, KeepsRowsInTheLocaleTextOrder) {
@@ -288,6 +315,57 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
     EXPECT_TRUE(Enabled(TForm1::IdStartButton));
     EXPECT_TRUE(Enabled(TForm1::IdAddButton));
+}
+
+TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
+    for (int n : {1, 2, 3, 4}) WriteBridge(n, std::vector<std::string>{"COM5", "com3", "COM10", "COM3"}[n - 1]);
+    Open();
+    Click(TForm1::IdStartButton);
+    const std::string button = ReadText(kProgramKey, "command");
+    Click(TForm1::IdButton2);
+    Close();
+    WriteText(kProgramKey, "command", "");
+    ::DeleteFileA(InDriver("hub4com.log").c_str());
+
+    EXPECT_EQ(RunSwitch({"-mdebug", "/START"}), std::make_pair(0, button + "\r\nBridges started\r\n"));
+    EXPECT_EQ(ReadText(kProgramKey, "command"), button);
+    EXPECT_NE(FileText(InDriver("hub4com.log")).find(": \"" + InDriver(HubExeName) + "\"" + button + "\r\n"),
+              std::string::npos);
+    EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges stopped\r\n")));
+    EXPECT_EQ(FindProcess(HubExeName), 0u);
+    EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));
+}
+
+TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithOne) {
+    struct { const char *ip, *also, *output; } const cases[] = {  // ip: of the one bridge, none when empty
+        {"", "-mdebug", "No bridges defined! Please define at least one.\r\n"},
+        {"10.0.0.1 -x", "-mdebug", "Bridge 'COM3' has an invalid server address\r\n"},
+        {"127.0.0.1", "/bogus", "Unknown switch '/bogus'\r\n"},
+    };
+    for (const auto& c : cases) {
+        testreg::DeleteProgramKey();
+        if (*c.ip) WriteBridge(1, "COM3", c.ip);
+        EXPECT_EQ(RunSwitch({"-start", c.also}), std::make_pair(1, std::string(c.output)));
+        EXPECT_EQ(FindProcess(HubExeName), 0u) << c.output;
+        EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>") << c.output;
+    }
+    EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(1, std::string("COM3\t127.0.0.1:9761\tstopped\r\n")));
+    testreg::DeleteProgramKey();
+    EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(0, std::string())) << "no bridges: nothing to wait for";
+}
+
+TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
+    const char run[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    WriteText(run, "Pontis Manager", "\"C:\\Moved from\\PontisManager.exe\" -start");
+    Open();
+    auto checked = [this] { return ::GetMenuState(::GetMenu(form->Handle()), TForm1::IdMenuLogOn, 0) & MF_CHECKED; };
+    EXPECT_FALSE(checked()) << "the value names another path";
+    Click(TForm1::IdMenuLogOn);
+    EXPECT_EQ(ReadText(run, "Pontis Manager"), "\"" + platform::ExePath() + "\" -start");
+    EXPECT_TRUE(checked());
+    Click(TForm1::IdMenuLogOn);
+    EXPECT_EQ(ReadText(run, "Pontis Manager"), "<missing>");
+    EXPECT_FALSE(checked());
 }
 
 TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {

@@ -1,0 +1,11 @@
+#pragma once
+// The command-line switches -start, -stop and -status: each does its one job without a window,
+// says what happened, and gives the program's exit code.
+#include <optional>
+#include <string>
+#include <vector>
+
+// Runs the switch the arguments name (the arguments after the program's own path) and gives
+// the exit code: 0 when the switch did what it says, otherwise 1. Nothing when they name none
+// of the three: the window is to start.
+std::optional<int> RunSwitches(const std::vector<std::string>& args);
