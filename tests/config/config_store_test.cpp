@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <sddl.h>
 
 #include <string>
 #include <vector>
@@ -17,17 +16,6 @@ const char* const kKey = kProgramKey;
 
 std::string Slot(int n) { return SlotKey(n); }
 
-// Denies everyone every access to the key, or allows it again: its owner always may.
-void Deny(const char* path, bool deny) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, WRITE_DAC, &key), ERROR_SUCCESS) << path;
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(deny ? "D:(D;;KA;;;WD)" : "D:(A;;KA;;;WD)",
-                                                                     SDDL_REVISION_1, &sd, nullptr));
-    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
-    LocalFree(sd);
-    RegCloseKey(key);
-}
 
 class ConfigStore : public testing::Test {
 protected:
@@ -225,9 +213,9 @@ TEST_F(ConfigStore, WrongTypeStopsTheLoadAndHoldsBackTheRest) {
 TEST_F(ConfigStore, ProgramKeyThatCannotBeOpenedHoldsBackEverySlot) {
     WriteBridge(2, "COM2");
     WriteBridge(10, "COM10");
-    Deny(kKey, true);
+    DenyAccess(kKey, true);
     EXPECT_THROW(Load(), ERegistryException);
-    Deny(kKey, false);
+    DenyAccess(kKey, false);
     for (int n = 1; n <= 10; ++n) EXPECT_TRUE(HeldBack[n]) << n;
     EXPECT_EQ(FirstFreeSlot(), 11) << "no add";
     SaveBridges();

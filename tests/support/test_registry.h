@@ -1,6 +1,8 @@
 #pragma once
 // Seeding and reading the test prefix's registry directly, around the code under test.
+#include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -76,6 +78,18 @@ inline void WriteBridge(int n, const std::string& com, const std::string& ip = "
     WriteText(k, "TXDelay", "10");
     WriteText(k, "RXDelay", "10");
     WriteText(k, "Name", name);
+}
+
+// Denies everyone every access to a key (the owner may still lift it), or lifts the denial.
+inline void DenyAccess(const char* path, bool deny) {
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, WRITE_DAC, &key), ERROR_SUCCESS) << path;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(deny ? "D:(D;;KA;;;WD)" : "D:(A;;KA;;;WD)",
+                                                                       SDDL_REVISION_1, &sd, nullptr));
+    EXPECT_EQ(::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
+    ::LocalFree(sd);
+    ::RegCloseKey(key);
 }
 
 }  // namespace testreg

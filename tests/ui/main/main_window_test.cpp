@@ -366,6 +366,15 @@ TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
     Click(TForm1::IdMenuLogOn);
     EXPECT_EQ(ReadText(run, "Pontis Manager"), "<missing>");
     EXPECT_FALSE(checked());
+
+    DenyAccess(run, true);  // a registry failure is said, and the mark stays as the registry is
+    MessageBoxWatcher boxes;
+    Click(TForm1::IdMenuLogOn);
+    DenyAccess(run, false);
+    ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
+    EXPECT_EQ(boxes.Boxes()[0].caption, AppTitle);
+    EXPECT_FALSE(checked());
+    EXPECT_EQ(ReadText(run, "Pontis Manager"), "<missing>");
 }
 
 TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {
