@@ -1,6 +1,7 @@
 // The links' states from the system's own TCP table, with a server and its client in this process.
 #include <winsock2.h>
 
+#include "support/test_host.h"
 #include "tools/link_state.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +26,7 @@ int Listen(Socket& server) {
 }
 
 TEST(LinkStates, AConnectionToTheServerShowsItsBridgeConnected) {
-    if (!::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version"))
-        GTEST_SKIP() << "elsewhere the connection's owner, this test, is not the hub";
+    if (!UnderWine()) GTEST_SKIP() << "elsewhere the connection's owner, this test, is not the hub";
     WSADATA data;
     ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &data), 0);
     Socket server, idle, client;
