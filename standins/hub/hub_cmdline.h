@@ -25,7 +25,6 @@ struct Port {
     std::optional<int> reconnect;   // tcp: ms between tries, "--reconnect="
 
     bool operator==(const Port& o) const;
-    bool operator!=(const Port& o) const { return !(*this == o); }
 };
 
 enum class FilterType { PinMap, PinToCon };
@@ -40,15 +39,13 @@ struct Filter {
     std::optional<int> delayDisconnect;        // pin2con, ms
 
     bool operator==(const Filter& o) const;
-    bool operator!=(const Filter& o) const { return !(*this == o); }
 };
 
 struct Attachment {  // one "--add-filters=": a filter on some ports, in the order given
     std::vector<int> ports;
     std::string filter;
 
-    bool operator==(const Attachment& o) const;
-    bool operator!=(const Attachment& o) const { return !(*this == o); }
+    bool operator==(const Attachment& o) const { return ports == o.ports && filter == o.filter; }
 };
 
 struct Route {  // "--bi-route=a:b"
@@ -56,7 +53,6 @@ struct Route {  // "--bi-route=a:b"
     int b = 0;
 
     bool operator==(const Route& o) const { return a == o.a && b == o.b; }
-    bool operator!=(const Route& o) const { return !(*this == o); }
 };
 
 struct Model {
@@ -67,7 +63,6 @@ struct Model {
     std::vector<Route> routes;
 
     bool operator==(const Model& o) const;
-    bool operator!=(const Model& o) const { return !(*this == o); }
 };
 
 struct ParseResult {
