@@ -30,25 +30,20 @@ constexpr char LogName[] = "setupc.log";
 // written.
 std::function<void()> MakeReal(const WinePairs& wine, const Command& command, const PairList& before) {
     int n = command.pair;
+    std::string old;  // the pair's port name before the command
+    for (const PortPair& p : before)
+        if (p.Number == n) old = p.Port.PortName;
     switch (command.verb) {
     case Verb::Install:
         wine.Make(n, command.port.PortName);
         return [&wine, n] { wine.End(n); };
-    case Verb::Change: {
-        std::string old;
-        for (const PortPair& p : before)
-            if (p.Number == n) old = p.Port.PortName;
+    case Verb::Change:
         if (SamePortName(old, command.port.PortName)) return [] {};
         wine.Relink(n, command.port.PortName);
         return [&wine, n, old] { wine.Relink(n, old); };
-    }
-    case Verb::Remove: {
+    case Verb::Remove:
         wine.End(n);
-        std::string old;
-        for (const PortPair& p : before)
-            if (p.Number == n) old = p.Port.PortName;
         return [&wine, n, old] { wine.Make(n, old); };
-    }
     }
     return [] {};
 }

@@ -76,21 +76,13 @@ PortSettings TakePortSettings(Fields& fields) {
 
 Command ParseCommand(const std::vector<std::string>& args) {
     if (args.empty()) throw SetupError("no command given");
-    Command command;
     const std::string& verb = args[0];
-    std::size_t count = 0;
-    if (verb == "install") {
-        command.verb = Verb::Install;
-        count = 4;
-    } else if (verb == "change") {
-        command.verb = Verb::Change;
-        count = 3;
-    } else if (verb == "remove") {
-        command.verb = Verb::Remove;
-        count = 2;
-    } else {
-        throw SetupError("unknown command " + Quoted(verb));
-    }
+    Command command;
+    if (verb == "install") command.verb = Verb::Install;
+    else if (verb == "change") command.verb = Verb::Change;
+    else if (verb == "remove") command.verb = Verb::Remove;
+    else throw SetupError("unknown command " + Quoted(verb));
+    const std::size_t count = command.verb == Verb::Install ? 4 : command.verb == Verb::Change ? 3 : 2;  // with the verb
     if (args.size() != count)
         throw SetupError(verb + " takes " + std::to_string(count - 1) + " parameters, not " +
                          std::to_string(args.size() - 1));
