@@ -5,24 +5,9 @@
 #include <algorithm>
 #include <climits>
 #include <string_view>
-#include <tuple>
 #include <utility>
 
 namespace hub {
-
-bool Port::operator==(const Port& o) const {
-    return std::tie(driver, path, baud, ito, host, tcpPort, reconnect) ==
-           std::tie(o.driver, o.path, o.baud, o.ito, o.host, o.tcpPort, o.reconnect);
-}
-
-bool Filter::operator==(const Filter& o) const {
-    return std::tie(type, id, connect, delayDisconnect) == std::tie(o.type, o.id, o.connect, o.delayDisconnect);
-}
-
-bool Model::operator==(const Model& o) const {
-    return std::tie(noDefaultFlowControlRoute, ports, filters, attachments, routes) ==
-           std::tie(o.noDefaultFlowControlRoute, o.ports, o.filters, o.attachments, o.routes);
-}
 
 namespace {
 
@@ -34,9 +19,7 @@ constexpr std::string_view DelayOption = "--delay-disconnect=";
 
 const char* const SignalNames[] = {"dsr", "cts", "dcd", "ring"};  // in the order of Signal
 
-struct LineError {
-    std::string message;
-};
+struct LineError { std::string message; };
 
 [[noreturn]] void Fail(std::string message) { throw LineError{std::move(message)}; }
 
@@ -64,12 +47,9 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 }
 
 bool IsFilterId(std::string_view id) {
-    if (id.empty()) return false;
-    for (char c : id) {
-        bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!alnum) return false;
-    }
-    return true;
+    for (char c : id)
+        if (!(c >= 'a' && c <= 'z') && !(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9')) return false;
+    return !id.empty();
 }
 
 // The port follows the last colon, so a host may hold colons of its own ("[::1]").
@@ -158,8 +138,7 @@ private:
         for (const Filter& f : m_.filters)
             if (f.id == filter.id) Fail("Filter " + Q(id) + " is defined twice");
 
-        bool dtr = false;
-        bool connect = false;
+        bool dtr = false, connect = false;
         for (std::string_view option : Split(options, ' ')) {
             if (option.empty()) continue;
             bool repeated = false;
