@@ -145,7 +145,6 @@ Socket Connect(const std::string& host, int port, int& error) {
     return s;
 }
 
-// Why a connection ended.
 enum class End { Lost, SerialFailed, SignalOff };
 
 // One bridge's work; lives on the bridge's thread.
@@ -263,8 +262,6 @@ private:
         for (;;) {
             DWORD n = 0;
             if (plan.firstByteAlone) {
-                // What has come in goes on at once; when nothing has, the read waits for the
-                // first byte alone, and then takes what came with it.
                 DWORD queued = Queued();
                 if (queued == 0) {
                     if (!::ReadFile(port_.get(), &buffer[0], 1, &n, nullptr)) return End::SerialFailed;
@@ -287,7 +284,6 @@ private:
         }
     }
 
-    // The bytes waiting in the port's input queue.
     DWORD Queued() const {
         COMSTAT stat{};
         DWORD errors = 0;
