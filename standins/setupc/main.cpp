@@ -24,8 +24,6 @@ using namespace setupc;
 
 namespace {
 
-constexpr char LogName[] = "setupc.log";
-
 // Makes the command's change real under Wine; returns what undoes it should the state not be
 // written.
 std::function<void()> MakeReal(const WinePairs& wine, const Command& command, const PairList& before) {
@@ -89,7 +87,7 @@ int main(int argc, char** argv) {
     // and " -- " and the reason when a pair could not be made. The log only helps; the exit code
     // is the answer.
     if (!dir.empty())
-        standin::AppendToLog(dir + LogName, "[" + std::to_string(code) + "] " +
+        standin::AppendToLog(dir + "setupc.log", "[" + std::to_string(code) + "] " +
                                                 std::string(ArgumentsOf(GetCommandLineA())) +
                                                 (why.empty() ? "" : " -- " + why) + "\r\n");
     return code;

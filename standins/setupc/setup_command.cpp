@@ -7,8 +7,6 @@ namespace setupc {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::int32_t PairNumber(std::string_view text) {
@@ -20,7 +18,7 @@ std::int32_t PairNumber(std::string_view text) {
 bool IsPortName(std::string_view text) {
     if (text.size() < 4 || !SamePortName(text.substr(0, 3), "COM")) return false;
     for (char c : text.substr(3))
-        if (!IsDigit(c)) return false;
+        if (c < '0' || c > '9') return false;
     return true;
 }
 
