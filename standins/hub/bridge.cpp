@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace hub {
@@ -29,12 +30,9 @@ std::uint64_t NowMs() { return ::GetTickCount64(); }
 
 std::string ErrorText(DWORD error) { return "error " + std::to_string(error); }
 
-// The serial port of a bridge. Its reader and its writer run on two threads with synchronous
-// calls: under Wine a synchronous read or write waits for the device in the calling process
-// (poll), while an overlapped one waits through the wineserver, which costs several times the
-// round-trip time. Every call returns within TurnMs, so the threads see in time when the
-// connection has ended (on Windows it also bounds how long the writer can wait behind the
-// reader on the one handle).
+// The serial port of a bridge, read and written with blocking calls from two threads. Every
+// call returns within TurnMs, so the threads see in time when the connection has ended (on
+// Windows it also bounds how long the writer can wait behind the reader on the one handle).
 class SerialPort {
 public:
     static constexpr DWORD TurnMs = 50;
@@ -147,7 +145,6 @@ Socket Connect(const std::string& host, int port, int& error) {
     return s;
 }
 
-// Why a connection ended.
 enum class End { Lost, SerialFailed, SignalOff };
 
 // One bridge's work; lives on the bridge's thread.
@@ -265,8 +262,6 @@ private:
         for (;;) {
             DWORD n = 0;
             if (plan.firstByteAlone) {
-                // What has come in goes on at once; when nothing has, the read waits for the
-                // first byte alone, and then takes what came with it.
                 DWORD queued = Queued();
                 if (queued == 0) {
                     if (!::ReadFile(port_.get(), &buffer[0], 1, &n, nullptr)) return End::SerialFailed;
@@ -289,7 +284,6 @@ private:
         }
     }
 
-    // The bytes waiting in the port's input queue.
     DWORD Queued() const {
         COMSTAT stat{};
         DWORD errors = 0;
@@ -309,24 +303,18 @@ private:
 
 }  // namespace
 
-BridgeRunner::BridgeRunner(Bridge settings, const Log& log) : settings_(std::move(settings)), log_(log) {
-    thread_ = std::thread([this] { Run(); });
-}
-
-BridgeRunner::~BridgeRunner() {
-    if (thread_.joinable()) thread_.detach();
-}
-
-void BridgeRunner::Run() {
-    // Whatever goes wrong stays with this bridge: it starts over after a pause.
-    for (;;) {
-        try {
-            Worker(settings_, log_).Run();
-        } catch (const std::exception& e) {
-            log_.Write(settings_.path + ": " + e.what() + "; starting over");
-            ::Sleep(ReopenMs);
+void StartBridge(Bridge settings, const Log& log) {
+    std::thread([settings = std::move(settings), &log] {
+        // Whatever goes wrong stays with this bridge: it starts over after a pause.
+        for (;;) {
+            try {
+                Worker(settings, log).Run();
+            } catch (const std::exception& e) {
+                log.Write(settings.path + ": " + e.what() + "; starting over");
+                ::Sleep(ReopenMs);
+            }
         }
-    }
+    }).detach();
 }
 
 }  // namespace hub

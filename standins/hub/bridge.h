@@ -11,23 +11,9 @@
 #include "hub/hub_cmdline.h"
 #include "hub/hub_log.h"
 
-#include <thread>
-
 namespace hub {
 
-class BridgeRunner {
-public:
-    BridgeRunner(Bridge settings, const Log& log);
-    BridgeRunner(const BridgeRunner&) = delete;
-    BridgeRunner& operator=(const BridgeRunner&) = delete;
-    ~BridgeRunner();
-
-private:
-    void Run();
-
-    Bridge settings_;
-    const Log& log_;
-    std::thread thread_;
-};
+// Starts the bridge's thread; log must last as long as the process.
+void StartBridge(Bridge settings, const Log& log);
 
 }  // namespace hub

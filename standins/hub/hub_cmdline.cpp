@@ -2,28 +2,12 @@
 
 #include "common/decimal.h"
 
+#include <algorithm>
 #include <climits>
 #include <string_view>
-#include <tuple>
 #include <utility>
 
 namespace hub {
-
-bool Port::operator==(const Port& o) const {
-    return std::tie(driver, path, baud, ito, host, tcpPort, reconnect) ==
-           std::tie(o.driver, o.path, o.baud, o.ito, o.host, o.tcpPort, o.reconnect);
-}
-
-bool Filter::operator==(const Filter& o) const {
-    return std::tie(type, id, connect, delayDisconnect) == std::tie(o.type, o.id, o.connect, o.delayDisconnect);
-}
-
-bool Attachment::operator==(const Attachment& o) const { return ports == o.ports && filter == o.filter; }
-
-bool Model::operator==(const Model& o) const {
-    return std::tie(noDefaultFlowControlRoute, ports, filters, attachments, routes) ==
-           std::tie(o.noDefaultFlowControlRoute, o.ports, o.filters, o.attachments, o.routes);
-}
 
 namespace {
 
@@ -33,11 +17,9 @@ constexpr std::string_view DtrOnConnect = "--dtr=connect";
 constexpr std::string_view ConnectOption = "--connect=";
 constexpr std::string_view DelayOption = "--delay-disconnect=";
 
-const Signal AllSignals[] = {Signal::Dsr, Signal::Cts, Signal::Dcd, Signal::Ring};
+const char* const SignalNames[] = {"dsr", "cts", "dcd", "ring"};  // in the order of Signal
 
-struct LineError {
-    std::string message;
-};
+struct LineError { std::string message; };
 
 [[noreturn]] void Fail(std::string message) { throw LineError{std::move(message)}; }
 
@@ -50,8 +32,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 int NumberIn(std::string_view text, int min, int max, std::string_view arg) {
     std::optional<std::int32_t> n = standin::ReadDecimal(text, min, max);
     if (!n)
-        Fail(Q(text) + " in " + Q(arg) + " is not a number from " + std::to_string(min) + " to " +
-             std::to_string(max));
+        Fail(Q(text) + " in " + Q(arg) + " is not a number from " + std::to_string(min) + " to " + std::to_string(max));
     return *n;
 }
 
@@ -66,12 +47,9 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 }
 
 bool IsFilterId(std::string_view id) {
-    if (id.empty()) return false;
-    for (char c : id) {
-        bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!alnum) return false;
-    }
-    return true;
+    for (char c : id)
+        if (!(c >= 'a' && c <= 'z') && !(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9')) return false;
+    return !id.empty();
 }
 
 // The port follows the last colon, so a host may hold colons of its own ("[::1]").
@@ -94,10 +72,8 @@ class Parser {
 public:
     Model Run(const std::vector<std::string>& args) {
         for (const std::string& arg : args) {
-            if (StartsWith(arg, "-"))
-                Option(arg);
-            else
-                AddPort(arg);
+            if (StartsWith(arg, "-")) Option(arg);
+            else AddPort(arg);
         }
         Check();
         return std::move(m_);
@@ -108,30 +84,17 @@ private:
         std::size_t eq = arg.find('=');
         std::string_view name = std::string_view(arg).substr(0, eq == std::string::npos ? eq : eq + 1);
         std::string_view value = std::string_view(arg).substr(name.size());
-        if (name == "--use-driver=") {
-            if (value == "serial")
-                driver_ = Driver::Serial;
-            else if (value == "tcp")
-                driver_ = Driver::Tcp;
-            else
-                Fail("Unknown driver " + Q(value) + " in " + Q(arg));
-        } else if (name == "--baud=") {
-            baud_ = NumberIn(value, 1, INT_MAX, arg);
-        } else if (name == "--ito=") {
-            ito_ = NumberIn(value, 0, INT_MAX, arg);
-        } else if (name == "--reconnect=") {
-            reconnect_ = NumberIn(value, 0, INT_MAX, arg);
-        } else if (name == "--create-filter=") {
-            CreateFilter(value, arg);
-        } else if (name == "--add-filters=") {
-            AddFilters(value, arg);
-        } else if (name == "--bi-route=") {
-            BiRoute(value, arg);
-        } else if (name == "--no-default-fc-route=" && value == AllFlowControl) {
-            m_.noDefaultFlowControlRoute = true;
-        } else {
-            Fail("Unknown option " + Q(arg));
-        }
+        if (name == "--use-driver=" && value == "serial") driver_ = Driver::Serial;
+        else if (name == "--use-driver=" && value == "tcp") driver_ = Driver::Tcp;
+        else if (name == "--use-driver=") Fail("Unknown driver " + Q(value) + " in " + Q(arg));
+        else if (name == "--baud=") baud_ = NumberIn(value, 1, INT_MAX, arg);
+        else if (name == "--ito=") ito_ = NumberIn(value, 0, INT_MAX, arg);
+        else if (name == "--reconnect=") reconnect_ = NumberIn(value, 0, INT_MAX, arg);
+        else if (name == "--create-filter=") CreateFilter(value, arg);
+        else if (name == "--add-filters=") AddFilters(value, arg);
+        else if (name == "--bi-route=") BiRoute(value, arg);
+        else if (name == "--no-default-fc-route=" && value == AllFlowControl) m_.noDefaultFlowControlRoute = true;
+        else Fail("Unknown option " + Q(arg));
     }
 
     void AddPort(const std::string& arg) {
@@ -167,19 +130,15 @@ private:
         std::string_view id = comma == std::string_view::npos ? type : head.substr(comma + 1);
 
         Filter filter;
-        if (type == "pinmap")
-            filter.type = FilterType::PinMap;
-        else if (type == "pin2con")
-            filter.type = FilterType::PinToCon;
-        else
-            Fail("Unknown filter type " + Q(type) + " in " + Q(arg));
+        if (type == "pinmap") filter.type = FilterType::PinMap;
+        else if (type == "pin2con") filter.type = FilterType::PinToCon;
+        else Fail("Unknown filter type " + Q(type) + " in " + Q(arg));
         if (!IsFilterId(id)) Fail("Bad filter name " + Q(id) + " in " + Q(arg));
         filter.id = std::string(id);
         for (const Filter& f : m_.filters)
             if (f.id == filter.id) Fail("Filter " + Q(id) + " is defined twice");
 
-        bool dtr = false;
-        bool connect = false;
+        bool dtr = false, connect = false;
         for (std::string_view option : Split(options, ' ')) {
             if (option.empty()) continue;
             bool repeated = false;
@@ -202,8 +161,8 @@ private:
     }
 
     static Signal SignalOf(std::string_view word, std::string_view arg) {
-        for (Signal s : AllSignals)
-            if (word == SignalName(s)) return s;
+        for (int i = 0; i < 4; ++i)
+            if (word == SignalNames[i]) return static_cast<Signal>(i);
         Fail("Unknown signal " + Q(word) + " in " + Q(arg));
     }
 
@@ -338,15 +297,7 @@ std::vector<std::string> Build(const Model& m, bool quoteOptions) {
 
 }  // namespace
 
-const char* SignalName(Signal signal) {
-    switch (signal) {
-        case Signal::Dsr: return "dsr";
-        case Signal::Cts: return "cts";
-        case Signal::Dcd: return "dcd";
-        case Signal::Ring: return "ring";
-    }
-    return "?";
-}
+const char* SignalName(Signal signal) { return SignalNames[static_cast<int>(signal)]; }
 
 ParseResult ParseArguments(const std::vector<std::string>& args) {
     ParseResult result;
@@ -382,9 +333,7 @@ std::vector<Bridge> Bridges(const Model& model) {
         b.port = tcp.tcpPort;
         b.reconnect = tcp.reconnect;
         for (const Attachment& at : model.attachments) {
-            bool here = false;
-            for (int p : at.ports) here = here || p == b.serialPort;
-            if (!here) continue;
+            if (std::find(at.ports.begin(), at.ports.end(), b.serialPort) == at.ports.end()) continue;
             for (const Filter& f : model.filters) {
                 if (f.id != at.filter) continue;
                 if (f.type == FilterType::PinMap) {

@@ -9,6 +9,7 @@
 // bridge is one such route with the filters on its serial port.
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace hub {
@@ -24,8 +25,10 @@ struct Port {
     int tcpPort = 0;                // tcp: 1 to 65535
     std::optional<int> reconnect;   // tcp: ms between tries, "--reconnect="
 
-    bool operator==(const Port& o) const;
-    bool operator!=(const Port& o) const { return !(*this == o); }
+    bool operator==(const Port& o) const {
+        return std::tie(driver, path, baud, ito, host, tcpPort, reconnect) ==
+               std::tie(o.driver, o.path, o.baud, o.ito, o.host, o.tcpPort, o.reconnect);
+    }
 };
 
 enum class FilterType { PinMap, PinToCon };
@@ -39,16 +42,16 @@ struct Filter {
     Signal connect = Signal::Dsr;              // pin2con
     std::optional<int> delayDisconnect;        // pin2con, ms
 
-    bool operator==(const Filter& o) const;
-    bool operator!=(const Filter& o) const { return !(*this == o); }
+    bool operator==(const Filter& o) const {
+        return std::tie(type, id, connect, delayDisconnect) == std::tie(o.type, o.id, o.connect, o.delayDisconnect);
+    }
 };
 
 struct Attachment {  // one "--add-filters=": a filter on some ports, in the order given
     std::vector<int> ports;
     std::string filter;
 
-    bool operator==(const Attachment& o) const;
-    bool operator!=(const Attachment& o) const { return !(*this == o); }
+    bool operator==(const Attachment& o) const { return ports == o.ports && filter == o.filter; }
 };
 
 struct Route {  // "--bi-route=a:b"
@@ -56,7 +59,6 @@ struct Route {  // "--bi-route=a:b"
     int b = 0;
 
     bool operator==(const Route& o) const { return a == o.a && b == o.b; }
-    bool operator!=(const Route& o) const { return !(*this == o); }
 };
 
 struct Model {
@@ -66,8 +68,10 @@ struct Model {
     std::vector<Attachment> attachments;
     std::vector<Route> routes;
 
-    bool operator==(const Model& o) const;
-    bool operator!=(const Model& o) const { return !(*this == o); }
+    bool operator==(const Model& o) const {
+        return std::tie(noDefaultFlowControlRoute, ports, filters, attachments, routes) ==
+               std::tie(o.noDefaultFlowControlRoute, o.ports, o.filters, o.attachments, o.routes);
+    }
 };
 
 struct ParseResult {

@@ -16,7 +16,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,7 +71,6 @@ int main(int argc, char** argv) {
     }
     if (platform::UnderWine()) RestorePairs(log);
 
-    std::vector<std::unique_ptr<hub::BridgeRunner>> runners;
-    for (const hub::Bridge& b : bridges) runners.push_back(std::make_unique<hub::BridgeRunner>(b, log));
+    for (const hub::Bridge& b : bridges) hub::StartBridge(b, log);
     for (;;) ::Sleep(INFINITE);
 }

@@ -24,31 +24,24 @@ using namespace setupc;
 
 namespace {
 
-constexpr char LogName[] = "setupc.log";
-
 // Makes the command's change real under Wine; returns what undoes it should the state not be
 // written.
 std::function<void()> MakeReal(const WinePairs& wine, const Command& command, const PairList& before) {
     int n = command.pair;
+    std::string old;  // the pair's port name before the command
+    for (const PortPair& p : before)
+        if (p.Number == n) old = p.Port.PortName;
     switch (command.verb) {
     case Verb::Install:
         wine.Make(n, command.port.PortName);
         return [&wine, n] { wine.End(n); };
-    case Verb::Change: {
-        std::string old;
-        for (const PortPair& p : before)
-            if (p.Number == n) old = p.Port.PortName;
+    case Verb::Change:
         if (SamePortName(old, command.port.PortName)) return [] {};
         wine.Relink(n, command.port.PortName);
         return [&wine, n, old] { wine.Relink(n, old); };
-    }
-    case Verb::Remove: {
+    case Verb::Remove:
         wine.End(n);
-        std::string old;
-        for (const PortPair& p : before)
-            if (p.Number == n) old = p.Port.PortName;
         return [&wine, n, old] { wine.Make(n, old); };
-    }
     }
     return [] {};
 }
@@ -94,7 +87,7 @@ int main(int argc, char** argv) {
     // and " -- " and the reason when a pair could not be made. The log only helps; the exit code
     // is the answer.
     if (!dir.empty())
-        standin::AppendToLog(dir + LogName, "[" + std::to_string(code) + "] " +
+        standin::AppendToLog(dir + "setupc.log", "[" + std::to_string(code) + "] " +
                                                 std::string(ArgumentsOf(GetCommandLineA())) +
                                                 (why.empty() ? "" : " -- " + why) + "\r\n");
     return code;

@@ -12,16 +12,11 @@ PairList::iterator FindPair(PairList& pairs, std::int32_t number) {
     return std::find_if(pairs.begin(), pairs.end(), [&](const PortPair& p) { return p.Number == number; });
 }
 
-// The pair other than except whose port is named name, or null.
-const PortPair* PortOwner(const PairList& pairs, std::string_view name, std::int32_t except) {
-    for (const PortPair& p : pairs)
-        if (p.Number != except && SamePortName(p.Port.PortName, name)) return &p;
-    return nullptr;
-}
-
+// Refuses the port of pair when another pair has its name.
 void RefuseTakenName(const PairList& pairs, const PortSettings& port, std::int32_t pair) {
-    if (const PortPair* owner = PortOwner(pairs, port.PortName, pair))
-        throw SetupError(port.PortName + " belongs to pair " + std::to_string(owner->Number));
+    for (const PortPair& p : pairs)
+        if (p.Number != pair && SamePortName(p.Port.PortName, port.PortName))
+            throw SetupError(port.PortName + " belongs to pair " + std::to_string(p.Number));
 }
 
 PortPair ReadPair(std::string_view line) {

@@ -72,10 +72,7 @@ wait_for() {
 
 # Fails unless the port name is free or already pair n's.
 check_port_free() {
-    local link="$DD/$2"
-    if exists "$link" && ! is_pair_link "$link" "$1"; then
-        fail "$2 exists in $DD and is not pair $1's"
-    fi
+    if exists "$DD/$2" && ! is_pair_link "$DD/$2" "$1"; then fail "$2 exists in $DD and is not pair $1's"; fi
 }
 
 link_port() {
@@ -86,9 +83,7 @@ link_port() {
 # Removes what a dead keeper left: the ends and the port links of pair n.
 remove_leftovers() {
     local link
-    for link in "$DD/cnca$1" "$DD/cncb$1"; do
-        if [ -L "$link" ]; then rm -f "$link"; fi
-    done
+    for link in "$DD/cnca$1" "$DD/cncb$1"; do if [ -L "$link" ]; then rm -f "$link"; fi; done
     unlink_ports "$1"
     rm -f "$(keeper_pid_file "$1")"
 }
@@ -179,14 +174,10 @@ keep() {
     remove_leftovers "$n"
 }
 
-fail() {
-    answer "1 $*"
-    exit 1
-}
-
 answer() {
     if [ -n "${STATUS:-}" ]; then printf '%s\n' "$1" >"$STATUS.new" && mv -f "$STATUS.new" "$STATUS"; fi
 }
+fail() { answer "1 $*"; exit 1; }
 
 SELF=$(readlink -f "$0")
 if [ "${1:-}" == keep ]; then
@@ -205,9 +196,7 @@ if [ "$VERB" != end ] && ! [[ $NAME =~ ^com[1-9][0-9]*$ ]]; then fail "not a por
 case $VERB in
 make) make_pair "$N" "$NAME" ;;
 relink) relink_pair "$N" "$NAME" ;;
-restore)
-    if keeper_of "$N" >/dev/null; then relink_pair "$N" "$NAME"; else make_pair "$N" "$NAME"; fi
-    ;;
+restore) if keeper_of "$N" >/dev/null; then relink_pair "$N" "$NAME"; else make_pair "$N" "$NAME"; fi ;;
 end) end_pair "$N" ;;
 *) fail "unknown verb $VERB" ;;
 esac

@@ -7,8 +7,6 @@ namespace setupc {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::int32_t PairNumber(std::string_view text) {
@@ -20,7 +18,7 @@ std::int32_t PairNumber(std::string_view text) {
 bool IsPortName(std::string_view text) {
     if (text.size() < 4 || !SamePortName(text.substr(0, 3), "COM")) return false;
     for (char c : text.substr(3))
-        if (!IsDigit(c)) return false;
+        if (c < '0' || c > '9') return false;
     return true;
 }
 
@@ -76,21 +74,13 @@ PortSettings TakePortSettings(Fields& fields) {
 
 Command ParseCommand(const std::vector<std::string>& args) {
     if (args.empty()) throw SetupError("no command given");
-    Command command;
     const std::string& verb = args[0];
-    std::size_t count = 0;
-    if (verb == "install") {
-        command.verb = Verb::Install;
-        count = 4;
-    } else if (verb == "change") {
-        command.verb = Verb::Change;
-        count = 3;
-    } else if (verb == "remove") {
-        command.verb = Verb::Remove;
-        count = 2;
-    } else {
-        throw SetupError("unknown command " + Quoted(verb));
-    }
+    Command command;
+    if (verb == "install") command.verb = Verb::Install;
+    else if (verb == "change") command.verb = Verb::Change;
+    else if (verb == "remove") command.verb = Verb::Remove;
+    else throw SetupError("unknown command " + Quoted(verb));
+    const std::size_t count = command.verb == Verb::Install ? 4 : command.verb == Verb::Change ? 3 : 2;  // with the verb
     if (args.size() != count)
         throw SetupError(verb + " takes " + std::to_string(count - 1) + " parameters, not " +
                          std::to_string(args.size() - 1));

@@ -73,7 +73,6 @@ std::string ReadAll(const std::string& path) {
 
 }  // namespace
 
-
 std::optional<WinePairs> WinePairs::Find(const std::string& dir, const std::string& statePath) {
     if (!platform::UnderWine() || !FileExists(dir + ScriptName)) return std::nullopt;
     WinePairs pairs;
@@ -123,9 +122,5 @@ void WinePairs::Pending::Wait() const {
     DeleteFileA(statusPath_.c_str());
     if (!answer.ok) throw PairNotMade(what_ + ": " + answer.reason);
 }
-
-void WinePairs::Make(int pair, const std::string& portName) const { Start("make", pair, portName).Wait(); }
-void WinePairs::Relink(int pair, const std::string& portName) const { Start("relink", pair, portName).Wait(); }
-void WinePairs::End(int pair) const { Start("end", pair, {}).Wait(); }
 
 }  // namespace setupc

@@ -17,9 +17,9 @@ public:
     static std::optional<WinePairs> Find(const std::string& dir, const std::string& statePath);
 
     // Each waits for the script's answer and throws PairNotMade with its reason on a failure.
-    void Make(int pair, const std::string& portName) const;
-    void Relink(int pair, const std::string& portName) const;
-    void End(int pair) const;
+    void Make(int pair, const std::string& portName) const { Start("make", pair, portName).Wait(); }
+    void Relink(int pair, const std::string& portName) const { Start("relink", pair, portName).Wait(); }
+    void End(int pair) const { Start("end", pair, {}).Wait(); }
 
     // A run of the script that has been started; Wait gives its answer.
     class Pending {
