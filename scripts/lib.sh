@@ -5,6 +5,17 @@ PACKAGES=(cmake googletest mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb
           imagemagick fonts-wine socat zip procps)
 BUILD_DIR=${BUILD_DIR:-$PWD/build}
 
+# Wine without its preloader (as Debian ships it) now and then fails to start a program: address
+# randomisation put something where Windows keeps its shared user data ("failed to map the
+# shared user data"). Runs the calling script again with randomisation off for everything it
+# starts; give it the script's path and arguments.
+without_address_randomisation() {
+    [ -z "${PONTIS_NO_ASLR:-}" ] || return 0
+    command -v setarch >/dev/null || return 0
+    export PONTIS_NO_ASLR=1
+    exec setarch "$(uname -m)" -R "$@"
+}
+
 ensure_packages() {
     local missing=()
     for p in "${PACKAGES[@]}"; do
