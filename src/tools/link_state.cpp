@@ -5,6 +5,7 @@
 
 #include "tools/link_state.h"
 
+#include "platform/module.h"
 #include "tools/runner.h"
 #include "tools/tool_paths.h"
 
@@ -27,6 +28,39 @@ struct Lookup {
     Clock::time_point answered;
 };
 
+// The network libraries, loaded when a link is first looked at rather than at every start of the
+// program: most starts never watch a link.
+struct Network {
+    decltype(&::WSAStartup) startup = nullptr;
+    decltype(&::getaddrinfo) getAddrInfo = nullptr;
+    decltype(&::freeaddrinfo) freeAddrInfo = nullptr;
+    decltype(&::GetExtendedTcpTable) tcpTable = nullptr;
+};
+const Network& TheNetwork() {
+    static const Network network = [] {
+        Network n;
+        if (HMODULE winsock = ::LoadLibraryA("ws2_32.dll")) {
+            n.startup = platform::ProcAddress<decltype(n.startup)>(winsock, "WSAStartup");
+            n.getAddrInfo = platform::ProcAddress<decltype(n.getAddrInfo)>(winsock, "getaddrinfo");
+            n.freeAddrInfo = platform::ProcAddress<decltype(n.freeAddrInfo)>(winsock, "freeaddrinfo");
+        }
+        if (HMODULE helper = ::LoadLibraryA("iphlpapi.dll"))
+            n.tcpTable = platform::ProcAddress<decltype(n.tcpTable)>(helper, "GetExtendedTcpTable");
+        return n;
+    }();
+    return network;
+}
+
+// A number in network byte order (big-endian) as a number.
+std::uint32_t FromNetwork32(std::uint32_t value) {
+    const auto* b = reinterpret_cast<const unsigned char*>(&value);
+    return std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
+}
+std::uint16_t FromNetwork16(std::uint32_t value) {
+    const auto* b = reinterpret_cast<const unsigned char*>(&value);
+    return static_cast<std::uint16_t>(b[0] << 8 | b[1]);
+}
+
 // The names looked up so far. Never destroyed: a worker may still answer while the program ends.
 struct Resolved {
     std::mutex mutex;
@@ -39,18 +73,20 @@ Resolved& TheResolved() {
 }
 
 std::optional<std::uint32_t> AskResolver(const std::string& host) {
-    static const bool started = [] {
+    const Network& network = TheNetwork();
+    static const bool started = [&network] {
         WSADATA data;
-        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        return network.startup && network.getAddrInfo && network.freeAddrInfo &&
+               network.startup(MAKEWORD(2, 2), &data) == 0;
     }();
     if (!started) return std::nullopt;
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
-    std::uint32_t address = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-    ::freeaddrinfo(found);
+    if (network.getAddrInfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
+    std::uint32_t address = FromNetwork32(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+    network.freeAddrInfo(found);
     return address;
 }
 
@@ -71,10 +107,12 @@ void LookUpOnWorker(const std::string& host, unsigned generation) {
 
 std::vector<TTcpConnection> EstablishedConnections() {
     std::vector<TTcpConnection> established;
+    const auto tcpTable = TheNetwork().tcpTable;
+    if (!tcpTable) return established;
     thread_local std::vector<unsigned char> buffer(16 * 1024);
     for (int attempt = 0; attempt < 4; ++attempt) {
         ULONG size = static_cast<ULONG>(buffer.size());
-        DWORD error = ::GetExtendedTcpTable(buffer.data(), &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_CONNECTIONS, 0);
+        DWORD error = tcpTable(buffer.data(), &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_CONNECTIONS, 0);
         if (error == ERROR_INSUFFICIENT_BUFFER) {
             buffer.resize(size + size / 4);  // the table may grow before the next call
             continue;
@@ -84,8 +122,7 @@ std::vector<TTcpConnection> EstablishedConnections() {
         for (DWORD i = 0; i < table->dwNumEntries; ++i) {
             const MIB_TCPROW_OWNER_PID& row = table->table[i];
             if (row.dwState != MIB_TCP_STATE_ESTAB) continue;
-            established.push_back({ntohl(row.dwRemoteAddr), ntohs(static_cast<u_short>(row.dwRemotePort)),
-                                   row.dwOwningPid});
+            established.push_back({FromNetwork32(row.dwRemoteAddr), FromNetwork16(row.dwRemotePort), row.dwOwningPid});
         }
         break;
     }
@@ -151,8 +188,12 @@ struct TLinkWatcher::Shared {
     std::optional<bool> hubSeen;
 };
 
-TLinkWatcher::TLinkWatcher(std::function<void()> onRead) : shared_(std::make_unique<Shared>()) {
-    worker_ = std::thread([&shared = *shared_, onRead = std::move(onRead)] {
+TLinkWatcher::TLinkWatcher(std::function<void()> onRead)
+    : shared_(std::make_unique<Shared>()), onRead_(std::move(onRead)) {}
+
+// The worker starts with the first look asked for: a program whose bridges never run needs none.
+void TLinkWatcher::StartWorker() {
+    worker_ = std::thread([&shared = *shared_, onRead = onRead_] {
         std::unique_lock<std::mutex> lock(shared.mutex);
         for (;;) {
             shared.wake.wait(lock, [&] { return shared.stop || shared.wanted; });
@@ -181,10 +222,11 @@ TLinkWatcher::~TLinkWatcher() {
         shared_->stop = true;
     }
     shared_->wake.notify_one();
-    worker_.join();
+    if (worker_.joinable()) worker_.join();
 }
 
 void TLinkWatcher::Ask() {
+    if (!worker_.joinable()) StartWorker();
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         shared_->wanted = true;

@@ -67,7 +67,10 @@ public:
     void Restart();
 
 private:
+    void StartWorker();
+
     struct Shared;
     std::unique_ptr<Shared> shared_;
+    std::function<void()> onRead_;
     std::thread worker_;
 };
