@@ -45,6 +45,7 @@ std::vector<TLinkState> LinkStates(const std::vector<TLinkTarget>& targets, bool
 
 // The same states for a window's timer, which must not wait for the system: the table is read,
 // and the hub looked for, on a worker thread of the watcher's own, each time a read is asked for.
+// Its calls come from one thread, the window's.
 class TLinkWatcher {
 public:
     // onRead runs on the worker thread after each finished read.

@@ -283,13 +283,7 @@ void TForm1::Button2Click() {
 
 // ---- link state ----
 
-TLinkState TForm1::RowState(int row) const {
-    LVITEMA item{};
-    item.mask = LVIF_IMAGE;
-    item.iItem = row;
-    ::SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return static_cast<TLinkState>(item.iImage);
-}
+TLinkState TForm1::RowState(int row) const { return static_cast<TLinkState>(controls::ItemImage(list_, row)); }
 
 std::string TForm1::RowTip(int row) const {
     const TLinkTarget target = LinkTargetOf(RowText(row));
