@@ -12,10 +12,6 @@ namespace {
 const char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char LogOnValueName[] = "Pontis Manager";
 
-}  // namespace
-
-namespace {
-
 std::string Section(int n) { return "Bridges\\" + Decimal(n); }
 
 void LoadSlot(const TRegIniFile& store, int n, std::int32_t port) {

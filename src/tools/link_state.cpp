@@ -248,8 +248,12 @@ std::optional<bool> TLinkWatcher::HubSeen() const {
 }
 
 void TLinkWatcher::Restart() {
-    std::lock_guard<std::mutex> lock(shared_->mutex);
-    shared_->last.reset();
-    shared_->hubSeen.reset();
-    ++shared_->generation;
+    ForgetResolvedHosts();
+    {
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->last.reset();
+        shared_->hubSeen.reset();
+        ++shared_->generation;
+    }
+    Ask();
 }

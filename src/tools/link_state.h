@@ -33,7 +33,8 @@ TTcpTable ReadTcpTable();
 // Until then, and for a while after the resolver failed (the name is then tried again), nothing.
 std::optional<std::uint32_t> ResolveHost(const std::string& host);
 
-// Forgets every resolved name, so that each is looked up afresh (at every start of the bridges).
+// Forgets every resolved name, so that each is looked up afresh (the watcher's Restart does it at
+// every start of the bridges).
 void ForgetResolvedHosts();
 
 // The state of each target's link, in order: stopped without a running hub; otherwise connected
@@ -63,8 +64,8 @@ public:
     // Whether the last finished read found a hub running; nothing before the first.
     std::optional<bool> HubSeen() const;
 
-    // Drops the last read and any read under way, so that the answers wait for a read after
-    // now: call it when the bridges start.
+    // Drops the last read and any read under way, forgets the resolved names and asks for a new
+    // look, so that the answers wait for a read after now: call it when the bridges start.
     void Restart();
 
 private:

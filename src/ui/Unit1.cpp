@@ -103,7 +103,6 @@ TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
 TForm1::~TForm1() {
     links_.reset();  // no look at the links may end after the window
     if (hwnd_) ::DestroyWindow(hwnd_);  // before the icons the list shows
-    if (states_) ImageList_Destroy(states_);
 }
 
 void TForm1::CreateControls() {
@@ -112,8 +111,8 @@ void TForm1::CreateControls() {
                        WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                        16, 22, 378, 166, IdBridgeList);
     ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
-    states_ = MakeStateIcons(::GetSystemMetrics(SM_CXSMICON));
-    ListView_SetImageList(list_, states_, LVSIL_SMALL);
+    states_.reset(MakeStateIcons(::GetSystemMetrics(SM_CXSMICON)));
+    ListView_SetImageList(list_, states_.get(), LVSIL_SMALL);
     const char* titles[] = {"Port", "Server IP", "Server Port", "Name"};
     for (int i = 0; i < 4; ++i) controls::AddColumn(list_, i, titles[i], Scale(PortColumnWidth));
     FitColumns();
@@ -268,9 +267,7 @@ void TForm1::StartButtonClick() {
     const bool hadFocus = ::GetFocus() == button;
     ::EnableWindow(button, FALSE);
     if (hadFocus) ::SetFocus(Control(IdButton2));
-    ForgetResolvedHosts();
     links_->Restart();
-    links_->Ask();
     RefreshLinks();
     RecordHubCommand(start.arguments);
 }

@@ -3,9 +3,8 @@
 // the bridges.
 #include "config/bridge.h"
 #include "tools/link_state.h"
+#include "ui/controls.h"
 #include "ui/window.h"
-
-#include <commctrl.h>
 
 #include <memory>
 #include <string>
@@ -108,7 +107,7 @@ private:
     HMENU fileMenu_ = nullptr;
     HMENU bridgeMenu_ = nullptr;
     HWND list_ = nullptr;
-    HIMAGELIST states_ = nullptr;  // stopped, waiting, connected
+    controls::ImageList states_;  // stopped, waiting, connected
     std::unique_ptr<TLinkWatcher> links_;
     bool closed_ = false;
 };

@@ -112,19 +112,22 @@ void StoreBridgeFields(const TBridgeFields& fields, TBridge& record) {
     // every value from 4 up.
     record.Connect = static_cast<std::uint8_t>(fields.Connect);
     // The address goes unquoted into the hub's command line.
-    if (!IsValidServerAddress(fields.IP)) throw EInvalidInput("'" + fields.IP + "' is not a valid server address", TBridgeFields::FieldIP);
+    if (!IsValidServerAddress(fields.IP))
+        throw EInvalidInput("'" + fields.IP + "' is not a valid server address", TBridgeFields::FieldIP);
     record.IP = fields.IP;
     // Port 0 would mark the slot free while its row stays listed.
     const std::int32_t port = ToInteger(fields.Port, TBridgeFields::FieldPort);
     if (port < 1 || port > 65535)
-        throw EInvalidInput("'" + fields.Port + "' is not a valid server port (1 to 65535)", TBridgeFields::FieldPort);
+        throw EInvalidInput("'" + fields.Port + "' is not a valid server port (1 to 65535)",
+                            TBridgeFields::FieldPort);
     record.Port = port;
     record.Delay = ToInteger(fields.Delay, TBridgeFields::FieldDelay);
     record.TXDelay = ToInteger(fields.TXDelay, TBridgeFields::FieldTXDelay);
     // The hub takes no negative read time-out.
     const std::int32_t rxDelay = ToInteger(fields.RXDelay, TBridgeFields::FieldRXDelay);
     if (rxDelay < 0)
-        throw EInvalidInput("'" + fields.RXDelay + "' is not a valid RX delay (0 or more)", TBridgeFields::FieldRXDelay);
+        throw EInvalidInput("'" + fields.RXDelay + "' is not a valid RX delay (0 or more)",
+                            TBridgeFields::FieldRXDelay);
     record.RXDelay = rxDelay;
 }
 
@@ -302,9 +305,7 @@ void TForm2::Button1Click() {
 void TForm2::FocusField(TBridgeFields::TField field) {
     static constexpr int Controls[] = {IdPortCombo, IdBaudCombo, IdBridgeName, IdConnectCombo, IdServerIP,
                                        IdServerPort, IdDisDelay, IdTXDelay, IdRXDelay};
-    HWND control = Control(Controls[field]);
-    ::SetFocus(control);
-    if (::SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) ::SendMessageA(control, EM_SETSEL, 0, -1);
+    FocusAndSelect(Control(Controls[field]));
 }
 
 void TForm2::Button2Click() {

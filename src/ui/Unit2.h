@@ -11,7 +11,9 @@
 
 // What the dialog's controls hold, as OK reads them.
 struct TBridgeFields {
-    enum TField { FieldCOM, FieldBaud, FieldName, FieldConnect, FieldIP, FieldPort, FieldDelay, FieldTXDelay, FieldRXDelay };
+    enum TField {
+        FieldCOM, FieldBaud, FieldName, FieldConnect, FieldIP, FieldPort, FieldDelay, FieldTXDelay, FieldRXDelay
+    };
 
     std::string COM;  // the selected COM port, empty when none is selected
     std::string Baud;  // the selected baud rate, empty when none is selected

@@ -1,11 +1,20 @@
 #pragma once
 // Thin helpers for the messages the windows send their combo boxes and their list.
+#include "platform/handles.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
 #include <string>
 
 namespace controls {
+
+struct ImageListTraits {
+    using handle_type = HIMAGELIST;
+    static handle_type invalid() noexcept { return nullptr; }
+    static void close(handle_type h) noexcept { ImageList_Destroy(h); }
+};
+using ImageList = platform::UniqueHandle<ImageListTraits>;
 
 // ---- combo box (drop-down list) ----
 

@@ -55,11 +55,17 @@ void TWindow::KeepFocusAcrossActivation(WPARAM wp, HWND first) {
         if (focus && ::IsChild(hwnd_, focus)) focus_ = focus;
         return;
     }
-    const bool firstTime = !focus_ || !::IsWindow(focus_) || !::IsWindowEnabled(focus_);
-    if (firstTime) focus_ = first ? first : ::GetNextDlgTabItem(hwnd_, nullptr, FALSE);
-    ::SetFocus(focus_);
-    if (firstTime && (::SendMessageA(focus_, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL))
-        ::SendMessageA(focus_, EM_SETSEL, 0, -1);
+    if (focus_ && ::IsWindow(focus_) && ::IsWindowEnabled(focus_)) {
+        ::SetFocus(focus_);
+        return;
+    }
+    focus_ = first ? first : ::GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    FocusAndSelect(focus_);
+}
+
+void FocusAndSelect(HWND control) {
+    ::SetFocus(control);
+    if (::SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) ::SendMessageA(control, EM_SETSEL, 0, -1);
 }
 
 LRESULT TWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) { return ::DefWindowProcA(hwnd_, msg, wp, lp); }

@@ -51,3 +51,6 @@ private:
 void CenterWindow(HWND hwnd, HWND over);
 
 std::string WindowText(HWND hwnd);
+
+// Gives a control the focus and, when it holds editable text, selects all of it.
+void FocusAndSelect(HWND control);

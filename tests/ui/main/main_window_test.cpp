@@ -32,6 +32,16 @@ protected:
             CopyTool(InDriver(tool), ExeDir() + "\\..\\bin\\driver\\" + tool);
     }
 
+    // The one box of a refused or failed start: over the window, with the exclamation icon.
+    void ExpectStartBox(const MessageBoxWatcher& boxes, const std::string& text) const {
+        ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
+        const MessageBoxWatcher::Box& box = boxes.Boxes()[0];
+        EXPECT_EQ(box.caption, "Error");
+        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.owner, form->Handle());
+        EXPECT_EQ(box.icon, MessageBoxWatcher::SystemIcon(IDI_WARNING));
+    }
+
     // The row's info tip, as the list asks for it.
     std::string Tip(int row) {
         char text[256] = "";
@@ -383,11 +393,7 @@ TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {
     ::EnableWindow(form->Control(TForm1::IdStartButton), TRUE);
     MessageBoxWatcher boxes;
     Click(TForm1::IdStartButton);
-    ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
-    EXPECT_EQ(boxes.Boxes()[0].text, "No bridges defined! Please define at least one.");
-    EXPECT_EQ(boxes.Boxes()[0].owner, form->Handle());
-    EXPECT_EQ(boxes.Boxes()[0].icon, MessageBoxWatcher::SystemIcon(IDI_WARNING));
+    ExpectStartBox(boxes, "No bridges defined! Please define at least one.");
     EXPECT_NE(FindProcess("hub4com.exe"), 0u);
     EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>");
 }
@@ -399,11 +405,7 @@ TEST_F(MainWindow, AHubThatEndsAtOnceIsAFailedStart) {
     Open();
     MessageBoxWatcher boxes;
     Click(TForm1::IdStartButton);
-    ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
-    EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
-    EXPECT_EQ(boxes.Boxes()[0].text, UnableToStartText);
-    EXPECT_EQ(boxes.Boxes()[0].owner, form->Handle());
-    EXPECT_EQ(boxes.Boxes()[0].icon, MessageBoxWatcher::SystemIcon(IDI_WARNING));
+    ExpectStartBox(boxes, UnableToStartText);
     EXPECT_TRUE(Enabled(TForm1::IdStartButton));
     EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>");
 }
