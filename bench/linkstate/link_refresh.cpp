@@ -6,7 +6,7 @@
 // ms> <connections in the table> <states>" after the given number of rounds.
 #include <winsock2.h>
 
-#include "tools/link_state.h"
+#include "tools/link_watcher.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -62,16 +62,42 @@ struct RegKeyTraits {
     static void close(handle_type h) noexcept { ::RegCloseKey(h); }
 };
 
-struct FontTraits {
-    using handle_type = HFONT;
+template <class Object>  // fonts, bitmaps, brushes
+struct GdiObjectTraits {
+    using handle_type = Object;
     static handle_type invalid() noexcept { return nullptr; }
     static void close(handle_type h) noexcept { ::DeleteObject(h); }
+};
+
+struct MemoryDcTraits {  // from CreateCompatibleDC
+    using handle_type = HDC;
+    static handle_type invalid() noexcept { return nullptr; }
+    static void close(handle_type h) noexcept { ::DeleteDC(h); }
 };
 
 using Handle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using SnapshotHandle = UniqueHandle<FileHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
-using Font = UniqueHandle<FontTraits>;
+using Font = UniqueHandle<GdiObjectTraits<HFONT>>;
+using Bitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
+using Brush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
+using MemoryDc = UniqueHandle<MemoryDcTraits>;
+
+// A window's device context (the screen's for no window), released when it goes.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(::GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_) ::ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
 
 }  // namespace platform

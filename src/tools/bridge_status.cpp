@@ -3,7 +3,7 @@
 #include "config/bridge.h"
 #include "config/number.h"
 #include "tools/hub_control.h"
-#include "tools/runner.h"
+#include "tools/link_watcher.h"
 
 #include <windows.h>
 
@@ -11,15 +11,15 @@ namespace {
 
 constexpr int ResolveWaitMs = 3000, ResolvePollMs = 50;
 
-// The states once every named server has an address, or the wait is over.
+// The states after a look in which every named server was looked up, or after the wait.
 std::vector<TLinkState> SettledStates(const std::vector<TLinkTarget>& targets, bool hubRunning) {
-    for (int waited = 0; hubRunning && waited < ResolveWaitMs; waited += ResolvePollMs) {
-        bool resolved = true;
-        for (const TLinkTarget& target : targets) resolved = ResolveHost(target.Host).has_value() && resolved;
-        if (resolved) break;
+    TLinkWatcher watcher;
+    if (!hubRunning) return watcher.States(targets, false);
+    watcher.States(targets, true);  // asks for the names
+    watcher.Ask();
+    for (int waited = 0; waited < ResolveWaitMs && (watcher.Resolving() || !watcher.HubSeen()); waited += ResolvePollMs)
         ::Sleep(ResolvePollMs);
-    }
-    return LinkStates(targets, hubRunning);
+    return watcher.States(targets, true);
 }
 
 }  // namespace
@@ -34,7 +34,7 @@ TBridgeStatus StoredBridgeStatus() {
     const std::vector<std::string> captions = LoadStoredBridges();
     std::vector<TLinkTarget> targets;
     for (const std::string& caption : captions) targets.push_back(LinkTargetOf(caption));
-    const std::vector<TLinkState> states = SettledStates(targets, KillHub(false));
+    const std::vector<TLinkState> states = SettledStates(targets, HubRunning());
 
     TBridgeStatus status;
     for (std::size_t i = 0; i < captions.size(); ++i) {

@@ -1,6 +1,6 @@
 #pragma once
 // What -status reports: one line per stored bridge, in list order, with the state of its link.
-#include "tools/link_state.h"
+#include "tools/link_reads.h"
 
 #include <string>
 #include <vector>

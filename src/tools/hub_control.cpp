@@ -25,7 +25,55 @@ bool KeepsRunning(const platform::Handle& hub) {
     return running;
 }
 
+// Points the standard handles at the null device while it lives. A program started under Wine
+// keeps the standard output of the one that started it, inherited or not: a hub launched from a
+// script's pipe would hold that pipe open for as long as it runs, and the script would wait as long.
+class TStdHandlesOnNul {
+public:
+    TStdHandlesOnNul()
+        : nul_(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr)) {
+        for (int i = 0; i < 3; ++i) {
+            saved_[i] = ::GetStdHandle(Ids[i]);
+            if (nul_) ::SetStdHandle(Ids[i], nul_.get());
+        }
+    }
+    ~TStdHandlesOnNul() {
+        for (int i = 0; i < 3; ++i) ::SetStdHandle(Ids[i], saved_[i]);
+    }
+    TStdHandlesOnNul(const TStdHandlesOnNul&) = delete;
+    TStdHandlesOnNul& operator=(const TStdHandlesOnNul&) = delete;
+
+private:
+    static constexpr DWORD Ids[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    platform::FileHandle nul_;
+    HANDLE saved_[3] = {};
+};
+
+// Ends the running hub, if any; false when one runs on that could not be ended.
 }  // namespace
+
+TOutcome StartBridges(const std::vector<std::string>& captions, const TStartSteps& steps) {
+    const THubStart start = PrepareHubStart(captions);
+    if (!start.refusal.empty()) return TOutcome::Failure(start.refusal);
+    if (DebugMode && steps.ShowArguments) steps.ShowArguments(start.arguments);
+    std::optional<std::string> failure;
+    {
+        const TStdHandlesOnNul quiet;
+        failure = LaunchHub(start.arguments);
+    }
+    if (failure) return TOutcome::Failure(*failure);
+    if (steps.Launched) steps.Launched();
+    RecordHubCommand(start.arguments);
+    return TOutcome::Success();
+}
+
+TOutcome StopBridges() {
+    if (KillHub(true) || !KillHub(false)) return TOutcome::Success();
+    return TOutcome::Failure(UnableToStopText);
+}
+
+bool HubRunning() { return KillHub(false); }
 
 THubStart PrepareHubStart(const std::vector<std::string>& captions) {
     if (captions.empty()) return {NoBridgesText, {}};
@@ -40,8 +88,6 @@ std::optional<std::string> LaunchHub(const std::string& arguments) {
     if (!hub || !KeepsRunning(hub)) return UnableToStartText;
     return std::nullopt;
 }
-
-bool StopHub() { return KillHub(true) || !KillHub(false); }
 
 int CompareCaptions(const std::string& a, const std::string& b) { return ::lstrcmpA(a.c_str(), b.c_str()); }
 

@@ -1,14 +1,34 @@
 #pragma once
 // Starting and stopping the bridges: the procedures behind "&Start bridges" and "St&op bridges".
 // They report what happened; the caller shows it.
+#include "tools/outcome.h"
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 constexpr char NoBridgesText[] = "No bridges defined! Please define at least one.";
 constexpr char UnableToStartText[] = "Unable to start bridges! Please check your settings and try again";
+constexpr char UnableToStopText[] = "Unable to stop bridges! The hub could not be ended";
 
-// The first half of a start, for the list rows (captions in displayed order).
+// What a start lets its caller see while it runs.
+struct TStartSteps {
+    std::function<void(const std::string&)> ShowArguments;  // in debug mode, just before the launch
+    std::function<void()> Launched;  // the hub runs; called before its line is recorded
+};
+
+// The one start of the bridges, for the list rows (captions in displayed order): checks the
+// rows, ends a running hub, launches the new one and records its argument string.
+TOutcome StartBridges(const std::vector<std::string>& captions, const TStartSteps& steps);
+
+// Ends the running hub; fails when one runs on that could not be ended.
+TOutcome StopBridges();
+
+// Whether a hub runs.
+bool HubRunning();
+
+// The steps of a start. The first half, for the list rows (captions in displayed order).
 struct THubStart {
     std::string refusal;  // why the rows cannot start; empty when they can
     std::string arguments;  // the hub's argument string, when they can
@@ -21,9 +41,6 @@ THubStart PrepareHubStart(const std::vector<std::string>& captions);
 // The second half: launches the hub with the argument string and checks that the process
 // just launched still runs a moment later. Gives the message to show when it does not.
 std::optional<std::string> LaunchHub(const std::string& arguments);
-
-// Ends the running hub, if any; false when one runs on that could not be ended.
-bool StopHub();
 
 // The list's order of two captions: the platform's locale-aware text comparison, negative
 // when a stands before b. The hub takes the bridges in this order.

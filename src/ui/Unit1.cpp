@@ -3,77 +3,27 @@
 #include "config/config_store.h"
 #include "platform/module.h"
 #include "tools/bridge_status.h"
+#include "tools/command_line.h"
 #include "tools/hub_control.h"
-#include "tools/port_pairs.h"
 #include "tools/runner.h"
-#include "tools/tool_paths.h"
 #include "ui/Unit2.h"
 #include "ui/app_info.h"
 #include "ui/application.h"
-#include "ui/controls.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <algorithm>
-
 namespace {
-
-const char InstallFailedText[] =
-    "Unable to create COM port! The port may be in use.\r\nPlease try with another port number.";
-const char ChangeFailedText[] = "Unable to change COM port! The port may be in use.";
-const char RemoveFailedText[] = "Unable to remove COM port!";
 
 // Layout at 96 DPI.
 constexpr int ClientWidth = 499, ClientHeight = 239;
 constexpr int PortColumnWidth = 60, ServerPortColumnWidth = 70;
 
-enum Column { ColPort, ColServerIP, ColServerPort, ColName };
-
 constexpr UINT_PTR LinkTimer = 1;
 constexpr UINT LinkTimerMs = 1000;
 constexpr UINT WM_LINKSREAD = WM_APP + 1;  // the link watcher finished a look
 
-// The three state icons, drawn as dots: grey for stopped, amber for waiting, green for connected.
-HIMAGELIST MakeStateIcons(int size) {
-    HIMAGELIST icons = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 3, 0);
-    const COLORREF transparent = RGB(255, 0, 255);
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    for (COLORREF colour : {RGB(160, 160, 160), RGB(230, 160, 0), RGB(0, 170, 60)}) {
-        HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size, size);
-        HGDIOBJ old = ::SelectObject(dc, bitmap);
-        HBRUSH back = ::CreateSolidBrush(transparent);
-        RECT all{0, 0, size, size};
-        ::FillRect(dc, &all, back);
-        ::DeleteObject(back);
-        HBRUSH fill = ::CreateSolidBrush(colour);
-        HGDIOBJ oldBrush = ::SelectObject(dc, fill);
-        HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
-        const int inset = size / 5;
-        ::Ellipse(dc, inset, inset, size - inset + 1, size - inset + 1);
-        ::SelectObject(dc, oldPen);
-        ::SelectObject(dc, oldBrush);
-        ::DeleteObject(fill);
-        ::SelectObject(dc, old);
-        ImageList_AddMasked(icons, bitmap, transparent);
-        ::DeleteObject(bitmap);
-    }
-    ::DeleteDC(dc);
-    ::ReleaseDC(nullptr, screen);
-    return icons;
-}
-
-int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM captions) {
-    const auto& texts = *reinterpret_cast<const std::vector<std::string>*>(captions);
-    return CompareCaptions(texts[static_cast<std::size_t>(a)], texts[static_cast<std::size_t>(b)]);
-}
-
 }  // namespace
-
-bool PairMustChange(const TBridge& edited, const std::string& oldCaption, bool oldEmulate, int oldTXDelay) {
-    return edited.COM != oldCaption || edited.Emulate != oldEmulate || edited.TXDelay != oldTXDelay;
-}
 
 TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
     menu_ = ::CreateMenu();
@@ -92,7 +42,7 @@ TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
     CreateFrame(ClassName, MainCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, ClientWidth,
                 ClientHeight, nullptr, menu_);
     CenterWindow(hwnd_, nullptr);
-    links_ = std::make_unique<TLinkWatcher>([window = hwnd_] { ::PostMessageA(window, WM_LINKSREAD, 0, 0); });
+    watcher_ = std::make_unique<TLinkWatcher>([window = hwnd_] { ::PostMessageA(window, WM_LINKSREAD, 0, 0); });
     CreateControls();
     Guarded([this] { FormCreate(); });
     RefreshLinks();
@@ -101,22 +51,16 @@ TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
 }
 
 TForm1::~TForm1() {
-    links_.reset();  // no look at the links may end after the window
+    watcher_.reset();  // no look at the links may end after the window
     if (hwnd_) ::DestroyWindow(hwnd_);  // before the icons the list shows
 }
 
 void TForm1::CreateControls() {
     AddControl("BUTTON", "Network Bridges ", BS_GROUPBOX, 8, 4, 483, 193, IdGroupBox);
-    list_ = AddControl(WC_LISTVIEWA, "",
-                       WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
-                       16, 22, 378, 166, IdBridgeList);
-    ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
-    states_.reset(MakeStateIcons(::GetSystemMetrics(SM_CXSMICON)));
-    ListView_SetImageList(list_, states_.get(), LVSIL_SMALL);
-    const char* titles[] = {"Port", "Server IP", "Server Port", "Name"};
-    for (int i = 0; i < 4; ++i) controls::AddColumn(list_, i, titles[i], Scale(PortColumnWidth));
-    FitColumns();
-
+    HWND list = AddControl(WC_LISTVIEWA, "",
+                           WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                           16, 22, 378, 166, IdBridgeList);
+    list_.Attach(list, Scale(PortColumnWidth), Scale(ServerPortColumnWidth));
     AddControl("BUTTON", "&Add", WS_TABSTOP | BS_PUSHBUTTON, 404, 22, 79, 25, IdAddButton);
     AddControl("BUTTON", "&Edit", WS_TABSTOP | BS_PUSHBUTTON, 404, 54, 79, 25, IdEditButton);
     AddControl("BUTTON", "&Delete", WS_TABSTOP | BS_PUSHBUTTON, 404, 86, 79, 25, IdDeleteButton);
@@ -126,22 +70,10 @@ void TForm1::CreateControls() {
     ::EnableWindow(Control(IdDeleteButton), FALSE);
 }
 
-// The two text columns share what the fixed ones leave.
-void TForm1::FitColumns() {
-    RECT r;
-    ::GetClientRect(list_, &r);
-    const int fixed = Scale(PortColumnWidth) + Scale(ServerPortColumnWidth);
-    const int rest = std::max(0, static_cast<int>(r.right - r.left) - fixed);
-    ListView_SetColumnWidth(list_, ColPort, Scale(PortColumnWidth));
-    ListView_SetColumnWidth(list_, ColServerIP, rest / 2);
-    ListView_SetColumnWidth(list_, ColServerPort, Scale(ServerPortColumnWidth));
-    ListView_SetColumnWidth(list_, ColName, rest - rest / 2);
-}
-
 void TForm1::Show() {
     ::ShowWindow(hwnd_, SW_SHOWNORMAL);
     ::UpdateWindow(hwnd_);
-    ::SetFocus(list_);
+    ::SetFocus(list_.Handle());
 }
 
 bool TForm1::BringForward() {
@@ -156,7 +88,7 @@ void TForm1::FormCreate() {
     Application.HintHidePause = 30000;
     ClearBridges();
     LoadConfig();
-    if (KillHub(false)) ::EnableWindow(Control(IdStartButton), FALSE);
+    if (HubRunning()) SetRunning(true);
     DebugMode = HasDebugSwitch(args_);
 }
 
@@ -164,85 +96,26 @@ void TForm1::LoadConfig() {
     LoadBridges([this](const TBridge& bridge) { AddRow(RowOf(bridge)); });
 }
 
-void TForm1::SaveConfig() { SaveBridges(); }
+void TForm1::AddRow(const TBridgeRow& row) { list_.AddRow(row, StateOf(row.Caption)); }
 
-// ---- the list ----
-
-int TForm1::RowCount() const { return ListView_GetItemCount(list_); }
-
-std::string TForm1::RowText(int row, int column) const { return controls::CellText(list_, row, column); }
-
-std::vector<std::string> TForm1::Captions() const {
-    std::vector<std::string> captions;
-    for (int i = 0; i < RowCount(); ++i) captions.push_back(RowText(i));
-    return captions;
-}
-
-int TForm1::SelectedIndex() const { return ListView_GetNextItem(list_, -1, LVNI_SELECTED); }
-
-std::string TForm1::SelectedCaption() const {
-    const int row = SelectedIndex();
-    return row < 0 ? std::string() : RowText(row);
-}
-
-void TForm1::SetRowTexts(int row, const TBridgeRow& texts) {
-    ListView_SetItemText(list_, row, ColPort, const_cast<char*>(texts.Caption.c_str()));
-    ListView_SetItemText(list_, row, ColServerIP, const_cast<char*>(texts.IP.c_str()));
-    ListView_SetItemText(list_, row, ColServerPort, const_cast<char*>(texts.Port.c_str()));
-    ListView_SetItemText(list_, row, ColName, const_cast<char*>(texts.Name.c_str()));
-}
-
-void TForm1::AddRow(const TBridgeRow& row) {
-    SetRowTexts(controls::InsertItem(list_, RowCount(), row.Caption), row);
-    SortRows();
-    FitColumns();
-}
-
-void TForm1::SelectRow(const std::string& caption) {
-    const std::vector<std::string> captions = Captions();
-    const auto found = std::find(captions.begin(), captions.end(), caption);
-    if (found == captions.end()) return;
-    const int row = static_cast<int>(found - captions.begin());
-    ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_EnsureVisible(list_, row, FALSE);
-}
-
-void TForm1::SetSelectedRow(const TBridgeRow& row) {
-    const int index = SelectedIndex();
-    if (index < 0) return;
-    controls::DrawingPaused batch(list_);
-    SetRowTexts(index, row);
-    SortRows();
-}
-
-void TForm1::DeleteSelectedRow() {
-    const int index = SelectedIndex();
-    if (index >= 0) ListView_DeleteItem(list_, index);
-    FitColumns();
-}
-
-// Sorts by caption in the platform's text order. Each item's key is its position in a snapshot
-// of the captions taken just before, so the order never depends on positions that move while
-// the list sorts.
-void TForm1::SortRows() {
-    const std::vector<std::string> captions = Captions();
-    for (int i = 0; i < static_cast<int>(captions.size()); ++i) controls::SetItemParam(list_, i, i);
-    ::SendMessageA(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&captions), reinterpret_cast<LPARAM>(CompareItems));
-    const int selected = SelectedIndex();
-    if (selected >= 0) ListView_EnsureVisible(list_, selected, FALSE);
-}
+void TForm1::SetSelectedRow(const TBridgeRow& row) { list_.SetSelectedRow(row, StateOf(row.Caption)); }
 
 // ---- availability ----
 
-bool TForm1::Running() const { return !::IsWindowEnabled(Control(IdStartButton)); }
+void TForm1::SetRunning(bool running) {
+    running_ = running;
+    HWND button = Control(IdStartButton);
+    const bool hadFocus = ::GetFocus() == button;
+    ::EnableWindow(button, !running);
+    if (hadFocus && running) ::SetFocus(Control(IdButton2));
+}
 
 void TForm1::Action1Execute() {
     const bool running = Running();
     const BOOL add = !running && RowCount() < 10;
     ::EnableWindow(Control(IdAddButton), add);
     ::EnableMenuItem(bridgeMenu_, IdMenuAdd, MF_BYCOMMAND | (!running && add ? MF_ENABLED : MF_GRAYED));
-    const BOOL change = !running && ListView_GetSelectedCount(list_) == 1;
+    const BOOL change = !running && list_.SelectedCount() == 1;
     ::EnableWindow(Control(IdEditButton), change);
     ::EnableWindow(Control(IdDeleteButton), change);
     ::EnableMenuItem(bridgeMenu_, IdMenuEdit, MF_BYCOMMAND | (change ? MF_ENABLED : MF_GRAYED));
@@ -251,36 +124,59 @@ void TForm1::Action1Execute() {
 
 // ---- commands ----
 
+void TForm1::ShowOutcome(const TOutcome& outcome) const {
+    if (!outcome) ShowErrorBox(hwnd_, outcome.Text);
+}
+
 void TForm1::StartButtonClick() {
-    const THubStart start = PrepareHubStart(Captions());
-    if (!start.refusal.empty()) {
-        ShowErrorBox(hwnd_, start.refusal, MB_ICONEXCLAMATION);
-        return;
-    }
-    // In debug mode the line is shown first, centred on the screen; the hub starts after the box.
-    if (DebugMode) ::MessageBoxA(nullptr, start.arguments.c_str(), AppTitle, MB_OK | MB_TASKMODAL);
-    if (const std::optional<std::string> failure = LaunchHub(start.arguments)) {
-        ShowErrorBox(hwnd_, *failure, MB_ICONEXCLAMATION);
-        return;
-    }
-    HWND button = Control(IdStartButton);
-    const bool hadFocus = ::GetFocus() == button;
-    ::EnableWindow(button, FALSE);
-    if (hadFocus) ::SetFocus(Control(IdButton2));
-    links_->Restart();
-    RefreshLinks();
-    RecordHubCommand(start.arguments);
+    const auto launched = [this] {
+        SetRunning(true);
+        watcher_->Restart();
+        RefreshLinks();
+    };
+    const TOutcome started = StartBridges(Captions(), {ShowHubArguments, launched});
+    if (!started) ShowErrorBox(hwnd_, started.Text, MB_ICONEXCLAMATION);
 }
 
 void TForm1::Button2Click() {
-    StopHub();
-    ::EnableWindow(Control(IdStartButton), TRUE);
+    StopBridges();
+    SetRunning(false);
     RefreshLinks();
 }
 
+void TForm1::AddButtonClick() { ShowOutcome(AddBridge(*this)); }
+
+void TForm1::EditButtonClick() { ShowOutcome(EditBridge(SelectedCaption(), *this)); }
+
+void TForm1::DeleteButtonClick() { ShowOutcome(DeleteBridge(SelectedCaption(), *this)); }
+
+bool TForm1::EditInDialog(TBridge& scratch) {
+    dialog_->Bind(scratch);
+    return dialog_->ShowModal();
+}
+
+bool TForm1::ConfirmDelete() {
+    return ::MessageBoxA(hwnd_, "Are you sure you want to delete this bridge?", "Please confirm",
+                         MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void TForm1::BridgeAdded(const TBridge& bridge) {
+    AddRow(RowOf(bridge));
+    list_.SelectRow(bridge.COM.str());
+}
+
+void TForm1::BridgeChanged(const TBridge& bridge) { SetSelectedRow(RowOf(bridge)); }
+
+void TForm1::BridgeRemoved() { list_.DeleteSelectedRow(); }
+
 // ---- link state ----
 
-TLinkState TForm1::RowState(int row) const { return static_cast<TLinkState>(controls::ItemImage(list_, row)); }
+TLinkState TForm1::StateOf(const std::string& caption) const {
+    const auto found = linkStates_.find(caption);
+    return found == linkStates_.end() ? TLinkState::Stopped : found->second;
+}
+
+TLinkState TForm1::RowState(int row) const { return StateOf(RowText(row)); }
 
 std::string TForm1::RowTip(int row) const {
     const TLinkTarget target = LinkTargetOf(RowText(row));
@@ -288,93 +184,29 @@ std::string TForm1::RowTip(int row) const {
 }
 
 void TForm1::RefreshLinks() {
+    const std::vector<std::string> captions = Captions();
     std::vector<TLinkTarget> targets;
-    for (const std::string& caption : Captions()) targets.push_back(LinkTargetOf(caption));
-    const std::vector<TLinkState> states = links_->States(targets, Running());
-    for (int row = 0; row < static_cast<int>(states.size()); ++row)
-        if (RowState(row) != states[static_cast<std::size_t>(row)])
-            controls::SetItemImage(list_, row, static_cast<int>(states[static_cast<std::size_t>(row)]));
+    for (const std::string& caption : captions) targets.push_back(LinkTargetOf(caption));
+    const std::vector<TLinkState> states = watcher_->States(targets, Running());
+    std::map<std::string, TLinkState> next;
+    for (std::size_t row = 0; row < states.size(); ++row) {
+        next[captions[row]] = states[row];
+        if (StateOf(captions[row]) != states[row])
+            list_.SetState(static_cast<int>(row), states[row]);
+    }
+    linkStates_ = std::move(next);
 }
 
 void TForm1::LinkTimerTick() {
-    if (Running()) links_->Ask();
+    if (Running()) watcher_->Ask();
     Action1Execute();
 }
 
 void TForm1::LinksRead() {
     // A hub that ended by itself: the bridges are stopped, and the commands come back.
-    if (Running() && links_->HubSeen() == false) ::EnableWindow(Control(IdStartButton), TRUE);
+    if (Running() && watcher_->HubSeen() == false) SetRunning(false);
     RefreshLinks();
     Action1Execute();
-}
-
-void TForm1::AddButtonClick() {
-    if (FirstFreeSlot() > LastSlot) {
-        ShowErrorBox(hwnd_, "No free bridge slot is left. Bridges that could not be loaded keep their slots.");
-        return;
-    }
-    TBridge& scratch = Bridges[ScratchSlot];
-    scratch.flag = false;
-    dialog_->Bind(scratch);
-    dialog_->ShowModal();
-    if (!scratch.flag) return;
-
-    const int n = FirstFreeSlot();
-    if (!InstallPortPair(n, scratch)) {
-        ShowErrorBox(hwnd_, InstallFailedText);
-        return;
-    }
-    scratch.Index = static_cast<std::uint8_t>(n);
-    CopySlot(ScratchSlot, n);
-    AddRow(RowOf(Bridges[n]));
-    SelectRow(Bridges[n].COM.str());
-    SaveConfig();
-}
-
-// The slot of the selected row, or NoSlot after an error box naming the row: a command never
-// reaches outside the table.
-int TForm1::SelectedSlot() const {
-    const std::string caption = SelectedCaption();
-    const int s = FindBridge(caption);
-    if (s == NoSlot) ShowErrorBox(hwnd_, "Bridge '" + caption + "' is not defined");
-    return s;
-}
-
-void TForm1::EditButtonClick() {
-    const int s = SelectedSlot();
-    if (s == NoSlot) return;
-    const std::string caption = SelectedCaption();
-    const bool oldEmulate = Bridges[s].Emulate;
-    const int oldTXDelay = Bridges[s].TXDelay;
-    TBridge& scratch = Bridges[ScratchSlot];
-    CopySlot(s, ScratchSlot);
-    scratch.flag = true;
-    dialog_->Bind(scratch);
-    dialog_->ShowModal();
-    if (!scratch.flag) return;
-
-    if (PairMustChange(scratch, caption, oldEmulate, oldTXDelay) && !ChangePortPair(scratch)) {
-        ShowErrorBox(hwnd_, ChangeFailedText);
-        return;
-    }
-    CopySlot(ScratchSlot, s);
-    SetSelectedRow(RowOf(Bridges[s]));
-    SaveConfig();
-}
-
-void TForm1::DeleteButtonClick() {
-    const int s = SelectedSlot();
-    if (s == NoSlot) return;
-    if (::MessageBoxA(hwnd_, "Are you sure you want to delete this bridge?", "Please confirm",
-                      MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
-    if (!RemovePortPair(Bridges[s].Index)) {
-        ShowErrorBox(hwnd_, RemoveFailedText);
-        return;
-    }
-    ZeroSlot(s);
-    DeleteSelectedRow();
-    SaveConfig();
 }
 
 void TForm1::BridgeListDblClick() {
@@ -412,7 +244,7 @@ void TForm1::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return;  // a menu entry sends the same code as a click
     switch (id) {
     case IDOK:  // Enter, turned into a command by the keyboard handling of the message loop
-        if (::GetFocus() == list_) BridgeListDblClick();
+        if (::GetFocus() == list_.Handle()) BridgeListDblClick();
         break;
     case IdStartButton: StartButtonClick(); break;
     case IdButton2: Button2Click(); break;
@@ -459,7 +291,7 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (reinterpret_cast<HMENU>(wp) == fileMenu_) ShowLogOnCheck();
         return 0;
     case WM_ACTIVATE:
-        KeepFocusAcrossActivation(wp, list_);
+        KeepFocusAcrossActivation(wp, list_.Handle());
         return 0;
     case WM_TIMER:
         if (wp == LinkTimer) LinkTimerTick();

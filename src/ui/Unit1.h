@@ -1,18 +1,20 @@
 #pragma once
 // The main window: the bridge list, the commands that change it, and starting and stopping
-// the bridges.
+// the bridges. It keeps whether the bridges run and the state of each link; the list only shows them.
 #include "config/bridge.h"
-#include "tools/link_state.h"
-#include "ui/controls.h"
+#include "tools/bridge_commands.h"
+#include "tools/link_watcher.h"
+#include "ui/bridge_list.h"
 #include "ui/window.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 class TForm2;
 
-class TForm1 : public TWindow {
+class TForm1 : public TWindow, private TBridgeView {
 public:
     // Control and menu identifiers.
     enum : int {
@@ -67,20 +69,22 @@ public:
     void LinksRead();
 
     void LoadConfig();
-    void SaveConfig();
+
+    // Whether the bridges run; the Start button shows it to the user.
+    bool Running() const { return running_; }
+    void SetRunning(bool running);
 
     // The list's rows, kept sorted by caption.
     void AddRow(const TBridgeRow& row);
     void SetSelectedRow(const TBridgeRow& row);
-    void DeleteSelectedRow();
-    // Selects the row with that caption and scrolls it into view.
-    void SelectRow(const std::string& caption);
-    int SelectedIndex() const;
-    std::string SelectedCaption() const;
-    int RowCount() const;
-    std::string RowText(int row, int column = 0) const;
-    std::vector<std::string> Captions() const;
-    // The state icon of a row (its image index) and its info tip.
+    void DeleteSelectedRow() { list_.DeleteSelectedRow(); }
+    void SelectRow(const std::string& caption) { list_.SelectRow(caption); }
+    int SelectedIndex() const { return list_.SelectedIndex(); }
+    std::string SelectedCaption() const { return list_.SelectedCaption(); }
+    int RowCount() const { return list_.RowCount(); }
+    std::string RowText(int row, int column = 0) const { return list_.RowText(row, column); }
+    std::vector<std::string> Captions() const { return list_.Captions(); }
+    // The link state a row shows and its info tip.
     TLinkState RowState(int row) const;
     std::string RowTip(int row) const;
     void RefreshLinks();
@@ -92,26 +96,26 @@ protected:
 
 private:
     void CreateControls();
-    void SetRowTexts(int row, const TBridgeRow& texts);
-    void SortRows();
-    void FitColumns();
-    bool Running() const;
-    int SelectedSlot() const;
+    TLinkState StateOf(const std::string& caption) const;
+    void ShowOutcome(const TOutcome& outcome) const;
     void ShowLogOnCheck();
     void OnCommand(int id, int code);
     LRESULT OnNotify(const NMHDR& header);
+
+    bool EditInDialog(TBridge& scratch) override;
+    bool ConfirmDelete() override;
+    void BridgeAdded(const TBridge& bridge) override;
+    void BridgeChanged(const TBridge& bridge) override;
+    void BridgeRemoved() override;
 
     std::vector<std::string> args_;
     TForm2* dialog_ = nullptr;
     HMENU menu_ = nullptr;
     HMENU fileMenu_ = nullptr;
     HMENU bridgeMenu_ = nullptr;
-    HWND list_ = nullptr;
-    controls::ImageList states_;  // stopped, waiting, connected
-    std::unique_ptr<TLinkWatcher> links_;
+    TBridgeList list_;
+    std::unique_ptr<TLinkWatcher> watcher_;
+    bool running_ = false;
+    std::map<std::string, TLinkState> linkStates_;  // by caption, from the watcher's last look
     bool closed_ = false;
 };
-
-// Whether an edit must go through the setup tool: the port name, the baud-rate emulation or
-// the write delay changed.
-bool PairMustChange(const TBridge& edited, const std::string& oldCaption, bool oldEmulate, int oldTXDelay);

@@ -14,6 +14,9 @@ std::string WithFullStop(std::string message);
 // MB_ICONEXCLAMATION), captioned "Error" unless a caption is given.
 void ShowErrorBox(HWND owner, const std::string& text, UINT icon = MB_ICONERROR, const char* caption = "Error");
 
+// Debug mode's box with the hub's argument string, shown just before the hub starts.
+void ShowHubArguments(const std::string& arguments);
+
 // Shows an exception's message in the application's error box: the application title as the
 // caption, the error icon, a full stop where the message lacks one.
 void ShowException(const std::exception& e);

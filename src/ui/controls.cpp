@@ -42,14 +42,6 @@ void SetItemImage(HWND list, int row, int image) {
     ::SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
-int ItemImage(HWND list, int row) {
-    LVITEMA item{};
-    item.mask = LVIF_IMAGE;
-    item.iItem = row;
-    ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return item.iImage;
-}
-
 std::string CellText(HWND list, int row, int column) {
     char text[256] = "";
     ListView_GetItemText(list, row, column, text, sizeof text);

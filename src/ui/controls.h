@@ -38,7 +38,6 @@ void AddColumn(HWND list, int column, const char* title, int width);
 int InsertItem(HWND list, int row, const std::string& caption);
 void SetItemParam(HWND list, int row, LPARAM param);
 void SetItemImage(HWND list, int row, int image);
-int ItemImage(HWND list, int row);
 std::string CellText(HWND list, int row, int column);
 
 // Turns the list's drawing off and on around a batch of changes.

@@ -2,7 +2,7 @@
 #include <winsock2.h>
 
 #include "support/test_host.h"
-#include "tools/link_state.h"
+#include "tools/link_watcher.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 // Tool paths, the switches, the log-on command and how process-list entries are matched to a name.
+#include "tools/command_line.h"
 #include "tools/tool_paths.h"
 
 #include <gtest/gtest.h>

@@ -199,13 +199,13 @@ TEST_F(MainWindow, AvailabilityFollowsSelectionRowsAndRunning) {
     EXPECT_TRUE(MenuEnabled(TForm1::IdMenuEdit));
     EXPECT_TRUE(MenuEnabled(TForm1::IdMenuDelete));
 
-    ::EnableWindow(form->Control(TForm1::IdStartButton), FALSE);  // running
+    form->SetRunning(true);
     form->Action1Execute();
     for (int id : {TForm1::IdAddButton, TForm1::IdEditButton, TForm1::IdDeleteButton}) EXPECT_FALSE(Enabled(id)) << id;
     for (int id : {TForm1::IdMenuAdd, TForm1::IdMenuEdit, TForm1::IdMenuDelete}) EXPECT_FALSE(MenuEnabled(id)) << id;
     EXPECT_TRUE(Enabled(TForm1::IdButton2)) << "stop is always available";
 
-    ::EnableWindow(form->Control(TForm1::IdStartButton), TRUE);
+    form->SetRunning(false);
     SelectRow(-1);
     EXPECT_FALSE(Enabled(TForm1::IdEditButton));
     EXPECT_TRUE(Enabled(TForm1::IdAddButton));
@@ -390,7 +390,7 @@ TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
 TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {
     StartOutsideHub();
     Open();
-    ::EnableWindow(form->Control(TForm1::IdStartButton), TRUE);
+    form->SetRunning(false);
     MessageBoxWatcher boxes;
     Click(TForm1::IdStartButton);
     ExpectStartBox(boxes, "No bridges defined! Please define at least one.");

@@ -1,0 +1,64 @@
+#include "tools/bridge_commands.h"
+
+#include "config/config_store.h"
+#include "tools/port_pairs.h"
+
+namespace {
+
+const char NoFreeSlotText[] = "No free bridge slot is left. Bridges that could not be loaded keep their slots.";
+const char InstallFailedText[] =
+    "Unable to create COM port! The port may be in use.\r\nPlease try with another port number.";
+const char ChangeFailedText[] = "Unable to change COM port! The port may be in use.";
+const char RemoveFailedText[] = "Unable to remove COM port!";
+
+TOutcome NotDefined(const std::string& caption) { return TOutcome::Failure("Bridge '" + caption + "' is not defined"); }
+
+}  // namespace
+
+bool PairMustChange(const TBridge& edited, const std::string& oldCaption, bool oldEmulate, int oldTXDelay) {
+    return edited.COM != oldCaption || edited.Emulate != oldEmulate || edited.TXDelay != oldTXDelay;
+}
+
+TOutcome AddBridge(TBridgeView& view) {
+    if (FirstFreeSlot() > LastSlot) return TOutcome::Failure(NoFreeSlotText);
+    TBridge& scratch = Bridges[ScratchSlot];
+    scratch.flag = false;
+    if (!view.EditInDialog(scratch)) return TOutcome::Success();
+
+    const int n = FirstFreeSlot();
+    if (!InstallPortPair(n, scratch)) return TOutcome::Failure(InstallFailedText);
+    scratch.Index = static_cast<std::uint8_t>(n);
+    CopySlot(ScratchSlot, n);
+    view.BridgeAdded(Bridges[n]);
+    SaveBridges();
+    return TOutcome::Success();
+}
+
+TOutcome EditBridge(const std::string& caption, TBridgeView& view) {
+    const int s = FindBridge(caption);
+    if (s == NoSlot) return NotDefined(caption);
+    const bool oldEmulate = Bridges[s].Emulate;
+    const int oldTXDelay = Bridges[s].TXDelay;
+    TBridge& scratch = Bridges[ScratchSlot];
+    CopySlot(s, ScratchSlot);
+    scratch.flag = true;
+    if (!view.EditInDialog(scratch)) return TOutcome::Success();
+
+    if (PairMustChange(scratch, caption, oldEmulate, oldTXDelay) && !ChangePortPair(scratch))
+        return TOutcome::Failure(ChangeFailedText);
+    CopySlot(ScratchSlot, s);
+    view.BridgeChanged(Bridges[s]);
+    SaveBridges();
+    return TOutcome::Success();
+}
+
+TOutcome DeleteBridge(const std::string& caption, TBridgeView& view) {
+    const int s = FindBridge(caption);
+    if (s == NoSlot) return NotDefined(caption);
+    if (!view.ConfirmDelete()) return TOutcome::Success();
+    if (!RemovePortPair(Bridges[s].Index)) return TOutcome::Failure(RemoveFailedText);
+    ZeroSlot(s);
+    view.BridgeRemoved();
+    SaveBridges();
+    return TOutcome::Success();
+}

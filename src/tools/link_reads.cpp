@@ -1,0 +1,113 @@
+// Winsock before <windows.h>, which the other headers bring in.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+
+#include "tools/link_reads.h"
+
+#include "platform/module.h"
+#include "tools/runner.h"
+#include "tools/tool_paths.h"
+
+namespace {
+
+// The network libraries, loaded when a link is first looked at rather than at every start of the
+// program: most starts never watch a link.
+struct Network {
+    decltype(&::WSAStartup) startup = nullptr;
+    decltype(&::getaddrinfo) getAddrInfo = nullptr;
+    decltype(&::freeaddrinfo) freeAddrInfo = nullptr;
+    decltype(&::GetExtendedTcpTable) tcpTable = nullptr;
+};
+const Network& TheNetwork() {
+    static const Network network = [] {
+        Network n;
+        if (HMODULE winsock = ::LoadLibraryA("ws2_32.dll")) {
+            n.startup = platform::ProcAddress<decltype(n.startup)>(winsock, "WSAStartup");
+            n.getAddrInfo = platform::ProcAddress<decltype(n.getAddrInfo)>(winsock, "getaddrinfo");
+            n.freeAddrInfo = platform::ProcAddress<decltype(n.freeAddrInfo)>(winsock, "freeaddrinfo");
+        }
+        if (HMODULE helper = ::LoadLibraryA("iphlpapi.dll"))
+            n.tcpTable = platform::ProcAddress<decltype(n.tcpTable)>(helper, "GetExtendedTcpTable");
+        return n;
+    }();
+    return network;
+}
+
+// A number in network byte order (big-endian) as a number.
+std::uint32_t FromNetwork32(std::uint32_t value) {
+    const auto* b = reinterpret_cast<const unsigned char*>(&value);
+    return std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
+}
+std::uint16_t FromNetwork16(std::uint32_t value) {
+    const auto* b = reinterpret_cast<const unsigned char*>(&value);
+    return static_cast<std::uint16_t>(b[0] << 8 | b[1]);
+}
+
+std::optional<std::uint32_t> AskResolver(const std::string& host) {
+    const Network& network = TheNetwork();
+    static const bool started = [&network] {
+        WSADATA data;
+        return network.startup && network.getAddrInfo && network.freeAddrInfo &&
+               network.startup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    if (!started) return std::nullopt;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (network.getAddrInfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
+    std::uint32_t address = FromNetwork32(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+    network.freeAddrInfo(found);
+    return address;
+}
+
+}  // namespace
+
+std::vector<TTcpConnection> EstablishedConnections() {
+    std::vector<TTcpConnection> established;
+    const auto tcpTable = TheNetwork().tcpTable;
+    if (!tcpTable) return established;
+    thread_local std::vector<unsigned char> buffer(16 * 1024);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ULONG size = static_cast<ULONG>(buffer.size());
+        DWORD error = tcpTable(buffer.data(), &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_CONNECTIONS, 0);
+        if (error == ERROR_INSUFFICIENT_BUFFER) {
+            buffer.resize(size + size / 4);  // the table may grow before the next call
+            continue;
+        }
+        if (error != NO_ERROR) break;
+        const auto* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
+        for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+            const MIB_TCPROW_OWNER_PID& row = table->table[i];
+            if (row.dwState != MIB_TCP_STATE_ESTAB) continue;
+            established.push_back({FromNetwork32(row.dwRemoteAddr), FromNetwork16(row.dwRemotePort), row.dwOwningPid});
+        }
+        break;
+    }
+    return established;
+}
+
+std::optional<std::uint32_t> LookUpHost(const std::string& host) {
+    if (std::optional<std::uint32_t> address = ParseIPv4(host)) return address;
+    return host.empty() ? std::nullopt : AskResolver(host);
+}
+
+bool HubProcessRuns() { return FindProcess(HubExeName) != 0; }
+
+TTcpTable ReadTcpTable() {
+    TTcpTable table;
+    table.Established = EstablishedConnections();
+    if (OwnersReported(table.Established))  // never under Wine, which names no owners
+        for (DWORD id : FindProcesses(HubExeName)) table.HubPids.push_back(id);
+    return table;
+}
+
+std::vector<TLinkState> LinkStates(const std::vector<TLinkTarget>& targets, bool hubRunning) {
+    std::vector<TLinkEnd> ends;
+    for (const TLinkTarget& target : targets)
+        ends.push_back({hubRunning ? LookUpHost(target.Host) : std::nullopt, target.Port});
+    if (!hubRunning) return MatchLinks(ends, {}, {}, false);
+    const TTcpTable table = ReadTcpTable();
+    return MatchLinks(ends, table.Established, table.HubPids, true);
+}

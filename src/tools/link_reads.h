@@ -1,0 +1,40 @@
+#pragma once
+// The system reads behind the link state: the established TCP connections, whether the hub
+// runs, and the address of a server's name. Each may take a while; the watcher makes them on a
+// thread of its own.
+#include "tools/link_match.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A bridge's server as the bridge gives it: a dotted IPv4 address or a host name, and a port.
+struct TLinkTarget {
+    std::string Host;
+    int Port = 0;
+};
+
+// The established IPv4 connections of the system; none when the table cannot be read.
+std::vector<TTcpConnection> EstablishedConnections();
+
+// One read of the system's table: the established connections and, where the system names
+// their owners, the hub's process ids.
+struct TTcpTable {
+    std::vector<TTcpConnection> Established;
+    std::vector<std::uint32_t> HubPids;
+};
+TTcpTable ReadTcpTable();
+
+// Whether a hub process runs.
+bool HubProcessRuns();
+
+// The address of a server: a dotted address at once, a host name as the system's resolver
+// answers, waiting for it; nothing when it has none.
+std::optional<std::uint32_t> LookUpHost(const std::string& host);
+
+// The state of each target's link, in order: stopped without a running hub; otherwise connected
+// when the hub (or, where the system names no owners, any process) holds an established
+// connection to the target's address and port, and waiting else. Reads the system's table once
+// (under Wine that takes tens of milliseconds) and waits for the resolver.
+std::vector<TLinkState> LinkStates(const std::vector<TLinkTarget>& targets, bool hubRunning);

@@ -1,0 +1,155 @@
+#include "tools/link_watcher.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a name the resolver could not find waits before it is looked up again.
+constexpr auto RetryAfter = std::chrono::seconds(10);
+
+// How long the end of the watcher waits for a look under way.
+constexpr DWORD EndWaitMs = 3000;
+
+struct Lookup {
+    bool pending = true;
+    std::optional<std::uint32_t> address;
+    Clock::time_point answered;
+};
+
+}  // namespace
+
+struct TLinkWatcher::Shared {
+    std::function<void()> onRead;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;
+    bool wanted = false;  // a look is asked for
+    unsigned generation = 0;  // a look started before the last restart is dropped
+    std::optional<TTcpTable> last;
+    std::optional<bool> hubSeen;
+    std::map<std::string, Lookup> names;
+
+    // The address of a host as far as it is known; sets ask when a name is due for a lookup.
+    std::optional<std::uint32_t> AddressOf(const std::string& host, bool& ask) {
+        if (std::optional<std::uint32_t> address = ParseIPv4(host)) return address;
+        if (host.empty()) return std::nullopt;
+        Lookup& lookup = names[host];  // a new name is pending
+        if (!lookup.pending && !lookup.address && Clock::now() - lookup.answered >= RetryAfter) lookup.pending = true;
+        ask = ask || lookup.pending;
+        return lookup.address;
+    }
+
+    void Work() {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            wake.wait(lock, [this] { return stop || wanted; });
+            if (stop) return;
+            wanted = false;
+            const unsigned started = generation;
+            std::vector<std::string> due;
+            for (const auto& [name, lookup] : names)
+                if (lookup.pending) due.push_back(name);
+            lock.unlock();
+            std::vector<std::optional<std::uint32_t>> answers;
+            for (const std::string& name : due) answers.push_back(LookUpHost(name));
+            const bool hub = HubProcessRuns();
+            TTcpTable table = ReadTcpTable();
+            lock.lock();
+            if (stop) return;
+            if (started != generation) continue;
+            for (std::size_t i = 0; i < due.size(); ++i) names[due[i]] = Lookup{false, answers[i], Clock::now()};
+            last = std::move(table);
+            hubSeen = hub;
+            if (onRead) {
+                lock.unlock();
+                onRead();
+                lock.lock();
+            }
+        }
+    }
+};
+
+TLinkWatcher::TLinkWatcher(std::function<void()> onRead) : shared_(std::make_shared<Shared>()) {
+    shared_->onRead = std::move(onRead);
+}
+
+TLinkWatcher::~TLinkWatcher() {
+    {
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->stop = true;
+    }
+    shared_->wake.notify_one();
+    if (worker_) ::WaitForSingleObject(worker_.get(), EndWaitMs);
+}
+
+void TLinkWatcher::Ask() {
+    if (!worker_) {
+        // The thread holds the shared state for as long as it runs.
+        auto* held = new std::shared_ptr<Shared>(shared_);
+        worker_.reset(::CreateThread(
+            nullptr, 0,
+            [](void* param) -> DWORD {
+                const std::shared_ptr<Shared> shared = std::move(*static_cast<std::shared_ptr<Shared>*>(param));
+                delete static_cast<std::shared_ptr<Shared>*>(param);
+                shared->Work();
+                return 0;
+            },
+            held, 0, nullptr));
+        if (!worker_) delete held;
+    }
+    {
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->wanted = true;
+    }
+    shared_->wake.notify_one();
+}
+
+std::vector<TLinkState> TLinkWatcher::States(const std::vector<TLinkTarget>& targets, bool hubRunning) {
+    std::vector<TLinkEnd> ends;
+    if (!hubRunning) {
+        for (const TLinkTarget& target : targets) ends.push_back({std::nullopt, target.Port});
+        return MatchLinks(ends, {}, {}, false);
+    }
+    bool ask = false;
+    std::vector<TLinkState> states;
+    {
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        for (const TLinkTarget& target : targets) ends.push_back({shared_->AddressOf(target.Host, ask), target.Port});
+        const TTcpTable none;
+        const TTcpTable& table = shared_->last ? *shared_->last : none;
+        states = MatchLinks(ends, table.Established, table.HubPids, true);
+    }
+    if (ask) Ask();
+    return states;
+}
+
+std::optional<bool> TLinkWatcher::HubSeen() const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->hubSeen;
+}
+
+bool TLinkWatcher::Resolving() const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    for (const auto& entry : shared_->names)
+        if (entry.second.pending) return true;
+    return false;
+}
+
+void TLinkWatcher::Restart() {
+    {
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->names.clear();
+        shared_->last.reset();
+        shared_->hubSeen.reset();
+        ++shared_->generation;
+    }
+    Ask();
+}
