@@ -1,9 +1,12 @@
 #include "config/config_store.h"
 
+#include "config/bridge_fields.h"
 #include "config/number.h"
 #include "config/reg_ini_file.h"
 
 #include <memory>
+#include <string_view>
+#include <type_traits>
 
 const char ProgramKey[] = "Software\\Quillon\\Pontis Manager";
 
@@ -14,36 +17,45 @@ const char LogOnValueName[] = "Pontis Manager";
 
 std::string Section(int n) { return "Bridges\\" + Decimal(n); }
 
+template <class Member>
+using ValueOf = std::remove_reference_t<decltype(std::declval<TBridge&>().*std::declval<Member>())>;
+
+// The fields in the order the store has always read and written them: the name last.
+template <class Visit>
+void ForEachStoredField(Visit visit) {
+    const TBridgeField* name = nullptr;
+    for (const TBridgeField& field : BridgeFields) {
+        if (std::string_view(field.Name) == "Name")
+            name = &field;
+        else
+            visit(field);
+    }
+    visit(*name);
+}
+
+// The Port is read first: it tells whether the slot is used.
 void LoadSlot(const TRegIniFile& store, int n, std::int32_t port) {
     const std::string s = Section(n);
     TBridge& b = Bridges[n];
-    b.Index = static_cast<std::uint8_t>(store.GetNumber(s, "Index", 1));
-    b.COM = store.GetText(s, "COM", "COM3");
-    b.Baud = store.GetNumber(s, "Baud", 9600);
-    b.Emulate = store.GetFlag(s, "Emulate", true);
-    b.Connect = static_cast<std::uint8_t>(store.GetNumber(s, "Connect", 0));
-    b.IP = store.GetText(s, "IP", "192.168.0.99");
+    ForEachStoredField([&](const TBridgeField& field) {
+        std::visit(
+            [&](auto member) {
+                using T = ValueOf<decltype(member)>;
+                if constexpr (std::is_same_v<T, bool>)
+                    b.*member = store.GetFlag(s, field.Name, *ParseNumber(field.Default) != 0);
+                else if constexpr (std::is_integral_v<T>)
+                    b.*member = static_cast<T>(store.GetNumber(s, field.Name, *ParseNumber(field.Default)));
+                else
+                    b.*member = store.GetText(s, field.Name, field.Default);
+            },
+            field.Member);
+    });
     b.Port = port;
-    b.Delay = store.GetNumber(s, "Delay", 500);
-    b.TXDelay = store.GetNumber(s, "TXDelay", 10);
-    b.RXDelay = store.GetNumber(s, "RXDelay", 10);
-    b.Name = store.GetText(s, "Name", "");
 }
 
 void SaveSlot(TRegIniFile& store, int n) {
     const std::string s = Section(n);
-    const TBridge& b = Bridges[n];
-    store.PutNumber(s, "Index", b.Index);
-    store.PutText(s, "COM", b.COM.str());
-    store.PutNumber(s, "Baud", b.Baud);
-    store.PutFlag(s, "Emulate", b.Emulate);
-    store.PutNumber(s, "Connect", b.Connect);
-    store.PutText(s, "IP", b.IP.str());
-    store.PutNumber(s, "Port", b.Port);
-    store.PutNumber(s, "Delay", b.Delay);
-    store.PutNumber(s, "TXDelay", b.TXDelay);
-    store.PutNumber(s, "RXDelay", b.RXDelay);
-    store.PutText(s, "Name", b.Name.str());
+    ForEachStoredField([&](const TBridgeField& field) { store.PutText(s, field.Name, FieldText(Bridges[n], field)); });
 }
 
 // After a failed load: keep the failing slot and every later stored one out of reach, so that

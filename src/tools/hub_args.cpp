@@ -14,28 +14,16 @@ const char* ConnectWord(std::uint8_t connect) {
     return words[connect];
 }
 
-std::string RowFault(const std::string& caption, const char* fault) { return "Bridge '" + caption + "' " + fault; }
+std::string RowFault(const std::string& caption, const std::string& fault) { return "Bridge '" + caption + "' " + fault; }
 
 }  // namespace
-
-bool IsValidServerAddress(std::string_view address) {
-    if (address.empty() || address[0] == '-') return false;
-    for (char c : address) {
-        auto byte = static_cast<unsigned char>(c);
-        if (byte == ' ' || byte == '"' || byte < 0x20 || byte == 0x7F) return false;
-    }
-    return true;
-}
 
 std::optional<std::string> CheckHubRows(const std::vector<std::string>& captions) {
     for (const std::string& caption : captions) {
         int slot = FindBridge(caption);
         if (slot == NoSlot) return RowFault(caption, "is not defined");
-        const TBridge& b = Bridges[slot];
-        if (!IsValidServerAddress(b.IP.view())) return RowFault(caption, "has an invalid server address");
-        if (b.Port < 1 || b.Port > 65535) return RowFault(caption, "has an invalid server port");
-        // The hub takes no negative read time-out.
-        if (b.RXDelay < 0) return RowFault(caption, "has an invalid RX delay");
+        if (const TBridgeField* invalid = InvalidField(Bridges[slot]))
+            return RowFault(caption, std::string("has an invalid ") + invalid->What);
     }
     return std::nullopt;
 }

@@ -1,7 +1,6 @@
 #include "ui/Unit2.h"
 
 #include "config/number.h"
-#include "tools/hub_args.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 
@@ -32,11 +31,6 @@ constexpr char TXDelayHint[] =
     "The maximum amount of time, that is allowed between two consecutive bytes in a write operation.\r\n"
     " Suitable for packet forming and to reduce fragmentation TCP -> COM.";
 constexpr char DisDelayHint[] = "Delay between COM port release and TCP client disconnect";
-
-std::int32_t ToInteger(const std::string& text, TBridgeFields::TField field) {
-    if (auto value = ParseDecimal(text)) return *value;
-    throw EInvalidInput("'" + text + "' is not a valid integer value", field);
-}
 
 std::string SelectedText(HWND combo) { return controls::ItemText(combo, controls::Selection(combo)); }
 
@@ -100,36 +94,6 @@ void FitEditTo(HWND edit, const char* text, HWND label, int maxRight) {
 }
 
 }  // namespace
-
-void StoreBridgeFields(const TBridgeFields& fields, TBridge& record) {
-    // An empty COM text could not identify the bridge's row.
-    if (fields.COM.empty()) throw EInvalidInput("Please select a COM port", TBridgeFields::FieldCOM);
-    record.COM = fields.COM;
-    record.Baud = ToInteger(fields.Baud, TBridgeFields::FieldBaud);
-    record.Emulate = fields.Emulate;
-    record.Name = fields.Name;
-    // No selection (a stored signal past the list's end) gives 255: always connected, as
-    // every value from 4 up.
-    record.Connect = static_cast<std::uint8_t>(fields.Connect);
-    // The address goes unquoted into the hub's command line.
-    if (!IsValidServerAddress(fields.IP))
-        throw EInvalidInput("'" + fields.IP + "' is not a valid server address", TBridgeFields::FieldIP);
-    record.IP = fields.IP;
-    // Port 0 would mark the slot free while its row stays listed.
-    const std::int32_t port = ToInteger(fields.Port, TBridgeFields::FieldPort);
-    if (port < 1 || port > 65535)
-        throw EInvalidInput("'" + fields.Port + "' is not a valid server port (1 to 65535)",
-                            TBridgeFields::FieldPort);
-    record.Port = port;
-    record.Delay = ToInteger(fields.Delay, TBridgeFields::FieldDelay);
-    record.TXDelay = ToInteger(fields.TXDelay, TBridgeFields::FieldTXDelay);
-    // The hub takes no negative read time-out.
-    const std::int32_t rxDelay = ToInteger(fields.RXDelay, TBridgeFields::FieldRXDelay);
-    if (rxDelay < 0)
-        throw EInvalidInput("'" + fields.RXDelay + "' is not a valid RX delay (0 or more)",
-                            TBridgeFields::FieldRXDelay);
-    record.RXDelay = rxDelay;
-}
 
 TForm2::TForm2(HWND owner) {
     CreateFrame("TForm2", FirstCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, ClientWidth, ClientHeight, owner);
@@ -252,16 +216,17 @@ void TForm2::FormShow() {
         return;
     }
     ::SetWindowTextA(hwnd_, EditCaption);
-    SelectText(Control(IdPortCombo), record.COM.str());
-    SelectText(Control(IdBaudCombo), Decimal(record.Baud));
-    controls::Select(Control(IdConnectCombo), record.Connect);
-    ::SetDlgItemTextA(hwnd_, IdServerIP, record.IP.c_str());
-    ::SetDlgItemTextA(hwnd_, IdServerPort, Decimal(record.Port).c_str());
-    ::SetDlgItemTextA(hwnd_, IdBridgeName, record.Name.c_str());
-    ::CheckDlgButton(hwnd_, IdEmuBR, record.Emulate ? BST_CHECKED : BST_UNCHECKED);
-    ::SetDlgItemTextA(hwnd_, IdDisDelay, Decimal(record.Delay).c_str());
-    ::SetDlgItemTextA(hwnd_, IdTXDelay, Decimal(record.TXDelay).c_str());
-    ::SetDlgItemTextA(hwnd_, IdRXDelay, Decimal(record.RXDelay).c_str());
+    for (const TBridgeField& field : BridgeFields) {
+        HWND control = Control(field.Control);
+        const std::string text = FieldText(record, field);
+        switch (field.Shows) {
+        case TFieldControl::None: break;
+        case TFieldControl::ComboText: SelectText(control, text); break;
+        case TFieldControl::ComboPosition: controls::Select(control, ParseDecimal(text).value_or(-1)); break;
+        case TFieldControl::Check: ::CheckDlgButton(hwnd_, field.Control, text == "1" ? BST_CHECKED : BST_UNCHECKED); break;
+        case TFieldControl::Edit: ::SetWindowTextA(control, text.c_str()); break;
+        }
+    }
     ConnectComboChange();
 }
 
@@ -272,16 +237,16 @@ void TForm2::ConnectComboChange() {
 
 TBridgeFields TForm2::ReadFields() const {
     TBridgeFields fields;
-    fields.COM = SelectedText(Control(IdPortCombo));
-    fields.Baud = SelectedText(Control(IdBaudCombo));
-    fields.Emulate = ::IsDlgButtonChecked(hwnd_, IdEmuBR) == BST_CHECKED;
-    fields.Name = WindowText(Control(IdBridgeName));
-    fields.Connect = controls::Selection(Control(IdConnectCombo));
-    fields.IP = WindowText(Control(IdServerIP));
-    fields.Port = WindowText(Control(IdServerPort));
-    fields.Delay = WindowText(Control(IdDisDelay));
-    fields.TXDelay = WindowText(Control(IdTXDelay));
-    fields.RXDelay = WindowText(Control(IdRXDelay));
+    for (const TBridgeField& field : BridgeFields) {
+        HWND control = Control(field.Control);
+        switch (field.Shows) {
+        case TFieldControl::None: break;
+        case TFieldControl::ComboText: fields[field.Name] = SelectedText(control); break;
+        case TFieldControl::ComboPosition: fields[field.Name] = Decimal(controls::Selection(control)); break;
+        case TFieldControl::Check: fields[field.Name] = ::IsDlgButtonChecked(hwnd_, field.Control) == BST_CHECKED ? "1" : "0"; break;
+        case TFieldControl::Edit: fields[field.Name] = WindowText(control); break;
+        }
+    }
     return fields;
 }
 
@@ -293,7 +258,7 @@ void TForm2::Button1Click() {
         StoreBridgeFields(ReadFields(), edited);
     } catch (const EInvalidInput& e) {
         ShowException(e);
-        FocusField(e.Field);
+        FocusField(*e.Field);
         return;
     }
     edited.flag = true;
@@ -302,11 +267,7 @@ void TForm2::Button1Click() {
     Close();
 }
 
-void TForm2::FocusField(TBridgeFields::TField field) {
-    static constexpr int Controls[] = {IdPortCombo, IdBaudCombo, IdBridgeName, IdConnectCombo, IdServerIP,
-                                       IdServerPort, IdDisDelay, IdTXDelay, IdRXDelay};
-    FocusAndSelect(Control(Controls[field]));
-}
+void TForm2::FocusField(const TBridgeField& field) { FocusAndSelect(Control(field.Control)); }
 
 void TForm2::Button2Click() {
     record_->flag = false;

@@ -3,61 +3,19 @@
 // reads and writes only the record bound to it (the scratch slot). It is created once and
 // hidden between uses, so its controls keep the values they last showed.
 #include "config/bridge.h"
+#include "config/bridge_fields.h"
 #include "platform/handles.h"
 #include "ui/window.h"
 
-#include <stdexcept>
 #include <string>
 
-// What the dialog's controls hold, as OK reads them.
-struct TBridgeFields {
-    enum TField {
-        FieldCOM, FieldBaud, FieldName, FieldConnect, FieldIP, FieldPort, FieldDelay, FieldTXDelay, FieldRXDelay
-    };
-
-    std::string COM;  // the selected COM port, empty when none is selected
-    std::string Baud;  // the selected baud rate, empty when none is selected
-    bool Emulate = false;
-    std::string Name;
-    int Connect = -1;  // the selected position, -1 when none is selected
-    std::string IP;
-    std::string Port;
-    std::string Delay;
-    std::string TXDelay;
-    std::string RXDelay;
-};
-
-// Text typed into the dialog that cannot be stored; the message is what the user sees, the
-// field is where the dialog puts the focus.
-class EInvalidInput : public std::runtime_error {
+class TForm2 : public TWindow, public TFieldControls {
 public:
-    EInvalidInput(const std::string& message, TBridgeFields::TField field) : std::runtime_error(message), Field(field) {}
-    TBridgeFields::TField Field;
-};
-
-// Writes the fields into the record in the dialog's order (COM, Baud, Emulate, Name, Connect,
-// IP, Port, Delay, TXDelay, RXDelay) and raises EInvalidInput at the first one that cannot be
-// stored: a number that does not parse, no COM port, a server address that cannot stand in the
-// hub's command line, a server port outside 1 to 65535, a negative RX delay. Fields written
-// before it stay written.
-void StoreBridgeFields(const TBridgeFields& fields, TBridge& record);
-
-class TForm2 : public TWindow {
-public:
-    // Control identifiers; controls are created, and tabbed through, in this order.
+    // Control identifiers besides the fields'. The controls are created, and tabbed through, in
+    // the order of the identifiers: the name, OK and Cancel first.
     enum : int {
-        IdBridgeName = 300,
         IdButton1 = IDOK,
         IdButton2 = IDCANCEL,
-        IdPortCombo = 310,
-        IdBaudCombo,
-        IdRXDelay,
-        IdTXDelay,
-        IdEmuBR,
-        IdServerIP = 320,
-        IdServerPort,
-        IdDisDelay,
-        IdConnectCombo,
         IdSerialBox = 330,
         IdNetworkBox,
     };
@@ -91,7 +49,7 @@ private:
     void CreateControls();
     TBridgeFields ReadFields() const;
     // Puts the focus on the control of a field, its text selected.
-    void FocusField(TBridgeFields::TField field);
+    void FocusField(const TBridgeField& field);
     void Close();
 
     TBridge* record_ = &Bridges[ScratchSlot];

@@ -477,18 +477,8 @@ TEST_F(BridgeDialog, ExplainsTheDelaysInToolTips) {
 
 // The fields as OK reads them, each different from what the record held before.
 TBridgeFields Typed() {
-    TBridgeFields f;
-    f.COM = "COM7";
-    f.Baud = "19200";
-    f.Emulate = true;
-    f.Name = "Press 2";
-    f.Connect = 1;
-    f.IP = "plc.local";
-    f.Port = "502";
-    f.Delay = "100";
-    f.TXDelay = "20";
-    f.RXDelay = "30";
-    return f;
+    return {{"COM", "COM7"}, {"Baud", "19200"}, {"Emulate", "1"},   {"Name", "Press 2"},  {"Connect", "1"},
+            {"IP", "plc.local"}, {"Port", "502"}, {"Delay", "100"}, {"TXDelay", "20"}, {"RXDelay", "30"}};
 }
 
 TEST(StoreBridgeFields, StopsAtTheFirstRefusedFieldAndKeepsTheOnesBefore) {
@@ -505,18 +495,18 @@ TEST(StoreBridgeFields, StopsAtTheFirstRefusedFieldAndKeepsTheOnesBefore) {
         std::size_t written;
     } cases[] = {
         {[](TBridgeFields&) {}, nullptr, 10},
-        {[](TBridgeFields& f) { f.COM.clear(); }, "Please select a COM port", 0},
-        {[](TBridgeFields& f) { f.Baud.clear(); }, "'' is not a valid integer value", 1},
-        {[](TBridgeFields& f) { f.IP = "plc\tlocal"; }, "'plc\tlocal' is not a valid server address", 5},
-        {[](TBridgeFields& f) { f.Port = "80a"; }, "'80a' is not a valid integer value", 6},
-        {[](TBridgeFields& f) { f.Port = "65536"; }, "'65536' is not a valid server port (1 to 65535)", 6},
-        {[](TBridgeFields& f) { f.Port = "65535"; }, nullptr, 10},
-        {[](TBridgeFields& f) { f.Port = " +1"; }, nullptr, 10},
-        {[](TBridgeFields& f) { f.Delay = "-2147483649"; }, "'-2147483649' is not a valid integer value", 7},
-        {[](TBridgeFields& f) { f.TXDelay = "1.5"; }, "'1.5' is not a valid integer value", 8},
-        {[](TBridgeFields& f) { f.RXDelay = "$10"; }, "'$10' is not a valid integer value", 9},
-        {[](TBridgeFields& f) { f.RXDelay = "-1"; }, "'-1' is not a valid RX delay (0 or more)", 9},
-        {[](TBridgeFields& f) { f.RXDelay = "0"; f.TXDelay = "-5"; }, nullptr, 10},
+        {[](TBridgeFields& f) { f["COM"].clear(); }, "Please select a COM port", 0},
+        {[](TBridgeFields& f) { f["Baud"].clear(); }, "'' is not a valid integer value", 1},
+        {[](TBridgeFields& f) { f["IP"] = "plc\tlocal"; }, "'plc\tlocal' is not a valid server address", 5},
+        {[](TBridgeFields& f) { f["Port"] = "80a"; }, "'80a' is not a valid integer value", 6},
+        {[](TBridgeFields& f) { f["Port"] = "65536"; }, "'65536' is not a valid server port (1 to 65535)", 6},
+        {[](TBridgeFields& f) { f["Port"] = "65535"; }, nullptr, 10},
+        {[](TBridgeFields& f) { f["Port"] = " +1"; }, nullptr, 10},
+        {[](TBridgeFields& f) { f["Delay"] = "-2147483649"; }, "'-2147483649' is not a valid integer value", 7},
+        {[](TBridgeFields& f) { f["TXDelay"] = "1.5"; }, "'1.5' is not a valid integer value", 8},
+        {[](TBridgeFields& f) { f["RXDelay"] = "$10"; }, "'$10' is not a valid integer value", 9},
+        {[](TBridgeFields& f) { f["RXDelay"] = "-1"; }, "'-1' is not a valid RX delay (0 or more)", 9},
+        {[](TBridgeFields& f) { f["RXDelay"] = "0"; f["TXDelay"] = "-5"; }, nullptr, 10},
     };
     for (const auto& c : cases) {
         TBridgeFields fields = Typed();

@@ -1,0 +1,92 @@
+#include "config/bridge_fields.h"
+
+#include "config/number.h"
+
+#include <type_traits>
+
+namespace {
+
+using C = TFieldControls;
+using K = TFieldControl;
+
+bool HasCom(const TBridge& b) { return !b.COM.empty(); }  // an empty COM text could not identify the row
+bool HasAddress(const TBridge& b) { return IsValidServerAddress(b.IP.view()); }  // it goes unquoted to the hub
+bool HasPort(const TBridge& b) { return b.Port >= 1 && b.Port <= 65535; }  // port 0 would mark the slot free
+bool HasRXDelay(const TBridge& b) { return b.RXDelay >= 0; }  // the hub takes no negative read time-out
+
+template <class Member>
+using ValueOf = std::remove_reference_t<decltype(std::declval<TBridge&>().*std::declval<Member>())>;
+
+}  // namespace
+
+const TBridgeField BridgeFields[11] = {
+    {"Index", &TBridge::Index, "1", K::None, 0},
+    {"COM", &TBridge::COM, "COM3", K::ComboText, C::IdPortCombo, HasCom, "COM port"},
+    {"Baud", &TBridge::Baud, "9600", K::ComboText, C::IdBaudCombo},
+    {"Emulate", &TBridge::Emulate, "1", K::Check, C::IdEmuBR},
+    {"Name", &TBridge::Name, "", K::Edit, C::IdBridgeName},
+    // No selection (a stored signal past the list's end) gives 255: always connected, as every value from 4 up.
+    {"Connect", &TBridge::Connect, "0", K::ComboPosition, C::IdConnectCombo},
+    {"IP", &TBridge::IP, "192.168.0.99", K::Edit, C::IdServerIP, HasAddress, "server address"},
+    {"Port", &TBridge::Port, "0", K::Edit, C::IdServerPort, HasPort, "server port", " (1 to 65535)"},
+    {"Delay", &TBridge::Delay, "500", K::Edit, C::IdDisDelay},
+    {"TXDelay", &TBridge::TXDelay, "10", K::Edit, C::IdTXDelay},
+    {"RXDelay", &TBridge::RXDelay, "10", K::Edit, C::IdRXDelay, HasRXDelay, "RX delay", " (0 or more)"},
+};
+
+bool IsValidServerAddress(std::string_view address) {
+    if (address.empty() || address[0] == '-') return false;
+    for (char c : address) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte == ' ' || byte == '"' || byte < 0x20 || byte == 0x7F) return false;
+    }
+    return true;
+}
+
+std::string FieldText(const TBridge& bridge, const TBridgeField& field) {
+    return std::visit(
+        [&bridge](auto member) -> std::string {
+            using T = ValueOf<decltype(member)>;
+            if constexpr (std::is_same_v<T, bool>)
+                return bridge.*member ? "1" : "0";
+            else if constexpr (std::is_integral_v<T>)
+                return Decimal(bridge.*member);
+            else
+                return (bridge.*member).str();
+        },
+        field.Member);
+}
+
+const TBridgeField* InvalidField(const TBridge& bridge) {
+    for (const TBridgeField& field : BridgeFields)
+        if (field.Valid && !field.Valid(bridge)) return &field;
+    return nullptr;
+}
+
+void StoreBridgeFields(const TBridgeFields& fields, TBridge& record) {
+    for (const TBridgeField& field : BridgeFields) {
+        if (field.Shows == K::None) continue;
+        const auto found = fields.find(field.Name);
+        const std::string typed = found == fields.end() ? std::string() : found->second;
+        TBridge edited = record;
+        std::visit(
+            [&](auto member) {
+                using T = ValueOf<decltype(member)>;
+                if constexpr (std::is_same_v<T, bool>) {
+                    edited.*member = typed == "1";
+                } else if constexpr (std::is_integral_v<T>) {
+                    const std::optional<std::int32_t> number = ParseDecimal(typed);
+                    if (!number) throw EInvalidInput("'" + typed + "' is not a valid integer value", field);
+                    edited.*member = static_cast<T>(*number);
+                } else {
+                    edited.*member = typed;
+                }
+            },
+            field.Member);
+        if (field.Valid && !field.Valid(edited)) {
+            if (field.Shows == K::ComboText) throw EInvalidInput(std::string("Please select a ") + field.What, field);
+            throw EInvalidInput("'" + typed + "' is not a valid " + field.What + field.Range, field);
+        }
+        record = edited;
+    }
+}

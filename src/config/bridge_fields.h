@@ -1,0 +1,78 @@
+#pragma once
+// A bridge's settings, each described once: its registry value and default, the bridge
+// dialog's control that shows it, and which values a bridge may hold. The registry store, the
+// dialog and the start's check of the rows all work from this table. Pure logic.
+#include "config/bridge.h"
+
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+
+// The bridge dialog's controls that show the fields.
+struct TFieldControls {
+    enum : int {
+        IdBridgeName = 300,
+        IdPortCombo = 310,
+        IdBaudCombo,
+        IdRXDelay,
+        IdTXDelay,
+        IdEmuBR,
+        IdServerIP = 320,
+        IdServerPort,
+        IdDisDelay,
+        IdConnectCombo,
+    };
+};
+
+// How the dialog shows a field: not at all, as the item of a drop-down list with the value's
+// text, as a position in a drop-down list, as a check box, or as an edit field.
+enum class TFieldControl { None, ComboText, ComboPosition, Check, Edit };
+
+using TBridgeMember = std::variant<std::uint8_t TBridge::*, std::int32_t TBridge::*, bool TBridge::*,
+                                   ShortText<10> TBridge::*, ShortText<21> TBridge::*>;
+
+struct TBridgeField {
+    const char* Name;  // the registry value, and the key of the typed text
+    TBridgeMember Member;
+    const char* Default;  // the stored text a missing value stands for
+    TFieldControl Shows;
+    int Control;  // the dialog's control; 0 when the dialog does not show the field
+    // Which values a bridge may hold; null when any goes. What names the value in a refusal
+    // ("Bridge 'COM3' has an invalid server port"), Range is what the dialog's refusal adds.
+    bool (*Valid)(const TBridge&) = nullptr;
+    const char* What = nullptr;
+    const char* Range = "";
+};
+
+// In the dialog's order, the index of the pair (which the dialog does not show) first.
+extern const TBridgeField BridgeFields[11];
+
+// True for a server address that can stand unquoted in a command line: not empty, no blank,
+// double quote or control character, and no leading "-", which the hub would read as an option.
+bool IsValidServerAddress(std::string_view address);
+
+// A field's value as text: decimal for a number, "1" or "0" for a flag.
+std::string FieldText(const TBridge& bridge, const TBridgeField& field);
+
+// The first field whose value the bridge may not hold, or null.
+const TBridgeField* InvalidField(const TBridge& bridge);
+
+// What the dialog's controls hold, as OK reads them, by the fields' names: a drop-down list's
+// selected item (empty for none) or position (-1 for none), "1" or "0" for a check box.
+using TBridgeFields = std::map<std::string, std::string>;
+
+// Text typed into the dialog that cannot be stored; the message is what the user sees, the
+// field is where the dialog puts the focus.
+class EInvalidInput : public std::runtime_error {
+public:
+    EInvalidInput(const std::string& message, const TBridgeField& field) : std::runtime_error(message), Field(&field) {}
+    const TBridgeField* Field;
+};
+
+// Writes the fields into the record in the dialog's order and raises EInvalidInput at the
+// first one that cannot be stored: a number that does not parse, or a value the field's rule
+// refuses. Fields written before it stay written.
+void StoreBridgeFields(const TBridgeFields& fields, TBridge& record);
