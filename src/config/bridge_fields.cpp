@@ -3,19 +3,20 @@
 #include "config/number.h"
 
 #include <type_traits>
+#include <utility>
 
 namespace {
 
 using C = TFieldControls;
 using K = TFieldControl;
 
+template <class Member>
+using FieldValue = std::remove_reference_t<decltype(std::declval<TBridge&>().*std::declval<Member>())>;
+
 bool HasCom(const TBridge& b) { return !b.COM.empty(); }  // an empty COM text could not identify the row
 bool HasAddress(const TBridge& b) { return IsValidServerAddress(b.IP.view()); }  // it goes unquoted to the hub
 bool HasPort(const TBridge& b) { return b.Port >= 1 && b.Port <= 65535; }  // port 0 would mark the slot free
 bool HasRXDelay(const TBridge& b) { return b.RXDelay >= 0; }  // the hub takes no negative read time-out
-
-template <class Member>
-using ValueOf = std::remove_reference_t<decltype(std::declval<TBridge&>().*std::declval<Member>())>;
 
 }  // namespace
 
@@ -46,7 +47,7 @@ bool IsValidServerAddress(std::string_view address) {
 std::string FieldText(const TBridge& bridge, const TBridgeField& field) {
     return std::visit(
         [&bridge](auto member) -> std::string {
-            using T = ValueOf<decltype(member)>;
+            using T = FieldValue<decltype(member)>;
             if constexpr (std::is_same_v<T, bool>)
                 return bridge.*member ? "1" : "0";
             else if constexpr (std::is_integral_v<T>)
@@ -63,26 +64,31 @@ const TBridgeField* InvalidField(const TBridge& bridge) {
     return nullptr;
 }
 
+bool SetFieldText(TBridge& bridge, const TBridgeField& field, const std::string& text,
+                  std::optional<std::int32_t> (*parse)(std::string_view)) {
+    return std::visit(
+        [&](auto member) {
+            using T = FieldValue<decltype(member)>;
+            if constexpr (std::is_integral_v<T>) {  // a flag too: any number but 0 sets it
+                const std::optional<std::int32_t> number = parse(text);
+                if (number) bridge.*member = static_cast<T>(*number);
+                return number.has_value();
+            } else {
+                bridge.*member = text;
+                return true;
+            }
+        },
+        field.Member);
+}
+
 void StoreBridgeFields(const TBridgeFields& fields, TBridge& record) {
     for (const TBridgeField& field : BridgeFields) {
         if (field.Shows == K::None) continue;
         const auto found = fields.find(field.Name);
         const std::string typed = found == fields.end() ? std::string() : found->second;
         TBridge edited = record;
-        std::visit(
-            [&](auto member) {
-                using T = ValueOf<decltype(member)>;
-                if constexpr (std::is_same_v<T, bool>) {
-                    edited.*member = typed == "1";
-                } else if constexpr (std::is_integral_v<T>) {
-                    const std::optional<std::int32_t> number = ParseDecimal(typed);
-                    if (!number) throw EInvalidInput("'" + typed + "' is not a valid integer value", field);
-                    edited.*member = static_cast<T>(*number);
-                } else {
-                    edited.*member = typed;
-                }
-            },
-            field.Member);
+        if (!SetFieldText(edited, field, typed, ParseDecimal))
+            throw EInvalidInput("'" + typed + "' is not a valid integer value", field);
         if (field.Valid && !field.Valid(edited)) {
             if (field.Shows == K::ComboText) throw EInvalidInput(std::string("Please select a ") + field.What, field);
             throw EInvalidInput("'" + typed + "' is not a valid " + field.What + field.Range, field);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -56,6 +57,11 @@ bool IsValidServerAddress(std::string_view address);
 
 // A field's value as text: decimal for a number, "1" or "0" for a flag.
 std::string FieldText(const TBridge& bridge, const TBridgeField& field);
+
+// Sets a field from text: a number (a flag: any number but 0 sets it) as parse reads it. False,
+// and nothing set, when the number does not parse.
+bool SetFieldText(TBridge& bridge, const TBridgeField& field, const std::string& text,
+                  std::optional<std::int32_t> (*parse)(std::string_view));
 
 // The first field whose value the bridge may not hold, or null.
 const TBridgeField* InvalidField(const TBridge& bridge);

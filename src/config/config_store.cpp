@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <string_view>
-#include <type_traits>
 
 const char ProgramKey[] = "Software\\Quillon\\Pontis Manager";
 
@@ -16,9 +15,6 @@ const char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char LogOnValueName[] = "Pontis Manager";
 
 std::string Section(int n) { return "Bridges\\" + Decimal(n); }
-
-template <class Member>
-using ValueOf = std::remove_reference_t<decltype(std::declval<TBridge&>().*std::declval<Member>())>;
 
 // The fields in the order the store has always read and written them: the name last.
 template <class Visit>
@@ -38,17 +34,8 @@ void LoadSlot(const TRegIniFile& store, int n, std::int32_t port) {
     const std::string s = Section(n);
     TBridge& b = Bridges[n];
     ForEachStoredField([&](const TBridgeField& field) {
-        std::visit(
-            [&](auto member) {
-                using T = ValueOf<decltype(member)>;
-                if constexpr (std::is_same_v<T, bool>)
-                    b.*member = store.GetFlag(s, field.Name, *ParseNumber(field.Default) != 0);
-                else if constexpr (std::is_integral_v<T>)
-                    b.*member = static_cast<T>(store.GetNumber(s, field.Name, *ParseNumber(field.Default)));
-                else
-                    b.*member = store.GetText(s, field.Name, field.Default);
-            },
-            field.Member);
+        if (!SetFieldText(b, field, store.GetText(s, field.Name, field.Default), ParseNumber))
+            SetFieldText(b, field, field.Default, ParseNumber);  // a number that does not parse counts as missing
     });
     b.Port = port;
 }

@@ -68,10 +68,6 @@ std::int32_t TRegIniFile::GetNumber(const std::string& section, const std::strin
     return ParseNumber(GetText(section, ident, Decimal(def))).value_or(def);
 }
 
-bool TRegIniFile::GetFlag(const std::string& section, const std::string& ident, bool def) const {
-    return GetNumber(section, ident, def ? 1 : 0) != 0;
-}
-
 void TRegIniFile::PutText(const std::string& section, const std::string& ident, const std::string& value) {
     if (!CreateKey(key_.get(), section)) throw ERegistryException("Failed to create key " + section);
     platform::RegKey key = OpenSection(section);
@@ -79,14 +75,6 @@ void TRegIniFile::PutText(const std::string& section, const std::string& ident, 
     if (::RegSetValueExA(key.get(), ident.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                          static_cast<DWORD>(value.size() + 1)) != ERROR_SUCCESS)
         throw ERegistryException("Failed to set data for '" + ident + "'");
-}
-
-void TRegIniFile::PutNumber(const std::string& section, const std::string& ident, std::int32_t value) {
-    PutText(section, ident, Decimal(value));
-}
-
-void TRegIniFile::PutFlag(const std::string& section, const std::string& ident, bool value) {
-    PutText(section, ident, value ? "1" : "0");
 }
 
 void TRegIniFile::DropSection(const std::string& section) { DropKey(key_.get(), section); }

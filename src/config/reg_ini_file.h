@@ -20,11 +20,8 @@ public:
 
     std::string GetText(const std::string& section, const std::string& ident, const std::string& def) const;
     std::int32_t GetNumber(const std::string& section, const std::string& ident, std::int32_t def) const;
-    bool GetFlag(const std::string& section, const std::string& ident, bool def) const;
 
     void PutText(const std::string& section, const std::string& ident, const std::string& value);
-    void PutNumber(const std::string& section, const std::string& ident, std::int32_t value);
-    void PutFlag(const std::string& section, const std::string& ident, bool value);
 
     // Deletes the section with everything below it; a missing section is no error.
     void DropSection(const std::string& section);

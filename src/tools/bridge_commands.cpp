@@ -13,11 +13,12 @@ const char RemoveFailedText[] = "Unable to remove COM port!";
 
 TOutcome NotDefined(const std::string& caption) { return TOutcome::Failure("Bridge '" + caption + "' is not defined"); }
 
-}  // namespace
-
+// An edit goes through the setup tool when the port name, the baud-rate emulation or the write delay changed.
 bool PairMustChange(const TBridge& edited, const std::string& oldCaption, bool oldEmulate, int oldTXDelay) {
     return edited.COM != oldCaption || edited.Emulate != oldEmulate || edited.TXDelay != oldTXDelay;
 }
+
+}  // namespace
 
 TOutcome AddBridge(TBridgeView& view) {
     if (FirstFreeSlot() > LastSlot) return TOutcome::Failure(NoFreeSlotText);

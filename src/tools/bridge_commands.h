@@ -25,13 +25,8 @@ protected:
 // Takes the lowest free slot, installs its pair, stores the bridge there and saves the table.
 TOutcome AddBridge(TBridgeView& view);
 
-// Edits the bridge listed under caption; the pair changes only when the port name, the
-// baud-rate emulation or the write delay did.
+// Edits the bridge listed under caption, changing its pair where the edit concerns it.
 TOutcome EditBridge(const std::string& caption, TBridgeView& view);
 
 // Removes the pair of the bridge listed under caption, frees its slot and saves the table.
 TOutcome DeleteBridge(const std::string& caption, TBridgeView& view);
-
-// Whether an edit must go through the setup tool: the port name, the baud-rate emulation or
-// the write delay changed.
-bool PairMustChange(const TBridge& edited, const std::string& oldCaption, bool oldEmulate, int oldTXDelay);

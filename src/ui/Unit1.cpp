@@ -96,10 +96,6 @@ void TForm1::LoadConfig() {
     LoadBridges([this](const TBridge& bridge) { AddRow(RowOf(bridge)); });
 }
 
-void TForm1::AddRow(const TBridgeRow& row) { list_.AddRow(row, StateOf(row.Caption)); }
-
-void TForm1::SetSelectedRow(const TBridgeRow& row) { list_.SetSelectedRow(row, StateOf(row.Caption)); }
-
 // ---- availability ----
 
 void TForm1::SetRunning(bool running) {
@@ -124,18 +120,13 @@ void TForm1::Action1Execute() {
 
 // ---- commands ----
 
-void TForm1::ShowOutcome(const TOutcome& outcome) const {
-    if (!outcome) ShowErrorBox(hwnd_, outcome.Text);
-}
-
 void TForm1::StartButtonClick() {
     const auto launched = [this] {
         SetRunning(true);
         watcher_->Restart();
         RefreshLinks();
     };
-    const TOutcome started = StartBridges(Captions(), {ShowHubArguments, launched});
-    if (!started) ShowErrorBox(hwnd_, started.Text, MB_ICONEXCLAMATION);
+    ShowOutcome(hwnd_, StartBridges(Captions(), {ShowHubArguments, launched}), MB_ICONEXCLAMATION);
 }
 
 void TForm1::Button2Click() {
@@ -144,11 +135,11 @@ void TForm1::Button2Click() {
     RefreshLinks();
 }
 
-void TForm1::AddButtonClick() { ShowOutcome(AddBridge(*this)); }
+void TForm1::AddButtonClick() { ShowOutcome(hwnd_, AddBridge(*this)); }
 
-void TForm1::EditButtonClick() { ShowOutcome(EditBridge(SelectedCaption(), *this)); }
+void TForm1::EditButtonClick() { ShowOutcome(hwnd_, EditBridge(SelectedCaption(), *this)); }
 
-void TForm1::DeleteButtonClick() { ShowOutcome(DeleteBridge(SelectedCaption(), *this)); }
+void TForm1::DeleteButtonClick() { ShowOutcome(hwnd_, DeleteBridge(SelectedCaption(), *this)); }
 
 bool TForm1::EditInDialog(TBridge& scratch) {
     dialog_->Bind(scratch);

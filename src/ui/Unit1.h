@@ -75,11 +75,9 @@ public:
     void SetRunning(bool running);
 
     // The list's rows, kept sorted by caption.
-    void AddRow(const TBridgeRow& row);
-    void SetSelectedRow(const TBridgeRow& row);
+    void AddRow(const TBridgeRow& row) { list_.AddRow(row, StateOf(row.Caption)); }
+    void SetSelectedRow(const TBridgeRow& row) { list_.SetSelectedRow(row, StateOf(row.Caption)); }
     void DeleteSelectedRow() { list_.DeleteSelectedRow(); }
-    void SelectRow(const std::string& caption) { list_.SelectRow(caption); }
-    int SelectedIndex() const { return list_.SelectedIndex(); }
     std::string SelectedCaption() const { return list_.SelectedCaption(); }
     int RowCount() const { return list_.RowCount(); }
     std::string RowText(int row, int column = 0) const { return list_.RowText(row, column); }
@@ -97,7 +95,6 @@ protected:
 private:
     void CreateControls();
     TLinkState StateOf(const std::string& caption) const;
-    void ShowOutcome(const TOutcome& outcome) const;
     void ShowLogOnCheck();
     void OnCommand(int id, int code);
     LRESULT OnNotify(const NMHDR& header);

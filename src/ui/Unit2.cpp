@@ -52,12 +52,11 @@ HFONT BoldFont(int height) {
 
 // The width of text in a control's font, in pixels.
 int TextWidth(HWND control, const char* text) {
-    HDC dc = ::GetDC(control);
-    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
+    const platform::WindowDc dc(control);
+    HGDIOBJ old = ::SelectObject(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
     SIZE size{};
-    ::GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &size);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(control, dc);
+    ::GetTextExtentPoint32A(dc.get(), text, static_cast<int>(std::strlen(text)), &size);
+    ::SelectObject(dc.get(), old);
     return size.cx;
 }
 

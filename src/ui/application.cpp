@@ -16,6 +16,10 @@ void ShowErrorBox(HWND owner, const std::string& text, UINT icon, const char* ca
     ::MessageBoxA(owner, text.c_str(), caption, MB_OK | icon);
 }
 
+void ShowOutcome(HWND owner, const TOutcome& outcome, UINT icon) {
+    if (!outcome) ShowErrorBox(owner, outcome.Text, icon);
+}
+
 void ShowHubArguments(const std::string& arguments) {
     ::MessageBoxA(nullptr, arguments.c_str(), AppTitle, MB_OK | MB_TASKMODAL);  // centred on the screen
 }

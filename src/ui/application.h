@@ -1,5 +1,7 @@
 #pragma once
 // The program-wide event loop, error box and error handler.
+#include "tools/outcome.h"
+
 #include <windows.h>
 
 #include <exception>
@@ -13,6 +15,9 @@ std::string WithFullStop(std::string message);
 // The program's one error box: the text with an OK button and the given icon (MB_ICONERROR or
 // MB_ICONEXCLAMATION), captioned "Error" unless a caption is given.
 void ShowErrorBox(HWND owner, const std::string& text, UINT icon = MB_ICONERROR, const char* caption = "Error");
+
+// Shows what a command did when it was not done, in the error box with the given icon.
+void ShowOutcome(HWND owner, const TOutcome& outcome, UINT icon = MB_ICONERROR);
 
 // Debug mode's box with the hub's argument string, shown just before the hub starts.
 void ShowHubArguments(const std::string& arguments);

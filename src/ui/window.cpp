@@ -27,9 +27,7 @@ void TWindow::CreateFrame(const char* className, const char* caption, DWORD styl
         if (!::RegisterClassExA(&wc)) platform::RaiseLastError(std::string("Cannot register the window class ") + className);
     }
 
-    HDC screen = ::GetDC(nullptr);
-    dpi_ = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
+    dpi_ = ::GetDeviceCaps(platform::WindowDc(nullptr).get(), LOGPIXELSY);
     font_.reset(::CreateFontA(-Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif"));
 

@@ -1,4 +1,5 @@
 // The bridges' store, through the real registry of the test prefix.
+#include "config/bridge_fields.h"
 #include "config/config_store.h"
 #include "config/reg_ini_file.h"
 #include "support/test_registry.h"
@@ -32,6 +33,13 @@ protected:
         std::vector<std::string> rows;
         LoadBridges([&](const TBridge& b) { rows.push_back(b.COM.str()); });
         return rows;
+    }
+
+    // Every field of a record, by name, in the table's order.
+    static std::string Fields(const TBridge& b) {
+        std::string text;
+        for (const TBridgeField& field : BridgeFields) text += std::string(field.Name) + "=" + FieldText(b, field) + " ";
+        return text;
     }
 
     static void Define(int n, const char* com, std::int32_t port) {
@@ -80,18 +88,9 @@ TEST_F(ConfigStore, RoundTripsEveryField) {
     ClearBridges();
 
     EXPECT_EQ(Load(), std::vector<std::string>{"COM12"});
-    const TBridge& b = Bridges[4];
-    EXPECT_EQ(b.Index, saved.Index);
-    EXPECT_EQ(b.COM, "COM12");
-    EXPECT_EQ(b.Baud, 115200);
-    EXPECT_FALSE(b.Emulate);
-    EXPECT_EQ(b.Connect, 4);
-    EXPECT_EQ(b.IP, "host.example");
-    EXPECT_EQ(b.Port, 4001);
-    EXPECT_EQ(b.Name, "Scale");
-    EXPECT_EQ(b.Delay, -3);
-    EXPECT_EQ(b.TXDelay, 0);
-    EXPECT_EQ(b.RXDelay, 2147483647);
+    EXPECT_EQ(Fields(Bridges[4]), Fields(saved));
+    EXPECT_EQ(Fields(saved), "Index=7 COM=COM12 Baud=115200 Emulate=0 Name=Scale Connect=4 IP=host.example Port=4001 "
+                             "Delay=-3 TXDelay=0 RXDelay=2147483647 ");
 }
 
 TEST_F(ConfigStore, LoadWithoutTheKeyCreatesItEmpty) {
@@ -126,17 +125,8 @@ TEST_F(ConfigStore, KeyWithoutPortOrWithOnlyPort) {
     WriteText(Slot(1), "COM", "COM5");  // no Port: skipped
     WriteText(Slot(2), "Port", "9761");
     EXPECT_EQ(Load(), std::vector<std::string>{"COM3"});
-    const TBridge& b = Bridges[2];
-    EXPECT_EQ(b.Index, 1);
-    EXPECT_EQ(b.COM, "COM3");
-    EXPECT_EQ(b.Baud, 9600);
-    EXPECT_TRUE(b.Emulate);
-    EXPECT_EQ(b.Connect, 0);
-    EXPECT_EQ(b.IP, "192.168.0.99");
-    EXPECT_EQ(b.Delay, 500);
-    EXPECT_EQ(b.TXDelay, 10);
-    EXPECT_EQ(b.RXDelay, 10);
-    EXPECT_EQ(b.Name, "");
+    EXPECT_EQ(Fields(Bridges[2]), "Index=1 COM=COM3 Baud=9600 Emulate=1 Name= Connect=0 IP=192.168.0.99 Port=9761 "
+                                  "Delay=500 TXDelay=10 RXDelay=10 ");
 }
 
 TEST_F(ConfigStore, NumbersAndTextsAreTakenAsSpecifiedWhenLoading) {

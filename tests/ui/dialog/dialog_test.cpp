@@ -83,6 +83,18 @@ protected:
         return result;
     }
 
+    // Opens the dialog for a new bridge in slot 4 and presses OK; gives the caption it showed.
+    std::string OkAsNewBridge() {
+        record.flag = false;
+        record.Index = 4;
+        std::string caption;
+        EXPECT_TRUE(Show({[&] {
+            caption = Caption();
+            Click(TForm2::IdButton1);
+        }}));
+        return caption;
+    }
+
     HWND Item(int id) const { return form->Control(id); }
     std::string Text(int id) const { return WindowText(Item(id)); }
     void SetText(int id, const char* text) const { ::SetWindowTextA(Item(id), text); }
@@ -147,14 +159,7 @@ TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
     const std::pair<int, int> limits[] = {{TForm2::IdServerIP, 20}, {TForm2::IdServerPort, 5}, {TForm2::IdBridgeName, 20}};
     for (const auto& [id, limit] : limits) EXPECT_EQ(::SendMessageA(Item(id), EM_GETLIMITTEXT, 0, 0), limit) << id;
 
-    record.flag = false;
-    record.Index = 4;
-    std::string caption;
-    EXPECT_TRUE(Show({[&] {
-        caption = Caption();
-        Click(TForm2::IdButton1);
-    }}));
-    EXPECT_EQ(caption, "New bridge");
+    EXPECT_EQ(OkAsNewBridge(), "New bridge");
     EXPECT_TRUE(record.flag);
     EXPECT_EQ(Describe(record), "#4 COM3 9600 strict on 0 192.168.0.99:9761 '' 500/10/10") << "the defaults";
 }
@@ -402,13 +407,7 @@ TEST_F(BridgeDialog, KeepsItsValuesBetweenUses) {
     EXPECT_TRUE(Show({[&] { Click(TForm2::IdButton1); }}));
 
     record = TBridge{};
-    record.Index = 4;
-    std::string caption;
-    EXPECT_TRUE(Show({[&] {
-        caption = Caption();
-        Click(TForm2::IdButton1);
-    }}));
-    EXPECT_EQ(caption, "New bridge");
+    EXPECT_EQ(OkAsNewBridge(), "New bridge");
     EXPECT_EQ(Describe(record), Describe(Edited())) << "the new bridge starts from the edited one";
 
     // A cancelled use keeps what was typed, too.

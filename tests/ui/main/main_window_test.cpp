@@ -41,6 +41,13 @@ protected:
         EXPECT_EQ(box.owner, form->Handle());
         EXPECT_EQ(box.icon, MessageBoxWatcher::SystemIcon(IDI_WARNING));
     }
+    // A click on Start that shows that box and records no hub.
+    void ExpectStartRefused(const std::string& text) {
+        MessageBoxWatcher boxes;
+        Click(TForm1::IdStartButton);
+        ExpectStartBox(boxes, text);
+        EXPECT_EQ(testreg::ReadText(testreg::kProgramKey, "command"), "<missing>");
+    }
 
     // The row's info tip, as the list asks for it.
     std::string Tip(int row) {
@@ -391,11 +398,8 @@ TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {
     StartOutsideHub();
     Open();
     form->SetRunning(false);
-    MessageBoxWatcher boxes;
-    Click(TForm1::IdStartButton);
-    ExpectStartBox(boxes, "No bridges defined! Please define at least one.");
+    ExpectStartRefused("No bridges defined! Please define at least one.");
     EXPECT_NE(FindProcess("hub4com.exe"), 0u);
-    EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>");
 }
 
 TEST_F(MainWindow, AHubThatEndsAtOnceIsAFailedStart) {
@@ -403,11 +407,8 @@ TEST_F(MainWindow, AHubThatEndsAtOnceIsAFailedStart) {
     CopyTool(InDriver(HubExeName));
     ToolBehaviour("1");
     Open();
-    MessageBoxWatcher boxes;
-    Click(TForm1::IdStartButton);
-    ExpectStartBox(boxes, UnableToStartText);
+    ExpectStartRefused(UnableToStartText);
     EXPECT_TRUE(Enabled(TForm1::IdStartButton));
-    EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>");
 }
 
 TEST_F(MainWindow, DebugModeShowsTheArgumentsBeforeTheLaunch) {
