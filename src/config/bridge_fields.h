@@ -14,18 +14,8 @@
 
 // The bridge dialog's controls that show the fields.
 struct TFieldControls {
-    enum : int {
-        IdBridgeName = 300,
-        IdPortCombo = 310,
-        IdBaudCombo,
-        IdRXDelay,
-        IdTXDelay,
-        IdEmuBR,
-        IdServerIP = 320,
-        IdServerPort,
-        IdDisDelay,
-        IdConnectCombo,
-    };
+    enum : int { IdBridgeName = 300, IdPortCombo = 310, IdBaudCombo, IdRXDelay, IdTXDelay, IdEmuBR };
+    enum : int { IdServerIP = 320, IdServerPort, IdDisDelay, IdConnectCombo };
 };
 
 // How the dialog shows a field: not at all, as the item of a drop-down list with the value's

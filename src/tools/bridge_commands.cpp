@@ -24,7 +24,7 @@ TOutcome AddBridge(TBridgeView& view) {
     if (FirstFreeSlot() > LastSlot) return TOutcome::Failure(NoFreeSlotText);
     TBridge& scratch = Bridges[ScratchSlot];
     scratch.flag = false;
-    if (!view.EditInDialog(scratch)) return TOutcome::Success();
+    if (!view.EditInDialog(scratch)) return TOutcome{};
 
     const int n = FirstFreeSlot();
     if (!InstallPortPair(n, scratch)) return TOutcome::Failure(InstallFailedText);
@@ -32,7 +32,7 @@ TOutcome AddBridge(TBridgeView& view) {
     CopySlot(ScratchSlot, n);
     view.BridgeAdded(Bridges[n]);
     SaveBridges();
-    return TOutcome::Success();
+    return TOutcome{};
 }
 
 TOutcome EditBridge(const std::string& caption, TBridgeView& view) {
@@ -43,23 +43,23 @@ TOutcome EditBridge(const std::string& caption, TBridgeView& view) {
     TBridge& scratch = Bridges[ScratchSlot];
     CopySlot(s, ScratchSlot);
     scratch.flag = true;
-    if (!view.EditInDialog(scratch)) return TOutcome::Success();
+    if (!view.EditInDialog(scratch)) return TOutcome{};
 
     if (PairMustChange(scratch, caption, oldEmulate, oldTXDelay) && !ChangePortPair(scratch))
         return TOutcome::Failure(ChangeFailedText);
     CopySlot(ScratchSlot, s);
     view.BridgeChanged(Bridges[s]);
     SaveBridges();
-    return TOutcome::Success();
+    return TOutcome{};
 }
 
 TOutcome DeleteBridge(const std::string& caption, TBridgeView& view) {
     const int s = FindBridge(caption);
     if (s == NoSlot) return NotDefined(caption);
-    if (!view.ConfirmDelete()) return TOutcome::Success();
+    if (!view.ConfirmDelete()) return TOutcome{};
     if (!RemovePortPair(Bridges[s].Index)) return TOutcome::Failure(RemoveFailedText);
     ZeroSlot(s);
     view.BridgeRemoved();
     SaveBridges();
-    return TOutcome::Success();
+    return TOutcome{};
 }

@@ -65,15 +65,13 @@ TOutcome StartBridges(const std::vector<std::string>& captions, const TStartStep
     if (failure) return TOutcome::Failure(*failure);
     if (steps.Launched) steps.Launched();
     RecordHubCommand(start.arguments);
-    return TOutcome::Success();
+    return TOutcome{};
 }
 
 TOutcome StopBridges() {
-    if (KillHub(true) || !KillHub(false)) return TOutcome::Success();
+    if (KillHub(true) || !KillHub(false)) return TOutcome{};
     return TOutcome::Failure(UnableToStopText);
 }
-
-bool HubRunning() { return KillHub(false); }
 
 THubStart PrepareHubStart(const std::vector<std::string>& captions) {
     if (captions.empty()) return {NoBridgesText, {}};

@@ -25,9 +25,6 @@ TOutcome StartBridges(const std::vector<std::string>& captions, const TStartStep
 // Ends the running hub; fails when one runs on that could not be ended.
 TOutcome StopBridges();
 
-// Whether a hub runs.
-bool HubRunning();
-
 // The steps of a start. The first half, for the list rows (captions in displayed order).
 struct THubStart {
     std::string refusal;  // why the rows cannot start; empty when they can

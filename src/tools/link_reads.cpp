@@ -93,7 +93,7 @@ std::optional<std::uint32_t> LookUpHost(const std::string& host) {
     return host.empty() ? std::nullopt : AskResolver(host);
 }
 
-bool HubProcessRuns() { return FindProcess(HubExeName) != 0; }
+bool HubRunning() { return FindProcess(HubExeName) != 0; }
 
 TTcpTable ReadTcpTable() {
     TTcpTable table;

@@ -26,8 +26,8 @@ struct TTcpTable {
 };
 TTcpTable ReadTcpTable();
 
-// Whether a hub process runs.
-bool HubProcessRuns();
+// Whether a hub runs.
+bool HubRunning();
 
 // The address of a server: a dotted address at once, a host name as the system's resolver
 // answers, waiting for it; nothing when it has none.

@@ -60,7 +60,7 @@ struct TLinkWatcher::Shared {
             lock.unlock();
             std::vector<std::optional<std::uint32_t>> answers;
             for (const std::string& name : due) answers.push_back(LookUpHost(name));
-            const bool hub = HubProcessRuns();
+            const bool hub = HubRunning();
             TTcpTable table = ReadTcpTable();
             lock.lock();
             if (stop) return;

@@ -2,13 +2,11 @@
 // What a command above the tool runner did: done, or not done with the text to show the user.
 // The caller picks the box; exceptions stay for the unexpected.
 #include <string>
-#include <utility>
 
 struct TOutcome {
     bool Done = true;
     std::string Text;  // why not, when not done
 
-    static TOutcome Success() { return {}; }
     static TOutcome Failure(std::string text) { return {false, std::move(text)}; }
     explicit operator bool() const { return Done; }
 };

@@ -4,6 +4,7 @@
 #include "tools/bridge_status.h"
 #include "tools/command_line.h"
 #include "tools/hub_control.h"
+#include "tools/link_reads.h"
 #include "tools/runner.h"
 #include "ui/application.h"
 
