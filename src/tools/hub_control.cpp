@@ -54,37 +54,26 @@ private:
 }  // namespace
 
 TOutcome StartBridges(const std::vector<std::string>& captions, const TStartSteps& steps) {
-    const THubStart start = PrepareHubStart(captions);
-    if (!start.refusal.empty()) return TOutcome::Failure(start.refusal);
-    if (DebugMode && steps.ShowArguments) steps.ShowArguments(start.arguments);
-    std::optional<std::string> failure;
+    if (captions.empty()) return TOutcome::Failure(NoBridgesText);
+    // Rows that cannot be started are refused before anything runs, so a running hub is left alone.
+    if (std::optional<std::string> fault = CheckHubRows(captions)) return TOutcome::Failure(*fault);
+    KillHub(true);
+    const std::string arguments = BuildHubArguments(captions);
+    if (DebugMode && steps.ShowArguments) steps.ShowArguments(arguments);
+    platform::Handle hub;
     {
         const TStdHandlesOnNul quiet;
-        failure = LaunchHub(start.arguments);
+        hub = StartTool(QuotedToolPath(ToolDir(), HubExeName) + arguments);
     }
-    if (failure) return TOutcome::Failure(*failure);
+    if (!hub || !KeepsRunning(hub)) return TOutcome::Failure(UnableToStartText);
     if (steps.Launched) steps.Launched();
-    RecordHubCommand(start.arguments);
-    return TOutcome{};
+    RecordHubCommand(arguments);
+    return {};
 }
 
 TOutcome StopBridges() {
     if (KillHub(true) || !KillHub(false)) return TOutcome{};
     return TOutcome::Failure(UnableToStopText);
-}
-
-THubStart PrepareHubStart(const std::vector<std::string>& captions) {
-    if (captions.empty()) return {NoBridgesText, {}};
-    // Rows that cannot be started are refused before anything runs, so a running hub is left alone.
-    if (std::optional<std::string> fault = CheckHubRows(captions)) return {*fault, {}};
-    KillHub(true);
-    return {{}, BuildHubArguments(captions)};
-}
-
-std::optional<std::string> LaunchHub(const std::string& arguments) {
-    const platform::Handle hub = StartTool(QuotedToolPath(ToolDir(), HubExeName) + arguments);
-    if (!hub || !KeepsRunning(hub)) return UnableToStartText;
-    return std::nullopt;
 }
 
 int CompareCaptions(const std::string& a, const std::string& b) { return ::lstrcmpA(a.c_str(), b.c_str()); }

@@ -19,25 +19,12 @@ struct TStartSteps {
 };
 
 // The one start of the bridges, for the list rows (captions in displayed order): checks the
-// rows, ends a running hub, launches the new one and records its argument string.
+// rows, and only when they can start ends a running hub, launches the new one, checks that it
+// still runs a moment later, and records its argument string.
 TOutcome StartBridges(const std::vector<std::string>& captions, const TStartSteps& steps);
 
 // Ends the running hub; fails when one runs on that could not be ended.
 TOutcome StopBridges();
-
-// The steps of a start. The first half, for the list rows (captions in displayed order).
-struct THubStart {
-    std::string refusal;  // why the rows cannot start; empty when they can
-    std::string arguments;  // the hub's argument string, when they can
-};
-
-// Checks the rows; when they can start, ends a running hub and builds the argument string.
-// A refused start leaves a running hub alone.
-THubStart PrepareHubStart(const std::vector<std::string>& captions);
-
-// The second half: launches the hub with the argument string and checks that the process
-// just launched still runs a moment later. Gives the message to show when it does not.
-std::optional<std::string> LaunchHub(const std::string& arguments);
 
 // The list's order of two captions: the platform's locale-aware text comparison, negative
 // when a stands before b. The hub takes the bridges in this order.

@@ -1,4 +1,5 @@
 // Starting and stopping the hub, with the test tool standing in for it.
+#include "support/test_registry.h"
 #include "support/tool_fixture.h"
 
 #include "config/bridge.h"
@@ -20,6 +21,7 @@ protected:
     }
     void TearDown() override {
         ClearBridges();
+        testreg::DeleteProgramKey();
         ToolTest::TearDown();
     }
 
@@ -56,9 +58,8 @@ TEST_F(Hub, StartWithoutRowsShowsTheBoxAndLeavesARunningHubAlone) {
     InstallHub();
     HANDLE running = OutsideHub();
 
-    const THubStart start = PrepareHubStart({});
-    EXPECT_EQ(start.refusal, "No bridges defined! Please define at least one.");
-    EXPECT_EQ(start.arguments, "");
+    EXPECT_EQ(StartBridges({}, {}).Text, "No bridges defined! Please define at least one.");
+    EXPECT_TRUE(Report().empty()) << "no hub was launched";
     EXPECT_FALSE(Ended(running));
 }
 
@@ -79,9 +80,7 @@ TEST_F(Hub, RowsThatCannotStartAreRefusedBeforeAnythingRuns) {
     for (const auto& c : cases) {
         Define(2, c.com, c.ip);
 
-        const THubStart start = PrepareHubStart(c.rows);
-        EXPECT_EQ(start.refusal, c.message);
-        EXPECT_EQ(start.arguments, "") << c.message;
+        EXPECT_EQ(StartBridges(c.rows, {}).Text, c.message);
         EXPECT_FALSE(Ended(running)) << c.message;
         EXPECT_TRUE(Report().empty()) << "a hub was launched for " << c.message;
     }
@@ -93,17 +92,16 @@ TEST_F(Hub, StartEndsTheRunningHubAndLaunchesTheNewOne) {
     Define(2, "COM1", "10.0.0.1");
     const std::vector<std::string> rows = {"COM1", "COM3"};
 
-    const THubStart start = PrepareHubStart(rows);
-    EXPECT_EQ(start.refusal, "");
-    EXPECT_EQ(start.arguments, BuildHubArguments(rows));
-    EXPECT_TRUE(Ended(old)) << "the running hub is ended before the launch";
-    EXPECT_EQ(LaunchHub(start.arguments), std::nullopt);
+    bool oldGoneWhenLaunched = false;
+    EXPECT_TRUE(StartBridges(rows, {nullptr, [&] { oldGoneWhenLaunched = Ended(old); }}));
+    EXPECT_TRUE(oldGoneWhenLaunched) << "the running hub is ended before the launch";
+    EXPECT_EQ(testreg::ReadText(testreg::kProgramKey, "command"), BuildHubArguments(rows));
     const DWORD hub = FindProcess(HubExeName);
     EXPECT_NE(hub, 0u);
     EXPECT_NE(hub, ::GetProcessId(old));
 
     auto report = Report();
-    EXPECT_EQ(report["line"], "\"" + InDriver(HubExeName) + "\"" + start.arguments);
+    EXPECT_EQ(report["line"], "\"" + InDriver(HubExeName) + "\"" + BuildHubArguments(rows));
     EXPECT_EQ(report["dir"], Driver());
     EXPECT_EQ(report["show"], "0");
 
@@ -136,8 +134,8 @@ TEST_F(Hub, AHubThatCannotRunIsAFailedStart) {
         }
         if (c.installed) InstallHub(c.behaviour);
 
-        EXPECT_EQ(LaunchHub(PrepareHubStart({"COM3"}).arguments),
-                  "Unable to start bridges! Please check your settings and try again") << c.name;
+        EXPECT_EQ(StartBridges({"COM3"}, {}).Text, "Unable to start bridges! Please check your settings and try again")
+            << c.name;
         EXPECT_EQ(FindProcess(HubExeName) != 0, c.oldHubStays) << c.name;
         while (KillHub(true)) {
         }
