@@ -4,6 +4,8 @@
 #include "config/number.h"
 #include "config/reg_ini_file.h"
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string_view>
 
@@ -19,14 +21,10 @@ std::string Section(int n) { return "Bridges\\" + Decimal(n); }
 // The fields in the order the store has always read and written them: the name last.
 template <class Visit>
 void ForEachStoredField(Visit visit) {
-    const TBridgeField* name = nullptr;
-    for (const TBridgeField& field : BridgeFields) {
-        if (std::string_view(field.Name) == "Name")
-            name = &field;
-        else
-            visit(field);
-    }
-    visit(*name);
+    const auto isName = [](const TBridgeField& field) { return std::string_view(field.Name) == "Name"; };
+    for (const TBridgeField& field : BridgeFields)
+        if (!isName(field)) visit(field);
+    visit(*std::find_if(std::begin(BridgeFields), std::end(BridgeFields), isName));
 }
 
 // The Port is read first: it tells whether the slot is used.

@@ -25,32 +25,23 @@ bool KeepsRunning(const platform::Handle& hub) {
     return running;
 }
 
-// Points the standard handles at the null device while it lives. A program started under Wine
-// keeps the standard output of the one that started it, inherited or not: a hub launched from a
-// script's pipe would hold that pipe open for as long as it runs, and the script would wait as long.
-class TStdHandlesOnNul {
-public:
-    TStdHandlesOnNul()
-        : nul_(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, 0, nullptr)) {
-        for (int i = 0; i < 3; ++i) {
-            saved_[i] = ::GetStdHandle(Ids[i]);
-            if (nul_) ::SetStdHandle(Ids[i], nul_.get());
-        }
+// Starts the hub with the standard handles pointed at the null device. A program started under
+// Wine keeps the standard output of the one that started it, inherited or not: a hub launched
+// from a script's pipe would hold that pipe open for as long as it runs, and the script would wait.
+platform::Handle StartQuietly(const std::string& commandLine) {
+    static constexpr DWORD ids[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    const platform::FileHandle nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                 nullptr, OPEN_EXISTING, 0, nullptr));
+    HANDLE saved[3];
+    for (int i = 0; i < 3; ++i) {
+        saved[i] = ::GetStdHandle(ids[i]);
+        if (nul) ::SetStdHandle(ids[i], nul.get());
     }
-    ~TStdHandlesOnNul() {
-        for (int i = 0; i < 3; ++i) ::SetStdHandle(Ids[i], saved_[i]);
-    }
-    TStdHandlesOnNul(const TStdHandlesOnNul&) = delete;
-    TStdHandlesOnNul& operator=(const TStdHandlesOnNul&) = delete;
+    platform::Handle hub = StartTool(commandLine);
+    for (int i = 0; i < 3; ++i) ::SetStdHandle(ids[i], saved[i]);
+    return hub;
+}
 
-private:
-    static constexpr DWORD Ids[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
-    platform::FileHandle nul_;
-    HANDLE saved_[3] = {};
-};
-
-// Ends the running hub, if any; false when one runs on that could not be ended.
 }  // namespace
 
 TOutcome StartBridges(const std::vector<std::string>& captions, const TStartSteps& steps) {
@@ -60,11 +51,7 @@ TOutcome StartBridges(const std::vector<std::string>& captions, const TStartStep
     KillHub(true);
     const std::string arguments = BuildHubArguments(captions);
     if (DebugMode && steps.ShowArguments) steps.ShowArguments(arguments);
-    platform::Handle hub;
-    {
-        const TStdHandlesOnNul quiet;
-        hub = StartTool(QuotedToolPath(ToolDir(), HubExeName) + arguments);
-    }
+    const platform::Handle hub = StartQuietly(QuotedToolPath(ToolDir(), HubExeName) + arguments);
     if (!hub || !KeepsRunning(hub)) return TOutcome::Failure(UnableToStartText);
     if (steps.Launched) steps.Launched();
     RecordHubCommand(arguments);

@@ -4,7 +4,6 @@
 #include "tools/outcome.h"
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 

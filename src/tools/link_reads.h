@@ -4,7 +4,6 @@
 // thread of its own.
 #include "tools/link_match.h"
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>

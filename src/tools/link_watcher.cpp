@@ -93,17 +93,14 @@ TLinkWatcher::~TLinkWatcher() {
 void TLinkWatcher::Ask() {
     if (!worker_) {
         // The thread holds the shared state for as long as it runs.
-        auto* held = new std::shared_ptr<Shared>(shared_);
-        worker_.reset(::CreateThread(
-            nullptr, 0,
-            [](void* param) -> DWORD {
-                const std::shared_ptr<Shared> shared = std::move(*static_cast<std::shared_ptr<Shared>*>(param));
-                delete static_cast<std::shared_ptr<Shared>*>(param);
-                shared->Work();
-                return 0;
-            },
-            held, 0, nullptr));
-        if (!worker_) delete held;
+        auto held = std::make_unique<std::shared_ptr<Shared>>(shared_);
+        const auto work = [](void* param) -> DWORD {
+            const std::unique_ptr<std::shared_ptr<Shared>> shared(static_cast<std::shared_ptr<Shared>*>(param));
+            (*shared)->Work();
+            return 0;
+        };
+        worker_.reset(::CreateThread(nullptr, 0, work, held.get(), 0, nullptr));
+        if (worker_) held.release();
     }
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);

@@ -2,7 +2,6 @@
 // The bridge dialog: the one modal window in which a single bridge is entered or changed. It
 // reads and writes only the record bound to it (the scratch slot). It is created once and
 // hidden between uses, so its controls keep the values they last showed.
-#include "config/bridge.h"
 #include "config/bridge_fields.h"
 #include "platform/handles.h"
 #include "ui/window.h"
