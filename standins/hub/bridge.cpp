@@ -1,12 +1,17 @@
 #include "hub/bridge.h"
 
 #include "platform/handles.h"
+#include "platform/module.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -17,7 +22,7 @@ namespace {
 
 constexpr DWORD BufferSize = 16384;
 constexpr DWORD ReopenMs = 1000;       // between tries to open a serial port that failed
-constexpr DWORD SignalPollMs = 50;     // how often a watched modem signal is read
+constexpr DWORD SignalPollMs = 50;     // how often a watched modem signal that can be read is read
 
 struct SocketTraits {
     using handle_type = SOCKET;
@@ -30,17 +35,21 @@ std::uint64_t NowMs() { return ::GetTickCount64(); }
 
 std::string ErrorText(DWORD error) { return "error " + std::to_string(error); }
 
-// The serial port of a bridge, read and written with blocking calls from two threads. Every
-// call returns within TurnMs, so the threads see in time when the connection has ended (on
-// Windows it also bounds how long the writer can wait behind the reader on the one handle).
+// The serial port of a bridge. A read waits for its first byte as long as it takes, then at most
+// the interval time-out between bytes; a write gives up after WriteTurnMs, so the thread that
+// writes sees in time when the connection has ended. Under Wine the port is opened for
+// synchronous calls, which wait in the process itself; elsewhere for overlapped ones, since
+// Windows lets synchronous calls on one handle run only one at a time, and the read that waits
+// for the first byte would hold up every write.
 class SerialPort {
 public:
-    static constexpr DWORD TurnMs = 50;
+    static constexpr DWORD WriteTurnMs = 50;
 
     // Opens and sets up the port; returns 0 or the error of the failed call.
     DWORD Open(const Bridge& b) {
-        platform::FileHandle port(
-            ::CreateFileA(b.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        overlapped_ = !platform::UnderWine();
+        platform::FileHandle port(::CreateFileA(b.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                OPEN_EXISTING, overlapped_ ? FILE_FLAG_OVERLAPPED : 0, nullptr));
         if (!port) return ::GetLastError();
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
@@ -64,9 +73,8 @@ public:
 
         plan_ = PlanReads(b.ito);
         COMMTIMEOUTS timeouts{};
-        timeouts.ReadIntervalTimeout = plan_.intervalMs;
-        timeouts.ReadTotalTimeoutConstant = TurnMs;
-        timeouts.WriteTotalTimeoutConstant = TurnMs;
+        timeouts.ReadIntervalTimeout = plan_.intervalMs;  // no total time-out: the first byte is awaited
+        timeouts.WriteTotalTimeoutConstant = WriteTurnMs;
         if (!::SetCommTimeouts(port.get(), &timeouts)) return ::GetLastError();
         port_ = std::move(port);
         return 0;
@@ -75,6 +83,7 @@ public:
     void Close() { port_.reset(); }
     bool IsOpen() const { return port_.valid(); }
     HANDLE get() const { return port_.get(); }
+    bool overlapped() const { return overlapped_; }
     const ReadPlan& plan() const { return plan_; }
 
     // Whether the modem signal is on; false when it cannot be read, with the error.
@@ -92,17 +101,55 @@ public:
 
 private:
     platform::FileHandle port_;
+    bool overlapped_ = false;
     ReadPlan plan_;
 };
 
-// Writes all of data, or gives up when the connection has ended; returns 0 or the error.
-DWORD WriteAll(HANDLE port, const char* data, DWORD size, const std::atomic<bool>& ended) {
+// One thread's reads or writes on the port, each returning once it is done, however the port
+// was opened.
+class PortCalls {
+public:
+    explicit PortCalls(const SerialPort& port) : port_(port) {
+        if (port.overlapped()) event_.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    }
+
+    bool Read(char* data, DWORD size, DWORD& done) {
+        done = 0;
+        if (!port_.overlapped()) return ::ReadFile(port_.get(), data, size, &done, nullptr) != FALSE;
+        OVERLAPPED o = Pending();
+        return Finish(::ReadFile(port_.get(), data, size, nullptr, &o), o, done);
+    }
+
+    bool Write(const char* data, DWORD size, DWORD& done) {
+        done = 0;
+        if (!port_.overlapped()) return ::WriteFile(port_.get(), data, size, &done, nullptr) != FALSE;
+        OVERLAPPED o = Pending();
+        return Finish(::WriteFile(port_.get(), data, size, nullptr, &o), o, done);
+    }
+
+private:
+    OVERLAPPED Pending() const {
+        OVERLAPPED o{};
+        o.hEvent = event_.get();
+        return o;
+    }
+    bool Finish(BOOL started, OVERLAPPED& o, DWORD& done) const {
+        if (!event_ || (!started && ::GetLastError() != ERROR_IO_PENDING)) return false;
+        return ::GetOverlappedResult(port_.get(), &o, &done, TRUE) != FALSE;
+    }
+
+    const SerialPort& port_;
+    platform::Handle event_;
+};
+
+// Writes all of data, or gives up when the connection is ending; returns 0 or the error.
+DWORD WriteAll(PortCalls& port, const char* data, DWORD size, const std::atomic<bool>& ending) {
     while (size > 0) {
         DWORD done = 0;
-        if (!::WriteFile(port, data, size, &done, nullptr)) return ::GetLastError();
+        if (!port.Write(data, size, done)) return ::GetLastError();
         data += done;
         size -= done;
-        if (size > 0 && ended) return ERROR_OPERATION_ABORTED;
+        if (size > 0 && ending) return ERROR_OPERATION_ABORTED;
     }
     return 0;
 }
@@ -147,28 +194,36 @@ Socket Connect(const std::string& host, int port, int& error) {
 
 enum class End { Lost, SerialFailed, SignalOff };
 
-// One bridge's work; lives on the bridge's thread.
+// One bridge's work. Its own thread opens the port, connects and watches the connection; while
+// the port is open, a second thread reads it and sends what comes over the connection of the
+// moment, and while connected, a third receives from the server and writes to the port. Each
+// thread waits on its own port or socket, or for a change that another one tells it, never on
+// a clock, as long as no byte moves; a clock runs only for the gap that ends a packet, a write
+// that the port does not take, a port that cannot be opened, the wait before the next try to
+// connect, and a modem signal that decides the connection and can be read (a pseudo-terminal's
+// cannot).
 class Worker {
 public:
     Worker(const Bridge& b, const Log& log)
         : b_(b), log_(log), gate_(b.connect, b.delayDisconnect), retryMs_(RetryDelay(b.reconnect)),
           name_(b.path + " <-> " + b.host + ":" + std::to_string(b.port)) {}
 
+    // Runs until the process ends; after an exception it may be run again, with the port and its
+    // reader as they were.
     void Run() {
         std::uint64_t nextTry = 0;
         bool refused = false;  // logged once per run of failed tries
         for (;;) {
-            if (!OpenPort()) {
+            if (!PortReady()) {
                 ::Sleep(ReopenMs);
                 continue;
             }
             if (!GateOpen()) {
-                ::Sleep(SignalPollMs);
+                WaitUntil(NowMs() + SignalPollMs);
                 continue;
             }
-            std::uint64_t now = NowMs();
-            if (now < nextTry) {
-                ::Sleep(static_cast<DWORD>(nextTry - now < SignalPollMs ? nextTry - now : SignalPollMs));
+            if (NowMs() < nextTry) {
+                WaitUntil(nextTry);
                 continue;
             }
             int error = 0;
@@ -182,12 +237,11 @@ public:
             }
             refused = false;
             Note("connected");
-            End end = Serve(s.get());
+            End end = Serve(std::move(s));
             Note(end == End::SignalOff ? std::string("disconnected: ") + SignalName(*b_.connect) + " off for " +
                                              std::to_string(b_.delayDisconnect) + " ms"
                  : end == End::Lost    ? "connection lost; trying again in " + std::to_string(retryMs_) + " ms"
                                        : "serial port failed; connection closed");
-            if (end == End::SerialFailed) port_.Close();
             nextTry = end == End::SignalOff ? 0 : NowMs() + static_cast<std::uint64_t>(retryMs_);
         }
     }
@@ -195,8 +249,35 @@ public:
 private:
     void Note(const std::string& what) const { log_.Write(name_ + ": " + what); }
 
-    bool OpenPort() {
-        if (port_.IsOpen()) return true;
+    // Changes what the threads share, and wakes whoever waits for a change.
+    template <class Change>
+    void Tell(Change change) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            change();
+        }
+        changed_.notify_all();
+    }
+
+    // Waits until the time, or until the port's reader has ended.
+    void WaitUntil(std::uint64_t ms) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        std::uint64_t now = NowMs();
+        changed_.wait_for(lock, std::chrono::milliseconds(ms > now ? ms - now : 0), [&] { return readerEnded_; });
+    }
+
+    // Whether the port is open with its reader at work; a port whose reader has ended (its read
+    // failed) is closed and opened again.
+    bool PortReady() {
+        if (reader_.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (!readerEnded_) return true;
+                readerEnded_ = false;
+            }
+            reader_.join();
+            port_.Close();
+        }
         DWORD error = port_.Open(b_);
         if (error != 0) {
             if (!std::exchange(openFailed_, true))
@@ -205,6 +286,12 @@ private:
             return false;
         }
         openFailed_ = false;
+        try {
+            reader_ = std::thread([this] { CopySerialToTcp(); });
+        } catch (...) {
+            port_.Close();
+            throw;
+        }
         return true;
     }
 
@@ -212,17 +299,18 @@ private:
     // (a pseudo-terminal has no modem lines) counts as on, which is said once.
     bool GateOpen() {
         bool on = true;
-        if (gate_.watchesSignal()) {
+        if (gate_.watchesSignal() && !signalUnreadable_) {
             DWORD error = 0;
             if (!port_.SignalOn(*b_.connect, on, error)) {
                 on = true;
-                if (!std::exchange(signalUnreadable_, true))
-                    Note(std::string("modem signals cannot be read (") + ErrorText(error) + "): " +
-                         SignalName(*b_.connect) + " taken as on");
+                signalUnreadable_ = true;
+                Note(std::string("modem signals cannot be read (") + ErrorText(error) + "): " +
+                     SignalName(*b_.connect) + " taken as on");
             }
         }
         return gate_.Update(on, NowMs());
     }
+    bool ReadsSignal() const { return gate_.watchesSignal() && !signalUnreadable_; }
 
     void SetDtr(bool on) {
         if (!b_.dtrOnConnect) return;
@@ -230,58 +318,107 @@ private:
             Note("DTR cannot be set (" + ErrorText(::GetLastError()) + "); left as it is");
     }
 
-    // Copies both ways until the connection ends; TCP to serial on a thread of its own.
-    End Serve(SOCKET s) {
-        std::atomic<bool> ended{false};
-        std::atomic<bool> serialFailed{false};
+    // Carries the connection both ways until it ends: the port's reader sends over it, a thread
+    // of its own writes what it receives to the port.
+    End Serve(Socket s) {
+        auto link = std::make_shared<Socket>(std::move(s));
+        Tell([&] { lost_ = tcpEnded_ = writeFailed_ = false; });
+        std::thread toSerial([this, link] { CopyTcpToSerial(link->get()); });
         SetDtr(true);
-        std::thread toSerial([&] {
-            std::string buffer(BufferSize, '\0');
-            for (;;) {
-                int n = ::recv(s, &buffer[0], static_cast<int>(buffer.size()), 0);
-                if (n <= 0) break;
-                DWORD error = WriteAll(port_.get(), buffer.data(), static_cast<DWORD>(n), ended);
-                if (error != 0) {
-                    if (error != ERROR_OPERATION_ABORTED) serialFailed = true;
-                    break;
-                }
-            }
-            ended = true;
-        });
-        End end = CopySerialToTcp(s, ended);
-        ended = true;
-        ::shutdown(s, SD_BOTH);  // ends the other thread's recv
-        toSerial.join();
+        Tell([&] { link_ = link; });
+        End end = End::Lost;
+        try {
+            end = WaitForEnd();
+        } catch (...) {
+            EndLink(*link, toSerial);
+            throw;
+        }
+        EndLink(*link, toSerial);
         SetDtr(false);
-        return serialFailed ? End::SerialFailed : end;
+        return end;
     }
 
-    End CopySerialToTcp(SOCKET s, const std::atomic<bool>& ended) {
-        std::string buffer(BufferSize, '\0');
-        const ReadPlan& plan = port_.plan();
+    // Sleeps until a thread tells that the connection or the port has failed, or, when the
+    // connect signal can be read, until the signal has been off for its delay.
+    End WaitForEnd() {
+        std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            DWORD n = 0;
-            if (plan.firstByteAlone) {
-                DWORD queued = Queued();
-                if (queued == 0) {
-                    if (!::ReadFile(port_.get(), &buffer[0], 1, &n, nullptr)) return End::SerialFailed;
-                    if (n > 0) queued = Queued();
-                }
-                // Whatever keeps coming meanwhile joins the same send, up to a full buffer.
-                while (queued > 0 && n < BufferSize) {
-                    DWORD more = 0;
-                    DWORD want = queued < BufferSize - n ? queued : BufferSize - n;
-                    if (!::ReadFile(port_.get(), &buffer[n], want, &more, nullptr)) return End::SerialFailed;
-                    n += more;
-                    queued = more > 0 && n < BufferSize ? Queued() : 0;
-                }
-            } else if (!::ReadFile(port_.get(), &buffer[0], BufferSize, &n, nullptr)) {
-                return End::SerialFailed;
+            if (writeFailed_ || readerEnded_) return End::SerialFailed;
+            if (lost_ || tcpEnded_) return End::Lost;
+            if (!ReadsSignal()) {
+                changed_.wait(lock);
+                continue;
             }
-            if (n > 0 && !SendAll(s, buffer.data(), n)) return End::Lost;
-            if (ended) return End::Lost;
-            if (gate_.watchesSignal() && !GateOpen()) return End::SignalOff;
+            changed_.wait_for(lock, std::chrono::milliseconds(SignalPollMs));
+            lock.unlock();
+            bool open = GateOpen();
+            lock.lock();
+            if (!open) return End::SignalOff;
         }
+    }
+
+    // Ends the connection: the receiving thread's recv and any send return, the reader holds
+    // on to its next packet until the next connection. The socket closes with its last user.
+    void EndLink(const Socket& s, std::thread& toSerial) {
+        ending_ = true;
+        ::shutdown(s.get(), SD_BOTH);
+        toSerial.join();
+        ending_ = false;
+        Tell([&] { link_.reset(); });
+    }
+
+    void CopyTcpToSerial(SOCKET s) {
+        PortCalls port(port_);
+        std::string buffer(BufferSize, '\0');
+        bool failed = false;
+        for (;;) {
+            int n = ::recv(s, &buffer[0], static_cast<int>(buffer.size()), 0);
+            if (n <= 0) break;
+            DWORD error = WriteAll(port, buffer.data(), static_cast<DWORD>(n), ending_);
+            if (error != 0) {
+                failed = error != ERROR_OPERATION_ABORTED;
+                break;
+            }
+        }
+        Tell([&] {
+            tcpEnded_ = true;
+            writeFailed_ = failed;
+        });
+    }
+
+    // The reader: one packet at a time from the port, as the read plan forms it, sent over the
+    // connection of the moment; while there is none, the packet waits for one (and the port's
+    // further bytes wait in the port). Ends when a read fails.
+    void CopySerialToTcp() {
+        PortCalls port(port_);
+        std::string buffer(BufferSize, '\0');
+        DWORD n = 0;
+        while (ReadPacket(port, buffer, n)) {
+            if (n == 0) continue;
+            std::shared_ptr<Socket> link;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [&] { return link_ != nullptr; });
+                link = link_;
+            }
+            if (!SendAll(link->get(), buffer.data(), n)) Tell([&] { lost_ = lost_ || link == link_; });
+        }
+        Tell([&] { readerEnded_ = true; });
+    }
+
+    bool ReadPacket(PortCalls& port, std::string& buffer, DWORD& n) {
+        if (!port_.plan().firstByteAlone) return port.Read(&buffer[0], BufferSize, n);
+        // The first byte alone, then whatever else has come meanwhile, up to a full buffer.
+        if (!port.Read(&buffer[0], 1, n)) return false;
+        DWORD queued = n > 0 ? Queued() : 0;
+        while (queued > 0 && n < BufferSize) {
+            DWORD more = 0;
+            DWORD want = queued < BufferSize - n ? queued : BufferSize - n;
+            if (!port.Read(&buffer[n], want, more)) return false;
+            n += more;
+            queued = more > 0 && n < BufferSize ? Queued() : 0;
+        }
+        return true;
     }
 
     DWORD Queued() const {
@@ -296,19 +433,30 @@ private:
     const int retryMs_;
     const std::string name_;
     SerialPort port_;
+    std::thread reader_;
     bool openFailed_ = false;
     bool signalUnreadable_ = false;
     bool dtrFailed_ = false;
+    std::atomic<bool> ending_{false};  // the connection is being ended: a write that waits gives up
+
+    std::mutex mutex_;  // guards what follows; changed_ tells of every change
+    std::condition_variable changed_;
+    std::shared_ptr<Socket> link_;  // the connection of the moment
+    bool lost_ = false;             // a send over it failed
+    bool tcpEnded_ = false;         // its receiving thread has ended
+    bool writeFailed_ = false;      // ... because the port failed a write
+    bool readerEnded_ = false;      // the port's reader has ended: its read failed
 };
 
 }  // namespace
 
 void StartBridge(Bridge settings, const Log& log) {
     std::thread([settings = std::move(settings), &log] {
+        Worker worker(settings, log);
         // Whatever goes wrong stays with this bridge: it starts over after a pause.
         for (;;) {
             try {
-                Worker(settings, log).Run();
+                worker.Run();
             } catch (const std::exception& e) {
                 log.Write(settings.path + ": " + e.what() + "; starting over");
                 ::Sleep(ReopenMs);

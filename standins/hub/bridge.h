@@ -1,12 +1,12 @@
 #pragma once
 // One bridge at work: its serial port and a TCP client to its server, the bytes copied both
-// ways while both are up. Each bridge has a thread of its own that opens the port, connects
-// and copies serial to TCP, and a second thread per connection that copies TCP to serial; so a
-// bridge whose port or server fails, or whose peer is slow, holds up no other. Threads with
-// blocking calls rather than overlapped I/O: each direction reads as plain sequential code, and
-// under Wine a blocking serial read waits in the process itself while an overlapped one waits
-// through the wineserver, which the data's round trip would pay for. The threads run until the
-// process ends: the hub is only ever terminated.
+// ways while both are up. Each bridge has threads of its own (see Worker in bridge.cpp), so a
+// bridge whose port or server fails, or whose peer is slow, holds up no other. The threads wait
+// in blocking calls rather than overlapped ones: each direction reads as plain sequential code,
+// and under Wine a blocking serial read waits in the process itself while an overlapped one
+// waits through the wineserver, which the data's round trip would pay for. While no byte moves
+// and every server is connected, no thread wakes. The threads run until the process ends: the
+// hub is only ever terminated.
 #include "hub/bridge_rules.h"
 #include "hub/hub_cmdline.h"
 #include "hub/hub_log.h"

@@ -5,7 +5,8 @@
 # tests' own writes a pattern to the COM port and reads it back. The server is then stopped and
 # started again, and the bridge must carry data again within 12 s. Then ten bridges at once,
 # each to its own server, each with its own pattern; last, the pairs are lost as in a reboot,
-# and the hub makes them again when the bridges start.
+# and the hub makes them again when the bridges start. Last, the RX delay forms packets: bytes
+# written closer together than the delay go on as one packet, bytes further apart one by one.
 # Usage: run.sh <build dir>
 set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
@@ -69,6 +70,7 @@ image_of() {
     [ -n "$i" ] && probe "$MAIN_CAPTION" | awk -F'\t' -v r="$((i - 1))" '$1 == "image" && $2 == r { print $3 }'
 }
 image_is() { [ "$(image_of "$1")" == "$2" ]; }
+set_rx_delay() { wine reg add "$PROGRAM_KEY\\Bridges\\$1" /v RXDelay /d "$2" /f >/dev/null 2>&1 </dev/null; }
 is_pair_link() { [ "$(readlink "$DOSDEVICES/$1")" == "$2" ] && [ -c "$DOSDEVICES/$1" ]; }
 
 # Stores bridges 2 to 10 as the manager would, one registry import: COM6 to COM14, each to
@@ -193,6 +195,30 @@ check "every pair is kept again" wait_until 5 all_kept
 check_eq "the hub logged no failure with the pairs" 0 "$(grep -c 'port pairs:' "$HUB_LOG" || true)"
 check_eq "COM5 carries data" "ok 4096" "$(client echo COM5 7 4096)"
 check_eq "COM14 carries data" "ok 4096" "$(client echo COM14 8 4096)"
+end_step
+
+# ---- 5 ----
+step "5. The RX delay forms packets: a packet goes on once no byte has come for the delay"
+DELAY=200
+keys alt+o
+check "the hub is stopped" wait_until 10 hub_stopped
+check "the manager closes" close_manager
+check "bridge 1 gets an RX delay of $DELAY ms" set_rx_delay 1 "$DELAY"
+check "the manager starts" start_manager
+connected_before=$(connected_count "$PORT")
+keys alt+s
+check "bridge 1 connects" wait_until 15 connected_more_than "$PORT" "$connected_before"
+check "the hub reads COM5 with that delay" log_has "$HUB_LOG" 'serial \\.\CNCA1 baud 9600 ito '"$DELAY,"
+# Bytes written to COM5 one at a time, the gap apart: how many of them the echo has brought back
+# before the last one is written. 16 bytes 20 ms apart take longer than the delay, yet stay one
+# packet; 600 ms apart, each goes on alone.
+for row in "20 16 0" "600 3 2"; do
+    read -r gap count held <<<"$row"
+    out=$(client gaps COM5 "$gap" "$count")
+    check_eq "$count bytes $gap ms apart: back before the last is written" "$held" "${out%% *}"
+    check "the last packet comes back no sooner than $DELAY ms after the last byte ($out)" \
+        [ "${out##* }" -ge "$DELAY" ]
+done
 end_step
 
 summary

@@ -8,6 +8,10 @@
 //   serial_client send <port> <bytes>          writes that many bytes and waits for one byte in
 //                                              answer (the server's receipt); prints
 //                                              "<bytes> <microseconds>"
+//   serial_client gaps <port> <gap ms> <count> writes that many bytes one at a time, that far
+//                                              apart, to an echo; prints how many had come back
+//                                              before the last was written and the ms from that
+//                                              write until all were back: "<bytes> <ms>"
 //
 // <port> is a name like COM3 (opened as \\.\COM3) or a full device path. Exit code 2: the port
 // cannot be opened or set up.
@@ -151,13 +155,45 @@ int Send(HANDLE port, std::size_t bytes) {
     return 0;
 }
 
+int Gaps(HANDLE port, DWORD gapMs, DWORD count) {
+    std::string sent(count, '\0'), got(count, '\0');
+    DWORD back = 0;
+    LARGE_INTEGER last{}, done;
+    for (DWORD i = 0; i < count; ++i) {
+        if (i > 0) {
+            Sleep(gapMs);
+            COMSTAT stat{};
+            DWORD errors = 0;
+            if (ClearCommError(port, &errors, &stat) && stat.cbInQue > 0)
+                back += ReadAll(port, &got[back], std::min(stat.cbInQue, count - back));
+        }
+        sent[i] = PatternByte(9, i);
+        QueryPerformanceCounter(&last);
+        if (!WriteAll(port, &sent[i], 1)) {
+            std::printf("write failed at byte %lu (error %lu)\n", i, GetLastError());
+            return 1;
+        }
+    }
+    DWORD before = back;
+    back += ReadAll(port, &got[back], count - back);
+    QueryPerformanceCounter(&done);
+    if (back < count || got != sent) {
+        std::printf(back < count ? "only %lu of %lu bytes came back\n" : "%lu of %lu bytes came back changed\n", back, count);
+        return 1;
+    }
+    std::printf("%lu %.0f\n", before, Microseconds(last, done) / 1000);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    bool known = (args.size() == 4 && (args[0] == "echo" || args[0] == "rtt")) || (args.size() == 3 && args[0] == "send");
+    bool known = (args.size() == 4 && (args[0] == "echo" || args[0] == "rtt" || args[0] == "gaps")) ||
+                 (args.size() == 3 && args[0] == "send");
     if (!known) {
-        std::printf("usage: serial_client echo <port> <seed> <bytes> | rtt <port> <count> <size> | send <port> <bytes>\n");
+        std::printf("usage: serial_client echo <port> <seed> <bytes> | rtt <port> <count> <size> | send <port> <bytes> | "
+                    "gaps <port> <gap ms> <count>\n");
         return 2;
     }
     FileHandle port = OpenPort(args[1]);
@@ -168,6 +204,9 @@ int main(int argc, char** argv) {
                     std::strtoull(args[3].c_str(), nullptr, 10));
     else if (args[0] == "rtt")
         code = RoundTrips(port.get(), std::atoi(args[2].c_str()), static_cast<DWORD>(std::atoi(args[3].c_str())));
+    else if (args[0] == "gaps")
+        code = Gaps(port.get(), static_cast<DWORD>(std::atoi(args[2].c_str())),
+                    static_cast<DWORD>(std::atoi(args[3].c_str())));
     else
         code = Send(port.get(), std::strtoull(args[2].c_str(), nullptr, 10));
     std::fflush(stdout);
