@@ -3,7 +3,7 @@
 // server port from 1 to 65535, any integer delays), listed in any order, that the start's check
 // accepts, the hub must accept the line the manager builds and understand each row as the bridge
 // the manager meant. The check may refuse only a table edited by hand, here one with a negative
-// RX delay.
+// RX delay or two bridges on one pair.
 #include "config/bridge.h"
 #include "config/number.h"
 #include "fuzz_support.h"
@@ -72,10 +72,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (slots.empty()) slots.push_back(FirstSlot);
     for (int n : slots) Fill(n, in);
     for (std::size_t i = slots.size(); i > 1; --i) std::swap(slots[i - 1], slots[in.Byte() % i]);
-    // Unless the table was edited by hand, its RX delays are ones the dialog takes.
+    // Unless the table was edited by hand, its RX delays are ones the dialog takes, and each
+    // bridge has the pair of its slot.
     const bool byHand = in.Byte() & 1;
-    for (int n : slots)
+    for (int n : slots) {
         if (!byHand && Bridges[n].RXDelay < 0) Bridges[n].RXDelay = ~Bridges[n].RXDelay;
+        if (!byHand) Bridges[n].Index = static_cast<std::uint8_t>(n);
+    }
 
     std::vector<std::string> rows;
     for (int n : slots) rows.push_back(Bridges[n].COM.str());

@@ -1,10 +1,10 @@
 // Program start: a switch that does its job without a window; otherwise the main window, then
 // the bridge dialog, then the event loop until the main window closes. A running hub is left
 // running.
-#include "platform/handles.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 #include "ui/application.h"
+#include "ui/one_window.h"
 #include "ui/switches.h"
 
 #include <windows.h>
@@ -15,13 +15,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-// Held by the process whose main window is open on this desktop session.
-constexpr char OneWindowName[] = "Local\\Pontis Manager main window";
-
-}  // namespace
-
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::vector<std::string> args;
     for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
@@ -29,13 +22,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // -start, -stop and -status work beside an open window and end without one.
     if (const std::optional<int> exitCode = RunSwitches(args)) return *exitCode;
 
-    // A second start brings the open window forward and ends before it loads, saves or runs
-    // anything: two windows would each keep their own copy of the bridges.
-    const platform::Handle oneWindow(::CreateMutexA(nullptr, FALSE, OneWindowName));
-    if (oneWindow && ::GetLastError() == ERROR_ALREADY_EXISTS) {
-        TForm1::BringForward();
-        return 0;
-    }
+    const TOneWindow oneWindow;
+    if (!oneWindow.First()) return oneWindow.BringFirstForward();
 
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&classes);

@@ -2,6 +2,7 @@
 
 #include "config/number.h"
 
+#include <algorithm>
 #include <type_traits>
 #include <utility>
 
@@ -14,6 +15,7 @@ template <class Member>
 using FieldValue = std::remove_reference_t<decltype(std::declval<TBridge&>().*std::declval<Member>())>;
 
 bool HasCom(const TBridge& b) { return !b.COM.empty(); }  // an empty COM text could not identify the row
+bool HasBaud(const TBridge& b) { return b.Baud >= 1; }  // the hub refuses a rate of 0
 bool HasAddress(const TBridge& b) { return IsValidServerAddress(b.IP.view()); }  // it goes unquoted to the hub
 bool HasPort(const TBridge& b) { return b.Port >= 1 && b.Port <= 65535; }  // port 0 would mark the slot free
 bool HasRXDelay(const TBridge& b) { return b.RXDelay >= 0; }  // the hub takes no negative read time-out
@@ -23,7 +25,7 @@ bool HasRXDelay(const TBridge& b) { return b.RXDelay >= 0; }  // the hub takes n
 const TBridgeField BridgeFields[11] = {
     {"Index", &TBridge::Index, "1", K::None, 0},
     {"COM", &TBridge::COM, "COM3", K::ComboText, C::IdPortCombo, HasCom, "COM port"},
-    {"Baud", &TBridge::Baud, "9600", K::ComboText, C::IdBaudCombo},
+    {"Baud", &TBridge::Baud, "9600", K::ComboText, C::IdBaudCombo, HasBaud, "baud rate"},
     {"Emulate", &TBridge::Emulate, "1", K::Check, C::IdEmuBR},
     {"Name", &TBridge::Name, "", K::Edit, C::IdBridgeName},
     // No selection (a stored signal past the list's end) gives 255: always connected, as every value from 4 up.
@@ -37,11 +39,25 @@ const TBridgeField BridgeFields[11] = {
 
 bool IsValidServerAddress(std::string_view address) {
     if (address.empty() || address[0] == '-') return false;
+    int dots = 0;
+    bool dottedNumbers = true, above255 = false;
+    std::uint32_t number = 0;
     for (char c : address) {
         auto byte = static_cast<unsigned char>(c);
-        if (byte == ' ' || byte == '"' || byte < 0x20 || byte == 0x7F) return false;
+        // The hub would read a colon as the start of the port.
+        if (byte == ' ' || byte == '"' || byte == ':' || byte < 0x20 || byte == 0x7F) return false;
+        if (c == '.') {
+            ++dots;
+            number = 0;
+        } else if (c >= '0' && c <= '9') {
+            number = std::min<std::uint32_t>(number * 10 + static_cast<std::uint32_t>(c - '0'), 1000);
+            above255 = above255 || number > 255;
+        } else {
+            dottedNumbers = false;
+        }
     }
-    return true;
+    // Four dotted numbers are an address, and then each must be one.
+    return !(dottedNumbers && dots == 3 && above255);
 }
 
 std::string FieldText(const TBridge& bridge, const TBridgeField& field) {

@@ -41,8 +41,9 @@ struct TBridgeField {
 // In the dialog's order, the index of the pair (which the dialog does not show) first.
 extern const TBridgeField BridgeFields[11];
 
-// True for a server address that can stand unquoted in a command line: not empty, no blank,
-// double quote or control character, and no leading "-", which the hub would read as an option.
+// True for a server address that can stand unquoted in a command line and can name a server:
+// not empty, no blank, double quote, colon or control character, no leading "-" (the hub would
+// read an option), and when it is four dotted numbers, none above 255.
 bool IsValidServerAddress(std::string_view address);
 
 // A field's value as text: decimal for a number, "1" or "0" for a flag.

@@ -65,17 +65,20 @@ void LoadBridges(const std::function<void(const TBridge&)>& addRow) {
         throw;
     }
     for (int n = FirstSlot; n <= LastSlot; ++n) {
+        std::optional<std::int32_t> port;
         try {
-            const std::int32_t port = store->GetNumber(Section(n), "Port", -1);
-            if (port == -1) continue;
-            LoadSlot(*store, n, port);
+            if (!store->ValueExists(Section(n), "Port")) continue;  // only a missing Port marks a free slot
+            port = ParseNumber(store->GetText(Section(n), "Port", ""));
+            if (port == -1) port.reset();  // how a missing Port read
+            if (port) LoadSlot(*store, n, *port);
         } catch (const ERegistryException&) {
             HoldBackFrom(n, store.get());
             throw;
         }
-        // An empty COM text names no row: such a bridge could be neither edited nor started, and
-        // it would hold up every start. It is kept out of reach, and kept as stored.
-        if (Bridges[n].COM.empty()) {
+        // A Port that does not read as one, or an empty COM text, names no row the window could
+        // edit or start (an empty COM text would hold up every start). Such a bridge is kept out
+        // of reach, and kept as stored.
+        if (!port || Bridges[n].COM.empty()) {
             ZeroSlot(n);
             HeldBack[n] = true;
             continue;

@@ -10,7 +10,8 @@
 extern const char ProgramKey[];  // "Software\Quillon\Pontis Manager" below HKEY_CURRENT_USER
 
 // Fills slots 1 to 10 from the registry (expects them cleared) and hands each loaded bridge to
-// addRow. A registry error ends the load: slots loaded before it stay, the failing slot and
+// addRow. A slot without a Port is free; one whose Port does not read as a number, or whose COM
+// text is empty, is held back. A registry error ends the load: slots loaded before it stay, the failing slot and
 // every later one whose section exists are held back, and the error is raised.
 void LoadBridges(const std::function<void(const TBridge&)>& addRow);
 

@@ -47,6 +47,11 @@ platform::RegKey TRegIniFile::OpenSection(const std::string& section) const { re
 
 bool TRegIniFile::SectionExists(const std::string& section) const { return OpenSection(section).valid(); }
 
+bool TRegIniFile::ValueExists(const std::string& section, const std::string& ident) const {
+    const platform::RegKey key = OpenSection(section);
+    return key && ::RegQueryValueExA(key.get(), ident.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 std::string TRegIniFile::GetText(const std::string& section, const std::string& ident, const std::string& def) const {
     platform::RegKey key = OpenSection(section);
     if (!key) return def;

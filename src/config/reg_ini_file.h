@@ -27,6 +27,7 @@ public:
     void DropSection(const std::string& section);
 
     bool SectionExists(const std::string& section) const;
+    bool ValueExists(const std::string& section, const std::string& ident) const;
 
 private:
     platform::RegKey OpenSection(const std::string& section) const;

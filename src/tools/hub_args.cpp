@@ -19,11 +19,18 @@ std::string RowFault(const std::string& caption, const std::string& fault) { ret
 }  // namespace
 
 std::optional<std::string> CheckHubRows(const std::vector<std::string>& captions) {
-    for (const std::string& caption : captions) {
-        int slot = FindBridge(caption);
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        const std::string& caption = captions[i];
+        const int slot = FindBridge(caption);
         if (slot == NoSlot) return RowFault(caption, "is not defined");
         if (const TBridgeField* invalid = InvalidField(Bridges[slot]))
             return RowFault(caption, std::string("has an invalid ") + invalid->What);
+        for (std::size_t j = 0; j < i; ++j) {
+            // Two filters of one name, or one pair opened twice: the hub would not run.
+            if (captions[j] == caption) return RowFault(caption, "is defined twice");
+            if (Bridges[FindBridge(captions[j])].Index == Bridges[slot].Index)
+                return "Bridges '" + captions[j] + "' and '" + caption + "' use the same port pair";
+        }
     }
     return std::nullopt;
 }

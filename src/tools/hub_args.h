@@ -9,7 +9,9 @@
 
 // Why the rows cannot be started ("Bridge 'COM9' is not defined", or a value the bridge dialog
 // would refuse: "Bridge 'COM9' has an invalid server address", "... an invalid server port",
-// "... an invalid RX delay"), or nothing when they can.
+// "... an invalid RX delay"), a caption listed twice ("Bridge 'COM9' is defined twice"), two
+// bridges of one pair ("Bridges 'COM5' and 'COM6' use the same port pair"), or nothing when
+// they can.
 std::optional<std::string> CheckHubRows(const std::vector<std::string>& captions);
 
 // The argument string, beginning with one space, for rows that CheckHubRows accepted.

@@ -16,6 +16,9 @@ namespace {
 // as started.
 constexpr DWORD HubSettleMs = 1000;
 
+// How long a stop goes on ending hubs, and how long it waits after a hub it could not end.
+constexpr DWORD StopAllMs = 5000, StopRetryMs = 50;
+
 // True when the hub just launched still runs after the settling time. Only this process counts:
 // an older hub that could not be ended must not pass for it.
 bool KeepsRunning(const platform::Handle& hub) {
@@ -48,6 +51,8 @@ TOutcome StartBridges(const std::vector<std::string>& captions, const TStartStep
     if (captions.empty()) return TOutcome::Failure(NoBridgesText);
     // Rows that cannot be started are refused before anything runs, so a running hub is left alone.
     if (std::optional<std::string> fault = CheckHubRows(captions)) return TOutcome::Failure(*fault);
+    if (::GetFileAttributesA((ToolDir() + "\\" + HubExeName).c_str()) == INVALID_FILE_ATTRIBUTES)
+        return TOutcome::Failure(UnableToStartText);
     KillHub(true);
     const std::string arguments = BuildHubArguments(captions);
     if (DebugMode && steps.ShowArguments) steps.ShowArguments(arguments);
@@ -59,8 +64,10 @@ TOutcome StartBridges(const std::vector<std::string>& captions, const TStartStep
 }
 
 TOutcome StopBridges() {
-    if (KillHub(true) || !KillHub(false)) return TOutcome{};
-    return TOutcome::Failure(UnableToStopText);
+    // Every hub that runs is ended, however many there are, for a few seconds at most.
+    for (const DWORD start = ::GetTickCount(); KillHub(false) && ::GetTickCount() - start < StopAllMs;)
+        if (!KillHub(true)) ::Sleep(StopRetryMs);
+    return KillHub(false) ? TOutcome::Failure(UnableToStopText) : TOutcome{};
 }
 
 int CompareCaptions(const std::string& a, const std::string& b) { return ::lstrcmpA(a.c_str(), b.c_str()); }

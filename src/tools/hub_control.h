@@ -18,11 +18,11 @@ struct TStartSteps {
 };
 
 // The one start of the bridges, for the list rows (captions in displayed order): checks the
-// rows, and only when they can start ends a running hub, launches the new one, checks that it
+// rows and the hub's program, and only when they can start ends a running hub, launches the new one, checks that it
 // still runs a moment later, and records its argument string.
 TOutcome StartBridges(const std::vector<std::string>& captions, const TStartSteps& steps);
 
-// Ends the running hub; fails when one runs on that could not be ended.
+// Ends every running hub; fails when one still runs after a few seconds.
 TOutcome StopBridges();
 
 // The list's order of two captions: the platform's locale-aware text comparison, negative

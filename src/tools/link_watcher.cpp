@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -32,6 +33,7 @@ struct TLinkWatcher::Shared {
     std::condition_variable wake;
     bool stop = false;
     bool wanted = false;  // a look is asked for
+    bool tableWanted = false;  // ... with the table even without a hub
     unsigned generation = 0;  // a look started before the last restart is dropped
     std::optional<TTcpTable> last;
     std::optional<bool> hubSeen;
@@ -53,6 +55,7 @@ struct TLinkWatcher::Shared {
             wake.wait(lock, [this] { return stop || wanted; });
             if (stop) return;
             wanted = false;
+            const bool withTable = std::exchange(tableWanted, false);
             const unsigned started = generation;
             std::vector<std::string> due;
             for (const auto& [name, lookup] : names)
@@ -61,7 +64,7 @@ struct TLinkWatcher::Shared {
             std::vector<std::optional<std::uint32_t>> answers;
             for (const std::string& name : due) answers.push_back(LookUpHost(name));
             const bool hub = HubRunning();
-            TTcpTable table = ReadTcpTable();
+            TTcpTable table = hub || withTable ? ReadTcpTable() : TTcpTable{};
             lock.lock();
             if (stop) return;
             if (started != generation) continue;
@@ -90,7 +93,7 @@ TLinkWatcher::~TLinkWatcher() {
     if (worker_) ::WaitForSingleObject(worker_.get(), EndWaitMs);
 }
 
-void TLinkWatcher::Ask() {
+void TLinkWatcher::Ask(bool withTable) {
     if (!worker_) {
         // The thread holds the shared state for as long as it runs.
         auto held = std::make_unique<std::shared_ptr<Shared>>(shared_);
@@ -105,6 +108,7 @@ void TLinkWatcher::Ask() {
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         shared_->wanted = true;
+        shared_->tableWanted = shared_->tableWanted || withTable;
     }
     shared_->wake.notify_one();
 }

@@ -20,8 +20,9 @@ public:
     TLinkWatcher(const TLinkWatcher&) = delete;
     TLinkWatcher& operator=(const TLinkWatcher&) = delete;
 
-    // Asks for a look; returns at once. The worker starts with the first one.
-    void Ask();
+    // Asks for a look; returns at once. The worker starts with the first one. Without
+    // withTable, the table is read only when a hub is found.
+    void Ask(bool withTable = true);
 
     // The states from the last finished look, at once (every running link waits until there is
     // one). A host name the watcher has not yet looked up, or whose lookup failed a while ago,

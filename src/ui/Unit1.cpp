@@ -76,14 +76,6 @@ void TForm1::Show() {
     ::SetFocus(list_.Handle());
 }
 
-bool TForm1::BringForward() {
-    HWND existing = ::FindWindowA(ClassName, nullptr);
-    if (!existing) return false;
-    if (::IsIconic(existing)) ::ShowWindow(existing, SW_RESTORE);
-    ::SetForegroundWindow(existing);
-    return true;
-}
-
 void TForm1::FormCreate() {
     Application.HintHidePause = 30000;
     ClearBridges();
@@ -107,6 +99,7 @@ void TForm1::SetRunning(bool running) {
 }
 
 void TForm1::Action1Execute() {
+    HWND focus = ::GetFocus();  // before a disabled button loses it
     const bool running = Running();
     const BOOL add = !running && RowCount() < 10;
     ::EnableWindow(Control(IdAddButton), add);
@@ -116,6 +109,9 @@ void TForm1::Action1Execute() {
     ::EnableWindow(Control(IdDeleteButton), change);
     ::EnableMenuItem(bridgeMenu_, IdMenuEdit, MF_BYCOMMAND | (change ? MF_ENABLED : MF_GRAYED));
     ::EnableMenuItem(bridgeMenu_, IdMenuDelete, MF_BYCOMMAND | (change ? MF_ENABLED : MF_GRAYED));
+    // A button that became unavailable while it had the focus (Add after the tenth bridge) hands
+    // it to the list, so that the keyboard still reaches the window.
+    if (focus && ::IsChild(hwnd_, focus) && !::IsWindowEnabled(focus)) ::SetFocus(list_.Handle());
 }
 
 // ---- commands ----
@@ -130,9 +126,11 @@ void TForm1::StartButtonClick() {
 }
 
 void TForm1::Button2Click() {
-    StopBridges();
-    SetRunning(false);
+    const TOutcome stopped = StopBridges();
+    if (stopped) SetRunning(false);  // a hub that could not be ended still carries data
+    watcher_->Restart();
     RefreshLinks();
+    ShowOutcome(hwnd_, stopped, MB_ICONEXCLAMATION);
 }
 
 void TForm1::AddButtonClick() { ShowOutcome(hwnd_, AddBridge(*this)); }
@@ -189,13 +187,15 @@ void TForm1::RefreshLinks() {
 }
 
 void TForm1::LinkTimerTick() {
-    if (Running()) watcher_->Ask();
+    watcher_->Ask(Running());
     Action1Execute();
 }
 
 void TForm1::LinksRead() {
-    // A hub that ended by itself: the bridges are stopped, and the commands come back.
-    if (Running() && watcher_->HubSeen() == false) SetRunning(false);
+    // A hub that ended by itself stops the bridges; one started elsewhere (a script's -start)
+    // runs them, as a start does.
+    const std::optional<bool> hub = watcher_->HubSeen();
+    if (hub && *hub != Running()) SetRunning(*hub);
     RefreshLinks();
     Action1Execute();
 }

@@ -35,10 +35,6 @@ public:
 
     static constexpr char ClassName[] = "TForm1";
 
-    // Brings the main window that is already open on this desktop to the front, restored;
-    // false when there is none.
-    static bool BringForward();
-
     // Creates the window and runs the start-up steps; args are the command-line arguments
     // without the program's own path.
     explicit TForm1(std::vector<std::string> args);
@@ -62,10 +58,10 @@ public:
     void About1Click();
     void Hello1Click();
     void LogOn1Click();
-    // Each second: the availability rules, and while the bridges run, a new look at the links.
+    // Each second: the availability rules, and a new look at the links and the hub.
     void LinkTimerTick();
-    // After each look: the link state of every row, and a hub that ended by itself makes the
-    // bridges stopped again.
+    // After each look: the link state of every row; a hub that ended by itself makes the
+    // bridges stopped, a hub started elsewhere makes them run.
     void LinksRead();
 
     void LoadConfig();

@@ -21,7 +21,7 @@ constexpr int NoId = -1;
 
 constexpr int ComPortCount = 20;  // "COM1" to "COM20"
 constexpr const char* BaudRates[] = {"300", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
-constexpr const char* ConnectSignals[] = {"DSR Signal*", "CST Signal", "DCD Signal", "RI Signal", "Always"};
+constexpr const char* ConnectSignals[] = {"DSR Signal*", "CTS Signal", "DCD Signal", "RI Signal", "Always"};
 constexpr int AlwaysConnected = 4;  // the position of "Always"
 
 constexpr char RXDelayHint[] =

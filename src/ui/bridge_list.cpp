@@ -44,7 +44,9 @@ int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM captions) {
 
 void TBridgeList::Attach(HWND list, int portColumnWidth, int serverPortColumnWidth) {
     list_ = list;
-    portWidth_ = portColumnWidth;
+    // The port column holds the dot and "COM20" in full, in the font in use.
+    const int dotAndMargins = ::GetSystemMetrics(SM_CXSMICON) + 20;
+    portWidth_ = std::max(portColumnWidth, ListView_GetStringWidth(list_, "COM20") + dotAndMargins);
     serverPortWidth_ = serverPortColumnWidth;
     ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     states_ = MakeStateIcons(::GetSystemMetrics(SM_CXSMICON));

@@ -11,8 +11,8 @@
 
 class TBridgeList {
 public:
-    // Makes a report-view control the list: its columns, at the given port column widths in
-    // pixels, and the state dots.
+    // Makes a report-view control the list: its columns, the port columns at the given widths
+    // in pixels (the first one wider where its longest text needs it), and the state dots.
     void Attach(HWND list, int portColumnWidth, int serverPortColumnWidth);
     HWND Handle() const { return list_; }
 

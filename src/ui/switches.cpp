@@ -84,6 +84,8 @@ int StatusSwitch(const TSwitchOutput& output) {
 
 }  // namespace
 
+int ReportFailure(const std::string& text) { return TSwitchOutput().Fail(text); }
+
 std::optional<int> RunSwitches(const std::vector<std::string>& args) {
     const TSwitches switches = ParseSwitches(args);
     if (switches.action == TSwitch::None) return std::nullopt;

@@ -117,6 +117,9 @@ TEST_F(ConfigStore, PortDecidesWhetherASlotIsRead) {
             EXPECT_EQ(Bridges[2].Port, c.value) << c.port;
         } else {
             EXPECT_EQ(Bridges[2].COM, "") << "other values are not read for " << c.port;
+            EXPECT_FALSE(IsFreeSlot(2)) << "a Port that is there keeps its slot: " << c.port;
+            SaveBridges();
+            EXPECT_EQ(ReadText(Slot(2), "Port"), c.port) << "kept as stored";
         }
     }
 }

@@ -131,8 +131,13 @@ public:
         Expected e;
         for (int n = 1; n <= 10; ++n) {
             try {
-                const std::int32_t port = Number(n, "Port", -1);
-                if (port == -1) continue;
+                const std::optional<std::string> portText = Raw(n, "Port");
+                if (!portText) continue;
+                const std::int32_t port = ParseNumber(*portText).value_or(-1);
+                if (port == -1) {  // not a number: held back as stored
+                    e.heldBack.insert(n);
+                    continue;
+                }
                 std::map<std::string, std::string> s;
                 s["Index"] = Decimal(static_cast<std::uint8_t>(Number(n, "Index", 1)));
                 s["COM"] = Text(n, "COM", "COM3").substr(0, 10);

@@ -86,10 +86,10 @@ const Case kCases[] = {
      {"COM4"},
      kGlobal + "0:pinmap --create-filter=pin2con,pc1:\"--connect=dsr\" --add-filters=0:pc1 --bi-route=0:1"
                " --use-driver=serial --ito=10 --baud=9600 \\\\.\\CNCA1 --use-driver=tcp h:23"},
-    {"NegativeNumbersKeepTheirSign",
-     {{1, 1, "COM4", -9600, 4, 0, 0, "h", 1}},
+    {"LargestNumbersInFull",
+     {{1, 1, "COM4", 2147483647, 4, 0, 0, "h", 1}},
      {"COM4"},
-     kGlobal + "0:pinmap --bi-route=0:1 --use-driver=serial --ito=0 --baud=-9600 \\\\.\\CNCA1 --use-driver=tcp h:1"},
+     kGlobal + "0:pinmap --bi-route=0:1 --use-driver=serial --ito=0 --baud=2147483647 \\\\.\\CNCA1 --use-driver=tcp h:1"},
     {"PortUsesTheIndexFilterTheSlot",
      {{3, 7, "COM8", 19200, 2, 100, 10, "h", 5000}},
      {"COM8"},
@@ -138,7 +138,7 @@ TEST(ServerAddress, RefusesWhatWouldSplitOrBreakTheLine) {
     } const cases[] = {
         {"192.168.0.99", true},
         {"host.example", true},
-        {"[::1]", true},
+        {"[::1]", false},  // a colon: the hub would read the port from it
         {"caf\xE9", true},  // ANSI letters stand unquoted
         {"", false},
         {" ", false},
@@ -150,6 +150,10 @@ TEST(ServerAddress, RefusesWhatWouldSplitOrBreakTheLine) {
         {"a\x7F", false},
         {"-host", false},  // an option to the hub
         {"host-1", true},
+        {"127.0.0.1:80", false},  // the hub would read a second port
+        {"999.1.2.3", false},     // four numbers, but no address
+        {"10.0.0.256", false},
+        {"255.255.255.255", true},
     };
     for (const auto& c : cases) EXPECT_EQ(IsValidServerAddress(c.address), c.valid) << c.address;
 }

@@ -69,8 +69,14 @@ TEST_F(Hub, RowsThatCannotStartAreRefusedBeforeAnythingRuns) {
         const char* ip;
         std::vector<std::string> rows;
         const char* message;
+        int baud = 9600, index = 2;
     } const cases[] = {
         {"COM8", "192.168.0.98", {"COM3", "COM9"}, "Bridge 'COM9' is not defined"},
+        {"COM9", "127.0.0.1:80", {"COM9"}, "Bridge 'COM9' has an invalid server address"},
+        {"COM9", "999.1.2.3", {"COM9"}, "Bridge 'COM9' has an invalid server address"},
+        {"COM9", "10.0.0.1", {"COM9"}, "Bridge 'COM9' has an invalid baud rate", 0},
+        {"COM3", "10.0.0.1", {"COM3", "COM3"}, "Bridge 'COM3' is defined twice"},
+        {"COM9", "10.0.0.1", {"COM3", "COM9"}, "Bridges 'COM3' and 'COM9' use the same port pair", 9600, 1},
         {"COM9", "192.168.0.98 --x", {"COM3", "COM9"}, "Bridge 'COM9' has an invalid server address"},
         {"COM9", "", {"COM9", "COM3"}, "Bridge 'COM9' has an invalid server address"},
         {"COM9", "\"192.168.0.98\"", {"COM9"}, "Bridge 'COM9' has an invalid server address"},
@@ -79,6 +85,8 @@ TEST_F(Hub, RowsThatCannotStartAreRefusedBeforeAnythingRuns) {
     HANDLE running = OutsideHub();
     for (const auto& c : cases) {
         Define(2, c.com, c.ip);
+        Bridges[2].Baud = c.baud;
+        Bridges[2].Index = static_cast<std::uint8_t>(c.index);
 
         EXPECT_EQ(StartBridges(c.rows, {}).Text, c.message);
         EXPECT_FALSE(Ended(running)) << c.message;
@@ -105,6 +113,7 @@ TEST_F(Hub, StartEndsTheRunningHubAndLaunchesTheNewOne) {
     EXPECT_EQ(report["dir"], Driver());
     EXPECT_EQ(report["show"], "0");
 
+    OutsideHub();  // and one more, started elsewhere: the stop ends both
     EXPECT_TRUE(StopBridges());
     EXPECT_EQ(FindProcess(HubExeName), 0u);
     EXPECT_TRUE(StopBridges());  // nothing to end: nothing happens
@@ -116,27 +125,27 @@ TEST_F(Hub, AHubThatCannotRunIsAFailedStart) {
         const char* name;
         bool installed;
         const char* behaviour;
-        bool oldHubStays;  // two hubs ran before; the start ends only the first
+        int oldHubs;  // running before; a start that can launch ends only the first
     } const cases[] = {
-        {"ends at once", true, "1", false},
-        {"ends soon", true, "0 300", false},
-        {"missing", false, "", false},
-        {"ends at once beside an old hub", true, "1", true},
+        {"ends at once", true, "1", 0},
+        {"ends soon", true, "0 300", 0},
+        {"missing", false, "", 0},
+        {"ends at once beside an old hub", true, "1", 2},
+        {"missing beside a running hub", false, "", 1},  // nothing is ended for a hub that cannot start
     };
     for (const auto& c : cases) {
-        if (c.oldHubStays) {  // from a folder of their own, so the new hub can be installed
+        if (c.oldHubs > 0) {  // from a folder of their own, so the new hub can be installed
             const std::string old = Driver() + "\\old";
             Folder(old);
             CopyTool(old + "\\" + HubExeName);
-            Spawn(old + "\\" + HubExeName, "0 30000");
-            Spawn(old + "\\" + HubExeName, "0 30000");
+            for (int i = 0; i < c.oldHubs; ++i) Spawn(old + "\\" + HubExeName, "0 30000");
             ASSERT_NE(AwaitProcess(HubExeName), 0u);
         }
         if (c.installed) InstallHub(c.behaviour);
 
         EXPECT_EQ(StartBridges({"COM3"}, {}).Text, "Unable to start bridges! Please check your settings and try again")
             << c.name;
-        EXPECT_EQ(FindProcess(HubExeName) != 0, c.oldHubStays) << c.name;
+        EXPECT_EQ(FindProcess(HubExeName) != 0, c.oldHubs > 0) << c.name;
         while (KillHub(true)) {
         }
         ::DeleteFileA(InDriver(HubExeName).c_str());

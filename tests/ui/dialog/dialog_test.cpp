@@ -156,6 +156,7 @@ TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
     EXPECT_EQ(ItemText(Item(TForm2::IdPortCombo), 19), "COM20");
     EXPECT_EQ(Count(TForm2::IdBaudCombo), 9);
     EXPECT_EQ(Count(TForm2::IdConnectCombo), 5);
+    EXPECT_EQ(ItemText(Item(TForm2::IdConnectCombo), 1), "CTS Signal");
     const std::pair<int, int> limits[] = {{TForm2::IdServerIP, 20}, {TForm2::IdServerPort, 5}, {TForm2::IdBridgeName, 20}};
     for (const auto& [id, limit] : limits) EXPECT_EQ(::SendMessageA(Item(id), EM_GETLIMITTEXT, 0, 0), limit) << id;
 
@@ -302,6 +303,7 @@ TEST_F(BridgeDialog, RefusedInputIsReportedAndKeepsTheDialogOpenOnItsField) {
         {TForm2::IdServerPort, "65536", "'65536' is not a valid server port (1 to 65535)"},
         {TForm2::IdServerIP, "", "'' is not a valid server address."},
         {TForm2::IdServerIP, "my host", "'my host' is not a valid server address."},
+        {TForm2::IdServerIP, "127.0.0.1:80", "'127.0.0.1:80' is not a valid server address."},
         {TForm2::IdRXDelay, "-1", "'-1' is not a valid RX delay (0 or more)"},
     };
     for (const auto& c : cases) {

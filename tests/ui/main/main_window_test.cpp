@@ -15,6 +15,7 @@
 #include <commctrl.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -68,6 +69,35 @@ protected:
               "--add-filters=0:pinmap --bi-route=0:1 --use-driver=serial --ito=10 --baud=9600 \\\\.\\CNCA1 "
               "--use-driver=tcp 127.0.0.1:9761");
         ASSERT_NE(AwaitProcess(HubExeName), 0u);
+    }
+
+    // Lets the window handle its messages until done() or five seconds have passed.
+    static bool PumpUntil(const std::function<bool()>& done) {
+        MSG msg;
+        for (int i = 0; i < 250 && !done(); ++i, ::Sleep(20))
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+        return done();
+    }
+
+    // Runs a program, its standard output a file, and gives its exit code and output.
+    std::pair<int, std::string> RunProgram(const std::string& path) {
+        const std::string out = ExeDir() + "\\program-output.txt";
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        platform::FileHandle file(
+            ::CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr));
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = file.get();
+        std::string line = "\"" + path + "\"";
+        PROCESS_INFORMATION info{};
+        DWORD code = 999;
+        if (::CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+            const platform::Handle process(info.hProcess), thread(info.hThread);
+            if (::WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process.get(), &code);
+        }
+        file.reset();
+        return {static_cast<int>(code), FileText(out)};
     }
 
     // The exit code and output of a switch, its standard output a file as a batch file's redirection gives.
@@ -145,6 +175,10 @@ TEST_F(MainWindow, LooksAsSpecified) {
     EXPECT_EQ(client.right, ::MulDiv(499, dpi, 96));
     EXPECT_EQ(client.bottom, ::MulDiv(239, dpi, 96));
     EXPECT_EQ(ListView_GetColumnWidth(list, 2), ::MulDiv(70, dpi, 96));
+    form->AddRow({"COM20", "", "", ""});  // shown in full beside its dot
+    RECT label{};
+    ListView_GetItemRect(list, 0, &label, LVIR_LABEL);
+    EXPECT_GE(label.right - label.left, ListView_GetStringWidth(list, "COM20") + 12);
 
     const char* titles[] = {"Port", "Server IP", "Server Port", "Name"};
     for (int i = 0; i < 4; ++i) {
@@ -229,6 +263,11 @@ TEST_F(MainWindow, TenRowsMakeAddUnavailable) {
     form->Action1Execute();
     EXPECT_TRUE(Enabled(TForm1::IdAddButton));
     EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
+    form->Show();  // the tenth row takes Add away from the keyboard: the list gets the focus
+    ::SetFocus(form->Control(TForm1::IdAddButton));
+    form->AddRow({"COM30", "", "", ""});
+    form->Action1Execute();
+    EXPECT_EQ(::GetFocus(), form->Control(TForm1::IdBridgeList));
 
     // The columns fill the list's width whether the vertical scroll bar shows or not.
     HWND list = form->Control(TForm1::IdBridgeList);
@@ -327,11 +366,36 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     ASSERT_FALSE(Enabled(TForm1::IdStartButton));
     KillHub(true);
     form->LinkTimerTick();
-    MSG msg;
-    for (int i = 0; i < 100 && !Enabled(TForm1::IdStartButton); ++i, ::Sleep(20))
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
-    EXPECT_TRUE(Enabled(TForm1::IdStartButton));
+    EXPECT_TRUE(PumpUntil([&] { return Enabled(TForm1::IdStartButton); }));
     EXPECT_TRUE(Enabled(TForm1::IdAddButton));
+
+    // And one started elsewhere, as a script's -start does, makes them run.
+    StartOutsideHub();
+    EXPECT_TRUE(PumpUntil([&] { return !Enabled(TForm1::IdStartButton); })) << "the window sees the hub";
+    EXPECT_FALSE(Enabled(TForm1::IdAddButton));
+}
+
+TEST_F(MainWindow, ASecondStartBringsForwardOnlyThisProgramsWindow) {
+    const std::string program = ExeDir() + "\\..\\bin\\PontisManager.exe";
+    {  // another program, this test, holds the name and shows a window of the same class
+        const platform::Handle name(::CreateMutexA(nullptr, FALSE, "Local\\Pontis Manager main window"));
+        Open();
+        EXPECT_EQ(RunProgram(program), std::make_pair(1, std::string("Pontis Manager is already running, but its "
+                                                                     "window could not be found.\r\n")));
+        Close();
+    }
+    // The program's own window, minimised, comes back restored.
+    const DWORD first = ::GetProcessId(Spawn(program, ""));
+    HWND window = nullptr;
+    EXPECT_TRUE(PumpUntil([&] {
+        window = ::FindWindowA(TForm1::ClassName, nullptr);
+        DWORD owner = 0;
+        return window && ::GetWindowThreadProcessId(window, &owner) && owner == first;
+    }));
+    ::ShowWindow(window, SW_MINIMIZE);
+    EXPECT_EQ(RunProgram(program).first, 0);
+    EXPECT_FALSE(::IsIconic(window));
+    ::PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
 TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
