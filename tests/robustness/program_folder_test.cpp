@@ -15,8 +15,8 @@ struct ProgramCopy {
     explicit ProgramCopy(const wchar_t* name) : dir(platform::Widen(ExeDir(), CP_ACP) + L"\\" + name) {
         ::CreateDirectoryW(dir.c_str(), nullptr);
         ::CreateDirectoryW((dir + L"\\driver").c_str(), nullptr);
-        EXPECT_TRUE(::CopyFileW(platform::Widen(ExeDir() + "\\..\\bin\\PontisManager.exe").c_str(), Exe().c_str(), FALSE));
-        EXPECT_TRUE(::CopyFileW(platform::Widen(ExeDir() + "\\testtool.exe").c_str(), Hub().c_str(), FALSE));
+        EXPECT_TRUE(Put("..\\bin\\PontisManager.exe", L"\\PontisManager.exe"));
+        EXPECT_TRUE(Put("testtool.exe", L"\\driver\\hub4com.exe"));
     }
     ~ProgramCopy() {
         KillHub(true);
@@ -26,6 +26,10 @@ struct ProgramCopy {
     }
     std::wstring Exe() const { return dir + L"\\PontisManager.exe"; }
     std::wstring Hub() const { return dir + L"\\driver\\hub4com.exe"; }
+    // Copies a file of the tests' folder into the copy's folder.
+    bool Put(const std::string& from, const wchar_t* to) const {
+        return ::CopyFileW(platform::Widen(ExeDir() + "\\" + from).c_str(), (dir + to).c_str(), FALSE);
+    }
 
     // Runs the copy with the arguments; gives the process.
     platform::Handle Run(const wchar_t* args) const {
@@ -43,20 +47,21 @@ TEST_F(ProgramFolder, ALibraryPlantedBesideTheProgramIsNeverLoaded) {
     testreg::DeleteProgramKey();
     testreg::WriteBridge(1, "COM3", "127.0.0.1");
     const ProgramCopy copy(L"planted");
-    ASSERT_TRUE(::CopyFileW(platform::Widen(ExeDir() + "\\planted_library.dll").c_str(), (copy.dir + L"\\iphlpapi.dll").c_str(), FALSE));
-    ASSERT_TRUE(Spawn(ExeDir() + "\\planted\\driver\\hub4com.exe", "0 30000"));  // the links are looked at while a hub runs
+    ASSERT_TRUE(copy.Put("planted_library.dll", L"\\iphlpapi.dll"));
+    ASSERT_TRUE(Spawn(ExeDir() + "\\planted\\driver\\hub4com.exe", "0 30000"));  // links are looked at while a hub runs
     ASSERT_NE(AwaitProcess(HubExeName), 0u);
 
     // Wine takes the copy beside the program first, as Windows does, when told so for the program.
     const char wineApp[] = "Software\\Wine\\AppDefaults\\PontisManager.exe";
     testreg::WriteText(std::string(wineApp) + "\\DllOverrides", "iphlpapi", "native,builtin");
     const platform::Handle status = copy.Run(L"-status");
-    ASSERT_EQ(::WaitForSingleObject(status.get(), 20000), WAIT_OBJECT_0);
+    const bool ended = ::WaitForSingleObject(status.get(), 20000) == WAIT_OBJECT_0;
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, wineApp);
+    ASSERT_TRUE(ended);
     DWORD code = 0;
     EXPECT_TRUE(::GetExitCodeProcess(status.get(), &code));
     EXPECT_EQ(code, 1u) << "the bridge waits";
     EXPECT_FALSE(::DeleteFileW((copy.dir + L"\\iphlpapi.dll.ran").c_str())) << "the planted library ran";
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, wineApp);
     testreg::DeleteProgramKey();
 }
 

@@ -44,7 +44,8 @@ void Report(const char* file) {
 
     FILE* out = std::fopen(file, "wb");
     if (!out) return;
-    std::fprintf(out, "exe=%s\ndir=%s\nshow=%d\nline=%s\n", platform::Narrow(exe).c_str(), platform::Narrow(dir).c_str(),
+    std::fprintf(out, "exe=%s\ndir=%s\nshow=%d\nline=%s\n", platform::Narrow(exe).c_str(),
+                 platform::Narrow(dir).c_str(),
                  (startup.dwFlags & STARTF_USESHOWWINDOW) ? static_cast<int>(startup.wShowWindow) : -1,
                  platform::Narrow(::GetCommandLineW()).c_str());
     std::fclose(out);
