@@ -16,6 +16,8 @@
 #include <vector>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Libraries loaded by name come from the system folder, never from the program's own.
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     std::vector<std::string> args;
     for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
 

@@ -3,6 +3,7 @@
 #include "config/bridge_fields.h"
 #include "config/number.h"
 #include "config/reg_ini_file.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <iterator>
@@ -108,15 +109,16 @@ void RecordHubCommand(const std::string& arguments) {
 std::optional<std::string> ReadLogOnValue() {
     platform::RegKey key;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, RunKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return std::nullopt;
+    const std::wstring name = platform::Widen(LogOnValueName);
     DWORD type = 0, size = 0;
-    if (::RegQueryValueExA(key.get(), LogOnValueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+    if (::RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return std::nullopt;
-    std::string text(size, '\0');
-    if (size > 0 && ::RegQueryValueExA(key.get(), LogOnValueName, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]),
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    if (size > 0 && ::RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&text[0]),
                                        &size) != ERROR_SUCCESS)
         return std::nullopt;
-    return text.substr(0, text.find('\0'));
+    return platform::Narrow(text.substr(0, text.find(L'\0')));
 }
 
 void WriteLogOnValue(const std::string& command) {
@@ -124,8 +126,11 @@ void WriteLogOnValue(const std::string& command) {
     if (::RegCreateKeyExA(HKEY_CURRENT_USER, RunKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
                           key.put(), nullptr) != ERROR_SUCCESS)
         throw ERegistryException(std::string("Failed to open key ") + RunKey);
-    if (::RegSetValueExA(key.get(), LogOnValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                         static_cast<DWORD>(command.size() + 1)) != ERROR_SUCCESS)
+    // Wide, as the path in the command may hold characters the ANSI code page cannot.
+    const std::wstring text = platform::Widen(command);
+    if (::RegSetValueExW(key.get(), platform::Widen(LogOnValueName).c_str(), 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(text.c_str()),
+                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
         throw ERegistryException(std::string("Failed to set data for '") + LogOnValueName + "'");
 }
 

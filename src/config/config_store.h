@@ -26,6 +26,7 @@ void RecordHubCommand(const std::string& arguments);
 // (Software\Microsoft\Windows\CurrentVersion\Run), which holds the command started at log-on.
 // Reading gives nothing when the value is missing, is no text or cannot be read; writing and
 // deleting raise ERegistryException when the registry refuses. Deleting a missing value is no error.
+// The command is UTF-8 text, stored and read in the wide form.
 std::optional<std::string> ReadLogOnValue();
 void WriteLogOnValue(const std::string& command);
 void DeleteLogOnValue();

@@ -1,26 +1,34 @@
 #pragma once
-// This executable's own path, and functions looked up at run time.
+// This executable's own path, and libraries and functions looked up at run time.
+#include "platform/text.h"
+
 #include <windows.h>
 
 #include <string>
 
 namespace platform {
 
-// The full path of this executable, however long it is; empty when it cannot be had.
+// The full path of this executable in UTF-8, however long it is; empty when it cannot be had.
+// Taken in the wide form: the ANSI one turns characters its code page cannot hold into
+// look-alikes, and so into another path.
 inline std::string ExePath() {
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        DWORD n = ::GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (n < path.size()) return path.substr(0, n);
+        DWORD n = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (n < path.size()) return Narrow(path.substr(0, n));
         path.resize(path.size() * 2);  // cut short: try a larger buffer
     }
 }
 
-// The folder of this executable with its trailing separator; empty when the path cannot be had.
+// The folder of this executable with its trailing separator, in the ANSI code page for the "A"
+// functions (as GetModuleFileNameA gives it); empty when the path cannot be had.
 inline std::string ExeDirectory() {
-    std::string path = ExePath();
+    std::string path = Narrow(Widen(ExePath()), CP_ACP);
     return path.substr(0, path.find_last_of("\\/:") + 1);
 }
+
+// A system library, looked for in the system folder only: never one planted beside the program.
+inline HMODULE SystemLibrary(const char* name) { return ::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32); }
 
 // A function of a loaded module as its own type, or null when the module has none of that name.
 template <class Function>

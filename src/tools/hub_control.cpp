@@ -31,7 +31,7 @@ bool KeepsRunning(const platform::Handle& hub) {
 // Starts the hub with the standard handles pointed at the null device. A program started under
 // Wine keeps the standard output of the one that started it, inherited or not: a hub launched
 // from a script's pipe would hold that pipe open for as long as it runs, and the script would wait.
-platform::Handle StartQuietly(const std::string& commandLine) {
+platform::Handle StartQuietly(const std::string& program, const std::string& arguments) {
     static constexpr DWORD ids[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
     const platform::FileHandle nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                  nullptr, OPEN_EXISTING, 0, nullptr));
@@ -40,7 +40,7 @@ platform::Handle StartQuietly(const std::string& commandLine) {
         saved[i] = ::GetStdHandle(ids[i]);
         if (nul) ::SetStdHandle(ids[i], nul.get());
     }
-    platform::Handle hub = StartTool(commandLine);
+    platform::Handle hub = StartTool(program, arguments);
     for (int i = 0; i < 3; ++i) ::SetStdHandle(ids[i], saved[i]);
     return hub;
 }
@@ -56,7 +56,7 @@ TOutcome StartBridges(const std::vector<std::string>& captions, const TStartStep
     KillHub(true);
     const std::string arguments = BuildHubArguments(captions);
     if (DebugMode && steps.ShowArguments) steps.ShowArguments(arguments);
-    const platform::Handle hub = StartQuietly(QuotedToolPath(ToolDir(), HubExeName) + arguments);
+    const platform::Handle hub = StartQuietly(QuotedToolPath(ToolDir(), HubExeName), arguments);
     if (!hub || !KeepsRunning(hub)) return TOutcome::Failure(UnableToStartText);
     if (steps.Launched) steps.Launched();
     RecordHubCommand(arguments);

@@ -11,8 +11,8 @@
 
 namespace {
 
-// The network libraries, loaded when a link is first looked at rather than at every start of the
-// program: most starts never watch a link.
+// The network libraries, loaded from the system folder when a link is first looked at rather than
+// at every start of the program: most starts never watch a link.
 struct Network {
     decltype(&::WSAStartup) startup = nullptr;
     decltype(&::getaddrinfo) getAddrInfo = nullptr;
@@ -22,12 +22,12 @@ struct Network {
 const Network& TheNetwork() {
     static const Network network = [] {
         Network n;
-        if (HMODULE winsock = ::LoadLibraryA("ws2_32.dll")) {
+        if (HMODULE winsock = platform::SystemLibrary("ws2_32.dll")) {
             n.startup = platform::ProcAddress<decltype(n.startup)>(winsock, "WSAStartup");
             n.getAddrInfo = platform::ProcAddress<decltype(n.getAddrInfo)>(winsock, "getaddrinfo");
             n.freeAddrInfo = platform::ProcAddress<decltype(n.freeAddrInfo)>(winsock, "freeaddrinfo");
         }
-        if (HMODULE helper = ::LoadLibraryA("iphlpapi.dll"))
+        if (HMODULE helper = platform::SystemLibrary("iphlpapi.dll"))
             n.tcpTable = platform::ProcAddress<decltype(n.tcpTable)>(helper, "GetExtendedTcpTable");
         return n;
     }();

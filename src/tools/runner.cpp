@@ -3,6 +3,7 @@
 #include "platform/cursor.h"
 #include "platform/handles.h"
 #include "platform/module.h"
+#include "platform/text.h"
 #include "tools/tool_paths.h"
 
 #include <tlhelp32.h>
@@ -42,28 +43,30 @@ struct ToolHelp {
 
 std::string ToolDir() { return ToolDirOf(platform::ExePath()); }
 
-platform::Handle StartTool(const std::string& commandLine) {
-    STARTUPINFOA startup;
+platform::Handle StartTool(const std::string& program, const std::string& arguments) {
+    STARTUPINFOW startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     if (!DebugMode) {
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_HIDE;
     }
-    const std::string dir = ToolDir();
-    std::vector<char> line(commandLine.begin(), commandLine.end());  // CreateProcessA may write to it
-    line.push_back('\0');
+    // Wide throughout, so that a folder named with characters the ANSI code page cannot hold
+    // stays that folder.
+    const std::wstring dir = platform::Widen(ToolDir());
+    // CreateProcessW may write to the line.
+    std::wstring line = platform::Widen(program) + platform::Widen(arguments, CP_ACP);
 
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, ToolCreationFlags, nullptr, dir.c_str(),
+    if (!::CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, ToolCreationFlags, nullptr, dir.c_str(),
                           &startup, &info))
         return {};
     platform::Handle thread(info.hThread);
     return platform::Handle(info.hProcess);
 }
 
-DWORD RunCommand(const std::string& commandLine, bool wait, DWORD timeoutMs) {
-    platform::Handle process = StartTool(commandLine);
+DWORD RunCommand(const std::string& program, const std::string& arguments, bool wait, DWORD timeoutMs) {
+    platform::Handle process = StartTool(program, arguments);
     if (!process) return RunFailed;
     if (!wait) return 0;
 

@@ -16,18 +16,20 @@ constexpr DWORD RunFailed = 999;  // the tool could not be started, or its end n
 // How long a waited-for tool may run before it is ended: two minutes (tests shorten it).
 extern DWORD RunTimeoutMs;
 
-// The tool directory beside this executable.
+// The tool directory beside this executable, in UTF-8.
 std::string ToolDir();
 
-// Runs a command line (its first token the quoted program path) in ToolDir. Without waiting:
-// 0 when the process was created, else 999. With waiting: the exit code, or 999 when the tool
-// could not be started, its exit code could not be read, or it ran past timeoutMs and was
-// ended. Shows the hourglass while waiting and the default pointer after.
-DWORD RunCommand(const std::string& commandLine, bool wait, DWORD timeoutMs = RunTimeoutMs);
+// Runs a command line in ToolDir: program, its start (the quoted program path, in UTF-8), then
+// arguments as given (8-bit text in the ANSI code page, as the stored bridges are). Without
+// waiting: 0 when the process was created, else 999. With waiting: the exit code, or 999 when
+// the tool could not be started, its exit code could not be read, or it ran past timeoutMs and
+// was ended. Shows the hourglass while waiting and the default pointer after.
+DWORD RunCommand(const std::string& program, const std::string& arguments, bool wait,
+                 DWORD timeoutMs = RunTimeoutMs);
 
 // Starts a command line in ToolDir as RunCommand does, without waiting; gives the process, or
 // no handle when it could not be created.
-platform::Handle StartTool(const std::string& commandLine);
+platform::Handle StartTool(const std::string& program, const std::string& arguments);
 
 // Binds the process-list functions from the loaded kernel32.dll on first use.
 void BindToolHelp();

@@ -4,6 +4,8 @@
 // Started with other arguments (the hub's, say), it takes that behaviour from the environment
 // variable PONTIS_TESTTOOL ("<exit code> [<sleep ms>]") and ends with 100 when that is not set.
 // When PONTIS_TESTTOOL_REPORT names a file, it first writes there how it was started.
+#include "platform/text.h"
+
 #include <windows.h>
 
 #include <cerrno>
@@ -29,21 +31,23 @@ bool ParseBehaviour(const char* code, const char* sleep, unsigned long* exitCode
     return ParseCount(code, exitCode) && (!sleep || ParseCount(sleep, sleepMs));
 }
 
+// Paths and the command line in UTF-8, taken in the wide form as they are.
 void Report(const char* file) {
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     ::GetStartupInfoA(&startup);
-    char dir[MAX_PATH * 2] = {};
-    ::GetCurrentDirectoryA(sizeof dir, dir);
-    char exe[MAX_PATH * 2] = {};
-    ::GetModuleFileNameA(nullptr, exe, sizeof exe);
+    wchar_t dir[MAX_PATH * 2] = {};
+    ::GetCurrentDirectoryW(MAX_PATH * 2, dir);
+    wchar_t exe[MAX_PATH * 2] = {};
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH * 2);
 
     FILE* out = std::fopen(file, "wb");
     if (!out) return;
-    std::fprintf(out, "exe=%s\ndir=%s\nshow=%d\nline=%s\n", exe, dir,
+    std::fprintf(out, "exe=%s\ndir=%s\nshow=%d\nline=%s\n", platform::Narrow(exe).c_str(),
+                 platform::Narrow(dir).c_str(),
                  (startup.dwFlags & STARTF_USESHOWWINDOW) ? static_cast<int>(startup.wShowWindow) : -1,
-                 ::GetCommandLineA());
+                 platform::Narrow(::GetCommandLineW()).c_str());
     std::fclose(out);
 }
 
