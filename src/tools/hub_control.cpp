@@ -2,6 +2,7 @@
 
 #include "config/config_store.h"
 #include "platform/cursor.h"
+#include "platform/text.h"
 #include "tools/hub_args.h"
 #include "tools/runner.h"
 #include "tools/tool_paths.h"
@@ -51,7 +52,7 @@ TOutcome StartBridges(const std::vector<std::string>& captions, const TStartStep
     if (captions.empty()) return TOutcome::Failure(NoBridgesText);
     // Rows that cannot be started are refused before anything runs, so a running hub is left alone.
     if (std::optional<std::string> fault = CheckHubRows(captions)) return TOutcome::Failure(*fault);
-    if (::GetFileAttributesA((ToolDir() + "\\" + HubExeName).c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (::GetFileAttributesW(platform::Widen(ToolDir() + "\\" + HubExeName).c_str()) == INVALID_FILE_ATTRIBUTES)
         return TOutcome::Failure(UnableToStartText);
     KillHub(true);
     const std::string arguments = BuildHubArguments(captions);

@@ -13,9 +13,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long a name the resolver could not find waits before it is looked up again.
-constexpr auto RetryAfter = std::chrono::seconds(10);
-
 // How long the end of the watcher waits for a look under way.
 constexpr DWORD EndWaitMs = 3000;
 
@@ -29,6 +26,7 @@ struct Lookup {
 
 struct TLinkWatcher::Shared {
     std::function<void()> onRead;
+    TLinkReads reads;
     std::mutex mutex;
     std::condition_variable wake;
     bool stop = false;
@@ -44,7 +42,7 @@ struct TLinkWatcher::Shared {
         if (std::optional<std::uint32_t> address = ParseIPv4(host)) return address;
         if (host.empty()) return std::nullopt;
         Lookup& lookup = names[host];  // a new name is pending
-        if (!lookup.pending && !lookup.address && Clock::now() - lookup.answered >= RetryAfter) lookup.pending = true;
+        if (!lookup.pending && !lookup.address && Clock::now() - lookup.answered >= reads.RetryAfter) lookup.pending = true;
         ask = ask || lookup.pending;
         return lookup.address;
     }
@@ -62,9 +60,9 @@ struct TLinkWatcher::Shared {
                 if (lookup.pending) due.push_back(name);
             lock.unlock();
             std::vector<std::optional<std::uint32_t>> answers;
-            for (const std::string& name : due) answers.push_back(LookUpHost(name));
-            const bool hub = HubRunning();
-            TTcpTable table = hub || withTable ? ReadTcpTable() : TTcpTable{};
+            for (const std::string& name : due) answers.push_back(reads.LookUp(name));
+            const bool hub = reads.HubRuns();
+            TTcpTable table = hub || withTable ? reads.Table() : TTcpTable{};
             lock.lock();
             if (stop) return;
             if (started != generation) continue;
@@ -80,8 +78,9 @@ struct TLinkWatcher::Shared {
     }
 };
 
-TLinkWatcher::TLinkWatcher(std::function<void()> onRead) : shared_(std::make_shared<Shared>()) {
+TLinkWatcher::TLinkWatcher(std::function<void()> onRead, TLinkReads reads) : shared_(std::make_shared<Shared>()) {
     shared_->onRead = std::move(onRead);
+    shared_->reads = std::move(reads);
 }
 
 TLinkWatcher::~TLinkWatcher() {

@@ -5,15 +5,25 @@
 #include "platform/handles.h"
 #include "tools/link_reads.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+// What a look reads, and how long a name the resolver could not find waits before it is looked
+// up again: the system's, unless a test gives its own.
+struct TLinkReads {
+    std::function<bool()> HubRuns = HubRunning;
+    std::function<TTcpTable()> Table = ReadTcpTable;
+    std::function<std::optional<std::uint32_t>(const std::string&)> LookUp = LookUpHost;
+    std::chrono::milliseconds RetryAfter{10000};
+};
+
 class TLinkWatcher {
 public:
     // onRead runs on the worker thread after each finished look.
-    explicit TLinkWatcher(std::function<void()> onRead = nullptr);
+    explicit TLinkWatcher(std::function<void()> onRead = nullptr, TLinkReads reads = {});
     // Ends the worker, waiting a few seconds at most: a resolver that does not answer keeps the
     // thread only until it answers or the program ends, and no look is reported after this.
     ~TLinkWatcher();

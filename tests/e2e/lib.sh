@@ -21,7 +21,7 @@ e2e_setup() {
     PROBE=$BUILD_DIR/tests/window_probe.exe
     export WINEPREFIX=$E2E_OUT/prefix
     wine_env
-    trap 'status=$?; e2e_teardown; exit $status' EXIT
+    trap 'status=$?; e2e_teardown || status=1; exit $status' EXIT
     trap 'exit 130' INT TERM
     unset DISPLAY  # a display of our own, whatever the caller has
     ensure_display
@@ -36,11 +36,14 @@ install_program() {
     cp -r "$1" "$INSTALL_DIR"
 }
 
+# Ends everything the run started, however it went; fails when a hub of the prefix outlives it,
+# as it would carry on into the next run.
 MANAGER_JOB=""
 e2e_teardown() {
     if [ -n "$MANAGER_JOB" ]; then kill "$MANAGER_JOB" 2>/dev/null || true; fi
     stop_all
     end_prefix_processes
+    wait_until 5 hub_stopped || { echo "FAIL  a hub outlived the run: $(hub_pids)"; return 1; }
 }
 
 # prefix_pids [name]: the live processes of this prefix (Windows ones, and Unix ones the tools

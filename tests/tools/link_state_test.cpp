@@ -1,29 +1,16 @@
 // The links' states from the system's own TCP table, with a server and its client in this process.
 #include <winsock2.h>
 
+#include "support/loopback.h"
 #include "support/test_host.h"
 #include "tools/link_watcher.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+
 namespace {
-
-struct Socket {
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
-    ~Socket() { ::closesocket(s); }
-};
-
-// A server on the loopback address; gives its port.
-int Listen(Socket& server) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    if (::bind(server.s, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(server.s, 1) != 0 ||
-        ::getsockname(server.s, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-        return 0;
-    return ntohs(address.sin_port);
-}
 
 TEST(LinkStates, AConnectionToTheServerShowsItsBridgeConnected) {
     if (!UnderWine()) GTEST_SKIP() << "elsewhere the connection's owner, this test, is not the hub";
@@ -33,11 +20,7 @@ TEST(LinkStates, AConnectionToTheServerShowsItsBridgeConnected) {
     const int port = Listen(server), idlePort = Listen(idle);
     ASSERT_NE(port, 0);
     ASSERT_NE(idlePort, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    to.sin_port = htons(static_cast<u_short>(port));
-    ASSERT_EQ(::connect(client.s, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    ASSERT_TRUE(Connect(client, port));
     Socket accepted{::accept(server.s, nullptr, nullptr)};
 
     const std::vector<TLinkTarget> targets = {{"127.0.0.1", port}, {"127.0.0.1", idlePort}, {"localhost", port}};
@@ -54,6 +37,73 @@ TEST(LinkStates, AConnectionToTheServerShowsItsBridgeConnected) {
     std::vector<S> watched = watcher.States(targets, true);
     for (int i = 0; i < 100 && watched != states; ++i, ::Sleep(50)) watched = watcher.States(targets, true);
     EXPECT_EQ(watched, states);
+
+    ::closesocket(accepted.s);  // the server closed it: the client's end waits to be closed (CLOSE_WAIT)
+    accepted.s = INVALID_SOCKET;
+    for (int i = 0; i < 100 && states[0] != S::Waiting; ++i, ::Sleep(50)) states = LinkStates(targets, true);
+    EXPECT_EQ(states[0], S::Waiting) << "a connection no longer established";
+}
+
+// Reads of the test's own: no hub, an empty table, a resolver that finds nothing. A held look
+// waits in the hub look until the test lets it go.
+struct TestReads {
+    platform::Handle entered{::CreateEventA(nullptr, TRUE, FALSE, nullptr)}, go{::CreateEventA(nullptr, TRUE, TRUE, nullptr)};
+    std::atomic<int> looks{0}, lookups{0};
+
+    static TLinkReads Of(const std::shared_ptr<TestReads>& self, bool hubAfterFirstLook = false) {
+        TLinkReads reads;
+        reads.HubRuns = [self, hubAfterFirstLook] {
+            ::SetEvent(self->entered.get());
+            ::WaitForSingleObject(self->go.get(), 10000);
+            return ++self->looks > 1 && hubAfterFirstLook;
+        };
+        reads.Table = [] { return TTcpTable{}; };
+        reads.LookUp = [self](const std::string&) { return ++self->lookups, std::optional<std::uint32_t>(); };
+        reads.RetryAfter = std::chrono::milliseconds(500);
+        return reads;
+    }
+    void Hold() {
+        ::ResetEvent(go.get());
+        ::ResetEvent(entered.get());
+    }
+};
+
+TEST(LinkWatcher, ALookUnderWayAtARestartIsDroppedAndTheEndWaitsForNoLook) {
+    const auto reads = std::make_shared<TestReads>();
+    auto watcher = std::make_unique<TLinkWatcher>(nullptr, TestReads::Of(reads, true));
+    reads->Hold();
+    watcher->Ask();
+    ASSERT_EQ(::WaitForSingleObject(reads->entered.get(), 5000), WAIT_OBJECT_0);
+    watcher->Restart();  // the bridges started while the look, which sees no hub, was under way
+    ::SetEvent(reads->go.get());
+    for (int i = 0; i < 250 && !watcher->HubSeen(); ++i) ::Sleep(20);
+    EXPECT_EQ(watcher->HubSeen(), std::optional<bool>(true)) << "only the look after the restart counts";
+
+    reads->Hold();
+    watcher->Ask();
+    ASSERT_EQ(::WaitForSingleObject(reads->entered.get(), 5000), WAIT_OBJECT_0);
+    const DWORD closing = ::GetTickCount();
+    watcher.reset();  // as the window closes
+    EXPECT_LT(::GetTickCount() - closing, 5000u) << "the end waits a few seconds at most";
+    ::SetEvent(reads->go.get());
+}
+
+TEST(LinkWatcher, ANameTheResolverCouldNotFindIsAskedAgainAfterTheRetryTimeAndNotBefore) {
+    const auto reads = std::make_shared<TestReads>();
+    TLinkWatcher watcher(nullptr, TestReads::Of(reads));
+    const std::vector<TLinkTarget> named = {{"plc.invalid", 502}};
+    const auto lookedUp = [&](int atLeast) {
+        for (int i = 0; i < 250 && (reads->lookups < atLeast || watcher.Resolving()); ++i) ::Sleep(10);
+        return reads->lookups.load();
+    };
+    watcher.States(named, true);
+    EXPECT_EQ(lookedUp(1), 1);
+    watcher.States(named, true);
+    ::Sleep(100);
+    EXPECT_EQ(lookedUp(1), 1) << "not before the retry time";
+    ::Sleep(500);
+    watcher.States(named, true);
+    EXPECT_EQ(lookedUp(2), 2) << "again after it";
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ all_kept() {
     local n
     for n in $(seq 1 10); do keeper_alive "$DOSDEVICES/.pair$n.pid" && [ -c "$DOSDEVICES/cnca$n" ] || return 1; done
 }
-trap 'status=$?; cleanup; e2e_teardown; exit $status' EXIT
+trap 'status=$?; cleanup; e2e_teardown || status=1; exit $status' EXIT
 
 # ---- helpers of this suite ----
 

@@ -1,7 +1,12 @@
 // The main window, created for real in this process and driven with messages.
+#include <winsock2.h>
+
 #include "config/bridge.h"
 #include "platform/module.h"
+#include "config/config_store.h"
+#include "support/loopback.h"
 #include "support/message_boxes.h"
+#include "support/test_host.h"
 #include "support/window_fixture.h"
 #include "tools/hub_args.h"
 #include "tools/hub_control.h"
@@ -448,6 +453,16 @@ TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
     EXPECT_EQ(ReadText(run, "Pontis Manager"), "<missing>");
     EXPECT_FALSE(checked());
 
+    // Changed outside while the window is open: read as the File menu opens. The exact command
+    // stored as expandable text counts, and choosing the entry deletes it.
+    const std::string command = "\"" + platform::ExePath() + "\" -start";
+    WriteRaw(run, "Pontis Manager", REG_EXPAND_SZ, std::string(command.c_str(), command.size() + 1));
+    ::SendMessageA(form->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(::GetSubMenu(::GetMenu(form->Handle()), 0)), 0);
+    EXPECT_TRUE(checked());
+    Click(TForm1::IdMenuLogOn);
+    EXPECT_EQ(ReadText(run, "Pontis Manager"), "<missing>");
+    EXPECT_NO_THROW(DeleteLogOnValue()) << "a value already gone";
+
     DenyAccess(run, true);  // a registry failure is said, and the mark stays as the registry is
     MessageBoxWatcher boxes;
     Click(TForm1::IdMenuLogOn);
@@ -456,6 +471,32 @@ TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
     EXPECT_EQ(boxes.Boxes()[0].caption, AppTitle);
     EXPECT_FALSE(checked());
     EXPECT_EQ(ReadText(run, "Pontis Manager"), "<missing>");
+}
+
+TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) {
+    if (!UnderWine()) GTEST_SKIP() << "elsewhere the connection's owner, this test, is not the hub";
+    WSADATA data;
+    ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &data), 0);
+    Socket server, idle, client;
+    const int port = Listen(server), idlePort = Listen(idle);
+    ASSERT_TRUE(Connect(client, port));
+    WriteBridge(1, "COM3", "localhost", std::to_string(port));  // a name, resolved for the first call
+    WriteBridge(2, "COM4", "127.0.0.1", std::to_string(idlePort));
+    StartOutsideHub();
+    EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(1, "COM3\tlocalhost:" + std::to_string(port) + "\tconnected\r\nCOM4\t127.0.0.1:" +
+                                                         std::to_string(idlePort) + "\twaiting\r\n"));
+    EXPECT_NE(FindProcess(HubExeName), 0u);
+}
+
+TEST_F(MainWindow, StartWithoutAnOutputShowsItsRefusalInTheBox) {
+    const HANDLE saved = ::GetStdHandle(STD_OUTPUT_HANDLE);  // as at log-on: no output, no console
+    ::SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+    MessageBoxWatcher boxes;
+    EXPECT_EQ(RunSwitches({"-start"}), 1);
+    ::SetStdHandle(STD_OUTPUT_HANDLE, saved);
+    ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
+    EXPECT_EQ(boxes.Boxes()[0].text, NoBridgesText);
+    EXPECT_EQ(boxes.Boxes()[0].icon, MessageBoxWatcher::SystemIcon(IDI_WARNING));
 }
 
 TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {
