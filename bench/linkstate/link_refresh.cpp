@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     std::string words;
     for (TLinkState s : states) words += std::to_string(static_cast<int>(s));
     std::printf("%.3f %.3f %.3f %u %s\n", ms[ms.size() / 2], ms[ms.size() * 99 / 100], ms.back(),
-                static_cast<unsigned>(EstablishedConnections().size()), words.c_str());
+                static_cast<unsigned>(TcpConnections().size()), words.c_str());
     for (SOCKET s : sockets) ::closesocket(s);
     return 0;
 }

@@ -21,11 +21,11 @@ std::optional<std::uint32_t> ParseIPv4(std::string_view text) {
     return address;
 }
 
-bool OwnersReported(const std::vector<TTcpConnection>& established) {
-    return std::any_of(established.begin(), established.end(), [](const TTcpConnection& c) { return c.OwnerPid != 0; });
+bool OwnersReported(const std::vector<TTcpConnection>& connections) {
+    return std::any_of(connections.begin(), connections.end(), [](const TTcpConnection& c) { return c.OwnerPid != 0; });
 }
 
-std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std::vector<TTcpConnection>& established,
+std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std::vector<TTcpConnection>& connections,
                                    const std::vector<std::uint32_t>& hubPids, bool hubRunning) {
     std::vector<TLinkState> states(ends.size(), hubRunning ? TLinkState::Waiting : TLinkState::Stopped);
     if (!hubRunning) return states;
@@ -35,8 +35,8 @@ std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std:
     for (std::size_t i = 0; i < ends.size(); ++i) {
         const TLinkEnd& end = ends[i];
         if (!end.Address) continue;
-        for (const TTcpConnection& c : established) {
-            if (c.RemoteAddress == *end.Address && c.RemotePort == end.Port && isHubs(c)) {
+        for (const TTcpConnection& c : connections) {
+            if (c.Established && c.RemoteAddress == *end.Address && c.RemotePort == end.Port && isHubs(c)) {
                 states[i] = TLinkState::Connected;
                 break;
             }

@@ -14,12 +14,13 @@ enum class TLinkState : int {
     Connected = 2,  // the hub holds an established connection to the server
 };
 
-// One established connection: its remote end (IPv4 address with the first number in the
+// One connection: its remote end (IPv4 address with the first number in the
 // highest byte, port in host order) and its owning process, 0 where the system does not say.
 struct TTcpConnection {
     std::uint32_t RemoteAddress = 0;
     std::uint16_t RemotePort = 0;
     std::uint32_t OwnerPid = 0;
+    bool Established = true;  // false while it opens or closes (CLOSE_WAIT after the server closed it)
 };
 
 // A bridge's server as far as it is known: its address is missing while a host name has not
@@ -35,11 +36,11 @@ std::optional<std::uint32_t> ParseIPv4(std::string_view text);
 // The state of each end, in order. Without a running hub every link is stopped. Otherwise an
 // end is connected when one of the connections goes to its address and port and is the hub's:
 // its owner is one of hubPids, or unknown (0), in which case the remote end alone decides.
-std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std::vector<TTcpConnection>& established,
+std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std::vector<TTcpConnection>& connections,
                                    const std::vector<std::uint32_t>& hubPids, bool hubRunning);
 
 // Whether the connections name owners, so that the hub's process ids are needed to match them.
-bool OwnersReported(const std::vector<TTcpConnection>& established);
+bool OwnersReported(const std::vector<TTcpConnection>& connections);
 
 // The row's info tip: "Connected to 127.0.0.1:4001", "Waiting for 127.0.0.1:4001" or
 // "Bridges are stopped"; host is the server as the bridge gives it.

@@ -64,10 +64,10 @@ std::optional<std::uint32_t> AskResolver(const std::string& host) {
 
 }  // namespace
 
-std::vector<TTcpConnection> EstablishedConnections() {
-    std::vector<TTcpConnection> established;
+std::vector<TTcpConnection> TcpConnections() {
+    std::vector<TTcpConnection> connections;
     const auto tcpTable = TheNetwork().tcpTable;
-    if (!tcpTable) return established;
+    if (!tcpTable) return connections;
     thread_local std::vector<unsigned char> buffer(16 * 1024);
     for (int attempt = 0; attempt < 4; ++attempt) {
         ULONG size = static_cast<ULONG>(buffer.size());
@@ -80,12 +80,12 @@ std::vector<TTcpConnection> EstablishedConnections() {
         const auto* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
         for (DWORD i = 0; i < table->dwNumEntries; ++i) {
             const MIB_TCPROW_OWNER_PID& row = table->table[i];
-            if (row.dwState != MIB_TCP_STATE_ESTAB) continue;
-            established.push_back({FromNetwork32(row.dwRemoteAddr), FromNetwork16(row.dwRemotePort), row.dwOwningPid});
+            connections.push_back({FromNetwork32(row.dwRemoteAddr), FromNetwork16(row.dwRemotePort), row.dwOwningPid,
+                                   row.dwState == MIB_TCP_STATE_ESTAB});
         }
         break;
     }
-    return established;
+    return connections;
 }
 
 std::optional<std::uint32_t> LookUpHost(const std::string& host) {
@@ -97,8 +97,8 @@ bool HubRunning() { return FindProcess(HubExeName) != 0; }
 
 TTcpTable ReadTcpTable() {
     TTcpTable table;
-    table.Established = EstablishedConnections();
-    if (OwnersReported(table.Established))  // never under Wine, which names no owners
+    table.Connections = TcpConnections();
+    if (OwnersReported(table.Connections))  // never under Wine, which names no owners
         for (DWORD id : FindProcesses(HubExeName)) table.HubPids.push_back(id);
     return table;
 }
@@ -109,5 +109,5 @@ std::vector<TLinkState> LinkStates(const std::vector<TLinkTarget>& targets, bool
         ends.push_back({hubRunning ? LookUpHost(target.Host) : std::nullopt, target.Port});
     if (!hubRunning) return MatchLinks(ends, {}, {}, false);
     const TTcpTable table = ReadTcpTable();
-    return MatchLinks(ends, table.Established, table.HubPids, true);
+    return MatchLinks(ends, table.Connections, table.HubPids, true);
 }

@@ -14,13 +14,13 @@ struct TLinkTarget {
     int Port = 0;
 };
 
-// The established IPv4 connections of the system; none when the table cannot be read.
-std::vector<TTcpConnection> EstablishedConnections();
+// The IPv4 connections of the system, established or not; none when the table cannot be read.
+std::vector<TTcpConnection> TcpConnections();
 
-// One read of the system's table: the established connections and, where the system names
+// One read of the system's table: the connections and, where the system names
 // their owners, the hub's process ids.
 struct TTcpTable {
-    std::vector<TTcpConnection> Established;
+    std::vector<TTcpConnection> Connections;
     std::vector<std::uint32_t> HubPids;
 };
 TTcpTable ReadTcpTable();

@@ -125,7 +125,7 @@ std::vector<TLinkState> TLinkWatcher::States(const std::vector<TLinkTarget>& tar
         for (const TLinkTarget& target : targets) ends.push_back({shared_->AddressOf(target.Host, ask), target.Port});
         const TTcpTable none;
         const TTcpTable& table = shared_->last ? *shared_->last : none;
-        states = MatchLinks(ends, table.Established, table.HubPids, true);
+        states = MatchLinks(ends, table.Connections, table.HubPids, true);
     }
     if (ask) Ask();
     return states;

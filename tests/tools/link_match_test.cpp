@@ -26,6 +26,7 @@ TEST(LinkMatch, States) {
         {"another port", resolved, {{server, 9762, 0}, {server, 9760, 0}}, {}, true, S::Waiting},
         {"another address", resolved, {{other, 9761, 0}}, {}, true, S::Waiting},
         {"no connection", resolved, {}, {}, true, S::Waiting},
+        {"a connection the server closed", resolved, {{server, 9761, 0, false}}, {}, true, S::Waiting},
         {"host name not resolved yet", unresolved, {{0, 9761, 0}, {server, 9761, 0}}, {}, true, S::Waiting},
     };
     for (const auto& c : cases) {
