@@ -34,7 +34,7 @@ struct TLinkEnd {
 std::optional<std::uint32_t> ParseIPv4(std::string_view text);
 
 // The state of each end, in order. Without a running hub every link is stopped. Otherwise an
-// end is connected when one of the connections goes to its address and port and is the hub's:
+// end is connected when an established connection goes to its address and port and is the hub's:
 // its owner is one of hubPids, or unknown (0), in which case the remote end alone decides.
 std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std::vector<TTcpConnection>& connections,
                                    const std::vector<std::uint32_t>& hubPids, bool hubRunning);
