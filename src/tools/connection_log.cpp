@@ -23,8 +23,10 @@ platform::FileHandle OpenForAppend(const std::wstring& path) {
 platform::FileHandle OpenLog(const std::wstring& folder) {
     const std::wstring path = folder + L"\\connections.log";
     platform::FileHandle file = OpenForAppend(path);
-    if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND && ::CreateDirectoryW(folder.c_str(), nullptr))
-        file = OpenForAppend(path);
+    if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
+        ::CreateDirectoryW(folder.substr(0, folder.rfind(L'\\')).c_str(), nullptr);  // a fresh profile may lack it too
+        if (::CreateDirectoryW(folder.c_str(), nullptr)) file = OpenForAppend(path);
+    }
     LARGE_INTEGER size{};
     if (file && ::GetFileSizeEx(file.get(), &size) && LogMustRotate(static_cast<std::uint64_t>(size.QuadPart))) {
         file.reset();
