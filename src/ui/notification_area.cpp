@@ -11,11 +11,16 @@ TNotificationArea::TNotificationArea(HWND owner, bool stay, std::function<void(i
       icon_(owner),
       taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")),
       notify_(ReadNotifySetting()) {
-    icon_.Add();
+    // In the tray the icon must be there before the window is left hidden; otherwise it comes
+    // once the window shows, so that it costs the start-up nothing.
+    if (stay_)
+        icon_.Add();
+    else
+        ::PostMessageA(owner_, AddIconMessage, 0, 0);
 }
 
 bool TNotificationArea::HandleMessage(UINT msg, WPARAM, LPARAM lp) {
-    if (msg == taskbarCreated_ && msg != 0) {
+    if ((msg == taskbarCreated_ && msg != 0) || msg == AddIconMessage) {
         icon_.Add();
         return true;
     }

@@ -13,6 +13,7 @@ class TNotificationArea {
 public:
     // The menu's entries; the others are the main window's own commands.
     enum : int { IdOpen = 300 };
+    static constexpr UINT AddIconMessage = WM_APP + 3;
 
     // Adds the icon for the owner. stay: the program stays in the notification area when its
     // window is closed (-tray), which it can only while the icon is shown. command runs the
