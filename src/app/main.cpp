@@ -3,6 +3,7 @@
 // running.
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
+#include "ui/notification_area.h"
 #include "ui/application.h"
 #include "ui/one_window.h"
 #include "ui/switches.h"
@@ -21,8 +22,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::vector<std::string> args;
     for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
 
-    // -start, -stop and -status work beside an open window and end without one.
-    if (const std::optional<int> exitCode = RunSwitches(args)) return *exitCode;
+    // -start, -stop and -status work beside an open window and end without one; -start -tray
+    // starts the bridges, then the program.
+    std::string trayNote;
+    if (const std::optional<int> exitCode = RunSwitches(args, &trayNote)) return *exitCode;
 
     const TOneWindow oneWindow;
     if (!oneWindow.First()) return oneWindow.BringFirstForward();
@@ -34,8 +37,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const bool ran = Guarded([&] {
         TForm1 form1(std::move(args));
         // Shown before the dialog is made, so the window with its bridges appears as early as it
-        // can; nothing answers the user before the loop runs anyway.
-        form1.Show();
+        // can; nothing answers the user before the loop runs anyway. With -tray only the icon
+        // shows, unless there is no notification area to show it.
+        if (!form1.StaysInTray()) form1.Show();
+        if (!trayNote.empty()) form1.Tray().Note({"Bridges not started", trayNote, true});
         TForm2 form2(form1.Handle());
         form1.SetDialog(&form2);
         Application.SetIdleHandler([&form1] { form1.Action1Execute(); });

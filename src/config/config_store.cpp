@@ -143,3 +143,13 @@ void DeleteLogOnValue() {
     if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND)
         throw ERegistryException(std::string("Failed to delete '") + LogOnValueName + "'");
 }
+
+bool ReadNotifySetting() {
+    try {
+        return TRegIniFile(ProgramKey).GetText("", "Notify", "1") != "0";
+    } catch (const ERegistryException&) {
+        return true;
+    }
+}
+
+void WriteNotifySetting(bool on) { TRegIniFile(ProgramKey).PutText("", "Notify", on ? "1" : "0"); }

@@ -30,3 +30,8 @@ void RecordHubCommand(const std::string& arguments);
 std::optional<std::string> ReadLogOnValue();
 void WriteLogOnValue(const std::string& command);
 void DeleteLogOnValue();
+
+// Whether a note shows when a link drops: the text value "Notify" ("1" or "0") under the
+// program's key; on when it is missing. Writing raises ERegistryException when the registry refuses.
+bool ReadNotifySetting();
+void WriteNotifySetting(bool on);

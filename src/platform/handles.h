@@ -75,6 +75,12 @@ struct MemoryDcTraits {  // from CreateCompatibleDC
     static void close(handle_type h) noexcept { ::DeleteDC(h); }
 };
 
+struct IconTraits {  // from CreateIconIndirect, ImageList_GetIcon
+    using handle_type = HICON;
+    static handle_type invalid() noexcept { return nullptr; }
+    static void close(handle_type h) noexcept { ::DestroyIcon(h); }
+};
+
 using Handle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using SnapshotHandle = UniqueHandle<FileHandleTraits>;
@@ -83,6 +89,7 @@ using Font = UniqueHandle<GdiObjectTraits<HFONT>>;
 using Bitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using Brush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
+using Icon = UniqueHandle<IconTraits>;
 
 // A window's device context (the screen's for no window), released when it goes.
 class WindowDc {

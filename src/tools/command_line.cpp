@@ -31,6 +31,10 @@ TSwitches ParseSwitches(const std::vector<std::string>& args) {
     bool twoActions = false;
     for (const std::string& arg : args) {
         if (arg.empty() || (arg.front() != '-' && arg.front() != '/') || IsDebugSwitch(arg)) continue;
+        if (IsSwitchNamed(arg, "tray")) {
+            result.tray = true;
+            continue;
+        }
         TSwitch action = TSwitch::None;
         for (const auto& [name, value] : actions)
             if (IsSwitchNamed(arg, name)) action = value;
@@ -42,17 +46,24 @@ TSwitches ParseSwitches(const std::vector<std::string>& args) {
             result.action = action;
         }
     }
-    if (result.action == TSwitch::None) return result;
+    if (result.action == TSwitch::None && !result.tray) return result;
     if (!unknown.empty())
         result.error = "Unknown switch '" + unknown + "'";
     else if (twoActions)
         result.error = "Use one of -start, -stop and -status";
+    else if (result.tray && result.action != TSwitch::None && result.action != TSwitch::Start)
+        result.error = "Use -tray alone or with -start";
     return result;
 }
 
 std::string LogOnCommand(std::string_view exePath) {
     std::string command = "\"";
     command += exePath;
-    command += "\" -start";
+    command += "\" -start -tray";
     return command;
+}
+
+bool IsLogOnCommand(std::string_view command, std::string_view exePath) {
+    const std::string current = LogOnCommand(exePath);
+    return command == current || command == current.substr(0, current.size() - std::string_view(" -tray").size());
 }

@@ -7,8 +7,10 @@
 #include "tools/hub_control.h"
 #include "tools/runner.h"
 #include "ui/Unit2.h"
+#include "tools/link_events.h"
 #include "ui/app_info.h"
 #include "ui/application.h"
+#include "ui/notification_area.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -29,6 +31,8 @@ TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
     menu_ = ::CreateMenu();
     fileMenu_ = ::CreatePopupMenu();
     ::AppendMenuA(fileMenu_, MF_STRING, IdMenuLogOn, "Start bridges at &log-on");
+    ::AppendMenuA(fileMenu_, MF_STRING, IdMenuNotify, "&Notify when a link drops");
+    ::AppendMenuA(fileMenu_, MF_STRING, IdMenuShowLog, "Show connection &log");
     ::AppendMenuA(fileMenu_, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuA(fileMenu_, MF_STRING, IdMenuExit, "Exit");
     bridgeMenu_ = ::CreatePopupMenu();
@@ -46,12 +50,16 @@ TForm1::TForm1(std::vector<std::string> args) : args_(std::move(args)) {
     CreateControls();
     Guarded([this] { FormCreate(); });
     RefreshLinks();
+    tray_ = std::make_unique<TNotificationArea>(hwnd_, ParseSwitches(args_).tray,
+                                                [this](int id) { Guarded([&] { OnCommand(id, BN_CLICKED); }); });
+    tray_->LinksRead(LinksSeen(), Running(), false);
     ::SetTimer(hwnd_, LinkTimer, LinkTimerMs, nullptr);
     ShowLogOnCheck();
 }
 
 TForm1::~TForm1() {
     watcher_.reset();  // no look at the links may end after the window
+    tray_.reset();  // the icon goes with the program
     if (hwnd_) ::DestroyWindow(hwnd_);  // before the icons the list shows
 }
 
@@ -122,12 +130,15 @@ void TForm1::StartButtonClick() {
         watcher_->Restart();
         RefreshLinks();
     };
-    ShowOutcome(hwnd_, StartBridges(Captions(), {ShowHubArguments, launched}), MB_ICONEXCLAMATION);
+    const TOutcome started = StartBridges(Captions(), {ShowHubArguments, launched});
+    tray_->Log({StartEvent(started.Done, started.Text == UnableToStartText)});
+    ShowOutcome(hwnd_, started, MB_ICONEXCLAMATION);
 }
 
 void TForm1::Button2Click() {
     const TOutcome stopped = StopBridges();
     if (stopped) SetRunning(false);  // a hub that could not be ended still carries data
+    if (stopped) tray_->Log({{"-", "-", "stopped"}});
     watcher_->Restart();
     RefreshLinks();
     ShowOutcome(hwnd_, stopped, MB_ICONEXCLAMATION);
@@ -195,8 +206,10 @@ void TForm1::LinksRead() {
     // A hub that ended by itself stops the bridges; one started elsewhere (a script's -start)
     // runs them, as a start does.
     const std::optional<bool> hub = watcher_->HubSeen();
+    const bool hubEnded = hub && !*hub && Running();
     if (hub && *hub != Running()) SetRunning(*hub);
     RefreshLinks();
+    tray_->LinksRead(LinksSeen(), Running(), hubEnded);
     Action1Execute();
 }
 
@@ -206,19 +219,25 @@ void TForm1::BridgeListDblClick() {
 
 void TForm1::About1Click() { ::ShellExecuteA(hwnd_, "open", MakerUrl, nullptr, nullptr, SW_SHOWNORMAL); }
 
-void TForm1::Hello1Click() { ::SendMessageA(hwnd_, WM_CLOSE, 0, 0); }
+void TForm1::Hello1Click() {
+    exiting_ = true;
+    ::SendMessageA(hwnd_, WM_CLOSE, 0, 0);
+}
 
 // Checked while the Run key starts this very executable's bridges at log-on; a value naming
 // another path (the program was moved) leaves it unchecked.
 void TForm1::ShowLogOnCheck() {
-    const bool checked = ReadLogOnValue() == LogOnCommand(platform::ExePath());
+    const std::optional<std::string> value = ReadLogOnValue();
+    const bool checked = value && IsLogOnCommand(*value, platform::ExePath());
     ::CheckMenuItem(fileMenu_, IdMenuLogOn, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+    ::CheckMenuItem(fileMenu_, IdMenuNotify, MF_BYCOMMAND | (tray_ && tray_->Notify() ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void TForm1::LogOn1Click() {
     const std::string command = LogOnCommand(platform::ExePath());
     try {
-        if (ReadLogOnValue() == command)
+        const std::optional<std::string> value = ReadLogOnValue();
+        if (value && IsLogOnCommand(*value, platform::ExePath()))
             DeleteLogOnValue();
         else
             WriteLogOnValue(command);
@@ -248,6 +267,9 @@ void TForm1::OnCommand(int id, int code) {
     case IdMenuAbout: About1Click(); break;
     case IdMenuExit: Hello1Click(); break;
     case IdMenuLogOn: LogOn1Click(); break;
+    case IdMenuNotify: Notify1Click(); break;
+    case IdMenuShowLog: ShowLog1Click(); break;
+    case TNotificationArea::IdOpen: ShowInFront(); break;
     }
 }
 
@@ -272,9 +294,14 @@ LRESULT TForm1::OnNotify(const NMHDR& header) {
 }
 
 LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (tray_ && tray_->HandleMessage(msg, wp, lp)) return 0;
     switch (msg) {
     case WM_COMMAND:
         OnCommand(LOWORD(wp), HIWORD(wp));
+        return 0;
+    case WM_CLOSE:  // started with -tray, the window only hides; File / Exit ends the program
+        if (exiting_ || !StaysInTray()) break;
+        ::ShowWindow(hwnd_, SW_HIDE);
         return 0;
     case WM_NOTIFY:
         return OnNotify(*reinterpret_cast<const NMHDR*>(lp));

@@ -3,6 +3,7 @@
 // the bridges. It keeps whether the bridges run and the state of each link; the list only shows them.
 #include "config/bridge.h"
 #include "tools/bridge_commands.h"
+#include "tools/link_events.h"
 #include "tools/link_watcher.h"
 #include "ui/bridge_list.h"
 #include "ui/window.h"
@@ -13,6 +14,7 @@
 #include <vector>
 
 class TForm2;
+class TNotificationArea;
 
 class TForm1 : public TWindow, private TBridgeView {
 public:
@@ -31,6 +33,8 @@ public:
         IdMenuDelete,
         IdMenuAbout,
         IdMenuLogOn,
+        IdMenuNotify,
+        IdMenuShowLog,
     };
 
     static constexpr char ClassName[] = "TForm1";
@@ -44,6 +48,12 @@ public:
     void SetDialog(TForm2* dialog) { dialog_ = dialog; }
 
     void Show();
+    // Started with -tray and the icon shown: the window stays hidden, and closing it hides it.
+    bool StaysInTray() const;
+    // Restored and in front, as a click on the icon shows it.
+    void ShowInFront();
+    const TNotificationArea& Tray() const { return *tray_; }
+    TNotificationArea& Tray() { return *tray_; }
     const bool* ClosedFlag() const { return &closed_; }
 
     // Handlers.
@@ -58,6 +68,8 @@ public:
     void About1Click();
     void Hello1Click();
     void LogOn1Click();
+    void Notify1Click();
+    void ShowLog1Click();
     // Each second: the availability rules, and a new look at the links and the hub.
     void LinkTimerTick();
     // After each look: the link state of every row; a hub that ended by itself makes the
@@ -92,6 +104,7 @@ private:
     void CreateControls();
     TLinkState StateOf(const std::string& caption) const;
     void ShowLogOnCheck();
+    std::vector<TLinkSeen> LinksSeen() const;
     void OnCommand(int id, int code);
     LRESULT OnNotify(const NMHDR& header);
 
@@ -110,5 +123,7 @@ private:
     std::unique_ptr<TLinkWatcher> watcher_;
     bool running_ = false;
     std::map<std::string, TLinkState> linkStates_;  // by caption, from the watcher's last look
+    std::unique_ptr<TNotificationArea> tray_;
+    bool exiting_ = false;  // File / Exit: the window closes even when it stays in the tray
     bool closed_ = false;
 };

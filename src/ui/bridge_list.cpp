@@ -9,8 +9,8 @@ namespace {
 
 enum Column { ColPort, ColServerIP, ColServerPort, ColName };
 
-// The three states drawn as dots, in the order of their values: grey for stopped, amber for
-// waiting, green for connected.
+}  // namespace
+
 controls::ImageList MakeStateIcons(int size) {
     controls::ImageList icons(ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 3, 0));
     const COLORREF transparent = RGB(255, 0, 255);
@@ -34,6 +34,8 @@ controls::ImageList MakeStateIcons(int size) {
     }
     return icons;
 }
+
+namespace {
 
 int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM captions) {
     const auto& texts = *reinterpret_cast<const std::vector<std::string>*>(captions);

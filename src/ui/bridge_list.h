@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// The three states drawn as dots, in the order of their values: grey for stopped, amber for
+// waiting, green for connected.
+controls::ImageList MakeStateIcons(int size);
+
 class TBridgeList {
 public:
     // Makes a report-view control the list: its columns, the port columns at the given widths

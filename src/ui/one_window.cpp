@@ -51,7 +51,10 @@ int TOneWindow::BringFirstForward() const {
     // The first program may still be making its window.
     for (DWORD waited = 0; waited < FindWindowMs; waited += FindPollMs, ::Sleep(FindPollMs)) {
         if (HWND existing = FindOwnWindow()) {
-            if (::IsIconic(existing)) ::ShowWindow(existing, SW_RESTORE);
+            if (::IsIconic(existing))
+                ::ShowWindow(existing, SW_RESTORE);
+            else if (!::IsWindowVisible(existing))  // in the notification area
+                ::ShowWindow(existing, SW_SHOWNORMAL);
             ::SetForegroundWindow(existing);
             return 0;
         }

@@ -3,6 +3,7 @@
 #include "platform/handles.h"
 #include "tools/bridge_status.h"
 #include "tools/command_line.h"
+#include "tools/connection_log.h"
 #include "tools/hub_control.h"
 #include "tools/link_reads.h"
 #include "tools/runner.h"
@@ -54,8 +55,9 @@ private:
     platform::FileHandle console_;
 };
 
-// Starts the stored bridges as "&Start bridges" does for the same bridges.
-int StartSwitch(const TSwitchOutput& output) {
+// Starts the stored bridges as "&Start bridges" does for the same bridges. With -tray, a
+// failure that has no output to go to is left for the icon.
+int StartSwitch(const TSwitchOutput& output, std::string* trayNote) {
     const auto showArguments = [&output](const std::string& arguments) {
         if (output.Available())
             output.Line(arguments);
@@ -63,6 +65,11 @@ int StartSwitch(const TSwitchOutput& output) {
             ShowHubArguments(arguments);
     };
     const TOutcome started = StartBridges(LoadStoredBridges(), {showArguments, nullptr});
+    AppendToConnectionLog({StartEvent(started.Done, started.Text == UnableToStartText)});
+    if (!started && trayNote && !output.Available()) {
+        *trayNote = started.Text;
+        return 1;
+    }
     if (!started) return output.Fail(started.Text, MB_ICONEXCLAMATION);
     output.Line("Bridges started");
     return 0;
@@ -72,6 +79,7 @@ int StopSwitch(const TSwitchOutput& output) {
     const bool wasRunning = HubRunning();
     const TOutcome stopped = StopBridges();
     if (!stopped) return output.Fail(stopped.Text, MB_ICONEXCLAMATION);
+    if (wasRunning) AppendToConnectionLog({{"-", "-", "stopped"}});
     output.Line(wasRunning ? "Bridges stopped" : "Bridges were not running");
     return 0;
 }
@@ -86,16 +94,19 @@ int StatusSwitch(const TSwitchOutput& output) {
 
 int ReportFailure(const std::string& text) { return TSwitchOutput().Fail(text); }
 
-std::optional<int> RunSwitches(const std::vector<std::string>& args) {
+std::optional<int> RunSwitches(const std::vector<std::string>& args, std::string* trayNote) {
     const TSwitches switches = ParseSwitches(args);
-    if (switches.action == TSwitch::None) return std::nullopt;
+    if (switches.action == TSwitch::None && switches.error.empty()) return std::nullopt;
     const TSwitchOutput output;
     const bool quiet = switches.action == TSwitch::Status && !output.Available();  // only the exit code tells
     if (!switches.error.empty()) return quiet ? 1 : output.Fail(switches.error);
     DebugMode = HasDebugSwitch(args);
     try {
         switch (switches.action) {
-        case TSwitch::Start: return StartSwitch(output);
+        case TSwitch::Start:
+            if (!switches.tray) return StartSwitch(output, nullptr);
+            StartSwitch(output, trayNote);
+            return std::nullopt;
         case TSwitch::Stop: return StopSwitch(output);
         default: return StatusSwitch(output);
         }

@@ -5,6 +5,10 @@
 //   control  <class> <enabled|disabled> <visible|hidden> <x> <y> <text>
 //   row      <index> <selected|-> <x> <y> <column texts...>
 //   image    <index> <image index of the row>
+// window_probe --tray instead: each notification-area icon of the desktop, and the last note the
+// manager handed to the system (the text of its notes window):
+//   icon     <x> <y>
+//   note     <title: text>
 // Exit code 0, or 2 when no visible window has that caption.
 #include "platform/handles.h"
 
@@ -130,6 +134,24 @@ BOOL CALLBACK MatchVisible(HWND hwnd, LPARAM lp) {
     return FALSE;
 }
 
+BOOL CALLBACK PrintIcon(HWND icon, LPARAM) {
+    char className[64] = "";
+    ::GetClassNameA(icon, className, sizeof className);
+    RECT r;
+    ::GetWindowRect(icon, &r);
+    if (lstrcmpA(className, "__winex11_tray_icon") == 0 && ::IsWindowVisible(icon))
+        std::printf("icon\t%ld\t%ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    return TRUE;
+}
+
+int PrintTray() {
+    if (HWND tray = ::FindWindowA("__winex11_standalone_tray", nullptr)) ::EnumChildWindows(tray, PrintIcon, 0);
+    if (HWND notes = ::FindWindowExA(HWND_MESSAGE, nullptr, "PontisManagerNotes", nullptr))
+        std::printf("note\t%s\n", TextOf(notes).c_str());
+    std::fflush(stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,6 +160,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: window_probe \"<exact caption>\"\n");
         return 1;
     }
+    if (std::string(argv[1]) == "--tray") return PrintTray();
     Search search{argv[1], nullptr};
     ::EnumWindows(MatchVisible, reinterpret_cast<LPARAM>(&search));
     if (!search.found) return 2;

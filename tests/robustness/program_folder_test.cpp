@@ -109,7 +109,7 @@ TEST_F(ProgramFolder, AForeignFolderNameStartsItsOwnHubAndIsTheOneStartedAtLogOn
         for (int i = 0; i < 200 && !(form = ::FindWindowA("TForm1", nullptr)); ++i) ::Sleep(50);
         ASSERT_NE(form, nullptr);
         ::SendMessageA(form, WM_COMMAND, TForm1::IdMenuLogOn, 0);
-        EXPECT_EQ(RunValue(), L"\"" + copy.Exe() + L"\" -start");
+        EXPECT_EQ(RunValue(), L"\"" + copy.Exe() + L"\" -start -tray");
         ::SendMessageA(form, WM_COMMAND, TForm1::IdMenuLogOn, 0);
         EXPECT_EQ(RunValue(), L"<missing>") << "the value was taken for this copy's";
         ::PostMessageA(form, WM_CLOSE, 0, 0);

@@ -46,23 +46,30 @@ TEST(ToolPaths, Switches) {
     const TSwitch none = TSwitch::None, start = TSwitch::Start, stop = TSwitch::Stop, status = TSwitch::Status;
     const char* const unknown = "Unknown switch '/bogus'";
     const char* const two = "Use one of -start, -stop and -status";
-    struct { std::vector<std::string> args; TSwitch action; const char* error; } const cases[] = {
+    struct { std::vector<std::string> args; TSwitch action; const char* error; bool tray = false; } const cases[] = {
         {{"-start"}, start, ""},          {{"/STOP", "word"}, stop, ""},      {{"-mdebug", "-Status"}, status, ""},
         {{"-start", "/Start"}, start, ""}, {{"--start", "-start2", "/bogus"}, none, ""},  // the window starts
         {{"-start", "/bogus", "-x"}, start, unknown}, {{"/bogus", "/status"}, status, unknown},
         {{"-stop", "--stop"}, stop, "Unknown switch '--stop'"}, {{"-status", "-"}, status, "Unknown switch '-'"},
         {{"-start", "-stop"}, start, two}, {{"/status", "-MDEBUG", "/start"}, status, two},
+        {{"-tray", "word"}, none, "", true}, {{"/TRAY", "-start"}, start, "", true},
+        {{"-tray", "/bogus"}, none, unknown, true}, {{"-stop", "-Tray"}, stop, "Use -tray alone or with -start", true},
     };
     for (const auto& c : cases) {
         const TSwitches parsed = ParseSwitches(c.args);
         EXPECT_EQ(parsed.action, c.action) << c.args.front();
         EXPECT_EQ(parsed.error, c.error) << c.args.front();
+        EXPECT_EQ(parsed.tray, c.tray) << c.args.front();
     }
 }
 
 TEST(ToolPaths, LogOnCommandQuotesThePathThenStarts) {
     EXPECT_EQ(LogOnCommand("C:\\Program Files\\Pontis Manager\\PontisManager.exe"),
-              "\"C:\\Program Files\\Pontis Manager\\PontisManager.exe\" -start");
+              "\"C:\\Program Files\\Pontis Manager\\PontisManager.exe\" -start -tray");
+    for (const char* command : {"\"C:\\P.exe\" -start -tray", "\"C:\\P.exe\" -start"})
+        EXPECT_TRUE(IsLogOnCommand(command, "C:\\P.exe")) << command;
+    for (const char* command : {"\"C:\\Q.exe\" -start", "\"C:\\P.exe\" -tray", "\"C:\\P.exe\""})
+        EXPECT_FALSE(IsLogOnCommand(command, "C:\\P.exe")) << command;
 }
 
 TEST(ToolPaths, ProcessEntriesMatchTheWholeFileNameWithoutAsciiCase) {

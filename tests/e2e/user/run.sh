@@ -275,9 +275,67 @@ check "the hub is gone" wait_until 10 hub_stopped
 kill $(pgrep -P "$echo_pid") "$echo_pid" 2>/dev/null || true
 end_step
 
+# ---- 9 ----
+step "9. -start -tray: only an icon; the log and the notes follow the link; the icon's menu"
+tray() { wine "$PROBE" --tray 2>/dev/null </dev/null; }
+icon_count() { tray | grep -c '^icon' || true; }
+icons_are() { [ "$(icon_count)" -eq "$1" ]; }
+note_is() { [ "$(tray | sed -n 's/^note\t//p')" == "$1" ]; }
+conn_log() { find "$WINEPREFIX/drive_c/users" -path '*/AppData/Local/Pontis Manager/connections.log' 2>/dev/null | head -n 1; }
+logged() { log_has "$(conn_log)" "$(printf "$1")"; }
+logged_times() { [ "$(grep -cF -- "$(printf "$1")" "$(conn_log)" 2>/dev/null)" == "$2" ]; }
+click_icon() {
+    local x y
+    read -r x y < <(tray | awk -F'\t' '$1 == "icon" { print $2, $3; exit }')
+    [ -n "${y:-}" ] || return 1
+    xdotool mousemove --sync "$x" "$y" click "$1"
+}
+echo_server() {
+    socat TCP-LISTEN:"$ECHO",bind=127.0.0.1,reuseaddr,fork PIPE </dev/null >/dev/null 2>&1 &
+    echo_pid=$!
+    wait_until 5 listening "$ECHO"
+}
+check "the echo server listens again" echo_server
+wine "$INSTALL_DIR/PontisManager.exe" -start -tray >/dev/null 2>&1 </dev/null &
+MANAGER_JOB=$!
+check "one icon shows" wait_until 20 icons_are 1
+check "the hub runs" wait_until 10 hub_running
+sleep 1
+check "no window shows" window_gone "$MAIN_CAPTION"
+check "the log says started" wait_until 10 logged '\t-\t-\tstarted'
+check "the log says connected" wait_until 15 logged "\\tCOM5\\t127.0.0.1:$ECHO\\tconnected"
+kill $(pgrep -P "$echo_pid") "$echo_pid" 2>/dev/null || true
+check "the log says waiting within 7 s" wait_until 7 logged "\\tCOM5\\t127.0.0.1:$ECHO\\twaiting"
+check "a \"Link lost\" note" wait_until 10 note_is "Link lost: COM5 lost 127.0.0.1:$ECHO"
+check "the echo server listens again" echo_server
+check "the log says connected again" wait_until 25 logged_times "\\tCOM5\\t127.0.0.1:$ECHO\\tconnected" 2
+check "a \"Link restored\" note" wait_until 5 note_is "Link restored: COM5 is connected again to 127.0.0.1:$ECHO"
+check "a right click opens the icon's menu" click_icon 3
+sleep 0.5
+import -window root -crop 220x120+0+0 "$SHOTS/09-icon-menu.png" 2>/dev/null || true
+keys Escape
+check "a click on the icon shows the window" wait_until 1 click_icon 1
+check "the window shows" window_opens "$MAIN_CAPTION"
+keys alt+F4
+check "closing it hides it" wait_until 10 window_gone "$MAIN_CAPTION"
+check_eq "the icon stays" 1 "$(icon_count)"
+hub=$(hub_pids)
+check "the icon's menu opens again" click_icon 3
+sleep 0.5
+keys Up Return
+check "Exit ends the program" wait_until 15 icons_are 0
+wait "$MANAGER_JOB" 2>/dev/null || true
+MANAGER_JOB=""
+check_eq "the hub still runs" "$hub" "$(hub_pids)"
+check_eq "-stop stops it" "$(printf '0\nBridges stopped')" "$(switch -stop)"
+check "the log says stopped" wait_until 5 logged '\t-\t-\tstopped'
+kill $(pgrep -P "$echo_pid") "$echo_pid" 2>/dev/null || true
+end_step
+
 if [ -n "${DOCS_DIR:-}" ]; then
     cp "$SHOTS/02-two-bridges.png" "$DOCS_DIR/main-window.png"
     cp "$SHOTS/02-dialog-first-bridge.png" "$DOCS_DIR/bridge-dialog.png"
     cp "$SHOTS/07-file-menu.png" "$DOCS_DIR/file-menu.png"
+    cp "$SHOTS/09-icon-menu.png" "$DOCS_DIR/icon-menu.png"
 fi
 summary

@@ -12,6 +12,7 @@
 #include "tools/hub_control.h"
 #include "tools/runner.h"
 #include "ui/app_info.h"
+#include "ui/notification_area.h"
 #include "ui/application.h"
 #include "ui/switches.h"
 
@@ -207,12 +208,15 @@ TEST_F(MainWindow, LooksAsSpecified) {
     EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
     EXPECT_FALSE(MenuEnabled(TForm1::IdMenuEdit));
     EXPECT_FALSE(MenuEnabled(TForm1::IdMenuDelete));
-    HMENU file = ::GetSubMenu(menu, 0);  // the log-on entry, a separator, then Exit
-    char logOn[32] = "";
-    ::GetMenuStringA(file, 0, logOn, sizeof logOn, MF_BYPOSITION);
-    EXPECT_STREQ(logOn, "Start bridges at &log-on");
-    EXPECT_TRUE(::GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR);
-    EXPECT_EQ(::GetMenuItemID(file, 2), static_cast<UINT>(TForm1::IdMenuExit));
+    HMENU file = ::GetSubMenu(menu, 0);  // the log-on entry, the notes, the log, a separator, then Exit
+    const char* entries[] = {"Start bridges at &log-on", "&Notify when a link drops", "Show connection &log"};
+    for (int i = 0; i < 3; ++i) {
+        char text[32] = "";
+        ::GetMenuStringA(file, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, entries[i]);
+    }
+    EXPECT_TRUE(::GetMenuState(file, 3, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(::GetMenuItemID(file, 4), static_cast<UINT>(TForm1::IdMenuExit));
 }
 
 TEST_F(MainWindow, KeepsRowsInTheLocaleTextOrder) {
@@ -447,7 +451,7 @@ TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
     auto checked = [this] { return ::GetMenuState(::GetMenu(form->Handle()), TForm1::IdMenuLogOn, 0) & MF_CHECKED; };
     EXPECT_FALSE(checked()) << "the value names another path";
     Click(TForm1::IdMenuLogOn);
-    EXPECT_EQ(ReadText(run, "Pontis Manager"), "\"" + platform::ExePath() + "\" -start");
+    EXPECT_EQ(ReadText(run, "Pontis Manager"), "\"" + platform::ExePath() + "\" -start -tray");
     EXPECT_TRUE(checked());
     Click(TForm1::IdMenuLogOn);
     EXPECT_EQ(ReadText(run, "Pontis Manager"), "<missing>");
@@ -486,6 +490,43 @@ TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) 
     EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(1, "COM3\tlocalhost:" + std::to_string(port) + "\tconnected\r\nCOM4\t127.0.0.1:" +
                                                          std::to_string(idlePort) + "\twaiting\r\n"));
     EXPECT_NE(FindProcess(HubExeName), 0u);
+}
+
+TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
+    const std::string appData = ExeDir() + "\\tray-app-data", log = appData + "\\Pontis Manager\\connections.log";
+    char saved[MAX_PATH] = "";
+    ::GetEnvironmentVariableA("LOCALAPPDATA", saved, MAX_PATH);
+    ::SetEnvironmentVariableA("LOCALAPPDATA", appData.c_str());
+    ::DeleteFileA(log.c_str());
+    StartOutsideHub();
+    Open({"-tray"});
+    ASSERT_TRUE(form->StaysInTray()) << "no notification area took the icon";
+    ASSERT_TRUE(PumpUntil([&] { return form->Tray().Icon().Last().szTip == std::string("Pontis Manager: 0 of 0 bridges connected"); }));
+    {
+        MessageBoxWatcher boxes;
+        Click(TForm1::IdMenuShowLog);
+        EXPECT_EQ(boxes.Texts(), "[Pontis Manager] No connections have been logged yet.\n");
+    }
+    ASSERT_TRUE(StopBridges());  // from elsewhere: to the window, the hub ended by itself
+    ASSERT_TRUE(PumpUntil([&] { return !form->Running(); }));
+    EXPECT_STREQ(form->Tray().Icon().LastNote().szInfo, "Bridges stopped: the hub ended");
+    EXPECT_EQ(form->Tray().Icon().LastNote().dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
+    EXPECT_STREQ(form->Tray().Icon().Last().szTip, "Pontis Manager: bridges stopped");
+    ExpectStartRefused(NoBridgesText);
+    const std::string lines = FileText(log);
+    EXPECT_EQ(lines.size(), 2 * 19 + std::string("\t-\t-\thub ended\r\n\t-\t-\trefused\r\n").size()) << lines;
+    EXPECT_NE(lines.find("\t-\t-\thub ended\r\n"), std::string::npos) << lines;
+
+    ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindowVisible(form->Handle())) << "closed, it hides";
+    ::SendMessageA(form->Handle(), TTrayIcon::CallbackMessage, 1, WM_LBUTTONUP);
+    EXPECT_TRUE(::IsWindowVisible(form->Handle())) << "a click on the icon shows it";
+    Click(TForm1::IdMenuNotify);
+    EXPECT_EQ(ReadText(kProgramKey, "Notify"), "0");
+    EXPECT_FALSE(form->Tray().Notify());
+    Click(TForm1::IdMenuExit);
+    EXPECT_FALSE(::IsWindow(form->Handle())) << "Exit ends it";
+    ::SetEnvironmentVariableA("LOCALAPPDATA", saved);
 }
 
 TEST_F(MainWindow, StartWithoutAnOutputShowsItsRefusalInTheBox) {

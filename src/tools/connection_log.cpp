@@ -1,0 +1,67 @@
+#include "tools/connection_log.h"
+
+#include "platform/handles.h"
+#include "platform/text.h"
+
+#include <windows.h>
+
+namespace {
+
+std::wstring LogFolder() {
+    wchar_t folder[MAX_PATH];
+    const DWORD length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    return std::wstring(folder, length) + L"\\Pontis Manager";
+}
+
+platform::FileHandle OpenForAppend(const std::wstring& path) {
+    return platform::FileHandle(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The log, open to append; a log past its limit first becomes the older copy.
+platform::FileHandle OpenLog(const std::wstring& folder) {
+    const std::wstring path = folder + L"\\connections.log";
+    platform::FileHandle file = OpenForAppend(path);
+    if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
+        ::CreateDirectoryW(folder.substr(0, folder.rfind(L'\\')).c_str(), nullptr);  // a fresh profile may lack it too
+        if (::CreateDirectoryW(folder.c_str(), nullptr)) file = OpenForAppend(path);
+    }
+    LARGE_INTEGER size{};
+    if (file && ::GetFileSizeEx(file.get(), &size) && LogMustRotate(static_cast<std::uint64_t>(size.QuadPart))) {
+        file.reset();
+        ::MoveFileExW(path.c_str(), (folder + L"\\connections.1.log").c_str(), MOVEFILE_REPLACE_EXISTING);
+        file = OpenForAppend(path);
+    }
+    return file;
+}
+
+std::string Now() {
+    SYSTEMTIME t;
+    ::GetLocalTime(&t);
+    return LogTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+}
+
+}  // namespace
+
+std::string ConnectionLogPath() {
+    const std::wstring folder = LogFolder();
+    return folder.empty() ? std::string() : platform::Narrow(folder + L"\\connections.log");
+}
+
+bool AppendToConnectionLog(const std::vector<TLogEvent>& events) {
+    if (events.empty()) return true;
+    const std::wstring folder = LogFolder();
+    if (folder.empty()) return false;
+    const platform::FileHandle file = OpenLog(folder);
+    if (!file) return false;
+    const std::string time = Now();
+    bool written = true;
+    for (const TLogEvent& event : events) {
+        const std::string line = LogLine(time, event) + "\r\n";
+        DWORD count = 0;
+        written = ::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &count, nullptr) &&
+                  count == line.size() && written;
+    }
+    return written;
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The connection log: %LOCALAPPDATA%\Pontis Manager\connections.log, one line per event, kept
+// below about 1 MB by turning it into connections.1.log. Whichever copy of the program acts
+// writes it; a log that cannot be written stops nothing, the caller only learns of it.
+#include "tools/link_events.h"
+
+#include <string>
+#include <vector>
+
+// The log's full path (UTF-8); empty when the system names no local application data folder.
+std::string ConnectionLogPath();
+
+// Appends one line per event, stamped with the local time, each with one write and no read of
+// the file; makes the folder when it is missing. False when a line could not be written.
+bool AppendToConnectionLog(const std::vector<TLogEvent>& events);
