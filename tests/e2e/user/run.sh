@@ -332,10 +332,33 @@ check "the log says stopped" wait_until 5 logged '\t-\t-\tstopped'
 kill $(pgrep -P "$echo_pid") "$echo_pid" 2>/dev/null || true
 end_step
 
+# ---- 10 ----
+# Wine draws a note only on a desktop with a taskbar (a virtual desktop); its own tray alone
+# takes the note without showing it.
+step "10. On a desktop with a taskbar, a dropped link's note shows beside the icon"
+check "the echo server listens again" echo_server
+wine explorer /desktop=pontis,1024x768 "$INSTALL_DIR/PontisManager.exe" -start -tray >/dev/null 2>&1 </dev/null &
+MANAGER_JOB=$!
+check "the log says connected" wait_until 20 logged_times "\\tCOM5\\t127.0.0.1:$ECHO\\tconnected" 3
+kill $(pgrep -P "$echo_pid") "$echo_pid" 2>/dev/null || true
+check "the log says waiting" wait_until 7 logged_times "\\tCOM5\\t127.0.0.1:$ECHO\\twaiting" 2
+# The screen's corner by the icon, taken until it holds more than the desktop, the taskbar and
+# the icon: the note's text.
+note_drawn() {
+    import -window root -crop 400x140+624+628 "$SHOTS/10-link-lost-note.png" 2>/dev/null &&
+        [ "$(convert "$SHOTS/10-link-lost-note.png" -format '%k' info: 2>/dev/null || echo 0)" -gt 20 ]
+}
+check "the note shows on the screen" wait_until 20 note_drawn
+sleep 1  # drawn in full
+note_drawn || true
+check_eq "-stop stops the bridges" "$(printf '0\nBridges stopped')" "$(switch -stop)"
+end_step
+
 if [ -n "${DOCS_DIR:-}" ]; then
     cp "$SHOTS/02-two-bridges.png" "$DOCS_DIR/main-window.png"
     cp "$SHOTS/02-dialog-first-bridge.png" "$DOCS_DIR/bridge-dialog.png"
     cp "$SHOTS/07-file-menu.png" "$DOCS_DIR/file-menu.png"
     cp "$SHOTS/09-icon-menu.png" "$DOCS_DIR/icon-menu.png"
+    cp "$SHOTS/10-link-lost-note.png" "$DOCS_DIR/link-lost-note.png"
 fi
 summary
