@@ -62,7 +62,9 @@ ensure_display() {
 # holding our output open, the desktop process restarting between windows, and the ~2 s wait
 # on each hide without a window manager.
 start_wine() {
+    local made=""
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        made=1
         # wineboot's exit status says little on a new prefix; the prefix's files tell.
         wineboot -i >/dev/null 2>&1 </dev/null || true
         wineserver -w >/dev/null 2>&1 </dev/null || true  # until the new registry is on disk
@@ -76,6 +78,12 @@ start_wine() {
     [ -f "$fonts/marlett.ttf" ] || cp -n /usr/share/wine/fonts/*.ttf "$fonts/" 2>/dev/null || true
     wineserver -p >/dev/null 2>&1 </dev/null
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+    # On a new prefix the value takes hold only after the server starts afresh: in that first
+    # session, once the notification area's window was there, every window that hid waited ~2 s.
+    if [ -n "$made" ]; then
+        wineserver -k >/dev/null 2>&1 </dev/null || true
+        wineserver -p >/dev/null 2>&1 </dev/null
+    fi
 }
 
 KEEPALIVE_PID=""
