@@ -16,10 +16,13 @@ PROGRAM_KEY='HKCU\Software\Quillon\Pontis Manager'
 e2e_setup() {
     BUILD_DIR=$(cd "$1" && pwd)
     E2E_OUT=$2
+    export WINEPREFIX=$E2E_OUT/prefix
+    # A run that was killed (a time-out ends it with no teardown) may have left processes of
+    # this prefix behind, a hub among them: they would pass for this run's.
+    end_prefix_processes
     rm -rf "$E2E_OUT"
     mkdir -p "$E2E_OUT"
     PROBE=$BUILD_DIR/tests/window_probe.exe
-    export WINEPREFIX=$E2E_OUT/prefix
     wine_env
     trap 'status=$?; e2e_teardown || status=1; exit $status' EXIT
     trap 'exit 130' INT TERM
