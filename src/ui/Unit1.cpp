@@ -1,13 +1,12 @@
 #include "ui/Unit1.h"
 
 #include "config/config_store.h"
-#include "platform/module.h"
 #include "tools/bridge_status.h"
 #include "tools/command_line.h"
 #include "tools/hub_control.h"
+#include "tools/link_events.h"
 #include "tools/runner.h"
 #include "ui/Unit2.h"
-#include "tools/link_events.h"
 #include "ui/app_info.h"
 #include "ui/application.h"
 #include "ui/notification_area.h"
@@ -222,30 +221,6 @@ void TForm1::About1Click() { ::ShellExecuteA(hwnd_, "open", MakerUrl, nullptr, n
 void TForm1::Hello1Click() {
     exiting_ = true;
     ::SendMessageA(hwnd_, WM_CLOSE, 0, 0);
-}
-
-// Checked while the Run key starts this very executable's bridges at log-on; a value naming
-// another path (the program was moved) leaves it unchecked.
-void TForm1::ShowLogOnCheck() {
-    const std::optional<std::string> value = ReadLogOnValue();
-    const bool checked = value && IsLogOnCommand(*value, platform::ExePath());
-    ::CheckMenuItem(fileMenu_, IdMenuLogOn, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-    ::CheckMenuItem(fileMenu_, IdMenuNotify, MF_BYCOMMAND | (tray_ && tray_->Notify() ? MF_CHECKED : MF_UNCHECKED));
-}
-
-void TForm1::LogOn1Click() {
-    const std::string command = LogOnCommand(platform::ExePath());
-    try {
-        const std::optional<std::string> value = ReadLogOnValue();
-        if (value && IsLogOnCommand(*value, platform::ExePath()))
-            DeleteLogOnValue();
-        else
-            WriteLogOnValue(command);
-    } catch (...) {
-        ShowLogOnCheck();  // the mark stays as the registry is
-        throw;
-    }
-    ShowLogOnCheck();
 }
 
 // ---- messages ----
