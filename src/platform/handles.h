@@ -69,6 +69,12 @@ struct GdiObjectTraits {
     static void close(handle_type h) noexcept { ::DeleteObject(h); }
 };
 
+struct MenuTraits {  // a menu no window owns
+    using handle_type = HMENU;
+    static handle_type invalid() noexcept { return nullptr; }
+    static void close(handle_type h) noexcept { ::DestroyMenu(h); }
+};
+
 struct MemoryDcTraits {  // from CreateCompatibleDC
     using handle_type = HDC;
     static handle_type invalid() noexcept { return nullptr; }
@@ -89,6 +95,7 @@ using Font = UniqueHandle<GdiObjectTraits<HFONT>>;
 using Bitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using Brush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
+using Menu = UniqueHandle<MenuTraits>;
 using Icon = UniqueHandle<IconTraits>;
 
 // A window's device context (the screen's for no window), released when it goes.

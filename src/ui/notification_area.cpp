@@ -34,7 +34,8 @@ bool TNotificationArea::HandleMessage(UINT msg, WPARAM, LPARAM lp) {
 }
 
 void TNotificationArea::ShowMenu() {
-    const HMENU menu = ::CreatePopupMenu();
+    const platform::Menu owned(::CreatePopupMenu());
+    const HMENU menu = owned.get();
     ::AppendMenuA(menu, MF_STRING, IdOpen, "&Open Pontis Manager");
     if (running_)
         ::AppendMenuA(menu, MF_STRING, TForm1::IdButton2, "St&op bridges");
@@ -47,7 +48,6 @@ void TNotificationArea::ShowMenu() {
     ::GetCursorPos(&at);
     ::SetForegroundWindow(owner_);  // so that the menu closes when the user clicks elsewhere
     const int chosen = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, owner_, nullptr);
-    ::DestroyMenu(menu);
     ::PostMessageA(owner_, WM_NULL, 0, 0);
     if (chosen) command_(chosen);
 }

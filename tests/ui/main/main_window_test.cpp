@@ -479,16 +479,14 @@ TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
 
 TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) {
     if (!UnderWine()) GTEST_SKIP() << "elsewhere the connection's owner, this test, is not the hub";
-    WSADATA data;
-    ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &data), 0);
-    Socket server, idle, client;
-    const int port = Listen(server), idlePort = Listen(idle);
-    ASSERT_TRUE(Connect(client, port));
-    WriteBridge(1, "COM3", "localhost", std::to_string(port));  // a name, resolved for the first call
-    WriteBridge(2, "COM4", "127.0.0.1", std::to_string(idlePort));
+    const LoopbackLinks links;
+    ASSERT_TRUE(links.Ready());
+    const std::string port = std::to_string(links.port), idlePort = std::to_string(links.idlePort);
+    WriteBridge(1, "COM3", "localhost", port);  // a name, resolved for the first call
+    WriteBridge(2, "COM4", "127.0.0.1", idlePort);
     StartOutsideHub();
-    EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(1, "COM3\tlocalhost:" + std::to_string(port) + "\tconnected\r\nCOM4\t127.0.0.1:" +
-                                                         std::to_string(idlePort) + "\twaiting\r\n"));
+    EXPECT_EQ(RunSwitch({"-status"}),
+              std::make_pair(1, "COM3\tlocalhost:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\twaiting\r\n"));
     EXPECT_NE(FindProcess(HubExeName), 0u);
 }
 
