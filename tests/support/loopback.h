@@ -4,14 +4,14 @@
 #include <winsock2.h>
 
 struct Socket {
-    explicit Socket(SOCKET given = ::socket(AF_INET, SOCK_STREAM, 0)) : s(given) {}
-    ~Socket() {
-        if (s != INVALID_SOCKET) ::closesocket(s);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    SOCKET s;
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+    ~Socket() { ::closesocket(s); }
 };
+
+inline bool StartWinsock() {
+    WSADATA data;
+    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
 
 // Listens on the loopback address; gives the port, 0 when it could not listen.
 inline int Listen(const Socket& server) {
@@ -36,19 +36,10 @@ inline SOCKET ConnectAndAccept(const Socket& client, const Socket& server, int p
 }
 
 struct LoopbackLinks {
-    struct Session {
-        Session() {
-            WSADATA data;
-            started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-        }
-        ~Session() {
-            if (started) ::WSACleanup();
-        }
-        bool started = false;
-    } session;
+    const bool started = StartWinsock();
     Socket server, idle, client;
     const int port = Listen(server), idlePort = Listen(idle);  // connected, and not
     Socket accepted{ConnectAndAccept(client, server, port)};
 
-    bool Ready() const { return session.started && idlePort != 0 && accepted.s != INVALID_SOCKET; }
+    bool Ready() const { return started && idlePort != 0 && accepted.s != INVALID_SOCKET; }
 };
