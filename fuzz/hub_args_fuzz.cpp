@@ -82,11 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<std::string> rows;
     for (int n : slots) rows.push_back(Bridges[n].COM.str());
-    const std::optional<std::string> fault = CheckHubRows(rows);
+    const std::optional<std::string> fault = CheckHubRows(slots);
     fuzz::Require(!fault || byHand, "rows the dialog could store pass the start's check", fault.value_or(""));
     if (fault) return 0;
 
-    const std::string line = BuildHubArguments(rows);
+    const std::string line = BuildHubArguments(slots);
     const hub::ParseResult parsed = hub::ParseArguments(fuzz::SplitCommandLine(line));
     fuzz::Require(parsed.model.has_value(), "the hub accepts the manager's line", fuzz::Shown(line) + "\n" + parsed.error);
 

@@ -1,8 +1,8 @@
 // Program start: a switch that does its job without a window; otherwise the main window, then
 // the bridge dialog, then the event loop until the main window closes. A running hub is left
 // running.
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
+#include "ui/main_window.h"
+#include "ui/bridge_dialog.h"
 #include "ui/notification_area.h"
 #include "ui/application.h"
 #include "ui/one_window.h"
@@ -35,16 +35,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     // A window that cannot be made is reported like any other failure, and ends the program.
     const bool ran = Guarded([&] {
-        TForm1 form1(std::move(args));
+        TMainWindow window(std::move(args));
         // Shown before the dialog is made, so the window with its bridges appears as early as it
         // can; nothing answers the user before the loop runs anyway. With -tray only the icon
         // shows, unless there is no notification area to show it.
-        if (!form1.StaysInTray()) form1.Show();
-        if (!trayNote.empty()) form1.Tray().Note({"Bridges not started", trayNote, true});
-        TForm2 form2(form1.Handle());
-        form1.SetDialog(&form2);
-        Application.SetIdleHandler([&form1] { form1.Action1Execute(); });
-        Application.RunLoop(form1.ClosedFlag());
+        if (!window.StaysInTray()) window.Show();
+        if (!trayNote.empty()) window.Tray().Note({"Bridges not started", trayNote, true});
+        TBridgeDialog dialog(window.Handle());
+        window.SetDialog(&dialog);
+        Application.SetIdleHandler([&window] { window.UpdateAvailability(); });
+        Application.RunLoop(window.ClosedFlag());
         Application.SetIdleHandler(nullptr);
     });
     return ran ? 0 : 1;

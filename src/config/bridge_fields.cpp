@@ -8,7 +8,6 @@
 
 namespace {
 
-using C = TFieldControls;
 using K = TFieldControl;
 
 template <class Member>
@@ -23,18 +22,18 @@ bool HasRXDelay(const TBridge& b) { return b.RXDelay >= 0; }  // the hub takes n
 }  // namespace
 
 const TBridgeField BridgeFields[11] = {
-    {"Index", &TBridge::Index, "1", K::None, 0},
-    {"COM", &TBridge::COM, "COM3", K::ComboText, C::IdPortCombo, HasCom, "COM port"},
-    {"Baud", &TBridge::Baud, "9600", K::ComboText, C::IdBaudCombo, HasBaud, "baud rate"},
-    {"Emulate", &TBridge::Emulate, "1", K::Check, C::IdEmuBR},
-    {"Name", &TBridge::Name, "", K::Edit, C::IdBridgeName},
+    {"Index", &TBridge::Index, "1", K::None},
+    {"COM", &TBridge::COM, "COM3", K::ComboText, HasCom, "COM port"},
+    {"Baud", &TBridge::Baud, "9600", K::ComboText, HasBaud, "baud rate"},
+    {"Emulate", &TBridge::Emulate, "1", K::Check},
+    {"Name", &TBridge::Name, "", K::Edit},
     // No selection (a stored signal past the list's end) gives 255: always connected, as every value from 4 up.
-    {"Connect", &TBridge::Connect, "0", K::ComboPosition, C::IdConnectCombo},
-    {"IP", &TBridge::IP, "192.168.0.99", K::Edit, C::IdServerIP, HasAddress, "server address"},
-    {"Port", &TBridge::Port, "0", K::Edit, C::IdServerPort, HasPort, "server port", " (1 to 65535)"},
-    {"Delay", &TBridge::Delay, "500", K::Edit, C::IdDisDelay},
-    {"TXDelay", &TBridge::TXDelay, "10", K::Edit, C::IdTXDelay},
-    {"RXDelay", &TBridge::RXDelay, "10", K::Edit, C::IdRXDelay, HasRXDelay, "RX delay", " (0 or more)"},
+    {"Connect", &TBridge::Connect, "0", K::ComboPosition},
+    {"IP", &TBridge::IP, "192.168.0.99", K::Edit, HasAddress, "server address"},
+    {"Port", &TBridge::Port, "0", K::Edit, HasPort, "server port", " (1 to 65535)"},
+    {"Delay", &TBridge::Delay, "500", K::Edit},
+    {"TXDelay", &TBridge::TXDelay, "10", K::Edit},
+    {"RXDelay", &TBridge::RXDelay, "10", K::Edit, HasRXDelay, "RX delay", " (0 or more)"},
 };
 
 bool IsValidServerAddress(std::string_view address) {

@@ -12,12 +12,6 @@
 #include <string_view>
 #include <variant>
 
-// The bridge dialog's controls that show the fields.
-struct TFieldControls {
-    enum : int { IdBridgeName = 300, IdPortCombo = 310, IdBaudCombo, IdRXDelay, IdTXDelay, IdEmuBR };
-    enum : int { IdServerIP = 320, IdServerPort, IdDisDelay, IdConnectCombo };
-};
-
 // How the dialog shows a field: not at all, as the item of a drop-down list with the value's
 // text, as a position in a drop-down list, as a check box, or as an edit field.
 enum class TFieldControl { None, ComboText, ComboPosition, Check, Edit };
@@ -29,8 +23,7 @@ struct TBridgeField {
     const char* Name;  // the registry value, and the key of the typed text
     TBridgeMember Member;
     const char* Default;  // the stored text a missing value stands for
-    TFieldControl Shows;
-    int Control;  // the dialog's control; 0 when the dialog does not show the field
+    TFieldControl Shows;  // the dialog binds its control to the field's name
     // Which values a bridge may hold; null when any goes. What names the value in a refusal
     // ("Bridge 'COM3' has an invalid server port"), Range is what the dialog's refusal adds.
     bool (*Valid)(const TBridge&) = nullptr;

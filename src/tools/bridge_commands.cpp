@@ -11,7 +11,9 @@ const char InstallFailedText[] =
 const char ChangeFailedText[] = "Unable to change COM port! The port may be in use.";
 const char RemoveFailedText[] = "Unable to remove COM port!";
 
-TOutcome NotDefined(const std::string& caption) { return TOutcome::Failure("Bridge '" + caption + "' is not defined"); }
+// A row whose slot is free: nothing to edit or delete.
+bool Defined(int slot) { return slot >= FirstSlot && slot <= LastSlot && !IsFreeSlot(slot); }
+TOutcome NotDefined(int slot) { return TOutcome::Failure("Bridge slot " + std::to_string(slot) + " is not defined"); }
 
 // An edit goes through the setup tool when the port name, the baud-rate emulation or the write delay changed.
 bool PairMustChange(const TBridge& edited, const std::string& oldCaption, bool oldEmulate, int oldTXDelay) {
@@ -30,14 +32,14 @@ TOutcome AddBridge(TBridgeView& view) {
     if (!InstallPortPair(n, scratch)) return TOutcome::Failure(InstallFailedText);
     scratch.Index = static_cast<std::uint8_t>(n);
     CopySlot(ScratchSlot, n);
-    view.BridgeAdded(Bridges[n]);
+    view.BridgeAdded(n);
     SaveBridges();
     return TOutcome{};
 }
 
-TOutcome EditBridge(const std::string& caption, TBridgeView& view) {
-    const int s = FindBridge(caption);
-    if (s == NoSlot) return NotDefined(caption);
+TOutcome EditBridge(int s, TBridgeView& view) {
+    if (!Defined(s)) return NotDefined(s);
+    const std::string caption = Bridges[s].COM.str();
     const bool oldEmulate = Bridges[s].Emulate;
     const int oldTXDelay = Bridges[s].TXDelay;
     TBridge& scratch = Bridges[ScratchSlot];
@@ -48,18 +50,17 @@ TOutcome EditBridge(const std::string& caption, TBridgeView& view) {
     if (PairMustChange(scratch, caption, oldEmulate, oldTXDelay) && !ChangePortPair(scratch))
         return TOutcome::Failure(ChangeFailedText);
     CopySlot(ScratchSlot, s);
-    view.BridgeChanged(Bridges[s]);
+    view.BridgeChanged(s);
     SaveBridges();
     return TOutcome{};
 }
 
-TOutcome DeleteBridge(const std::string& caption, TBridgeView& view) {
-    const int s = FindBridge(caption);
-    if (s == NoSlot) return NotDefined(caption);
+TOutcome DeleteBridge(int s, TBridgeView& view) {
+    if (!Defined(s)) return NotDefined(s);
     if (!view.ConfirmDelete()) return TOutcome{};
     if (!RemovePortPair(Bridges[s].Index)) return TOutcome::Failure(RemoveFailedText);
     ZeroSlot(s);
-    view.BridgeRemoved();
+    view.BridgeRemoved(s);
     SaveBridges();
     return TOutcome{};
 }

@@ -13,10 +13,10 @@ public:
     virtual bool EditInDialog(TBridge& scratch) = 0;
     // Asks whether the bridge is to be deleted.
     virtual bool ConfirmDelete() = 0;
-    // The list follows the table before the table is saved.
-    virtual void BridgeAdded(const TBridge& bridge) = 0;
-    virtual void BridgeChanged(const TBridge& bridge) = 0;
-    virtual void BridgeRemoved() = 0;
+    // The list follows the table's slot before the table is saved.
+    virtual void BridgeAdded(int slot) = 0;
+    virtual void BridgeChanged(int slot) = 0;
+    virtual void BridgeRemoved(int slot) = 0;
 
 protected:
     ~TBridgeView() = default;
@@ -25,8 +25,8 @@ protected:
 // Takes the lowest free slot, installs its pair, stores the bridge there and saves the table.
 TOutcome AddBridge(TBridgeView& view);
 
-// Edits the bridge listed under caption, changing its pair where the edit concerns it.
-TOutcome EditBridge(const std::string& caption, TBridgeView& view);
+// Edits the bridge in that slot, changing its pair where the edit concerns it.
+TOutcome EditBridge(int slot, TBridgeView& view);
 
-// Removes the pair of the bridge listed under caption, frees its slot and saves the table.
-TOutcome DeleteBridge(const std::string& caption, TBridgeView& view);
+// Removes the pair of the bridge in that slot, frees the slot and saves the table.
+TOutcome DeleteBridge(int slot, TBridgeView& view);

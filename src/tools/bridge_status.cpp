@@ -24,22 +24,19 @@ std::vector<TLinkState> SettledStates(const std::vector<TLinkTarget>& targets, b
 
 }  // namespace
 
-TLinkTarget LinkTargetOf(const std::string& caption) {
-    const int s = FindBridge(caption);
-    if (s == NoSlot) return {};
-    return {Bridges[s].IP.str(), Bridges[s].Port};
-}
+TLinkTarget LinkTargetOf(int slot) { return {Bridges[slot].IP.str(), Bridges[slot].Port}; }
+
+std::string ServerText(const TLinkTarget& target) { return target.Host + ':' + Decimal(target.Port); }
 
 TBridgeStatus StoredBridgeStatus() {
-    const std::vector<std::string> captions = LoadStoredBridges();
+    const std::vector<int> slots = LoadStoredBridges();
     std::vector<TLinkTarget> targets;
-    for (const std::string& caption : captions) targets.push_back(LinkTargetOf(caption));
+    for (int slot : slots) targets.push_back(LinkTargetOf(slot));
     const std::vector<TLinkState> states = SettledStates(targets, HubRunning());
 
     TBridgeStatus status;
-    for (std::size_t i = 0; i < captions.size(); ++i) {
-        status.Lines.push_back(captions[i] + '\t' + targets[i].Host + ':' + Decimal(targets[i].Port) + '\t' +
-                               LinkWord(states[i]));
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        status.Lines.push_back(Bridges[slots[i]].COM.str() + '\t' + ServerText(targets[i]) + '\t' + LinkWord(states[i]));
         status.AllConnected = status.AllConnected && states[i] == TLinkState::Connected;
     }
     return status;

@@ -10,8 +10,9 @@ struct TBridgeStatus {
     bool AllConnected = true;  // every bridge connected, or there are none
 };
 
-// The server of the bridge listed under that caption; none for a caption without a bridge.
-TLinkTarget LinkTargetOf(const std::string& caption);
+// The server of the bridge in that slot, and as the log and -status write it ("127.0.0.1:4001").
+TLinkTarget LinkTargetOf(int slot);
+std::string ServerText(const TLinkTarget& target);
 
 // Loads the stored bridges as the window does and reads the state of each link. Host names are
 // given up to a few seconds to resolve, so that a bridge to a named server is not called

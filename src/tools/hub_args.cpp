@@ -18,35 +18,37 @@ std::string RowFault(const std::string& caption, const std::string& fault) { ret
 
 }  // namespace
 
-std::optional<std::string> CheckHubRows(const std::vector<std::string>& captions) {
-    for (std::size_t i = 0; i < captions.size(); ++i) {
-        const std::string& caption = captions[i];
-        const int slot = FindBridge(caption);
-        if (slot == NoSlot) return RowFault(caption, "is not defined");
-        if (const TBridgeField* invalid = InvalidField(Bridges[slot]))
+std::optional<std::string> CheckHubRows(const std::vector<int>& slots) {
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        const int slot = slots[i];
+        if (slot < FirstSlot || slot > LastSlot || IsFreeSlot(slot)) return "Bridge slot " + Decimal(slot) + " is not defined";
+        const TBridge& bridge = Bridges[slot];
+        const std::string caption = bridge.COM.str();
+        if (const TBridgeField* invalid = InvalidField(bridge))
             return RowFault(caption, std::string("has an invalid ") + invalid->What);
         for (std::size_t j = 0; j < i; ++j) {
             // Two filters of one name, or one pair opened twice: the hub would not run.
-            if (captions[j] == caption) return RowFault(caption, "is defined twice");
-            if (Bridges[FindBridge(captions[j])].Index == Bridges[slot].Index)
-                return "Bridges '" + captions[j] + "' and '" + caption + "' use the same port pair";
+            const TBridge& earlier = Bridges[slots[j]];
+            if (earlier.COM == bridge.COM.view() || slots[j] == slot) return RowFault(caption, "is defined twice");
+            if (earlier.Index == bridge.Index)
+                return "Bridges '" + earlier.COM.str() + "' and '" + caption + "' use the same port pair";
         }
     }
     return std::nullopt;
 }
 
-std::string BuildHubArguments(const std::vector<std::string>& captions) {
-    if (std::optional<std::string> fault = CheckHubRows(captions)) throw std::invalid_argument(*fault);
+std::string BuildHubArguments(const std::vector<int>& slots) {
+    if (std::optional<std::string> fault = CheckHubRows(slots)) throw std::invalid_argument(*fault);
 
     std::string args = " --reconnect=10000 --no-default-fc-route=All:All --create-filter=pinmap:--dtr=connect --add-filters=";
-    for (std::size_t i = 0; i < captions.size(); ++i) {
+    for (std::size_t i = 0; i < slots.size(); ++i) {
         if (i > 0) args += ',';
         args += Decimal(2 * static_cast<std::int64_t>(i));
     }
     args += ":pinmap";
 
-    for (std::size_t i = 0; i < captions.size(); ++i) {
-        const int slot = FindBridge(captions[i]);
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        const int slot = slots[i];
         const TBridge& b = Bridges[slot];
         const std::string serialPort = Decimal(2 * static_cast<std::int64_t>(i));
         const std::string tcpPort = Decimal(2 * static_cast<std::int64_t>(i) + 1);

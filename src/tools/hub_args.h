@@ -1,5 +1,6 @@
 #pragma once
-// The hub's argument string, built from the list rows in displayed order and the bridge table.
+// The hub's argument string, built from the list rows in displayed order: the slots of the
+// bridge table that the rows show.
 #include "config/bridge_fields.h"
 
 #include <optional>
@@ -7,12 +8,12 @@
 #include <string_view>
 #include <vector>
 
-// Why the rows cannot be started ("Bridge 'COM9' is not defined", or a value the bridge dialog
-// would refuse: "Bridge 'COM9' has an invalid server address", "... an invalid server port",
-// "... an invalid RX delay"), a caption listed twice ("Bridge 'COM9' is defined twice"), two
-// bridges of one pair ("Bridges 'COM5' and 'COM6' use the same port pair"), or nothing when
-// they can.
-std::optional<std::string> CheckHubRows(const std::vector<std::string>& captions);
+// Why the rows cannot be started (a free slot: "Bridge slot 4 is not defined", or a value the
+// bridge dialog would refuse: "Bridge 'COM9' has an invalid server address", "... an invalid
+// server port", "... an invalid RX delay"), a COM text listed twice ("Bridge 'COM9' is defined
+// twice"), two bridges of one pair ("Bridges 'COM5' and 'COM6' use the same port pair"), or
+// nothing when they can.
+std::optional<std::string> CheckHubRows(const std::vector<int>& slots);
 
 // The argument string, beginning with one space, for rows that CheckHubRows accepted.
-std::string BuildHubArguments(const std::vector<std::string>& captions);
+std::string BuildHubArguments(const std::vector<int>& slots);

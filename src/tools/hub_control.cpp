@@ -48,14 +48,14 @@ platform::Handle StartQuietly(const std::string& program, const std::string& arg
 
 }  // namespace
 
-TOutcome StartBridges(const std::vector<std::string>& captions, const TStartSteps& steps) {
-    if (captions.empty()) return TOutcome::Failure(NoBridgesText);
+TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps) {
+    if (slots.empty()) return TOutcome::Failure(NoBridgesText);
     // Rows that cannot be started are refused before anything runs, so a running hub is left alone.
-    if (std::optional<std::string> fault = CheckHubRows(captions)) return TOutcome::Failure(*fault);
+    if (std::optional<std::string> fault = CheckHubRows(slots)) return TOutcome::Failure(*fault);
     if (::GetFileAttributesW(platform::Widen(ToolDir() + "\\" + HubExeName).c_str()) == INVALID_FILE_ATTRIBUTES)
         return TOutcome::Failure(UnableToStartText);
     KillHub(true);
-    const std::string arguments = BuildHubArguments(captions);
+    const std::string arguments = BuildHubArguments(slots);
     if (DebugMode && steps.ShowArguments) steps.ShowArguments(arguments);
     const platform::Handle hub = StartQuietly(QuotedToolPath(ToolDir(), HubExeName), arguments);
     if (!hub || !KeepsRunning(hub)) return TOutcome::Failure(UnableToStartText);
@@ -73,12 +73,12 @@ TOutcome StopBridges() {
 
 int CompareCaptions(const std::string& a, const std::string& b) { return ::lstrcmpA(a.c_str(), b.c_str()); }
 
-std::vector<std::string> LoadStoredBridges() {
+std::vector<int> LoadStoredBridges() {
     ClearBridges();
-    std::vector<std::string> captions;
-    LoadBridges([&captions](const TBridge& bridge) { captions.push_back(bridge.COM.str()); });
+    std::vector<int> slots;
+    LoadBridges([&slots](const TBridge& bridge) { slots.push_back(SlotNumber(bridge)); });
     // Stable, as the list keeps rows that compare equal in the order they were added.
-    std::stable_sort(captions.begin(), captions.end(),
-                     [](const std::string& a, const std::string& b) { return CompareCaptions(a, b) < 0; });
-    return captions;
+    std::stable_sort(slots.begin(), slots.end(),
+                     [](int a, int b) { return CompareCaptions(Bridges[a].COM.str(), Bridges[b].COM.str()) < 0; });
+    return slots;
 }

@@ -17,10 +17,10 @@ struct TStartSteps {
     std::function<void()> Launched;  // the hub runs; called before its line is recorded
 };
 
-// The one start of the bridges, for the list rows (captions in displayed order): checks the
-// rows and the hub's program, and only when they can start ends a running hub, launches the new one, checks that it
-// still runs a moment later, and records its argument string.
-TOutcome StartBridges(const std::vector<std::string>& captions, const TStartSteps& steps);
+// The one start of the bridges, for the list rows (their slots in displayed order): checks the
+// rows and the hub's program, and only when they can start ends a running hub, launches the
+// new one, checks that it still runs a moment later, and records its argument string.
+TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps);
 
 // Ends every running hub; fails when one still runs after a few seconds.
 TOutcome StopBridges();
@@ -30,5 +30,5 @@ TOutcome StopBridges();
 int CompareCaptions(const std::string& a, const std::string& b);
 
 // Clears the bridge table, loads the stored bridges into it as the window does, and gives
-// their captions in list order. A registry error is raised as from the window's load.
-std::vector<std::string> LoadStoredBridges();
+// their slots in list order. A registry error is raised as from the window's load.
+std::vector<int> LoadStoredBridges();

@@ -3,6 +3,73 @@
 #include <algorithm>
 #include <cstdio>
 
+TEventKind StartEvent(bool done, bool hubFailed) {
+    return done ? TEventKind::Started : hubFailed ? TEventKind::Failed : TEventKind::Refused;
+}
+
+std::vector<TLinkEvent> TLinks::Look(std::int64_t nowMs, const std::vector<TLinkSeen>& seen) {
+    std::vector<TLinkEvent> events;
+    std::map<int, TLinkRecord> next;
+    order_.clear();
+    for (const TLinkSeen& bridge : seen) {
+        TLinkRecord link = Of(bridge.Slot);
+        link.Com = bridge.Com;
+        link.Server = bridge.Server;
+        if (link.State != bridge.State) {
+            events.push_back({TEventKind::LinkChanged, bridge.Slot, link.State, bridge.State});
+            if (bridge.State == TLinkState::Connected && link.Noted) events.push_back({TEventKind::LinkRestored, bridge.Slot});
+            if (bridge.State == TLinkState::Stopped) link.WasConnected = false;
+            link.State = bridge.State;
+            link.Since = nowMs;
+            link.Noted = false;
+        }
+        if (bridge.State == TLinkState::Connected) link.WasConnected = true;
+        if (bridge.State == TLinkState::Waiting && link.WasConnected && !link.Noted && nowMs - link.Since >= DropMs) {
+            link.Noted = true;
+            events.push_back({TEventKind::LinkLost, bridge.Slot});
+        }
+        next[bridge.Slot] = link;
+        order_.push_back(bridge.Slot);
+    }
+    records_ = std::move(next);
+    return events;
+}
+
+const TLinkRecord& TLinks::Of(int slot) const {
+    static const TLinkRecord none;
+    const auto found = records_.find(slot);
+    return found == records_.end() ? none : found->second;
+}
+
+std::vector<TLinkState> TLinks::States() const {
+    std::vector<TLinkState> states;
+    for (int slot : order_) states.push_back(Of(slot).State);
+    return states;
+}
+
+std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TLinks& links) {
+    std::vector<TLogEvent> log;
+    for (const TLinkEvent& event : events) {
+        switch (event.Kind) {
+        case TEventKind::LinkChanged: {
+            const bool between = event.From != TLinkState::Stopped && event.To != TLinkState::Stopped;
+            const TLinkRecord& link = links.Of(event.Slot);
+            if (between || event.To == TLinkState::Connected) log.push_back({link.Com, link.Server, LinkWord(event.To)});
+            break;
+        }
+        case TEventKind::HubEnded: log.push_back({"-", "-", "hub ended"}); break;
+        case TEventKind::Started: log.push_back({"-", "-", "started"}); break;
+        case TEventKind::Refused: log.push_back({"-", "-", "refused"}); break;
+        case TEventKind::Failed: log.push_back({"-", "-", "failed"}); break;
+        case TEventKind::Stopped: log.push_back({"-", "-", "stopped"}); break;
+        case TEventKind::LinkLost:
+        case TEventKind::LinkRestored:
+        case TEventKind::HubAppeared: break;
+        }
+    }
+    return log;
+}
+
 std::string LogLine(const std::string& dateTime, const TLogEvent& event) {
     return dateTime + '\t' + event.Com + '\t' + event.Server + '\t' + event.Word;
 }
@@ -13,8 +80,36 @@ std::string LogTime(int year, int month, int day, int hour, int minute, int seco
     return text;
 }
 
-TLogEvent StartEvent(bool done, bool hubFailed) {
-    return {"-", "-", done ? "started" : hubFailed ? "failed" : "refused"};
+namespace {
+
+// One note for the links of one kind in these events, or a merged one for several.
+void AddNote(std::vector<TNote>& notes, const std::vector<const TLinkRecord*>& links, bool lost) {
+    if (links.empty()) return;
+    const std::string count = std::to_string(links.size()) + " bridges";
+    if (lost)
+        notes.push_back({"Link lost",
+                         links.size() == 1 ? links[0]->Com + " lost " + links[0]->Server : count + " lost their servers",
+                         true});
+    else
+        notes.push_back({"Link restored",
+                         links.size() == 1 ? links[0]->Com + " is connected again to " + links[0]->Server
+                                           : count + " are connected again",
+                         false});
+}
+
+}  // namespace
+
+std::vector<TNote> Notes(const std::vector<TLinkEvent>& events, const TLinks& links) {
+    std::vector<TNote> notes;
+    std::vector<const TLinkRecord*> lost, restored;
+    for (const TLinkEvent& event : events) {
+        if (event.Kind == TEventKind::LinkLost) lost.push_back(&links.Of(event.Slot));
+        if (event.Kind == TEventKind::LinkRestored) restored.push_back(&links.Of(event.Slot));
+        if (event.Kind == TEventKind::HubEnded) notes.push_back({"Pontis Manager", "Bridges stopped: the hub ended", true});
+    }
+    AddNote(notes, lost, true);
+    AddNote(notes, restored, false);
+    return notes;
 }
 
 TLinkState TrayState(const std::vector<TLinkState>& states, bool running) {
@@ -28,60 +123,4 @@ std::string TrayTip(const std::vector<TLinkState>& states, bool running) {
     const auto connected = std::count(states.begin(), states.end(), TLinkState::Connected);
     return "Pontis Manager: " + std::to_string(connected) + " of " + std::to_string(states.size()) +
            " bridges connected";
-}
-
-namespace {
-
-// One note for the links in this look, or a merged one for several.
-void AddNote(std::vector<TNote>& notes, const std::vector<const TLinkSeen*>& links, bool lost) {
-    if (links.empty()) return;
-    const std::string count = std::to_string(links.size()) + " bridges";
-    if (lost)
-        notes.push_back({"Link lost",
-                         links.size() == 1 ? links[0]->Com + " lost " + links[0]->Server
-                                           : count + " lost their servers",
-                         true});
-    else
-        notes.push_back({"Link restored",
-                         links.size() == 1 ? links[0]->Com + " is connected again to " + links[0]->Server
-                                           : count + " are connected again",
-                         false});
-}
-
-}  // namespace
-
-TLinkEvents::TResult TLinkEvents::Look(std::int64_t nowMs, const std::vector<TLinkSeen>& links) {
-    TResult result;
-    std::vector<const TLinkSeen*> lost, restored;
-    std::map<std::string, TLink> next;
-    for (const TLinkSeen& seen : links) {
-        const auto found = links_.find(seen.Com);
-        TLink link = found == links_.end() ? TLink{seen.State, nowMs} : found->second;
-        if (link.State != seen.State) {
-            // Between waiting and connected a link changed; to and from stopped the bridges
-            // started or stopped, which their own lines say.
-            const bool change = link.State != TLinkState::Stopped && seen.State != TLinkState::Stopped;
-            if (change || seen.State == TLinkState::Connected) result.Log.push_back({seen.Com, seen.Server, LinkWord(seen.State)});
-            if (seen.State == TLinkState::Connected && link.Noted) restored.push_back(&seen);
-            if (seen.State == TLinkState::Stopped) link = TLink{};
-            link.State = seen.State;
-            link.Since = nowMs;
-            link.Noted = false;
-        }
-        if (seen.State == TLinkState::Connected) link.WasConnected = true;
-        if (seen.State == TLinkState::Waiting && link.WasConnected && !link.Noted && nowMs - link.Since >= DropMs) {
-            link.Noted = true;
-            lost.push_back(&seen);
-        }
-        next[seen.Com] = link;
-    }
-    links_ = std::move(next);
-    AddNote(result.Notes, lost, true);
-    AddNote(result.Notes, restored, false);
-    return result;
-}
-
-TLinkEvents::TResult TLinkEvents::HubEnded() {
-    links_.clear();
-    return {{{"-", "-", "hub ended"}}, {{"Pontis Manager", "Bridges stopped: the hub ended", true}}};
 }

@@ -1,12 +1,71 @@
 #pragma once
-// What the notification-area icon and the connection log make of the links: the log's lines,
-// the notes when a link drops and comes back, the icon's state and tip. Pure logic.
+// What the program knows of each bridge's link, and what happens to the links: each look, start
+// and stop gives one list of events, from which the list, the icon, the log and the notes each
+// take what they show. Pure logic.
 #include "tools/link_match.h"
 
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
+
+// What happened. A link's events name its bridge's slot; the others concern the whole set.
+enum class TEventKind {
+    LinkChanged,   // a link's state changed
+    LinkLost,      // a link that was connected has waited TLinks::DropMs
+    LinkRestored,  // a lost link is connected again
+    HubEnded,      // the hub ended though nobody ended it
+    HubAppeared,   // a hub was started from elsewhere
+    Started,       // a start launched the hub
+    Refused,       // a start was refused by the check of the rows
+    Failed,        // a start could not launch the hub
+    Stopped,       // a stop ended the hub
+};
+
+struct TLinkEvent {
+    TEventKind Kind;
+    int Slot = 0;  // a link's bridge
+    TLinkState From = TLinkState::Stopped, To = TLinkState::Stopped;  // LinkChanged
+};
+
+// What a start gives: started, or refused (a check of the rows) or failed (the hub).
+TEventKind StartEvent(bool done, bool hubFailed);
+
+// One bridge as a look saw it.
+struct TLinkSeen {
+    int Slot = 0;
+    std::string Com;
+    std::string Server;  // "192.168.0.99:9761"
+    TLinkState State = TLinkState::Stopped;
+};
+
+// What the program knows of one bridge's link.
+struct TLinkRecord {
+    std::string Com, Server;
+    TLinkState State = TLinkState::Stopped;
+    std::int64_t Since = 0;  // when the state began
+    bool WasConnected = false;  // connected since the bridges started
+    bool Noted = false;  // its drop was noted
+};
+
+// The links over time, one record per bridge by its slot.
+class TLinks {
+public:
+    static constexpr std::int64_t DropMs = 5000;
+
+    // A look at the time nowMs (any steady clock in milliseconds) at the listed bridges, in list
+    // order: the records follow it, and the events tell what changed.
+    std::vector<TLinkEvent> Look(std::int64_t nowMs, const std::vector<TLinkSeen>& seen);
+
+    // The record of the bridge in that slot; a stopped one for a bridge no look saw.
+    const TLinkRecord& Of(int slot) const;
+    // The states of the bridges of the last look, in list order.
+    std::vector<TLinkState> States() const;
+
+private:
+    std::vector<int> order_;  // the slots of the last look
+    std::map<int, TLinkRecord> records_;
+};
 
 // One event of the connection log: the COM text and the server ("-" for the whole set), and
 // the event word (started, stopped, refused, failed, connected, waiting, hub ended).
@@ -15,6 +74,11 @@ struct TLogEvent {
     std::string Server = "-";
     std::string Word;
 };
+
+// What the log makes of the events: a line for each start, stop and ended hub, and for a link
+// that changed between waiting and connected or became connected (a link that starts or stops
+// with the bridges is told by their own line).
+std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TLinks& links);
 
 // The log's line for an event, without its line end: the local date and time
 // ("2026-12-07 14:02:11"), the COM text, the server and the word, separated by tabs.
@@ -27,9 +91,6 @@ std::string LogTime(int year, int month, int day, int hour, int minute, int seco
 constexpr std::uint64_t LogLimitBytes = 1024 * 1024;
 inline bool LogMustRotate(std::uint64_t size) { return size > LogLimitBytes; }
 
-// What a start gives the log: started, or refused (a check of the rows) or failed (the hub).
-TLogEvent StartEvent(bool done, bool hubFailed);
-
 // A note from the icon.
 struct TNote {
     std::string Title;
@@ -37,41 +98,11 @@ struct TNote {
     bool Warning = false;
 };
 
+// What the notes make of the events: the links lost in one look merged into one note, those
+// restored into another, and a note for a hub that ended by itself.
+std::vector<TNote> Notes(const std::vector<TLinkEvent>& events, const TLinks& links);
+
 // The icon's colour (the state of its dot) and its tip, for the links' states: grey while the
 // bridges are stopped, green when every bridge is connected, amber while any waits.
 TLinkState TrayState(const std::vector<TLinkState>& states, bool running);
 std::string TrayTip(const std::vector<TLinkState>& states, bool running);
-
-// One bridge as a look saw it.
-struct TLinkSeen {
-    std::string Com;
-    std::string Server;  // "192.168.0.99:9761"
-    TLinkState State = TLinkState::Stopped;
-};
-
-// The links over time: each look gives the log's events and the notes. A link that was
-// connected and has waited DropMs gives a "Link lost" note, and one when it is connected again;
-// drops seen in the same look are merged into one note. A shorter drop is only logged.
-class TLinkEvents {
-public:
-    static constexpr std::int64_t DropMs = 5000;
-
-    struct TResult {
-        std::vector<TLogEvent> Log;
-        std::vector<TNote> Notes;
-    };
-
-    // A look at the time nowMs (any steady clock in milliseconds).
-    TResult Look(std::int64_t nowMs, const std::vector<TLinkSeen>& links);
-    // The hub ended by itself: logged, and noted; the links start afresh.
-    TResult HubEnded();
-
-private:
-    struct TLink {
-        TLinkState State = TLinkState::Stopped;
-        std::int64_t Since = 0;
-        bool WasConnected = false;
-        bool Noted = false;  // its drop was noted
-    };
-    std::map<std::string, TLink> links_;  // by COM text
-};

@@ -37,9 +37,9 @@ controls::ImageList MakeStateIcons(int size) {
 
 namespace {
 
-int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM captions) {
-    const auto& texts = *reinterpret_cast<const std::vector<std::string>*>(captions);
-    return CompareCaptions(texts[static_cast<std::size_t>(a)], texts[static_cast<std::size_t>(b)]);
+// Two rows by their bridges' COM texts.
+int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM) {
+    return CompareCaptions(Bridges[a].COM.str(), Bridges[b].COM.str());
 }
 
 }  // namespace
@@ -71,21 +71,23 @@ void TBridgeList::FitColumns() {
 
 int TBridgeList::RowCount() const { return ListView_GetItemCount(list_); }
 
-std::string TBridgeList::RowText(int row, int column) const { return controls::CellText(list_, row, column); }
-
-std::vector<std::string> TBridgeList::Captions() const {
-    std::vector<std::string> captions;
-    for (int i = 0; i < RowCount(); ++i) captions.push_back(RowText(i));
-    return captions;
+std::vector<int> TBridgeList::Slots() const {
+    std::vector<int> slots;
+    for (int row = 0; row < RowCount(); ++row) slots.push_back(SlotAt(row));
+    return slots;
 }
+
+int TBridgeList::SlotAt(int row) const { return static_cast<int>(controls::ItemParam(list_, row)); }
+
+int TBridgeList::IndexOf(int slot) const { return controls::FindItem(list_, slot); }
 
 int TBridgeList::SelectedIndex() const { return ListView_GetNextItem(list_, -1, LVNI_SELECTED); }
 
 int TBridgeList::SelectedCount() const { return static_cast<int>(ListView_GetSelectedCount(list_)); }
 
-std::string TBridgeList::SelectedCaption() const {
+int TBridgeList::SelectedSlot() const {
     const int row = SelectedIndex();
-    return row < 0 ? std::string() : RowText(row);
+    return row < 0 ? NoSlot : SlotAt(row);
 }
 
 void TBridgeList::SetRowTexts(int row, const TBridgeRow& texts) {
@@ -95,48 +97,45 @@ void TBridgeList::SetRowTexts(int row, const TBridgeRow& texts) {
     ListView_SetItemText(list_, row, ColName, const_cast<char*>(texts.Name.c_str()));
 }
 
-void TBridgeList::SetState(int row, TLinkState state) { controls::SetItemImage(list_, row, static_cast<int>(state)); }
+void TBridgeList::SetState(int slot, TLinkState state) {
+    const int row = IndexOf(slot);
+    if (row >= 0) controls::SetItemImage(list_, row, static_cast<int>(state));
+}
 
-void TBridgeList::AddRow(const TBridgeRow& row, TLinkState state) {
-    const int index = controls::InsertItem(list_, RowCount(), row.Caption);
-    SetState(index, state);
-    SetRowTexts(index, row);
+void TBridgeList::AddRow(int slot, TLinkState state) {
+    const TBridgeRow texts = RowOf(Bridges[slot]);
+    const int row = controls::InsertItem(list_, RowCount(), texts.Caption, slot);
+    controls::SetItemImage(list_, row, static_cast<int>(state));
+    SetRowTexts(row, texts);
     SortRows();
     FitColumns();
 }
 
-void TBridgeList::SelectRow(const std::string& caption) {
-    const std::vector<std::string> captions = Captions();
-    const auto found = std::find(captions.begin(), captions.end(), caption);
-    if (found == captions.end()) return;
-    const int row = static_cast<int>(found - captions.begin());
+void TBridgeList::SelectRow(int slot) {
+    const int row = IndexOf(slot);
+    if (row < 0) return;
     ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_EnsureVisible(list_, row, FALSE);
 }
 
-void TBridgeList::SetSelectedRow(const TBridgeRow& row, TLinkState state) {
-    const int index = SelectedIndex();
-    if (index < 0) return;
+void TBridgeList::UpdateRow(int slot) {
+    const int row = IndexOf(slot);
+    if (row < 0) return;
     controls::DrawingPaused batch(list_);
-    SetState(index, state);
-    SetRowTexts(index, row);
+    SetRowTexts(row, RowOf(Bridges[slot]));
     SortRows();
 }
 
-void TBridgeList::DeleteSelectedRow() {
-    const int index = SelectedIndex();
-    if (index >= 0) ListView_DeleteItem(list_, index);
+void TBridgeList::DeleteRow(int slot) {
+    const int row = IndexOf(slot);
+    if (row >= 0) ListView_DeleteItem(list_, row);
     FitColumns();
 }
 
-// Sorts by caption in the platform's text order. Each item's key is its position in a snapshot
-// of the captions taken just before, so the order never depends on positions that move while
-// the list sorts.
+// Sorts by caption in the platform's text order.
 void TBridgeList::SortRows() {
-    const std::vector<std::string> captions = Captions();
-    for (int i = 0; i < static_cast<int>(captions.size()); ++i) controls::SetItemParam(list_, i, i);
-    ::SendMessageA(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&captions), reinterpret_cast<LPARAM>(CompareItems));
+    ListView_SortItems(list_, CompareItems, 0);
     const int selected = SelectedIndex();
     if (selected >= 0) ListView_EnsureVisible(list_, selected, FALSE);
 }

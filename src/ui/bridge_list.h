@@ -1,7 +1,8 @@
 #pragma once
 // The main window's bridge list: one row per bridge with the COM text as its caption, kept in
 // the platform's text order of the captions (the hub takes the bridges in this order), each
-// row with the dot of its link state.
+// row with the dot of its link state. The bridges themselves are the table's: a row knows its
+// slot, and its texts are only shown.
 #include "config/bridge.h"
 #include "tools/link_match.h"
 #include "ui/controls.h"
@@ -20,21 +21,24 @@ public:
     void Attach(HWND list, int portColumnWidth, int serverPortColumnWidth);
     HWND Handle() const { return list_; }
 
-    void AddRow(const TBridgeRow& row, TLinkState state);
-    void SetSelectedRow(const TBridgeRow& row, TLinkState state);
-    void DeleteSelectedRow();
-    void SetState(int row, TLinkState state);
-    // Selects the row with that caption and scrolls it into view.
-    void SelectRow(const std::string& caption);
+    // Each row shows the bridge of one slot of the table and holds that slot as its data.
+    void AddRow(int slot, TLinkState state);
+    void UpdateRow(int slot);  // after the bridge changed
+    void DeleteRow(int slot);
+    void SetState(int slot, TLinkState state);
+    // Selects the row of that slot and scrolls it into view.
+    void SelectRow(int slot);
 
     int RowCount() const;
-    std::string RowText(int row, int column = 0) const;
-    std::vector<std::string> Captions() const;
-    int SelectedIndex() const;
+    // The rows' slots in list order: the order of the bridges on the hub's command line.
+    std::vector<int> Slots() const;
+    int SlotAt(int row) const;
     int SelectedCount() const;
-    std::string SelectedCaption() const;
+    int SelectedSlot() const;  // NoSlot when no row is selected
 
 private:
+    int IndexOf(int slot) const;
+    int SelectedIndex() const;
     void SetRowTexts(int row, const TBridgeRow& texts);
     void SortRows();
     void FitColumns();

@@ -18,20 +18,27 @@ void AddColumn(HWND list, int column, const char* title, int width) {
     ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&c));
 }
 
-int InsertItem(HWND list, int row, const std::string& caption) {
+int InsertItem(HWND list, int row, const std::string& caption, LPARAM param) {
     LVITEMA item{};
-    item.mask = LVIF_TEXT;
+    item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = row;
     item.pszText = const_cast<char*>(caption.c_str());
+    item.lParam = param;
     return static_cast<int>(::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
-void SetItemParam(HWND list, int row, LPARAM param) {
+LPARAM ItemParam(HWND list, int row) {
     LVITEMA item{};
     item.mask = LVIF_PARAM;
     item.iItem = row;
-    item.lParam = param;
-    ::SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : -1;
+}
+
+int FindItem(HWND list, LPARAM param) {
+    LVFINDINFOA find{};
+    find.flags = LVFI_PARAM;
+    find.lParam = param;
+    return static_cast<int>(::SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
 }
 
 void SetItemImage(HWND list, int row, int image) {
@@ -40,12 +47,6 @@ void SetItemImage(HWND list, int row, int image) {
     item.iItem = row;
     item.iImage = image;
     ::SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-}
-
-std::string CellText(HWND list, int row, int column) {
-    char text[256] = "";
-    ListView_GetItemText(list, row, column, text, sizeof text);
-    return text;
 }
 
 }  // namespace controls

@@ -34,11 +34,12 @@ std::string ItemText(HWND combo, int item);
 // ---- list in report view ----
 
 void AddColumn(HWND list, int column, const char* title, int width);
-// Inserts an item with its caption at position row and gives back where it went.
-int InsertItem(HWND list, int row, const std::string& caption);
-void SetItemParam(HWND list, int row, LPARAM param);
+// Inserts an item with its caption and its data at position row and gives back where it went.
+int InsertItem(HWND list, int row, const std::string& caption, LPARAM param);
+// An item's data, -1 for no item; the row of the item with that data, -1 for none.
+LPARAM ItemParam(HWND list, int row);
+int FindItem(HWND list, LPARAM param);
 void SetItemImage(HWND list, int row, int image);
-std::string CellText(HWND list, int row, int column);
 
 // Turns the list's drawing off and on around a batch of changes.
 class DrawingPaused {

@@ -2,7 +2,7 @@
 
 #include "config/config_store.h"
 #include "tools/connection_log.h"
-#include "ui/Unit1.h"
+#include "ui/ids.h"
 
 TNotificationArea::TNotificationArea(HWND owner, bool stay, std::function<void(int)> command)
     : owner_(owner),
@@ -16,18 +16,18 @@ TNotificationArea::TNotificationArea(HWND owner, bool stay, std::function<void(i
     if (stay_)
         icon_.Add();
     else
-        ::PostMessageA(owner_, AddIconMessage, 0, 0);
+        ::PostMessageA(owner_, WM_ADDTRAYICON, 0, 0);
 }
 
 bool TNotificationArea::HandleMessage(UINT msg, WPARAM, LPARAM lp) {
-    if ((msg == taskbarCreated_ && msg != 0) || msg == AddIconMessage) {
+    if ((msg == taskbarCreated_ && msg != 0) || msg == WM_ADDTRAYICON) {
         icon_.Add();
         return true;
     }
-    if (msg != TTrayIcon::CallbackMessage) return false;
+    if (msg != WM_TRAYICON) return false;
     switch (static_cast<UINT>(lp)) {
     case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK: command_(IdOpen); break;
+    case WM_LBUTTONDBLCLK: command_(IdMenuOpen); break;
     case WM_RBUTTONUP: ShowMenu(); break;
     }
     return true;
@@ -36,14 +36,14 @@ bool TNotificationArea::HandleMessage(UINT msg, WPARAM, LPARAM lp) {
 void TNotificationArea::ShowMenu() {
     const platform::Menu owned(::CreatePopupMenu());
     const HMENU menu = owned.get();
-    ::AppendMenuA(menu, MF_STRING, IdOpen, "&Open Pontis Manager");
+    ::AppendMenuA(menu, MF_STRING, IdMenuOpen, "&Open Pontis Manager");
     if (running_)
-        ::AppendMenuA(menu, MF_STRING, TForm1::IdButton2, "St&op bridges");
+        ::AppendMenuA(menu, MF_STRING, IdStopButton, "St&op bridges");
     else
-        ::AppendMenuA(menu, MF_STRING, TForm1::IdStartButton, "&Start bridges");
+        ::AppendMenuA(menu, MF_STRING, IdStartButton, "&Start bridges");
     ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuA(menu, MF_STRING, TForm1::IdMenuExit, "E&xit");
-    ::SetMenuDefaultItem(menu, IdOpen, FALSE);
+    ::AppendMenuA(menu, MF_STRING, IdMenuExit, "E&xit");
+    ::SetMenuDefaultItem(menu, IdMenuOpen, FALSE);
     POINT at{};
     ::GetCursorPos(&at);
     ::SetForegroundWindow(owner_);  // so that the menu closes when the user clicks elsewhere
@@ -52,14 +52,12 @@ void TNotificationArea::ShowMenu() {
     if (chosen) command_(chosen);
 }
 
-void TNotificationArea::LinksRead(const std::vector<TLinkSeen>& links, bool running, bool hubEnded) {
+void TNotificationArea::Show(const std::vector<TLinkEvent>& events, const TLinks& links, bool running) {
     running_ = running;
-    TLinkEvents::TResult result = hubEnded ? events_.HubEnded() : events_.Look(static_cast<std::int64_t>(::GetTickCount64()), links);
-    Log(result.Log);
+    Log(LogEvents(events, links));
     if (notify_)
-        for (const TNote& note : result.Notes) icon_.Note(note);
-    std::vector<TLinkState> states;
-    for (const TLinkSeen& link : links) states.push_back(link.State);
+        for (const TNote& note : Notes(events, links)) icon_.Note(note);
+    const std::vector<TLinkState> states = links.States();
     icon_.Show(TrayState(states, running), TrayTip(states, running));
 }
 

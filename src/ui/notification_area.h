@@ -1,7 +1,7 @@
 #pragma once
 // What the main window does in the notification area: its icon with the links' colour and tip,
-// the icon's menu, the notes when a link drops, and the connection log, all fed from the window's
-// one-second look at the links.
+// the icon's menu, the notes when a link drops, and the connection log, all fed from the events
+// of the window's looks at the links, its starts and its stops.
 #include "tools/link_events.h"
 #include "ui/tray_icon.h"
 
@@ -11,10 +11,6 @@
 
 class TNotificationArea {
 public:
-    // The menu's entries; the others are the main window's own commands.
-    enum : int { IdOpen = 300 };
-    static constexpr UINT AddIconMessage = WM_APP + 3;
-
     // Adds the icon for the owner. stay: the program stays in the notification area when its
     // window is closed (-tray), which it can only while the icon is shown. command runs the
     // owner's command for a chosen menu entry.
@@ -25,8 +21,9 @@ public:
     // The icon's mouse messages and the notification area made anew; true when handled.
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-    // After a look: the links as seen, whether the bridges run, and whether the hub ended by itself.
-    void LinksRead(const std::vector<TLinkSeen>& links, bool running, bool hubEnded);
+    // After a look, a start or a stop: its events in the log and the notes, and the links'
+    // states and whether the bridges run in the icon.
+    void Show(const std::vector<TLinkEvent>& events, const TLinks& links, bool running);
 
     // Appends to the connection log; the first failure in a run shows as a note.
     void Log(const std::vector<TLogEvent>& events);
@@ -45,7 +42,6 @@ private:
     bool stay_;
     std::function<void(int)> command_;
     TTrayIcon icon_;
-    TLinkEvents events_;
     UINT taskbarCreated_;
     bool running_ = false;
     bool notify_ = true;

@@ -1,6 +1,6 @@
 #include "ui/one_window.h"
 
-#include "ui/Unit1.h"
+#include "ui/main_window.h"
 #include "ui/switches.h"
 
 #include <string>
@@ -28,7 +28,7 @@ HWND FindOwnWindow() {
             auto& s = *reinterpret_cast<Search*>(param);
             char className[32] = "";
             ::GetClassNameA(window, className, sizeof className);
-            if (std::string(className) != TForm1::ClassName) return TRUE;
+            if (std::string(className) != TMainWindow::ClassName) return TRUE;
             DWORD id = 0;
             ::GetWindowThreadProcessId(window, &id);
             const platform::Handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));

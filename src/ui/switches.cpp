@@ -65,7 +65,7 @@ int StartSwitch(const TSwitchOutput& output, std::string* trayNote) {
             ShowHubArguments(arguments);
     };
     const TOutcome started = StartBridges(LoadStoredBridges(), {showArguments, nullptr});
-    AppendToConnectionLog({StartEvent(started.Done, started.Text == UnableToStartText)});
+    AppendToConnectionLog(LogEvents({{StartEvent(started.Done, started.Text == UnableToStartText)}}, {}));
     if (!started && trayNote && !output.Available()) {
         *trayNote = started.Text;
         return 1;
@@ -79,7 +79,7 @@ int StopSwitch(const TSwitchOutput& output) {
     const bool wasRunning = HubRunning();
     const TOutcome stopped = StopBridges();
     if (!stopped) return output.Fail(stopped.Text, MB_ICONEXCLAMATION);
-    if (wasRunning) AppendToConnectionLog({{"-", "-", "stopped"}});
+    if (wasRunning) AppendToConnectionLog(LogEvents({{TEventKind::Stopped}}, {}));
     output.Line(wasRunning ? "Bridges stopped" : "Bridges were not running");
     return 0;
 }

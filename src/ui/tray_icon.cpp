@@ -27,7 +27,7 @@ TTrayIcon::TTrayIcon(HWND owner) {
     data_.hWnd = owner;
     data_.uID = IconId;
     data_.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
-    data_.uCallbackMessage = CallbackMessage;
+    data_.uCallbackMessage = WM_TRAYICON;
     data_.hIcon = icons_[0].get();
     CopyText(data_.szTip, sizeof data_.szTip, "Pontis Manager");
     notes_ = MakeNotesWindow();

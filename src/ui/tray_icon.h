@@ -4,6 +4,7 @@
 // notes at the program's own seam; the last note's title and text are also the text of a
 // message-only window of the class NotesClass, which another process can read.
 #include "platform/handles.h"
+#include "ui/ids.h"
 #include "tools/link_events.h"
 
 #include <windows.h>
@@ -13,10 +14,9 @@
 
 class TTrayIcon {
 public:
-    static constexpr UINT CallbackMessage = WM_APP + 2;
     static constexpr char NotesClass[] = "PontisManagerNotes";
 
-    // Makes the icons; the owner gets CallbackMessage for the mouse over the icon.
+    // Makes the icons; the owner gets WM_TRAYICON for the mouse over the icon.
     explicit TTrayIcon(HWND owner);
     ~TTrayIcon();  // removes the icon
     TTrayIcon(const TTrayIcon&) = delete;

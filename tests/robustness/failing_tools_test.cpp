@@ -35,7 +35,7 @@ protected:
         WithDialog(button, std::move(steps));
     }
     void SelectFirstRow() { SelectRow(0); }
-    ModalScript::Step PickPort(const char* port) { return Pick(TForm2::IdPortCombo, port); }
+    ModalScript::Step PickPort(const char* port) { return Pick(IdPortCombo, port); }
 
     // Puts the driver folder aside until the test ends.
     void RemoveDriverFolder() {
@@ -54,11 +54,11 @@ TEST_F(FailingTools, HungSetupToolIsEndedAndTheAddFails) {
     Open();
     MessageBoxWatcher boxes;
     const DWORD start = ::GetTickCount();
-    WithDialogOk(TForm1::IdAddButton, {PickPort("COM4")});
+    WithDialogOk(IdAddButton, {PickPort("COM4")});
     EXPECT_LT(::GetTickCount() - start, 10000u);
     EXPECT_EQ(boxes.Texts(), std::string("[Error] ") + kInstallFailed + "\n");
     EXPECT_EQ(FindProcess(SetupExeName), 0u) << "the hung tool was ended";
-    EXPECT_EQ(form->RowCount(), 0);
+    EXPECT_EQ(RowCount(), 0);
     EXPECT_EQ(FirstFreeSlot(), 1);
     EXPECT_FALSE(KeyExists(SlotKey(1)));
 }
@@ -77,23 +77,23 @@ TEST_F(FailingTools, AbnormalEndsFailInstallChangeAndRemove) {
         Open();
         {
             MessageBoxWatcher boxes;
-            WithDialogOk(TForm1::IdAddButton, {PickPort("COM4")});
+            WithDialogOk(IdAddButton, {PickPort("COM4")});
             EXPECT_EQ(boxes.Texts(), std::string("[Error] ") + kInstallFailed + "\n");
         }
         SelectFirstRow();
         {
             MessageBoxWatcher boxes;
-            WithDialogOk(TForm1::IdEditButton, {Type(TForm2::IdTXDelay, "25")});
+            WithDialogOk(IdEditButton, {Type(IdTXDelay, "25")});
             EXPECT_EQ(boxes.Texts(), "[Error] Unable to change COM port! The port may be in use.\n");
         }
         EXPECT_EQ(Bridges[1].TXDelay, 10);
         {
             MessageBoxWatcher boxes(IDYES);
-            Click(TForm1::IdDeleteButton);
+            Click(IdDeleteButton);
             ASSERT_EQ(boxes.Boxes().size(), 2u) << boxes.Texts();
             EXPECT_EQ(boxes.Boxes()[1].text, "Unable to remove COM port!");
         }
-        EXPECT_EQ(form->Captions(), std::vector<std::string>{"COM3"});
+        EXPECT_EQ(Captions(), std::vector<std::string>{"COM3"});
         EXPECT_EQ(FirstDifference(before, Snap(kProgramKey)), "");
     }
 }
@@ -106,12 +106,12 @@ TEST_F(FailingTools, WithoutTheDriverFolderNothingRunsAndTheBoxesSaySo) {
 
     MessageBoxWatcher boxes;
     Open();
-    WithDialogOk(TForm1::IdAddButton, {PickPort("COM4")});
-    Click(TForm1::IdStartButton);
+    WithDialogOk(IdAddButton, {PickPort("COM4")});
+    Click(IdStartButton);
     EXPECT_EQ(boxes.Texts(), std::string("[Error] ") + kInstallFailed + "\n[Error] " + kStartFailed + "\n");
-    EXPECT_TRUE(Enabled(TForm1::IdStartButton));
+    EXPECT_TRUE(Enabled(IdStartButton));
     EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>");
-    EXPECT_EQ(form->Captions(), std::vector<std::string>{"COM3"});
+    EXPECT_EQ(Captions(), std::vector<std::string>{"COM3"});
 }
 
 TEST_F(FailingTools, HubKilledFromOutsideIsStoppedAndStartedAgain) {
@@ -120,23 +120,23 @@ TEST_F(FailingTools, HubKilledFromOutsideIsStoppedAndStartedAgain) {
     WriteBridge(1, "COM3");
     Open();
     MessageBoxWatcher boxes;
-    Click(TForm1::IdStartButton);
+    Click(IdStartButton);
     const DWORD first = FindProcess(HubExeName);
     ASSERT_NE(first, 0u) << boxes.Texts();
-    ASSERT_FALSE(Enabled(TForm1::IdStartButton));
+    ASSERT_FALSE(Enabled(IdStartButton));
 
     platform::Handle hub(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, first));
     ASSERT_TRUE(hub.valid());
     ASSERT_TRUE(::TerminateProcess(hub.get(), 1));
     ASSERT_EQ(::WaitForSingleObject(hub.get(), 5000), WAIT_OBJECT_0);
 
-    Click(TForm1::IdButton2);
-    EXPECT_TRUE(Enabled(TForm1::IdStartButton)) << "stop finds no hub and still enables Start";
-    Click(TForm1::IdStartButton);
+    Click(IdStopButton);
+    EXPECT_TRUE(Enabled(IdStartButton)) << "stop finds no hub and still enables Start";
+    Click(IdStartButton);
     const DWORD second = FindProcess(HubExeName);
     EXPECT_NE(second, 0u);
     EXPECT_NE(second, first);
-    EXPECT_FALSE(Enabled(TForm1::IdStartButton));
+    EXPECT_FALSE(Enabled(IdStartButton));
     EXPECT_EQ(boxes.Texts(), "");
 }
 

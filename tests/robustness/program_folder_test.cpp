@@ -3,7 +3,7 @@
 #include "platform/text.h"
 #include "support/test_registry.h"
 #include "support/tool_fixture.h"
-#include "ui/Unit1.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -108,9 +108,9 @@ TEST_F(ProgramFolder, AForeignFolderNameStartsItsOwnHubAndIsTheOneStartedAtLogOn
         HWND form = nullptr;
         for (int i = 0; i < 200 && !(form = ::FindWindowA("TForm1", nullptr)); ++i) ::Sleep(50);
         ASSERT_NE(form, nullptr);
-        ::SendMessageA(form, WM_COMMAND, TForm1::IdMenuLogOn, 0);
+        ::SendMessageA(form, WM_COMMAND, IdMenuLogOn, 0);
         EXPECT_EQ(RunValue(), L"\"" + copy.Exe() + L"\" -start -tray");
-        ::SendMessageA(form, WM_COMMAND, TForm1::IdMenuLogOn, 0);
+        ::SendMessageA(form, WM_COMMAND, IdMenuLogOn, 0);
         EXPECT_EQ(RunValue(), L"<missing>") << "the value was taken for this copy's";
         ::PostMessageA(form, WM_CLOSE, 0, 0);
         EXPECT_EQ(::WaitForSingleObject(window.get(), 10000), WAIT_OBJECT_0);

@@ -203,7 +203,7 @@ protected:
     void StartAndClose(const Expected& want, const Snapshot& before) {
         MessageBoxWatcher boxes;
         Open();
-        std::vector<std::string> rows = form->Captions(), captions = want.captions;
+        std::vector<std::string> rows = Captions(), captions = want.captions;
         std::sort(rows.begin(), rows.end());
         std::sort(captions.begin(), captions.end());
         EXPECT_EQ(rows, captions);
@@ -215,7 +215,7 @@ protected:
         DWORD_PTR result = 0;
         EXPECT_TRUE(::SendMessageTimeoutA(form->Handle(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result))
             << "the window answers";
-        EXPECT_TRUE(::IsWindowEnabled(form->Control(TForm1::IdStartButton))) << "no hub runs";
+        EXPECT_TRUE(::IsWindowEnabled(form->Control(IdStartButton))) << "no hub runs";
         Close();
         EXPECT_EQ(FirstDifference(before, Snap(kProgramKey)), "") << "closing changed the registry";
     }
@@ -226,7 +226,7 @@ protected:
     void AddOne(const Expected& want, const Snapshot& before) {
         MessageBoxWatcher boxes;
         Open();
-        if (!::IsWindowEnabled(form->Control(TForm1::IdAddButton))) {
+        if (!::IsWindowEnabled(form->Control(IdAddButton))) {
             EXPECT_EQ(want.captions.size(), 10u) << "Add is unavailable only with ten rows";
             return;
         }
@@ -234,7 +234,7 @@ protected:
         for (int n = 10; n >= 1; --n)
             if (!want.heldBack.count(n) && !want.loaded.count(n)) lowestFree = n;
         if (lowestFree == 0) {
-            Click(TForm1::IdAddButton);
+            Click(IdAddButton);
             Close();
             ASSERT_FALSE(boxes.Boxes().empty());
             EXPECT_EQ(boxes.Boxes().back().text,
@@ -242,8 +242,8 @@ protected:
             EXPECT_EQ(FirstDifference(before, Snap(kProgramKey)), "") << "a refused add changed the registry";
             return;
         }
-        WithDialog(TForm1::IdAddButton, {Pick(TForm2::IdPortCombo, "COM20"), Type(TForm2::IdServerIP, "127.0.0.1"),
-                                         Type(TForm2::IdBridgeName, "added"), Press(TForm2::IdButton1)});
+        WithDialog(IdAddButton, {Pick(IdPortCombo, "COM20"), Type(IdServerIP, "127.0.0.1"),
+                                         Type(IdBridgeName, "added"), Press(IdOkButton)});
         Close();
         const Snapshot after = Snap(kProgramKey);
         SCOPED_TRACE(boxes.Texts());
@@ -362,7 +362,7 @@ TEST_F(StoredData, TheProgramStartsAndClosesOnBrokenData) {
         ASSERT_NE(seen.main, nullptr) << "no main window";
         EXPECT_EQ(seen.boxes, want.error.empty() ? std::vector<std::string>{} : std::vector<std::string>{want.error});
         DWORD_PTR rows = 0;
-        ASSERT_TRUE(::SendMessageTimeoutA(::GetDlgItem(seen.main, TForm1::IdBridgeList), LVM_GETITEMCOUNT, 0, 0,
+        ASSERT_TRUE(::SendMessageTimeoutA(::GetDlgItem(seen.main, IdBridgeList), LVM_GETITEMCOUNT, 0, 0,
                                           SMTO_ABORTIFHUNG, 2000, &rows))
             << "the window answers";
         EXPECT_EQ(rows, want.captions.size());

@@ -6,8 +6,8 @@
 #include "support/modal_script.h"
 #include "support/test_registry.h"
 #include "support/tool_fixture.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
+#include "ui/main_window.h"
+#include "ui/bridge_dialog.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -37,10 +37,10 @@ protected:
     // Starts the program's windows as start-up does, with these command-line arguments.
     void Open(std::vector<std::string> args = {}) {
         Close();
-        form = std::make_unique<TForm1>(std::move(args));
-        dialog = std::make_unique<TForm2>(form->Handle());
+        form = std::make_unique<TMainWindow>(std::move(args));
+        dialog = std::make_unique<TBridgeDialog>(form->Handle());
         form->SetDialog(dialog.get());
-        form->Action1Execute();
+        form->UpdateAvailability();
     }
     // As the user closes the main window: it goes with the dialog it owns, then both objects.
     void Close() {
@@ -61,16 +61,56 @@ protected:
     }
     // Selects row (none for -1) and lets the availability rules run, as a click on the list does.
     void SelectRow(int row) {
-        HWND list = form->Control(TForm1::IdBridgeList);
+        HWND list = form->Control(IdBridgeList);
         ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
         if (row >= 0) ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        form->Action1Execute();
+        form->UpdateAvailability();
     }
     void Select(const std::string& caption) {
-        const std::vector<std::string> captions = form->Captions();
+        const std::vector<std::string> captions = Captions();
         for (int i = 0; i < static_cast<int>(captions.size()); ++i)
             if (captions[static_cast<std::size_t>(i)] == caption) return SelectRow(i);
         ADD_FAILURE() << "no row " << caption;
+    }
+
+    // What the list shows, read from the control.
+    HWND List() const { return form->Control(IdBridgeList); }
+    int RowCount() const { return ListView_GetItemCount(List()); }
+    std::string RowText(int row, int column = 0) const {
+        char text[256] = "";
+        ListView_GetItemText(List(), row, column, text, sizeof text);
+        return text;
+    }
+    std::vector<std::string> Captions() const {
+        std::vector<std::string> captions;
+        for (int row = 0; row < RowCount(); ++row) captions.push_back(RowText(row));
+        return captions;
+    }
+    std::string SelectedCaption() const {
+        const int row = ListView_GetNextItem(List(), -1, LVNI_SELECTED);
+        return row < 0 ? std::string() : RowText(row);
+    }
+    TLinkState RowState(int row) const {  // its dot
+        LVITEMA item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        ListView_GetItem(List(), &item);
+        return static_cast<TLinkState>(item.iImage);
+    }
+    // A bridge put straight into the first free slot and listed; gives the slot.
+    int AddRow(const char* com, const char* ip = "", int port = 0, const char* name = "") {
+        const int slot = FirstFreeSlot();
+        Bridges[slot].COM = com;
+        Bridges[slot].IP = ip;
+        Bridges[slot].Port = port;
+        Bridges[slot].Name = name;
+        form->AddRow(slot);
+        return slot;
+    }
+    void DeleteRow(int row) {
+        const int slot = form->List().SlotAt(row);
+        form->List().DeleteRow(slot);
+        ZeroSlot(slot);
     }
 
     // Steps inside the bridge dialog.
@@ -97,6 +137,6 @@ protected:
         EXPECT_TRUE(script.Finished()) << "the dialog did not take every step";
     }
 
-    std::unique_ptr<TForm1> form;
-    std::unique_ptr<TForm2> dialog;
+    std::unique_ptr<TMainWindow> form;
+    std::unique_ptr<TBridgeDialog> dialog;
 };

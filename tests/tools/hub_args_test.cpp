@@ -33,6 +33,13 @@ struct Case {
     std::string expected;
 };
 
+// The slots the list holds for these captions.
+std::vector<int> Rows(const std::vector<std::string>& captions) {
+    std::vector<int> slots;
+    for (const std::string& caption : captions) slots.push_back(FindBridge(caption));
+    return slots;
+}
+
 void Fill(const Slot& s) {
     TBridge& b = Bridges[s.n];
     b.Index = static_cast<std::uint8_t>(s.index);
@@ -112,8 +119,8 @@ protected:
 
 TEST_P(HubArguments, AreBuiltToTheByte) {
     for (const Slot& s : GetParam().slots) Fill(s);
-    ASSERT_EQ(CheckHubRows(GetParam().rows), std::nullopt);
-    EXPECT_EQ(BuildHubArguments(GetParam().rows), GetParam().expected);
+    ASSERT_EQ(CheckHubRows(Rows(GetParam().rows)), std::nullopt);
+    EXPECT_EQ(BuildHubArguments(Rows(GetParam().rows)), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, HubArguments, testing::ValuesIn(kCases),
@@ -125,7 +132,7 @@ TEST(HubArgumentsPinmap, ListsEverySerialPortWithoutATrailingComma) {
     for (int n = 1; n <= 10; ++n) rows.push_back("COM" + std::to_string(n));
     for (int n = 1; n <= 10; ++n) Fill({n, n, rows[n - 1].c_str(), 9600, 4, 0, 10, "h", 1});
     const std::string head = kGlobal + "0,2,4,6,8,10,12,14,16,18:pinmap --bi-route=0:1 ";
-    const std::string args = BuildHubArguments(rows);
+    const std::string args = BuildHubArguments(Rows(rows));
     EXPECT_EQ(args.substr(0, head.size()), head);
     EXPECT_NE(args.find(" --bi-route=18:19 "), std::string::npos);
     ClearBridges();
@@ -169,31 +176,33 @@ protected:
 };
 
 TEST_F(HubRows, AcceptDefinedBridgesWithValidAddresses) {
-    EXPECT_EQ(CheckHubRows({"COM3", "COM9"}), std::nullopt);
+    EXPECT_EQ(CheckHubRows(Rows({"COM3", "COM9"})), std::nullopt);
 }
 
-TEST_F(HubRows, NameTheFirstRowThatMatchesNoSlot) {
-    EXPECT_EQ(CheckHubRows({"COM3", "com9", "COM12"}), "Bridge 'com9' is not defined");
-    EXPECT_EQ(CheckHubRows({""}), "Bridge '' is not defined");
-    EXPECT_THROW(BuildHubArguments({"COM3", "COM12"}), std::invalid_argument);
+TEST_F(HubRows, NameTheFirstRowWithoutABridge) {
+    EXPECT_EQ(CheckHubRows({1, 3, 2}), "Bridge slot 3 is not defined");
+    EXPECT_EQ(CheckHubRows({0}), "Bridge slot 0 is not defined");
+    EXPECT_EQ(CheckHubRows({11}), "Bridge slot 11 is not defined");
+    EXPECT_EQ(CheckHubRows({2, 2}), "Bridge 'COM9' is defined twice");
+    EXPECT_THROW(BuildHubArguments({1, 4}), std::invalid_argument);
 }
 
 TEST_F(HubRows, NameTheRowWhoseServerAddressWouldBreakTheLine) {
     Bridges[2].IP = "1.2.3.4 --reconnect=1";
-    EXPECT_EQ(CheckHubRows({"COM3", "COM9"}), "Bridge 'COM9' has an invalid server address");
+    EXPECT_EQ(CheckHubRows(Rows({"COM3", "COM9"})), "Bridge 'COM9' has an invalid server address");
     Bridges[2].IP = "";
-    EXPECT_EQ(CheckHubRows({"COM9"}), "Bridge 'COM9' has an invalid server address");
+    EXPECT_EQ(CheckHubRows(Rows({"COM9"})), "Bridge 'COM9' has an invalid server address");
     Bridges[2].IP = "\"x";
-    EXPECT_THROW(BuildHubArguments({"COM9"}), std::invalid_argument);
+    EXPECT_THROW(BuildHubArguments(Rows({"COM9"})), std::invalid_argument);
 }
 
 TEST_F(HubRows, NameTheRowWhosePortOrRXDelayTheHubWouldRefuse) {
     Bridges[2].Port = 0;
-    EXPECT_EQ(CheckHubRows({"COM3", "COM9"}), "Bridge 'COM9' has an invalid server port");
+    EXPECT_EQ(CheckHubRows(Rows({"COM3", "COM9"})), "Bridge 'COM9' has an invalid server port");
     Bridges[2].Port = 65536;
-    EXPECT_EQ(CheckHubRows({"COM9"}), "Bridge 'COM9' has an invalid server port");
+    EXPECT_EQ(CheckHubRows(Rows({"COM9"})), "Bridge 'COM9' has an invalid server port");
     Bridges[1].RXDelay = -1;
-    EXPECT_EQ(CheckHubRows({"COM3", "COM9"}), "Bridge 'COM3' has an invalid RX delay");
+    EXPECT_EQ(CheckHubRows(Rows({"COM3", "COM9"})), "Bridge 'COM3' has an invalid RX delay");
 }
 
 }  // namespace

@@ -67,19 +67,19 @@ TEST_F(Hub, RowsThatCannotStartAreRefusedBeforeAnythingRuns) {
     struct {
         const char* com;  // of the second bridge
         const char* ip;
-        std::vector<std::string> rows;
+        std::vector<int> rows;  // slots; slot 1 holds COM3
         const char* message;
         int baud = 9600, index = 2;
     } const cases[] = {
-        {"COM8", "192.168.0.98", {"COM3", "COM9"}, "Bridge 'COM9' is not defined"},
-        {"COM9", "127.0.0.1:80", {"COM9"}, "Bridge 'COM9' has an invalid server address"},
-        {"COM9", "999.1.2.3", {"COM9"}, "Bridge 'COM9' has an invalid server address"},
-        {"COM9", "10.0.0.1", {"COM9"}, "Bridge 'COM9' has an invalid baud rate", 0},
-        {"COM3", "10.0.0.1", {"COM3", "COM3"}, "Bridge 'COM3' is defined twice"},
-        {"COM9", "10.0.0.1", {"COM3", "COM9"}, "Bridges 'COM3' and 'COM9' use the same port pair", 9600, 1},
-        {"COM9", "192.168.0.98 --x", {"COM3", "COM9"}, "Bridge 'COM9' has an invalid server address"},
-        {"COM9", "", {"COM9", "COM3"}, "Bridge 'COM9' has an invalid server address"},
-        {"COM9", "\"192.168.0.98\"", {"COM9"}, "Bridge 'COM9' has an invalid server address"},
+        {"COM8", "192.168.0.98", {1, 4}, "Bridge slot 4 is not defined"},
+        {"COM9", "127.0.0.1:80", {2}, "Bridge 'COM9' has an invalid server address"},
+        {"COM9", "999.1.2.3", {2}, "Bridge 'COM9' has an invalid server address"},
+        {"COM9", "10.0.0.1", {2}, "Bridge 'COM9' has an invalid baud rate", 0},
+        {"COM3", "10.0.0.1", {1, 2}, "Bridge 'COM3' is defined twice"},
+        {"COM9", "10.0.0.1", {1, 2}, "Bridges 'COM3' and 'COM9' use the same port pair", 9600, 1},
+        {"COM9", "192.168.0.98 --x", {1, 2}, "Bridge 'COM9' has an invalid server address"},
+        {"COM9", "", {2, 1}, "Bridge 'COM9' has an invalid server address"},
+        {"COM9", "\"192.168.0.98\"", {2}, "Bridge 'COM9' has an invalid server address"},
     };
     InstallHub();
     HANDLE running = OutsideHub();
@@ -98,7 +98,7 @@ TEST_F(Hub, StartEndsTheRunningHubAndLaunchesTheNewOne) {
     InstallHub();
     HANDLE old = OutsideHub();
     Define(2, "COM1", "10.0.0.1");
-    const std::vector<std::string> rows = {"COM1", "COM3"};
+    const std::vector<int> rows = {2, 1};  // COM1, COM3
 
     bool oldGoneWhenLaunched = false;
     EXPECT_TRUE(StartBridges(rows, {nullptr, [&] { oldGoneWhenLaunched = Ended(old); }}));
@@ -143,7 +143,7 @@ TEST_F(Hub, AHubThatCannotRunIsAFailedStart) {
         }
         if (c.installed) InstallHub(c.behaviour);
 
-        EXPECT_EQ(StartBridges({"COM3"}, {}).Text, "Unable to start bridges! Please check your settings and try again")
+        EXPECT_EQ(StartBridges({1}, {}).Text, "Unable to start bridges! Please check your settings and try again")
             << c.name;
         EXPECT_EQ(FindProcess(HubExeName) != 0, c.oldHubs > 0) << c.name;
         while (KillHub(true)) {

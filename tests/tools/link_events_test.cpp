@@ -25,20 +25,26 @@ TEST(LinkEvents, LogsChangesAndNotesDropsOfFiveSeconds) {
         {18000, w, w, w, "", ""},
         {24000, w, w, w, "", ""},  // never connected since the start: no note
     };
-    TLinkEvents events;
+    TLinks links;
     for (const auto& look : looks) {
-        const TLinkEvents::TResult r = events.Look(look.at, {{"COM3", "127.0.0.1:4001", look.com3},
-                                                             {"COM4", "127.0.0.1:4002", look.com4},
-                                                             {"COM5", "127.0.0.1:4003", look.com5}});
+        const std::vector<TLinkEvent> events = links.Look(look.at, {{4, "COM3", "127.0.0.1:4001", look.com3},
+                                                                    {1, "COM4", "127.0.0.1:4002", look.com4},
+                                                                    {7, "COM5", "127.0.0.1:4003", look.com5}});
         std::string log, notes;
-        for (const TLogEvent& e : r.Log) log += e.Com + " " + e.Word + "|";
-        for (const TNote& n : r.Notes) notes += (n.Warning ? "! " : "") + n.Title + ": " + n.Text + "|";
+        for (const TLogEvent& e : LogEvents(events, links)) log += e.Com + " " + e.Word + "|";
+        for (const TNote& n : Notes(events, links)) notes += (n.Warning ? "! " : "") + n.Title + ": " + n.Text + "|";
         EXPECT_EQ(log, look.log) << look.at;
         EXPECT_EQ(notes, look.notes) << look.at;
+        EXPECT_EQ(links.States(), (std::vector<S>{look.com3, look.com4, look.com5})) << look.at;
     }
-    const TLinkEvents::TResult ended = events.HubEnded();
-    EXPECT_EQ(LogLine("2026-12-07 14:02:11", ended.Log.at(0)), "2026-12-07 14:02:11\t-\t-\thub ended");
-    EXPECT_EQ(ended.Notes.at(0).Text, "Bridges stopped: the hub ended");
+    // The hub ended: the look finds every link stopped, and the end is logged and noted.
+    std::vector<TLinkEvent> ended = links.Look(25000, {{4, "COM3", "127.0.0.1:4001", o}, {1, "COM4", "127.0.0.1:4002", o}});
+    ended.push_back({TEventKind::HubEnded});
+    ASSERT_EQ(LogEvents(ended, links).size(), 1u);
+    EXPECT_EQ(LogLine("2026-12-07 14:02:11", LogEvents(ended, links)[0]), "2026-12-07 14:02:11\t-\t-\thub ended");
+    ASSERT_EQ(Notes(ended, links).size(), 1u);
+    EXPECT_EQ(Notes(ended, links)[0].Text, "Bridges stopped: the hub ended");
+    EXPECT_EQ(links.Of(7).State, S::Stopped) << "a bridge no longer listed";
 }
 
 TEST(LinkEvents, TheIconsTipAndColourTheLogsLineAndItsLimit) {
@@ -50,9 +56,10 @@ TEST(LinkEvents, TheIconsTipAndColourTheLogsLineAndItsLimit) {
     EXPECT_EQ(TrayState({c}, false), S::Stopped);
     EXPECT_EQ(LogLine(LogTime(2026, 12, 7, 4, 2, 1), {"COM3", "192.168.0.99:9761", "waiting"}),
               "2026-12-07 04:02:01\tCOM3\t192.168.0.99:9761\twaiting");
-    EXPECT_EQ(StartEvent(true, false).Word, "started");
-    EXPECT_EQ(StartEvent(false, true).Word, "failed");
-    EXPECT_EQ(StartEvent(false, false).Word, "refused");
+    const std::vector<TLogEvent> starts = LogEvents({{StartEvent(true, false)}, {StartEvent(false, true)},
+                                                     {StartEvent(false, false)}, {TEventKind::Stopped}}, {});
+    ASSERT_EQ(starts.size(), 4u);
+    EXPECT_EQ(starts[0].Word + " " + starts[1].Word + " " + starts[2].Word + " " + starts[3].Word, "started failed refused stopped");
     EXPECT_FALSE(LogMustRotate(1024 * 1024));
     EXPECT_TRUE(LogMustRotate(1024 * 1024 + 1));
 }

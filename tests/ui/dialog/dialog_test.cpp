@@ -4,7 +4,7 @@
 #include "config/bridge.h"
 #include "support/message_boxes.h"
 #include "support/modal_script.h"
-#include "ui/Unit2.h"
+#include "ui/bridge_dialog.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -64,7 +64,7 @@ protected:
         owner = ::CreateWindowExA(0, "STATIC", "bridge dialog test owner", WS_POPUP | WS_VISIBLE, 100, 100, 600, 400,
                                   nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(owner);
-        form = std::make_unique<TForm2>(owner);
+        form = std::make_unique<TBridgeDialog>(owner);
         ASSERT_TRUE(form->Handle());
         form->Bind(record);
     }
@@ -90,7 +90,7 @@ protected:
         std::string caption;
         EXPECT_TRUE(Show({[&] {
             caption = Caption();
-            Click(TForm2::IdButton1);
+            Click(IdOkButton);
         }}));
         return caption;
     }
@@ -124,7 +124,7 @@ protected:
 
     HWND owner = nullptr;
     TBridge record{};
-    std::unique_ptr<TForm2> form;
+    std::unique_ptr<TBridgeDialog> form;
 };
 
 TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
@@ -135,9 +135,9 @@ TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
         LONG mask = 0, set = 0;
     } looks[] = {
         {0, "Add/Edit Bridge", WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME, WS_SYSMENU},
-        {TForm2::IdSerialBox, "Serial Port "}, {TForm2::IdNetworkBox, "Network "}, {TForm2::IdButton1, "&OK"},
-        {TForm2::IdButton2, "&Cancel"}, {TForm2::IdEmuBR, "Strict baudrate emulation", WS_TABSTOP},
-        {TForm2::IdDisDelay, "500", WS_DISABLED}
+        {IdSerialBox, "Serial Port "}, {IdNetworkBox, "Network "}, {IdOkButton, "&OK"},
+        {IdCancelButton, "&Cancel"}, {IdEmuBR, "Strict baudrate emulation", WS_TABSTOP},
+        {IdDisDelay, "500", WS_DISABLED}
     };
     for (const auto& c : looks) {
         HWND window = c.id ? Item(c.id) : form->Handle();
@@ -152,12 +152,12 @@ TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
     EXPECT_EQ(client.right, ::MulDiv(377, dpi, 96));
     EXPECT_EQ(client.bottom, ::MulDiv(226, dpi, 96));
 
-    EXPECT_EQ(Count(TForm2::IdPortCombo), 20);
-    EXPECT_EQ(ItemText(Item(TForm2::IdPortCombo), 19), "COM20");
-    EXPECT_EQ(Count(TForm2::IdBaudCombo), 9);
-    EXPECT_EQ(Count(TForm2::IdConnectCombo), 5);
-    EXPECT_EQ(ItemText(Item(TForm2::IdConnectCombo), 1), "CTS Signal");
-    const std::pair<int, int> limits[] = {{TForm2::IdServerIP, 20}, {TForm2::IdServerPort, 5}, {TForm2::IdBridgeName, 20}};
+    EXPECT_EQ(Count(IdPortCombo), 20);
+    EXPECT_EQ(ItemText(Item(IdPortCombo), 19), "COM20");
+    EXPECT_EQ(Count(IdBaudCombo), 9);
+    EXPECT_EQ(Count(IdConnectCombo), 5);
+    EXPECT_EQ(ItemText(Item(IdConnectCombo), 1), "CTS Signal");
+    const std::pair<int, int> limits[] = {{IdServerIP, 20}, {IdServerPort, 5}, {IdBridgeName, 20}};
     for (const auto& [id, limit] : limits) EXPECT_EQ(::SendMessageA(Item(id), EM_GETLIMITTEXT, 0, 0), limit) << id;
 
     EXPECT_EQ(OkAsNewBridge(), "New bridge");
@@ -166,14 +166,14 @@ TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
 }
 
 TEST_F(BridgeDialog, ControlsSitInsideTheirBoxes) {
-    const RECT serial = Bounds(TForm2::IdSerialBox), network = Bounds(TForm2::IdNetworkBox);
+    const RECT serial = Bounds(IdSerialBox), network = Bounds(IdNetworkBox);
     const struct {
         int id;
         const RECT* box;  // null: the row below the boxes
-    } controls[] = {{TForm2::IdPortCombo, &serial},   {TForm2::IdBaudCombo, &serial},   {TForm2::IdRXDelay, &serial},
-                    {TForm2::IdTXDelay, &serial},     {TForm2::IdEmuBR, &serial},       {TForm2::IdServerIP, &network},
-                    {TForm2::IdServerPort, &network}, {TForm2::IdDisDelay, &network}, {TForm2::IdConnectCombo, &network},
-                    {TForm2::IdBridgeName, nullptr},  {TForm2::IdButton1, nullptr},   {TForm2::IdButton2, nullptr}};
+    } controls[] = {{IdPortCombo, &serial},   {IdBaudCombo, &serial},   {IdRXDelay, &serial},
+                    {IdTXDelay, &serial},     {IdEmuBR, &serial},       {IdServerIP, &network},
+                    {IdServerPort, &network}, {IdDisDelay, &network}, {IdConnectCombo, &network},
+                    {IdBridgeName, nullptr},  {IdOkButton, nullptr},   {IdCancelButton, nullptr}};
     for (const auto& c : controls) {
         const RECT r = Bounds(c.id);
         if (c.box) {
@@ -187,8 +187,8 @@ TEST_F(BridgeDialog, ControlsSitInsideTheirBoxes) {
     EXPECT_LE(serial.right, network.left);
 
     // The longest server address and port show in full, in the font in use.
-    for (const auto& [id, text] : {std::pair<int, const char*>{TForm2::IdServerIP, "255.255.255.255"},
-                                   std::pair<int, const char*>{TForm2::IdServerPort, "99999"}}) {
+    for (const auto& [id, text] : {std::pair<int, const char*>{IdServerIP, "255.255.255.255"},
+                                   std::pair<int, const char*>{IdServerPort, "99999"}}) {
         HWND edit = form->Control(id);
         HDC dc = ::GetDC(edit);
         ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(edit, WM_GETFONT, 0, 0)));
@@ -207,7 +207,7 @@ TEST_F(BridgeDialog, ControlsSitInsideTheirBoxes) {
     for (HWND c = ::GetWindow(form->Handle(), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
     const auto isBox = [](HWND c) {
         const int id = ::GetDlgCtrlID(c);
-        return id == TForm2::IdSerialBox || id == TForm2::IdNetworkBox;
+        return id == IdSerialBox || id == IdNetworkBox;
     };
     for (std::size_t i = 0; i < children.size(); ++i) {
         const RECT r = Bounds(children[i]);
@@ -232,14 +232,14 @@ TEST_F(BridgeDialog, TabsInTheFixedOrder) {
                                order.push_back(::GetDlgCtrlID(c));
                                c = ::GetNextDlgTabItem(form->Handle(), c, FALSE);
                            } while (c && c != start && order.size() < 20);
-                           Key(TForm2::IdBridgeName, VK_TAB);
+                           Key(IdBridgeName, VK_TAB);
                        },
-                       [&] { afterTab = ::GetFocus(); }, [&] { Click(TForm2::IdButton2); }}));
-    EXPECT_EQ(order, (std::vector<int>{TForm2::IdBridgeName, TForm2::IdButton1, TForm2::IdButton2, TForm2::IdPortCombo,
-                                       TForm2::IdBaudCombo, TForm2::IdRXDelay, TForm2::IdTXDelay, TForm2::IdServerIP,
-                                       TForm2::IdServerPort, TForm2::IdDisDelay, TForm2::IdConnectCombo}));
-    EXPECT_EQ(first, Item(TForm2::IdBridgeName)) << "the first control has the focus";
-    EXPECT_EQ(afterTab, Item(TForm2::IdButton1)) << "Tab moves on";
+                       [&] { afterTab = ::GetFocus(); }, [&] { Click(IdCancelButton); }}));
+    EXPECT_EQ(order, (std::vector<int>{IdBridgeName, IdOkButton, IdCancelButton, IdPortCombo,
+                                       IdBaudCombo, IdRXDelay, IdTXDelay, IdServerIP,
+                                       IdServerPort, IdDisDelay, IdConnectCombo}));
+    EXPECT_EQ(first, Item(IdBridgeName)) << "the first control has the focus";
+    EXPECT_EQ(afterTab, Item(IdOkButton)) << "Tab moves on";
 }
 
 TEST_F(BridgeDialog, OkWritesEveryField) {
@@ -250,17 +250,17 @@ TEST_F(BridgeDialog, OkWritesEveryField) {
         ownerEnabled = ::IsWindowEnabled(owner) != FALSE;
         ::GetWindowRect(form->Handle(), &dialog);
         ::GetWindowRect(owner, &over);
-        Select(TForm2::IdPortCombo, 11);
-        Select(TForm2::IdBaudCombo, 8);
-        ::CheckDlgButton(form->Handle(), TForm2::IdEmuBR, BST_UNCHECKED);
-        SetText(TForm2::IdBridgeName, "Lab rack");
-        Select(TForm2::IdConnectCombo, 2);
-        SetText(TForm2::IdServerIP, "10.1.2.3");
-        SetText(TForm2::IdServerPort, "4001");
-        SetText(TForm2::IdDisDelay, "750");
-        SetText(TForm2::IdTXDelay, "3");
-        SetText(TForm2::IdRXDelay, "7");
-        Click(TForm2::IdButton1);
+        Select(IdPortCombo, 11);
+        Select(IdBaudCombo, 8);
+        ::CheckDlgButton(form->Handle(), IdEmuBR, BST_UNCHECKED);
+        SetText(IdBridgeName, "Lab rack");
+        Select(IdConnectCombo, 2);
+        SetText(IdServerIP, "10.1.2.3");
+        SetText(IdServerPort, "4001");
+        SetText(IdDisDelay, "750");
+        SetText(IdTXDelay, "3");
+        SetText(IdRXDelay, "7");
+        Click(IdOkButton);
     }}));
     EXPECT_FALSE(ownerEnabled) << "the owner is disabled while the dialog shows";
     EXPECT_NEAR(dialog.left + dialog.right, over.left + over.right, 1) << "centred on the owner";
@@ -271,18 +271,18 @@ TEST_F(BridgeDialog, OkWritesEveryField) {
 
 TEST_F(BridgeDialog, EveryOtherWayOutCancels) {
     const std::pair<const char*, Step> ways[] = {
-        {"Cancel", [&] { Click(TForm2::IdButton2); }},
+        {"Cancel", [&] { Click(IdCancelButton); }},
         {"close box", [&] { ::SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
-        {"Enter in an edit", [&] { Key(TForm2::IdServerPort, VK_RETURN); }},
-        {"Enter in the name", [&] { Key(TForm2::IdBridgeName, VK_RETURN); }},
-        {"Escape", [&] { Key(TForm2::IdServerIP, VK_ESCAPE); }},
+        {"Enter in an edit", [&] { Key(IdServerPort, VK_RETURN); }},
+        {"Enter in the name", [&] { Key(IdBridgeName, VK_RETURN); }},
+        {"Escape", [&] { Key(IdServerIP, VK_ESCAPE); }},
     };
     for (const auto& [way, leave] : ways) {
         SCOPED_TRACE(way);
         record = Edited();
         EXPECT_FALSE(Show({[&] {
-                               SetText(TForm2::IdServerPort, "1234");
-                               SetText(TForm2::IdBridgeName, "changed");
+                               SetText(IdServerPort, "1234");
+                               SetText(IdBridgeName, "changed");
                            },
                            leave}));
         EXPECT_FALSE(record.flag);
@@ -296,15 +296,15 @@ TEST_F(BridgeDialog, RefusedInputIsReportedAndKeepsTheDialogOpenOnItsField) {
         const char* text;
         const char* shown;
     } cases[] = {
-        {TForm2::IdServerPort, "abc", "'abc' is not a valid integer value."},
-        {TForm2::IdServerPort, "", "'' is not a valid integer value."},
-        {TForm2::IdDisDelay, "5 0", "'5 0' is not a valid integer value."},
-        {TForm2::IdServerPort, "0", "'0' is not a valid server port (1 to 65535)"},
-        {TForm2::IdServerPort, "65536", "'65536' is not a valid server port (1 to 65535)"},
-        {TForm2::IdServerIP, "", "'' is not a valid server address."},
-        {TForm2::IdServerIP, "my host", "'my host' is not a valid server address."},
-        {TForm2::IdServerIP, "127.0.0.1:80", "'127.0.0.1:80' is not a valid server address."},
-        {TForm2::IdRXDelay, "-1", "'-1' is not a valid RX delay (0 or more)"},
+        {IdServerPort, "abc", "'abc' is not a valid integer value."},
+        {IdServerPort, "", "'' is not a valid integer value."},
+        {IdDisDelay, "5 0", "'5 0' is not a valid integer value."},
+        {IdServerPort, "0", "'0' is not a valid server port (1 to 65535)"},
+        {IdServerPort, "65536", "'65536' is not a valid server port (1 to 65535)"},
+        {IdServerIP, "", "'' is not a valid server address."},
+        {IdServerIP, "my host", "'my host' is not a valid server address."},
+        {IdServerIP, "127.0.0.1:80", "'127.0.0.1:80' is not a valid server address."},
+        {IdRXDelay, "-1", "'-1' is not a valid RX delay (0 or more)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown);
@@ -315,13 +315,13 @@ TEST_F(BridgeDialog, RefusedInputIsReportedAndKeepsTheDialogOpenOnItsField) {
         DWORD selection = 0;
         EXPECT_FALSE(Show({[&] {
                                SetText(c.id, c.text);
-                               Click(TForm2::IdButton1);
+                               Click(IdOkButton);
                            },
                            [&] {
                                open = ::IsWindowVisible(form->Handle()) != FALSE;
                                focus = ::GetFocus();
                                selection = static_cast<DWORD>(::SendMessageA(focus, EM_GETSEL, 0, 0));
-                               Click(TForm2::IdButton2);
+                               Click(IdCancelButton);
                            }}));
         ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
         EXPECT_EQ(boxes.Boxes()[0].caption, AppTitle);
@@ -339,10 +339,10 @@ TEST_F(BridgeDialog, StoredValuesOutsideTheListsSelectNothing) {
     MessageBoxWatcher boxes;
     std::string shownCom = "?";
     EXPECT_FALSE(Show({[&] {
-                           shownCom = Selected(TForm2::IdPortCombo);
-                           Click(TForm2::IdButton1);
+                           shownCom = Selected(IdPortCombo);
+                           Click(IdOkButton);
                        },
-                       [&] { Click(TForm2::IdButton2); }}));
+                       [&] { Click(IdCancelButton); }}));
     EXPECT_EQ(shownCom, "");
     ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
     EXPECT_EQ(boxes.Boxes()[0].text, "Please select a COM port.");
@@ -355,11 +355,11 @@ TEST_F(BridgeDialog, StoredValuesOutsideTheListsSelectNothing) {
     record.Baud = 12345;
     std::string shownBaud = "?";
     EXPECT_FALSE(Show({[&] {
-                           shownCom = Selected(TForm2::IdPortCombo);
-                           shownBaud = Selected(TForm2::IdBaudCombo);
-                           Click(TForm2::IdButton1);
+                           shownCom = Selected(IdPortCombo);
+                           shownBaud = Selected(IdBaudCombo);
+                           Click(IdOkButton);
                        },
-                       [&] { Click(TForm2::IdButton2); }}));
+                       [&] { Click(IdCancelButton); }}));
     EXPECT_EQ(shownCom, "");
     EXPECT_EQ(shownBaud, "");
     ASSERT_EQ(boxes.Boxes().size(), 2u) << boxes.Texts();
@@ -367,7 +367,7 @@ TEST_F(BridgeDialog, StoredValuesOutsideTheListsSelectNothing) {
 
     record = Edited();
     record.Baud = 12345;
-    EXPECT_FALSE(Show({[&] { Click(TForm2::IdButton1); }, [&] { Click(TForm2::IdButton2); }}));
+    EXPECT_FALSE(Show({[&] { Click(IdOkButton); }, [&] { Click(IdCancelButton); }}));
     ASSERT_EQ(boxes.Boxes().size(), 3u) << boxes.Texts();
     EXPECT_EQ(boxes.Boxes()[2].text, "'' is not a valid integer value.");
     EXPECT_EQ(record.Baud, 12345);
@@ -377,14 +377,14 @@ TEST_F(BridgeDialog, AlwaysConnectedDisablesTheDisconnectDelay) {
     std::vector<bool> enabled;
     std::string kept;
     EXPECT_TRUE(Show({[&] {
-        Select(TForm2::IdConnectCombo, 4);
-        enabled.push_back(Enabled(TForm2::IdDisDelay));
-        kept = Text(TForm2::IdDisDelay);
-        Select(TForm2::IdConnectCombo, 3);
-        enabled.push_back(Enabled(TForm2::IdDisDelay));
-        SetText(TForm2::IdDisDelay, "250");
-        Select(TForm2::IdConnectCombo, 4);
-        Click(TForm2::IdButton1);
+        Select(IdConnectCombo, 4);
+        enabled.push_back(Enabled(IdDisDelay));
+        kept = Text(IdDisDelay);
+        Select(IdConnectCombo, 3);
+        enabled.push_back(Enabled(IdDisDelay));
+        SetText(IdDisDelay, "250");
+        Select(IdConnectCombo, 4);
+        Click(IdOkButton);
     }}));
     EXPECT_EQ(enabled, (std::vector<bool>{false, true}));
     EXPECT_EQ(kept, "500");
@@ -397,8 +397,8 @@ TEST_F(BridgeDialog, AlwaysConnectedDisablesTheDisconnectDelay) {
         record.Connect = connect;
         bool shown = false;
         EXPECT_FALSE(Show({[&] {
-            shown = Enabled(TForm2::IdDisDelay);
-            Click(TForm2::IdButton2);
+            shown = Enabled(IdDisDelay);
+            Click(IdCancelButton);
         }}));
         EXPECT_EQ(shown, connect != 4) << int{connect};
     }
@@ -406,7 +406,7 @@ TEST_F(BridgeDialog, AlwaysConnectedDisablesTheDisconnectDelay) {
 
 TEST_F(BridgeDialog, KeepsItsValuesBetweenUses) {
     record = Edited();
-    EXPECT_TRUE(Show({[&] { Click(TForm2::IdButton1); }}));
+    EXPECT_TRUE(Show({[&] { Click(IdOkButton); }}));
 
     record = TBridge{};
     EXPECT_EQ(OkAsNewBridge(), "New bridge");
@@ -415,10 +415,10 @@ TEST_F(BridgeDialog, KeepsItsValuesBetweenUses) {
     // A cancelled use keeps what was typed, too.
     record.flag = false;
     EXPECT_FALSE(Show({[&] {
-        SetText(TForm2::IdServerPort, "5555");
-        Click(TForm2::IdButton2);
+        SetText(IdServerPort, "5555");
+        Click(IdCancelButton);
     }}));
-    EXPECT_TRUE(Show({[&] { Click(TForm2::IdButton1); }}));
+    EXPECT_TRUE(Show({[&] { Click(IdOkButton); }}));
     EXPECT_EQ(record.Port, 5555);
 }
 
@@ -441,13 +441,13 @@ TEST_F(BridgeDialog, ExplainsTheDelaysInToolTips) {
     EXPECT_EQ(::SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0), 3);
 
     const std::pair<int, std::vector<std::string>> hints[] = {
-        {TForm2::IdRXDelay,
+        {IdRXDelay,
          {"The maximum amount of time, that is allowed between two consecutive bytes in a read operation.",
           " Suitable for packet forming and to reduce fragmentation COM -> TCP."}},
-        {TForm2::IdTXDelay,
+        {IdTXDelay,
          {"The maximum amount of time, that is allowed between two consecutive bytes in a write operation.",
           " Suitable for packet forming and to reduce fragmentation TCP -> COM."}},
-        {TForm2::IdDisDelay, {"Delay between COM port release and TCP client disconnect"}},
+        {IdDisDelay, {"Delay between COM port release and TCP client disconnect"}},
     };
     HDC dc = ::GetDC(tip);
     HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(tip, WM_GETFONT, 0, 0)));

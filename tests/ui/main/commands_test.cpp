@@ -47,14 +47,14 @@ TEST_F(BridgeCommands, AddLandsInTheLowestFreeSlotAfterInstallingItsPair) {
     WriteBridge(1, "COM1");
     WriteBridge(3, "COM3");
     Open();
-    WithDialog(TForm1::IdAddButton, {Pick(TForm2::IdPortCombo, "COM7"), Type(TForm2::IdServerIP, "127.0.0.1"),
-                                     Type(TForm2::IdServerPort, "4001"), Type(TForm2::IdTXDelay, "25"),
-                                     Type(TForm2::IdBridgeName, "Scale"), Press(TForm2::IdButton1)});
+    WithDialog(IdAddButton, {Pick(IdPortCombo, "COM7"), Type(IdServerIP, "127.0.0.1"),
+                                     Type(IdServerPort, "4001"), Type(IdTXDelay, "25"),
+                                     Type(IdBridgeName, "Scale"), Press(IdOkButton)});
 
     EXPECT_EQ(SetupLog(), "[0] install 2 HiddenMode=yes PortName=COM7,EmuBR=yes,AddRTTO=0,AddRITO=25\n");
-    EXPECT_EQ(form->Captions(), (std::vector<std::string>{"COM1", "COM3", "COM7"}));
-    EXPECT_EQ(form->RowText(2, 1), "127.0.0.1");
-    EXPECT_EQ(form->RowText(2, 3), "Scale");
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"COM1", "COM3", "COM7"}));
+    EXPECT_EQ(RowText(2, 1), "127.0.0.1");
+    EXPECT_EQ(RowText(2, 3), "Scale");
     EXPECT_EQ(Bridges[2].Index, 2);
     EXPECT_EQ(ReadText(SlotKey(2), "COM"), "COM7");
     EXPECT_EQ(ReadText(SlotKey(2), "Index"), "2");
@@ -66,19 +66,19 @@ TEST_F(BridgeCommands, AddFromTheMenuTakesTheTenthSlotWhenItIsTheLastFree) {
     UseTestToolSetup("0");
     for (int n = 1; n <= 9; ++n) WriteBridge(n, "COM" + std::to_string(n));
     Open();
-    EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
-    WithDialog(TForm1::IdMenuAdd, {Pick(TForm2::IdPortCombo, "COM10"), Press(TForm2::IdButton1)});
+    EXPECT_TRUE(MenuEnabled(IdMenuAdd));
+    WithDialog(IdMenuAdd, {Pick(IdPortCombo, "COM10"), Press(IdOkButton)});
     EXPECT_EQ(ToolArguments(), "install 10 HiddenMode=yes PortName=COM10,EmuBR=yes,AddRTTO=0,AddRITO=10");
-    EXPECT_EQ(form->RowCount(), 10);
+    EXPECT_EQ(RowCount(), 10);
     EXPECT_EQ(ReadText(SlotKey(10), "COM"), "COM10");
 }
 
 TEST_F(BridgeCommands, CancelledAddRunsNothing) {
     UseTestToolSetup("0");
     Open();
-    WithDialog(TForm1::IdAddButton, {Type(TForm2::IdServerIP, "127.0.0.1"), Press(TForm2::IdButton2)});
+    WithDialog(IdAddButton, {Type(IdServerIP, "127.0.0.1"), Press(IdCancelButton)});
     EXPECT_EQ(ToolArguments(), "");
-    EXPECT_EQ(form->RowCount(), 0);
+    EXPECT_EQ(RowCount(), 0);
     EXPECT_FALSE(KeyExists(SlotKey(1)));
 }
 
@@ -86,13 +86,13 @@ TEST_F(BridgeCommands, FailedInstallIsShownAndChangesNothing) {
     UseTestToolSetup("1");
     Open();
     MessageBoxWatcher boxes;
-    WithDialog(TForm1::IdAddButton, {Pick(TForm2::IdPortCombo, "COM4"), Press(TForm2::IdButton1)});
+    WithDialog(IdAddButton, {Pick(IdPortCombo, "COM4"), Press(IdOkButton)});
     EXPECT_EQ(ToolArguments().substr(0, 10), "install 1 ");
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
     EXPECT_EQ(boxes.Boxes()[0].text,
               "Unable to create COM port! The port may be in use.\r\nPlease try with another port number.");
-    EXPECT_EQ(form->RowCount(), 0);
+    EXPECT_EQ(RowCount(), 0);
     EXPECT_EQ(FirstFreeSlot(), 1);
     EXPECT_FALSE(KeyExists(SlotKey(1)));
 }
@@ -102,12 +102,12 @@ TEST_F(BridgeCommands, EditsThatConcernOnlyTheHubRunNoTool) {
     WriteBridge(1, "COM3");
     Open();
     Select("COM3");
-    WithDialog(TForm1::IdEditButton, {Type(TForm2::IdServerIP, "10.0.0.9"), Type(TForm2::IdServerPort, "5000"),
-                                      Type(TForm2::IdRXDelay, "40"), Pick(TForm2::IdBaudCombo, "115200"),
-                                      Press(TForm2::IdButton1)});
+    WithDialog(IdEditButton, {Type(IdServerIP, "10.0.0.9"), Type(IdServerPort, "5000"),
+                                      Type(IdRXDelay, "40"), Pick(IdBaudCombo, "115200"),
+                                      Press(IdOkButton)});
     EXPECT_EQ(ToolArguments(), "") << "no tool ran";
-    EXPECT_EQ(form->RowText(0, 1), "10.0.0.9");
-    EXPECT_EQ(form->RowText(0, 2), "5000");
+    EXPECT_EQ(RowText(0, 1), "10.0.0.9");
+    EXPECT_EQ(RowText(0, 2), "5000");
     EXPECT_EQ(ReadText(SlotKey(1), "IP"), "10.0.0.9");
     EXPECT_EQ(ReadText(SlotKey(1), "RXDelay"), "40");
     EXPECT_EQ(ReadText(SlotKey(1), "Baud"), "115200");
@@ -119,20 +119,20 @@ TEST_F(BridgeCommands, EditOfTheWriteDelayChangesThePairOrKeepsEverything) {
     UseTestToolSetup("0");
     Open();
     Select("COM3");
-    WithDialog(TForm1::IdEditButton, {Type(TForm2::IdTXDelay, "25"), Press(TForm2::IdButton1)});
+    WithDialog(IdEditButton, {Type(IdTXDelay, "25"), Press(IdOkButton)});
     EXPECT_EQ(ToolArguments(), "change CNCB5 PortName=COM3,EmuBR=yes,AddRTTO=0,AddRITO=25");
     EXPECT_EQ(ReadText(SlotKey(2), "TXDelay"), "25");
 
     ToolBehaviour("1");
     Select("COM3");
     MessageBoxWatcher boxes;
-    WithDialog(TForm1::IdEditButton, {Pick(TForm2::IdPortCombo, "COM9"), Type(TForm2::IdServerIP, "10.9.9.9"),
-                                      Press(TForm2::IdButton1)});
+    WithDialog(IdEditButton, {Pick(IdPortCombo, "COM9"), Type(IdServerIP, "10.9.9.9"),
+                                      Press(IdOkButton)});
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].text, "Unable to change COM port! The port may be in use.");
     EXPECT_EQ(boxes.Boxes()[0].icon, MessageBoxWatcher::SystemIcon(IDI_ERROR));
     EXPECT_EQ(ToolArguments(), "change CNCB5 PortName=COM9,EmuBR=yes,AddRTTO=0,AddRITO=25");
-    EXPECT_EQ(form->Captions(), std::vector<std::string>{"COM3"}) << "a failed change keeps the row";
+    EXPECT_EQ(Captions(), std::vector<std::string>{"COM3"}) << "a failed change keeps the row";
     EXPECT_EQ(Bridges[2].COM, "COM3");
     EXPECT_EQ(Bridges[2].IP, "192.168.0.99");
     EXPECT_EQ(ReadText(SlotKey(2), "COM"), "COM3");
@@ -143,8 +143,8 @@ TEST_F(BridgeCommands, EditOfTheBaudrateEmulationAloneChangesThePair) {
     UseTestToolSetup("0");
     Open();
     Select("COM3");
-    WithDialog(TForm1::IdEditButton, {[this] { ::CheckDlgButton(dialog->Handle(), TForm2::IdEmuBR, BST_UNCHECKED); },
-                                      Press(TForm2::IdButton1)});
+    WithDialog(IdEditButton, {[this] { ::CheckDlgButton(dialog->Handle(), IdEmuBR, BST_UNCHECKED); },
+                                      Press(IdOkButton)});
     EXPECT_EQ(ToolArguments(), "change CNCB1 PortName=COM3,EmuBR=no,AddRTTO=0,AddRITO=10");
     EXPECT_EQ(ReadText(SlotKey(1), "Emulate"), "0");
 }
@@ -155,9 +155,9 @@ TEST_F(BridgeCommands, RenamedBridgeMovesToItsSortedPlace) {
     WriteBridge(2, "COM5");
     Open();
     Select("COM5");
-    WithDialog(TForm1::IdEditButton, {Pick(TForm2::IdPortCombo, "COM10"), Press(TForm2::IdButton1)});
-    EXPECT_EQ(form->Captions(), (std::vector<std::string>{"COM10", "COM2"}));
-    EXPECT_EQ(form->SelectedCaption(), "COM10");
+    WithDialog(IdEditButton, {Pick(IdPortCombo, "COM10"), Press(IdOkButton)});
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"COM10", "COM2"}));
+    EXPECT_EQ(SelectedCaption(), "COM10");
     EXPECT_EQ(FindBridge("COM10"), 2) << "an edit never moves a bridge to another slot";
 }
 
@@ -168,25 +168,25 @@ TEST_F(BridgeCommands, DeleteAsksThenRemovesThePairAndFreesTheSlot) {
     Select("COM3");
     {
         MessageBoxWatcher boxes(IDNO);
-        Click(TForm1::IdDeleteButton);
+        Click(IdDeleteButton);
         ASSERT_EQ(boxes.Boxes().size(), 1u);
         EXPECT_EQ(boxes.Boxes()[0].caption, "Please confirm");
         EXPECT_EQ(boxes.Boxes()[0].text, "Are you sure you want to delete this bridge?");
         EXPECT_TRUE(boxes.Boxes()[0].hasYes);
     }
     EXPECT_EQ(ToolArguments(), "");
-    EXPECT_EQ(form->RowCount(), 3);
+    EXPECT_EQ(RowCount(), 3);
 
     {
         MessageBoxWatcher boxes(IDYES);
-        Click(TForm1::IdDeleteButton);
+        Click(IdDeleteButton);
     }
     EXPECT_EQ(ToolArguments(), "remove 3");
-    EXPECT_EQ(form->Captions(), (std::vector<std::string>{"COM1", "COM2"}));
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"COM1", "COM2"}));
     EXPECT_FALSE(KeyExists(SlotKey(3)));
     EXPECT_EQ(FirstFreeSlot(), 3);
 
-    WithDialog(TForm1::IdAddButton, {Pick(TForm2::IdPortCombo, "COM8"), Press(TForm2::IdButton1)});
+    WithDialog(IdAddButton, {Pick(IdPortCombo, "COM8"), Press(IdOkButton)});
     EXPECT_EQ(ToolArguments().substr(0, 10), "install 3 ");
     EXPECT_EQ(ReadText(SlotKey(3), "COM"), "COM8");
 }
@@ -201,12 +201,12 @@ TEST_F(BridgeCommands, RemoveCountsCodesBelowTenAsSuccess) {
         Open();
         Select("COM1");
         MessageBoxWatcher boxes(IDYES);
-        Click(TForm1::IdDeleteButton);
+        Click(IdDeleteButton);
         ASSERT_EQ(boxes.Boxes().size(), removed ? 1u : 2u) << boxes.Texts();
         if (!removed) {
             EXPECT_EQ(boxes.Boxes()[1].text, "Unable to remove COM port!") << code;
         }
-        EXPECT_EQ(form->RowCount(), removed ? 0 : 1) << code;
+        EXPECT_EQ(RowCount(), removed ? 0 : 1) << code;
         EXPECT_EQ(KeyExists(SlotKey(1)), !removed) << code;
         Close();
     }
@@ -216,15 +216,15 @@ TEST_F(BridgeCommands, RowsWithoutASlotAreNeverEditedOrDeleted) {
     UseTestToolSetup("0");
     WriteBridge(1, "", "10.0.0.1", "9761");  // an empty COM text names no row: held back
     Open();
-    EXPECT_EQ(form->RowCount(), 0);
-    form->AddRow({"COM9", "10.0.0.1", "9761", ""});  // a row that no slot backs
+    EXPECT_EQ(RowCount(), 0);
+    ZeroSlot(AddRow("COM9", "10.0.0.1", 9761));  // a row whose slot was freed behind its back
     Select("COM9");
     MessageBoxWatcher boxes;
-    Click(TForm1::IdEditButton);
-    Click(TForm1::IdDeleteButton);
+    Click(IdEditButton);
+    Click(IdDeleteButton);
     ASSERT_EQ(boxes.Boxes().size(), 2u);
-    EXPECT_EQ(boxes.Boxes()[0].text, "Bridge 'COM9' is not defined");
-    EXPECT_EQ(boxes.Boxes()[1].text, "Bridge 'COM9' is not defined");
+    EXPECT_EQ(boxes.Boxes()[0].text, "Bridge slot 2 is not defined");
+    EXPECT_EQ(boxes.Boxes()[1].text, "Bridge slot 2 is not defined");
     EXPECT_EQ(ToolArguments(), "");
 }
 
@@ -232,15 +232,15 @@ TEST_F(BridgeCommands, DoubleClickEditsOnlyWhenEditIsAvailable) {
     UseTestToolSetup("0");
     WriteBridge(1, "COM1");
     Open();
-    NMHDR click{form->Control(TForm1::IdBridgeList), TForm1::IdBridgeList, static_cast<UINT>(NM_DBLCLK)};
+    NMHDR click{form->Control(IdBridgeList), IdBridgeList, static_cast<UINT>(NM_DBLCLK)};
 
     ModalScript nothing({});
-    ::SendMessageA(form->Handle(), WM_NOTIFY, TForm1::IdBridgeList, reinterpret_cast<LPARAM>(&click));
+    ::SendMessageA(form->Handle(), WM_NOTIFY, IdBridgeList, reinterpret_cast<LPARAM>(&click));
     EXPECT_FALSE(::IsWindowVisible(dialog->Handle())) << "no row selected: no dialog";
 
     Select("COM1");
-    ModalScript edit({Type(TForm2::IdBridgeName, "by double click"), Press(TForm2::IdButton1)});
-    ::SendMessageA(form->Handle(), WM_NOTIFY, TForm1::IdBridgeList, reinterpret_cast<LPARAM>(&click));
+    ModalScript edit({Type(IdBridgeName, "by double click"), Press(IdOkButton)});
+    ::SendMessageA(form->Handle(), WM_NOTIFY, IdBridgeList, reinterpret_cast<LPARAM>(&click));
     EXPECT_TRUE(edit.Finished());
     EXPECT_EQ(ReadText(SlotKey(1), "Name"), "by double click");
 }
@@ -252,8 +252,8 @@ TEST_F(BridgeCommands, AddWithEveryFreeSlotHeldBackRunsNothing) {
     for (int n = 2; n <= 10; ++n) WriteBridge(n, "COM" + std::to_string(n));
     MessageBoxWatcher boxes;
     Open();  // the load fails at slot 1 and holds back every stored slot
-    EXPECT_EQ(form->RowCount(), 0);
-    Click(TForm1::IdAddButton);
+    EXPECT_EQ(RowCount(), 0);
+    Click(IdAddButton);
     ASSERT_EQ(boxes.Boxes().size(), 2u) << boxes.Texts();
     EXPECT_EQ(boxes.Boxes()[1].caption, "Error");
     EXPECT_EQ(ToolArguments(), "");

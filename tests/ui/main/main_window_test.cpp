@@ -51,7 +51,7 @@ protected:
     // A click on Start that shows that box and records no hub.
     void ExpectStartRefused(const std::string& text) {
         MessageBoxWatcher boxes;
-        Click(TForm1::IdStartButton);
+        Click(IdStartButton);
         ExpectStartBox(boxes, text);
         EXPECT_EQ(testreg::ReadText(testreg::kProgramKey, "command"), "<missing>");
     }
@@ -60,11 +60,11 @@ protected:
     std::string Tip(int row) {
         char text[256] = "";
         NMLVGETINFOTIPA tip{};
-        tip.hdr = {form->Control(TForm1::IdBridgeList), TForm1::IdBridgeList, static_cast<UINT>(LVN_GETINFOTIPA)};
+        tip.hdr = {form->Control(IdBridgeList), IdBridgeList, static_cast<UINT>(LVN_GETINFOTIPA)};
         tip.pszText = text;
         tip.cchTextMax = sizeof text;
         tip.iItem = row;
-        ::SendMessageA(form->Handle(), WM_NOTIFY, TForm1::IdBridgeList, reinterpret_cast<LPARAM>(&tip));
+        ::SendMessageA(form->Handle(), WM_NOTIFY, IdBridgeList, reinterpret_cast<LPARAM>(&tip));
         return text;
     }
 
@@ -154,7 +154,7 @@ TEST(WindowFrame, AWindowThatCannotBeMadeRaisesTheSystemsReason) {
 
 TEST_F(MainWindow, LooksAsSpecified) {
     Open();
-    HWND list = form->Control(TForm1::IdBridgeList);
+    HWND list = form->Control(IdBridgeList);
     // The caption and style of the window (id 0) and its controls: which bits of mask are set.
     const struct {
         int id;
@@ -162,9 +162,9 @@ TEST_F(MainWindow, LooksAsSpecified) {
         LONG mask = 0, set = 0;
     } looks[] = {
         {0, "Pontis Manager - Quillon Ltd", WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME, WS_MINIMIZEBOX},
-        {TForm1::IdBridgeList, "", LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_EDITLABELS, LVS_SINGLESEL | LVS_SHOWSELALWAYS},
-        {TForm1::IdAddButton, "&Add"}, {TForm1::IdEditButton, "&Edit"}, {TForm1::IdDeleteButton, "&Delete"},
-        {TForm1::IdStartButton, "&Start bridges"}, {TForm1::IdButton2, "St&op bridges"}
+        {IdBridgeList, "", LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_EDITLABELS, LVS_SINGLESEL | LVS_SHOWSELALWAYS},
+        {IdAddButton, "&Add"}, {IdEditButton, "&Edit"}, {IdDeleteButton, "&Delete"},
+        {IdStartButton, "&Start bridges"}, {IdStopButton, "St&op bridges"}
     };
     for (const auto& c : looks) {
         HWND window = c.id ? form->Control(c.id) : form->Handle();
@@ -181,7 +181,7 @@ TEST_F(MainWindow, LooksAsSpecified) {
     EXPECT_EQ(client.right, ::MulDiv(499, dpi, 96));
     EXPECT_EQ(client.bottom, ::MulDiv(239, dpi, 96));
     EXPECT_EQ(ListView_GetColumnWidth(list, 2), ::MulDiv(70, dpi, 96));
-    form->AddRow({"COM20", "", "", ""});  // shown in full beside its dot
+    AddRow("COM20");  // shown in full beside its dot
     RECT label{};
     ListView_GetItemRect(list, 0, &label, LVIR_LABEL);
     EXPECT_GE(label.right - label.left, ListView_GetStringWidth(list, "COM20") + 12);
@@ -205,9 +205,9 @@ TEST_F(MainWindow, LooksAsSpecified) {
         ::GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
         EXPECT_STREQ(text, top[i]);
     }
-    EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
-    EXPECT_FALSE(MenuEnabled(TForm1::IdMenuEdit));
-    EXPECT_FALSE(MenuEnabled(TForm1::IdMenuDelete));
+    EXPECT_TRUE(MenuEnabled(IdMenuAdd));
+    EXPECT_FALSE(MenuEnabled(IdMenuEdit));
+    EXPECT_FALSE(MenuEnabled(IdMenuDelete));
     HMENU file = ::GetSubMenu(menu, 0);  // the log-on entry, the notes, the log, a separator, then Exit
     const char* entries[] = {"Start bridges at &log-on", "&Notify when a link drops", "Show connection &log"};
     for (int i = 0; i < 3; ++i) {
@@ -216,76 +216,75 @@ TEST_F(MainWindow, LooksAsSpecified) {
         EXPECT_STREQ(text, entries[i]);
     }
     EXPECT_TRUE(::GetMenuState(file, 3, MF_BYPOSITION) & MF_SEPARATOR);
-    EXPECT_EQ(::GetMenuItemID(file, 4), static_cast<UINT>(TForm1::IdMenuExit));
+    EXPECT_EQ(::GetMenuItemID(file, 4), static_cast<UINT>(IdMenuExit));
 }
 
 TEST_F(MainWindow, KeepsRowsInTheLocaleTextOrder) {
     int n = 1;
     for (const char* com : {"comb", "COM3", "COM2", "COMa", "com3"}) WriteBridge(n++, com);
     Open();
-    EXPECT_EQ(form->Captions(), (std::vector<std::string>{"COM2", "com3", "COM3", "COMa", "comb"}));
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"COM2", "com3", "COM3", "COMa", "comb"}));
 
-    form->AddRow({"COM10", "10.0.0.1", "1", ""});
-    EXPECT_EQ(form->RowText(0), "COM10") << "digits compare as characters";
-    EXPECT_EQ(form->RowText(0, 1), "10.0.0.1");
+    AddRow("COM10", "10.0.0.1", 1);
+    EXPECT_EQ(RowText(0), "COM10") << "digits compare as characters";
+    EXPECT_EQ(RowText(0, 1), "10.0.0.1");
 
     SelectRow(5);  // "comb" moves to the front when renamed
-    form->SetSelectedRow({"COM1", "host", "2", "renamed"});
-    EXPECT_EQ(form->Captions(), (std::vector<std::string>{"COM1", "COM10", "COM2", "com3", "COM3", "COMa"}));
-    EXPECT_EQ(form->SelectedCaption(), "COM1");
-    EXPECT_EQ(form->RowText(0, 3), "renamed");
+    const int renamed = form->List().SelectedSlot();
+    Bridges[renamed].COM = "COM1";
+    Bridges[renamed].Name = "renamed";
+    form->List().UpdateRow(renamed);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"COM1", "COM10", "COM2", "com3", "COM3", "COMa"}));
+    EXPECT_EQ(SelectedCaption(), "COM1");
+    EXPECT_EQ(RowText(0, 3), "renamed");
 }
 
 TEST_F(MainWindow, AvailabilityFollowsSelectionRowsAndRunning) {
     WriteBridge(1, "COM3");
     Open();
-    EXPECT_TRUE(Enabled(TForm1::IdAddButton));
-    EXPECT_FALSE(Enabled(TForm1::IdEditButton));
-    EXPECT_FALSE(Enabled(TForm1::IdDeleteButton));
+    EXPECT_TRUE(Enabled(IdAddButton));
+    EXPECT_FALSE(Enabled(IdEditButton));
+    EXPECT_FALSE(Enabled(IdDeleteButton));
 
     SelectRow(0);
-    EXPECT_TRUE(Enabled(TForm1::IdEditButton));
-    EXPECT_TRUE(Enabled(TForm1::IdDeleteButton));
-    EXPECT_TRUE(MenuEnabled(TForm1::IdMenuEdit));
-    EXPECT_TRUE(MenuEnabled(TForm1::IdMenuDelete));
+    EXPECT_TRUE(Enabled(IdEditButton));
+    EXPECT_TRUE(Enabled(IdDeleteButton));
+    EXPECT_TRUE(MenuEnabled(IdMenuEdit));
+    EXPECT_TRUE(MenuEnabled(IdMenuDelete));
 
     form->SetRunning(true);
-    form->Action1Execute();
-    for (int id : {TForm1::IdAddButton, TForm1::IdEditButton, TForm1::IdDeleteButton}) EXPECT_FALSE(Enabled(id)) << id;
-    for (int id : {TForm1::IdMenuAdd, TForm1::IdMenuEdit, TForm1::IdMenuDelete}) EXPECT_FALSE(MenuEnabled(id)) << id;
-    EXPECT_TRUE(Enabled(TForm1::IdButton2)) << "stop is always available";
+    form->UpdateAvailability();
+    for (int id : {IdAddButton, IdEditButton, IdDeleteButton}) EXPECT_FALSE(Enabled(id)) << id;
+    for (int id : {IdMenuAdd, IdMenuEdit, IdMenuDelete}) EXPECT_FALSE(MenuEnabled(id)) << id;
+    EXPECT_TRUE(Enabled(IdStopButton)) << "stop is always available";
 
     form->SetRunning(false);
     SelectRow(-1);
-    EXPECT_FALSE(Enabled(TForm1::IdEditButton));
-    EXPECT_TRUE(Enabled(TForm1::IdAddButton));
+    EXPECT_FALSE(Enabled(IdEditButton));
+    EXPECT_TRUE(Enabled(IdAddButton));
 }
 
 TEST_F(MainWindow, TenRowsMakeAddUnavailable) {
     for (int n = 1; n <= 10; ++n) WriteBridge(n, "COM" + std::to_string(n));
     Open();
-    EXPECT_EQ(form->RowCount(), 10);
-    EXPECT_FALSE(Enabled(TForm1::IdAddButton));
-    EXPECT_FALSE(MenuEnabled(TForm1::IdMenuAdd));
-    SelectRow(0);
-    form->DeleteSelectedRow();
-    form->Action1Execute();
-    EXPECT_TRUE(Enabled(TForm1::IdAddButton));
-    EXPECT_TRUE(MenuEnabled(TForm1::IdMenuAdd));
+    EXPECT_EQ(RowCount(), 10);
+    EXPECT_FALSE(Enabled(IdAddButton));
+    EXPECT_FALSE(MenuEnabled(IdMenuAdd));
+    DeleteRow(0);
+    form->UpdateAvailability();
+    EXPECT_TRUE(Enabled(IdAddButton));
+    EXPECT_TRUE(MenuEnabled(IdMenuAdd));
     form->Show();  // the tenth row takes Add away from the keyboard: the list gets the focus
-    ::SetFocus(form->Control(TForm1::IdAddButton));
-    form->AddRow({"COM30", "", "", ""});
-    form->Action1Execute();
-    EXPECT_EQ(::GetFocus(), form->Control(TForm1::IdBridgeList));
+    ::SetFocus(form->Control(IdAddButton));
+    AddRow("COM30");
+    form->UpdateAvailability();
+    EXPECT_EQ(::GetFocus(), form->Control(IdBridgeList));
 
     // The columns fill the list's width whether the vertical scroll bar shows or not.
-    HWND list = form->Control(TForm1::IdBridgeList);
+    HWND list = form->Control(IdBridgeList);
     for (int rows : {9, 1, 10}) {
-        while (form->RowCount() > rows) {
-            SelectRow(0);
-            form->DeleteSelectedRow();
-        }
-        for (int n = form->RowCount() + 1; n <= rows; ++n) form->AddRow({"COM" + std::to_string(n + 10), "", "", ""});
+        while (RowCount() > rows) DeleteRow(0);
+        for (int n = RowCount() + 1; n <= rows; ++n) AddRow(("COM" + std::to_string(n + 10)).c_str());
         RECT r{};
         ::GetClientRect(list, &r);
         int widths = 0;
@@ -298,10 +297,10 @@ TEST_F(MainWindow, TenRowsMakeAddUnavailable) {
 TEST_F(MainWindow, TheListHasTheFocusAtStartAndGetsItBackAfterABox) {
     Open();
     form->Show();
-    HWND list = form->Control(TForm1::IdBridgeList);
+    HWND list = form->Control(IdBridgeList);
     EXPECT_EQ(::GetFocus(), list);
     MessageBoxWatcher boxes;
-    Click(TForm1::IdStartButton);
+    Click(IdStartButton);
     ASSERT_EQ(boxes.Boxes().size(), 1u) << "no bridges to start";
     EXPECT_EQ(::GetFocus(), list);
 }
@@ -310,14 +309,14 @@ TEST_F(MainWindow, StartUpWithARunningHubCountsAsRunning) {
     WriteBridge(1, "COM3");
     StartOutsideHub();
     Open();
-    EXPECT_EQ(form->RowCount(), 1);
-    EXPECT_FALSE(Enabled(TForm1::IdStartButton));
+    EXPECT_EQ(RowCount(), 1);
+    EXPECT_FALSE(Enabled(IdStartButton));
     SelectRow(0);
-    EXPECT_FALSE(Enabled(TForm1::IdAddButton));
-    EXPECT_FALSE(Enabled(TForm1::IdEditButton));
+    EXPECT_FALSE(Enabled(IdAddButton));
+    EXPECT_FALSE(Enabled(IdEditButton));
 
-    Click(TForm1::IdButton2);
-    EXPECT_TRUE(Enabled(TForm1::IdStartButton));
+    Click(IdStopButton);
+    EXPECT_TRUE(Enabled(IdStartButton));
     EXPECT_EQ(FindProcess("hub4com.exe"), 0u) << "stop ends the hub";
 }
 
@@ -333,8 +332,8 @@ TEST_F(MainWindow, RegistryErrorEndsStartUpButTheWindowOpens) {
     ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
     EXPECT_EQ(boxes.Boxes()[0].caption, AppTitle);
     EXPECT_EQ(boxes.Boxes()[0].text, "Invalid data type for 'Port'");
-    EXPECT_EQ(form->Captions(), std::vector<std::string>{"COM1"});
-    EXPECT_TRUE(Enabled(TForm1::IdStartButton)) << "the hub check was not made";
+    EXPECT_EQ(Captions(), std::vector<std::string>{"COM1"});
+    EXPECT_TRUE(Enabled(IdStartButton)) << "the hub check was not made";
     EXPECT_FALSE(DebugMode) << "the switch test was not made";
 }
 
@@ -353,35 +352,35 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     WriteBridge(1, "COM5", "127.0.0.1", "4001");
     WriteBridge(2, "COM3", "127.0.0.1", "9761");
     Open();
-    ::SetFocus(form->Control(TForm1::IdStartButton));
-    Click(TForm1::IdStartButton);
+    ::SetFocus(form->Control(IdStartButton));
+    Click(IdStartButton);
 
     EXPECT_NE(FindProcess("hub4com.exe"), 0u);
-    EXPECT_FALSE(Enabled(TForm1::IdStartButton));
-    EXPECT_EQ(::GetFocus(), form->Control(TForm1::IdButton2)) << "focus leaves the disabled button";
-    EXPECT_EQ(form->RowState(0), TLinkState::Waiting) << "no server listens";
+    EXPECT_FALSE(Enabled(IdStartButton));
+    EXPECT_EQ(::GetFocus(), form->Control(IdStopButton)) << "focus leaves the disabled button";
+    EXPECT_EQ(RowState(0), TLinkState::Waiting) << "no server listens";
     EXPECT_EQ(Tip(0), "Waiting for 127.0.0.1:9761");
-    EXPECT_EQ(ReadText(kProgramKey, "command"), BuildHubArguments({"COM3", "COM5"}));
+    EXPECT_EQ(ReadText(kProgramKey, "command"), BuildHubArguments({2, 1}));  // COM3, COM5
     EXPECT_EQ(ReadText(kProgramKey, "command").find(" --reconnect=10000"), 0u);
 
-    Click(TForm1::IdButton2);
+    Click(IdStopButton);
     EXPECT_EQ(FindProcess("hub4com.exe"), 0u);
-    EXPECT_TRUE(Enabled(TForm1::IdStartButton));
-    EXPECT_EQ(form->RowState(1), TLinkState::Stopped);
+    EXPECT_TRUE(Enabled(IdStartButton));
+    EXPECT_EQ(RowState(1), TLinkState::Stopped);
     EXPECT_EQ(Tip(1), "Bridges are stopped");
 
     // A hub that ends by itself makes the bridges stopped again at the next tick.
-    Click(TForm1::IdStartButton);
-    ASSERT_FALSE(Enabled(TForm1::IdStartButton));
+    Click(IdStartButton);
+    ASSERT_FALSE(Enabled(IdStartButton));
     KillHub(true);
     form->LinkTimerTick();
-    EXPECT_TRUE(PumpUntil([&] { return Enabled(TForm1::IdStartButton); }));
-    EXPECT_TRUE(Enabled(TForm1::IdAddButton));
+    EXPECT_TRUE(PumpUntil([&] { return Enabled(IdStartButton); }));
+    EXPECT_TRUE(Enabled(IdAddButton));
 
     // And one started elsewhere, as a script's -start does, makes them run.
     StartOutsideHub();
-    EXPECT_TRUE(PumpUntil([&] { return !Enabled(TForm1::IdStartButton); })) << "the window sees the hub";
-    EXPECT_FALSE(Enabled(TForm1::IdAddButton));
+    EXPECT_TRUE(PumpUntil([&] { return !Enabled(IdStartButton); })) << "the window sees the hub";
+    EXPECT_FALSE(Enabled(IdAddButton));
 }
 
 TEST_F(MainWindow, ASecondStartBringsForwardOnlyThisProgramsWindow) {
@@ -397,7 +396,7 @@ TEST_F(MainWindow, ASecondStartBringsForwardOnlyThisProgramsWindow) {
     const DWORD first = ::GetProcessId(Spawn(program, ""));
     HWND window = nullptr;
     EXPECT_TRUE(PumpUntil([&] {
-        window = ::FindWindowA(TForm1::ClassName, nullptr);
+        window = ::FindWindowA(TMainWindow::ClassName, nullptr);
         DWORD owner = 0;
         return window && ::GetWindowThreadProcessId(window, &owner) && owner == first;
     }));
@@ -410,9 +409,9 @@ TEST_F(MainWindow, ASecondStartBringsForwardOnlyThisProgramsWindow) {
 TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     for (int n : {1, 2, 3, 4}) WriteBridge(n, std::vector<std::string>{"COM5", "com3", "COM10", "COM3"}[n - 1]);
     Open();
-    Click(TForm1::IdStartButton);
+    Click(IdStartButton);
     const std::string button = ReadText(kProgramKey, "command");
-    Click(TForm1::IdButton2);
+    Click(IdStopButton);
     Close();
     WriteText(kProgramKey, "command", "");
     ::DeleteFileA(InDriver("hub4com.log").c_str());
@@ -448,12 +447,12 @@ TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
     const char run[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
     WriteText(run, "Pontis Manager", "\"C:\\Moved from\\PontisManager.exe\" -start");
     Open();
-    auto checked = [this] { return ::GetMenuState(::GetMenu(form->Handle()), TForm1::IdMenuLogOn, 0) & MF_CHECKED; };
+    auto checked = [this] { return ::GetMenuState(::GetMenu(form->Handle()), IdMenuLogOn, 0) & MF_CHECKED; };
     EXPECT_FALSE(checked()) << "the value names another path";
-    Click(TForm1::IdMenuLogOn);
+    Click(IdMenuLogOn);
     EXPECT_EQ(ReadText(run, "Pontis Manager"), "\"" + platform::ExePath() + "\" -start -tray");
     EXPECT_TRUE(checked());
-    Click(TForm1::IdMenuLogOn);
+    Click(IdMenuLogOn);
     EXPECT_EQ(ReadText(run, "Pontis Manager"), "<missing>");
     EXPECT_FALSE(checked());
 
@@ -463,13 +462,13 @@ TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
     WriteRaw(run, "Pontis Manager", REG_EXPAND_SZ, std::string(command.c_str(), command.size() + 1));
     ::SendMessageA(form->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(::GetSubMenu(::GetMenu(form->Handle()), 0)), 0);
     EXPECT_TRUE(checked());
-    Click(TForm1::IdMenuLogOn);
+    Click(IdMenuLogOn);
     EXPECT_EQ(ReadText(run, "Pontis Manager"), "<missing>");
     EXPECT_NO_THROW(DeleteLogOnValue()) << "a value already gone";
 
     DenyAccess(run, true);  // a registry failure is said, and the mark stays as the registry is
     MessageBoxWatcher boxes;
-    Click(TForm1::IdMenuLogOn);
+    Click(IdMenuLogOn);
     DenyAccess(run, false);
     ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
     EXPECT_EQ(boxes.Boxes()[0].caption, AppTitle);
@@ -502,7 +501,7 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     ASSERT_TRUE(PumpUntil([&] { return form->Tray().Icon().Last().szTip == std::string("Pontis Manager: 0 of 0 bridges connected"); }));
     {
         MessageBoxWatcher boxes;
-        Click(TForm1::IdMenuShowLog);
+        Click(IdMenuShowLog);
         EXPECT_EQ(boxes.Texts(), "[Pontis Manager] No connections have been logged yet.\n");
     }
     ASSERT_TRUE(StopBridges());  // from elsewhere: to the window, the hub ended by itself
@@ -517,12 +516,12 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
 
     ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(::IsWindowVisible(form->Handle())) << "closed, it hides";
-    ::SendMessageA(form->Handle(), TTrayIcon::CallbackMessage, 1, WM_LBUTTONUP);
+    ::SendMessageA(form->Handle(), WM_TRAYICON, 1, WM_LBUTTONUP);
     EXPECT_TRUE(::IsWindowVisible(form->Handle())) << "a click on the icon shows it";
-    Click(TForm1::IdMenuNotify);
+    Click(IdMenuNotify);
     EXPECT_EQ(ReadText(kProgramKey, "Notify"), "0");
     EXPECT_FALSE(form->Tray().Notify());
-    Click(TForm1::IdMenuExit);
+    Click(IdMenuExit);
     EXPECT_FALSE(::IsWindow(form->Handle())) << "Exit ends it";
     ::SetEnvironmentVariableA("LOCALAPPDATA", saved);
 }
@@ -552,7 +551,7 @@ TEST_F(MainWindow, AHubThatEndsAtOnceIsAFailedStart) {
     ToolBehaviour("1");
     Open();
     ExpectStartRefused(UnableToStartText);
-    EXPECT_TRUE(Enabled(TForm1::IdStartButton));
+    EXPECT_TRUE(Enabled(IdStartButton));
 }
 
 TEST_F(MainWindow, DebugModeShowsTheArgumentsBeforeTheLaunch) {
@@ -563,12 +562,12 @@ TEST_F(MainWindow, DebugModeShowsTheArgumentsBeforeTheLaunch) {
     Open({"-mdebug"});
     MessageBoxWatcher boxes;
     boxes.SetProbe([] { return FindProcess(HubExeName) != 0; });
-    Click(TForm1::IdStartButton);
+    Click(IdStartButton);
 
     ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
     const MessageBoxWatcher::Box& box = boxes.Boxes()[0];
     EXPECT_EQ(box.caption, AppTitle);
-    EXPECT_EQ(box.text, BuildHubArguments({"COM3"}));
+    EXPECT_EQ(box.text, BuildHubArguments({1}));
     EXPECT_EQ(box.owner, nullptr);
     EXPECT_EQ(box.icon, nullptr);
     EXPECT_TRUE(box.centred);

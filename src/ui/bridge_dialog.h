@@ -1,0 +1,60 @@
+#pragma once
+// The bridge dialog: the one modal window in which a single bridge is entered or changed. It
+// reads and writes only the record bound to it (the scratch slot). It is created once and
+// hidden between uses, so its controls keep the values they last showed.
+#include "config/bridge_fields.h"
+#include "platform/handles.h"
+#include "ui/ids.h"
+#include "ui/window.h"
+
+#include <map>
+#include <string>
+
+class TBridgeDialog : public TWindow {
+public:
+    static constexpr char ClassName[] = "TForm2";
+
+    // Creates the hidden dialog, owned by the main window.
+    explicit TBridgeDialog(HWND owner);
+    ~TBridgeDialog() override;
+
+    // Makes record the one the dialog reads from and writes to. Its flag asks for a new bridge
+    // (false) or the edit of the bridge it holds (true).
+    void Bind(TBridge& record) { record_ = &record; }
+
+    // Shows the dialog until it closes; the result is the record's flag: true when OK wrote
+    // the fields, false when the dialog was cancelled.
+    bool ShowModal();
+
+    // Handlers.
+    void FormCreate();
+    void FormShow();
+    void ConnectComboChange();
+    void OkButtonClick();
+    void CancelButtonClick();
+    void FormCloseQuery();
+
+    HWND Control(int id) const { return ::GetDlgItem(hwnd_, id); }
+    // The control that shows a field; none for a field the dialog does not show.
+    HWND ControlOf(const TBridgeField& field) const;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    void CreateControls();
+    // A control that shows the field of that name.
+    HWND AddFieldControl(const char* field, const char* className, const char* text, DWORD style, int x, int y, int w,
+                         int h, int id, DWORD exStyle = 0);
+    TBridgeFields ReadFields() const;
+    // Puts the focus on the control of a field, its text selected.
+    void FocusField(const TBridgeField& field);
+    void Close();
+
+    std::map<std::string, int> fieldControls_;  // by the field's name
+    TBridge* record_ = &Bridges[ScratchSlot];
+    bool closedByButton_ = false;
+    bool closed_ = true;  // ends the modal loop
+    platform::Font boldFont_;
+    platform::Font legendFont_;
+};

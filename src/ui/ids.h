@@ -1,0 +1,49 @@
+#pragma once
+// Every command id, control id and private window message of the program's windows, in one
+// place, so that no two equal values reach the same window procedure.
+#include <windows.h>
+
+// The main window: its controls, its menu, and the icon's menu, whose entries run the main
+// window's commands.
+enum : int {
+    IdBridgeList = 100,
+    IdAddButton,
+    IdEditButton,
+    IdDeleteButton,
+    IdStartButton,
+    IdStopButton,
+    IdGroupBox,
+    IdMenuExit = 200,
+    IdMenuAdd,
+    IdMenuEdit,
+    IdMenuDelete,
+    IdMenuAbout,
+    IdMenuLogOn,
+    IdMenuNotify,
+    IdMenuShowLog,
+    IdMenuOpen,  // the icon's "&Open Pontis Manager"
+};
+
+// The bridge dialog. The controls are created, and tabbed through, in the order of the ids: the
+// name, OK and Cancel first, then the serial port's fields and the network's.
+enum : int {
+    IdOkButton = IDOK,
+    IdCancelButton = IDCANCEL,
+    IdBridgeName = 300,
+    IdPortCombo = 310,
+    IdBaudCombo,
+    IdRXDelay,
+    IdTXDelay,
+    IdEmuBR,
+    IdServerIP = 320,
+    IdServerPort,
+    IdDisDelay,
+    IdConnectCombo,
+    IdSerialBox = 330,
+    IdNetworkBox,
+};
+
+// Private messages of the main window.
+constexpr UINT WM_LINKSREAD = WM_APP + 1;  // the link watcher finished a look
+constexpr UINT WM_TRAYICON = WM_APP + 2;  // the mouse over the notification-area icon
+constexpr UINT WM_ADDTRAYICON = WM_APP + 3;  // the window is up: time to add its icon

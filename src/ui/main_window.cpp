@@ -1,0 +1,296 @@
+#include "ui/main_window.h"
+
+#include "config/config_store.h"
+#include "tools/bridge_status.h"
+#include "tools/command_line.h"
+#include "tools/hub_control.h"
+#include "tools/runner.h"
+#include "ui/app_info.h"
+#include "ui/application.h"
+#include "ui/bridge_dialog.h"
+#include "ui/notification_area.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+namespace {
+
+// Layout at 96 DPI.
+constexpr int ClientWidth = 499, ClientHeight = 239;
+constexpr int PortColumnWidth = 60, ServerPortColumnWidth = 70;
+
+constexpr UINT_PTR LinkTimer = 1;
+constexpr UINT LinkTimerMs = 1000;
+
+constexpr int MaxBridges = LastSlot - FirstSlot + 1;
+
+}  // namespace
+
+TMainWindow::TMainWindow(std::vector<std::string> args) : args_(std::move(args)) {
+    platform::Menu bar(::CreateMenu());  // with its menus, until the window owns it
+    fileMenu_ = ::CreatePopupMenu();
+    ::AppendMenuA(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu_), "&File");
+    ::AppendMenuA(fileMenu_, MF_STRING, IdMenuLogOn, "Start bridges at &log-on");
+    ::AppendMenuA(fileMenu_, MF_STRING, IdMenuNotify, "&Notify when a link drops");
+    ::AppendMenuA(fileMenu_, MF_STRING, IdMenuShowLog, "Show connection &log");
+    ::AppendMenuA(fileMenu_, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuA(fileMenu_, MF_STRING, IdMenuExit, "Exit");
+    bridgeMenu_ = ::CreatePopupMenu();
+    ::AppendMenuA(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(bridgeMenu_), "Bridge");
+    ::AppendMenuA(bridgeMenu_, MF_STRING, IdMenuAdd, "&Add");
+    ::AppendMenuA(bridgeMenu_, MF_STRING | MF_GRAYED, IdMenuEdit, "&Edit");
+    ::AppendMenuA(bridgeMenu_, MF_STRING | MF_GRAYED, IdMenuDelete, "&Delete");
+    ::AppendMenuA(bar.get(), MF_STRING, IdMenuAbout, "A&bout");
+
+    CreateFrame(ClassName, MainCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, ClientWidth,
+                ClientHeight, nullptr, bar.get());
+    bar.release();
+    CenterWindow(hwnd_, nullptr);
+    watcher_ = std::make_unique<TLinkWatcher>([window = hwnd_] { ::PostMessageA(window, WM_LINKSREAD, 0, 0); });
+    CreateControls();
+    Guarded([this] { FormCreate(); });
+    tray_ = std::make_unique<TNotificationArea>(hwnd_, ParseSwitches(args_).tray,
+                                                [this](int id) { Guarded([&] { OnCommand(id, BN_CLICKED); }); });
+    LookAtLinks({});
+    ::SetTimer(hwnd_, LinkTimer, LinkTimerMs, nullptr);
+    ShowLogOnCheck();
+}
+
+TMainWindow::~TMainWindow() {
+    watcher_.reset();  // no look at the links may end after the window
+    tray_.reset();  // the icon goes with the program
+    if (hwnd_) ::DestroyWindow(hwnd_);  // before the icons the list shows
+}
+
+void TMainWindow::CreateControls() {
+    AddControl("BUTTON", "Network Bridges ", BS_GROUPBOX, 8, 4, 483, 193, IdGroupBox);
+    HWND list = AddControl(WC_LISTVIEWA, "",
+                           WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                           16, 22, 378, 166, IdBridgeList);
+    list_.Attach(list, Scale(PortColumnWidth), Scale(ServerPortColumnWidth));
+    AddControl("BUTTON", "&Add", WS_TABSTOP | BS_PUSHBUTTON, 404, 22, 79, 25, IdAddButton);
+    AddControl("BUTTON", "&Edit", WS_TABSTOP | BS_PUSHBUTTON, 404, 54, 79, 25, IdEditButton);
+    AddControl("BUTTON", "&Delete", WS_TABSTOP | BS_PUSHBUTTON, 404, 86, 79, 25, IdDeleteButton);
+    AddControl("BUTTON", "&Start bridges", WS_TABSTOP | BS_PUSHBUTTON, 8, 206, 113, 25, IdStartButton);
+    AddControl("BUTTON", "St&op bridges", WS_TABSTOP | BS_PUSHBUTTON, 129, 206, 113, 25, IdStopButton);
+    ::EnableWindow(Control(IdEditButton), FALSE);
+    ::EnableWindow(Control(IdDeleteButton), FALSE);
+}
+
+void TMainWindow::Show() {
+    ::ShowWindow(hwnd_, SW_SHOWNORMAL);
+    ::UpdateWindow(hwnd_);
+    ::SetFocus(list_.Handle());
+}
+
+void TMainWindow::FormCreate() {
+    Application.HintHidePause = 30000;
+    ClearBridges();
+    LoadConfig();
+    if (HubRunning()) SetRunning(true);
+    DebugMode = HasDebugSwitch(args_);
+}
+
+void TMainWindow::LoadConfig() {
+    LoadBridges([this](const TBridge& bridge) { AddRow(SlotNumber(bridge)); });
+}
+
+// ---- availability ----
+
+void TMainWindow::SetRunning(bool running) {
+    running_ = running;
+    HWND button = Control(IdStartButton);
+    const bool hadFocus = ::GetFocus() == button;
+    ::EnableWindow(button, !running);
+    if (hadFocus && running) ::SetFocus(Control(IdStopButton));
+}
+
+bool TMainWindow::CanAdd() const { return !Running() && list_.RowCount() < MaxBridges; }
+
+bool TMainWindow::CanChange() const { return !Running() && list_.SelectedCount() == 1; }
+
+void TMainWindow::UpdateAvailability() {
+    const bool add = CanAdd(), change = CanChange();
+    // A button that becomes unavailable while it has the focus (Add after the tenth bridge)
+    // hands it to the list, so that the keyboard still reaches the window.
+    HWND focus = ::GetFocus();
+    if ((!add && focus == Control(IdAddButton)) ||
+        (!change && (focus == Control(IdEditButton) || focus == Control(IdDeleteButton))))
+        ::SetFocus(list_.Handle());
+    ::EnableWindow(Control(IdAddButton), add);
+    ::EnableWindow(Control(IdEditButton), change);
+    ::EnableWindow(Control(IdDeleteButton), change);
+    ::EnableMenuItem(bridgeMenu_, IdMenuAdd, MF_BYCOMMAND | (add ? MF_ENABLED : MF_GRAYED));
+    ::EnableMenuItem(bridgeMenu_, IdMenuEdit, MF_BYCOMMAND | (change ? MF_ENABLED : MF_GRAYED));
+    ::EnableMenuItem(bridgeMenu_, IdMenuDelete, MF_BYCOMMAND | (change ? MF_ENABLED : MF_GRAYED));
+}
+
+// ---- commands ----
+
+void TMainWindow::StartButtonClick() {
+    const auto launched = [this] {
+        SetRunning(true);
+        watcher_->Restart();
+    };
+    const TOutcome started = StartBridges(list_.Slots(), {ShowHubArguments, launched});
+    LookAtLinks({{StartEvent(started.Done, started.Text == UnableToStartText)}});
+    ShowOutcome(hwnd_, started, MB_ICONEXCLAMATION);
+}
+
+void TMainWindow::StopButtonClick() {
+    const TOutcome stopped = StopBridges();
+    if (stopped) SetRunning(false);  // a hub that could not be ended still carries data
+    watcher_->Restart();
+    LookAtLinks(stopped ? std::vector<TLinkEvent>{{TEventKind::Stopped}} : std::vector<TLinkEvent>{});
+    ShowOutcome(hwnd_, stopped, MB_ICONEXCLAMATION);
+}
+
+void TMainWindow::AddButtonClick() { ShowOutcome(hwnd_, AddBridge(*this)); }
+
+void TMainWindow::EditButtonClick() { ShowOutcome(hwnd_, EditBridge(list_.SelectedSlot(), *this)); }
+
+void TMainWindow::DeleteButtonClick() { ShowOutcome(hwnd_, DeleteBridge(list_.SelectedSlot(), *this)); }
+
+bool TMainWindow::EditInDialog(TBridge& scratch) {
+    dialog_->Bind(scratch);
+    return dialog_->ShowModal();
+}
+
+bool TMainWindow::ConfirmDelete() {
+    return ::MessageBoxA(hwnd_, "Are you sure you want to delete this bridge?", "Please confirm",
+                         MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void TMainWindow::BridgeAdded(int slot) {
+    AddRow(slot);
+    list_.SelectRow(slot);
+}
+
+void TMainWindow::BridgeChanged(int slot) { list_.UpdateRow(slot); }
+
+void TMainWindow::BridgeRemoved(int slot) { list_.DeleteRow(slot); }
+
+void TMainWindow::BridgeListDblClick() {
+    if (CanChange()) EditButtonClick();
+}
+
+void TMainWindow::AboutClick() { ::ShellExecuteA(hwnd_, "open", MakerUrl, nullptr, nullptr, SW_SHOWNORMAL); }
+
+void TMainWindow::ExitClick() {
+    exiting_ = true;
+    ::SendMessageA(hwnd_, WM_CLOSE, 0, 0);
+}
+
+// ---- the links ----
+
+std::string TMainWindow::RowTip(int slot) const {
+    const TLinkTarget target = LinkTargetOf(slot);
+    return LinkTip(links_.Of(slot).State, target.Host, target.Port);
+}
+
+void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
+    const std::vector<int> slots = list_.Slots();
+    std::vector<TLinkTarget> targets;
+    for (int slot : slots) targets.push_back(LinkTargetOf(slot));
+    const std::vector<TLinkState> states = watcher_->States(targets, Running());
+    std::vector<TLinkSeen> seen;
+    for (std::size_t row = 0; row < slots.size(); ++row)
+        seen.push_back({slots[row], Bridges[slots[row]].COM.str(), ServerText(targets[row]), states[row]});
+    const std::vector<TLinkEvent> found = links_.Look(static_cast<std::int64_t>(::GetTickCount64()), seen);
+    events.insert(events.end(), found.begin(), found.end());
+
+    for (const TLinkEvent& event : events)
+        if (event.Kind == TEventKind::LinkChanged) list_.SetState(event.Slot, event.To);
+    tray_->Show(events, links_, Running());
+}
+
+void TMainWindow::LinkTimerTick() {
+    watcher_->Ask(Running());
+    UpdateAvailability();
+}
+
+void TMainWindow::LinksRead() {
+    // A hub that ended by itself stops the bridges; one started elsewhere (a script's -start)
+    // runs them, as a start does.
+    std::vector<TLinkEvent> events;
+    const std::optional<bool> hub = watcher_->HubSeen();
+    if (hub && *hub != Running()) {
+        SetRunning(*hub);
+        events.push_back({*hub ? TEventKind::HubAppeared : TEventKind::HubEnded});
+    }
+    LookAtLinks(std::move(events));
+    UpdateAvailability();
+}
+
+// ---- messages ----
+
+void TMainWindow::OnCommand(int id, int code) {
+    if (code != BN_CLICKED) return;  // a menu entry sends the same code as a click
+    switch (id) {
+    case IDOK:  // Enter, turned into a command by the keyboard handling of the message loop
+        if (::GetFocus() == list_.Handle()) BridgeListDblClick();
+        break;
+    case IdStartButton: StartButtonClick(); break;
+    case IdStopButton: StopButtonClick(); break;
+    case IdAddButton:
+    case IdMenuAdd: AddButtonClick(); break;
+    case IdEditButton:
+    case IdMenuEdit: EditButtonClick(); break;
+    case IdDeleteButton:
+    case IdMenuDelete: DeleteButtonClick(); break;
+    case IdMenuAbout: AboutClick(); break;
+    case IdMenuExit: ExitClick(); break;
+    case IdMenuLogOn: LogOnClick(); break;
+    case IdMenuNotify: NotifyClick(); break;
+    case IdMenuShowLog: ShowLogClick(); break;
+    case IdMenuOpen: ShowInFront(); break;
+    }
+}
+
+LRESULT TMainWindow::OnNotify(const NMHDR& header) {
+    if (header.idFrom != IdBridgeList) return 0;
+    switch (header.code) {
+    case NM_CLICK: UpdateAvailability(); break;
+    case NM_DBLCLK:
+    case NM_RETURN: BridgeListDblClick(); break;
+    case LVN_GETINFOTIPA: {
+        auto& tip = const_cast<NMLVGETINFOTIPA&>(reinterpret_cast<const NMLVGETINFOTIPA&>(header));
+        if (tip.cchTextMax > 0) ::lstrcpynA(tip.pszText, RowTip(list_.SlotAt(tip.iItem)).c_str(), tip.cchTextMax);
+        break;
+    }
+    case LVN_KEYDOWN:
+        if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE && CanChange()) DeleteButtonClick();
+        break;
+    }
+    return 0;
+}
+LRESULT TMainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (tray_ && tray_->HandleMessage(msg, wp, lp)) return 0;
+    switch (msg) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wp), HIWORD(wp));
+        return 0;
+    case WM_CLOSE:  // started with -tray, the window only hides; File / Exit ends the program
+        if (exiting_ || !StaysInTray()) break;
+        ::ShowWindow(hwnd_, SW_HIDE);
+        return 0;
+    case WM_NOTIFY:
+        return OnNotify(*reinterpret_cast<const NMHDR*>(lp));
+    case WM_INITMENUPOPUP:  // the Run key may have been changed meanwhile
+        if (reinterpret_cast<HMENU>(wp) == fileMenu_) ShowLogOnCheck();
+        return 0;
+    case WM_ACTIVATE:
+        KeepFocusAcrossActivation(wp, list_.Handle());
+        return 0;
+    case WM_TIMER:
+        if (wp == LinkTimer) LinkTimerTick();
+        return 0;
+    case WM_LINKSREAD:
+        LinksRead();
+        return 0;
+    case WM_DESTROY:
+        closed_ = true;
+        return 0;
+    }
+    return TWindow::HandleMessage(msg, wp, lp);
+}

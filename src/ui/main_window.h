@@ -1,0 +1,107 @@
+#pragma once
+// The main window: the bridge list, the commands that change it, and starting and stopping
+// the bridges. It keeps whether the bridges run and the state of each link; the list only shows them.
+#include "config/bridge.h"
+#include "tools/bridge_commands.h"
+#include "tools/link_events.h"
+#include "tools/link_watcher.h"
+#include "ui/bridge_list.h"
+#include "ui/ids.h"
+#include "ui/window.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TBridgeDialog;
+class TNotificationArea;
+
+class TMainWindow : public TWindow, private TBridgeView {
+public:
+    static constexpr char ClassName[] = "TForm1";
+
+    // Creates the window and runs the start-up steps; args are the command-line arguments
+    // without the program's own path.
+    explicit TMainWindow(std::vector<std::string> args);
+    ~TMainWindow() override;
+
+    // The bridge dialog, created after this window.
+    void SetDialog(TBridgeDialog* dialog) { dialog_ = dialog; }
+
+    void Show();
+    // Started with -tray and the icon shown: the window stays hidden, and closing it hides it.
+    bool StaysInTray() const;
+    // Restored and in front, as a click on the icon shows it.
+    void ShowInFront();
+    const TNotificationArea& Tray() const { return *tray_; }
+    TNotificationArea& Tray() { return *tray_; }
+    const bool* ClosedFlag() const { return &closed_; }
+
+    // Handlers.
+    void FormCreate();
+    void StartButtonClick();
+    void StopButtonClick();
+    void AddButtonClick();
+    void EditButtonClick();
+    void DeleteButtonClick();
+    void BridgeListDblClick();
+    void UpdateAvailability();
+    void AboutClick();
+    void ExitClick();
+    void LogOnClick();
+    void NotifyClick();
+    void ShowLogClick();
+    // Each second: the availability rules, and a new look at the links and the hub.
+    void LinkTimerTick();
+    // After each look: a hub that ended by itself makes the bridges stopped, a hub started
+    // elsewhere makes them run, and the links' states follow.
+    void LinksRead();
+
+    void LoadConfig();
+
+    // Whether the bridges run; the Start button shows it to the user.
+    bool Running() const { return running_; }
+    void SetRunning(bool running);
+
+    // The list's rows: the bridges of these slots of the table.
+    void AddRow(int slot) { list_.AddRow(slot, links_.Of(slot).State); }
+    const TBridgeList& List() const { return list_; }
+    TBridgeList& List() { return list_; }
+    // What the program knows of each bridge's link.
+    const TLinks& Links() const { return links_; }
+    // The info tip of a bridge's row.
+    std::string RowTip(int slot) const;
+
+    HWND Control(int id) const { return ::GetDlgItem(hwnd_, id); }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    void CreateControls();
+    bool CanAdd() const;
+    bool CanChange() const;
+    // Looks at the links as the watcher last saw them and shows these events with what the
+    // look found, in the list, the icon, the log and the notes.
+    void LookAtLinks(std::vector<TLinkEvent> events);
+    void ShowLogOnCheck();
+    void OnCommand(int id, int code);
+    LRESULT OnNotify(const NMHDR& header);
+
+    bool EditInDialog(TBridge& scratch) override;
+    bool ConfirmDelete() override;
+    void BridgeAdded(int slot) override;
+    void BridgeChanged(int slot) override;
+    void BridgeRemoved(int slot) override;
+
+    std::vector<std::string> args_;
+    TBridgeDialog* dialog_ = nullptr;
+    HMENU fileMenu_ = nullptr, bridgeMenu_ = nullptr;  // the menu bar's, which the window owns
+    TBridgeList list_;
+    std::unique_ptr<TLinkWatcher> watcher_;
+    bool running_ = false;
+    TLinks links_;
+    std::unique_ptr<TNotificationArea> tray_;
+    bool exiting_ = false;  // File / Exit: the window closes even when it stays in the tray
+    bool closed_ = false;
+};
