@@ -11,22 +11,16 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <iterator>
+#include <set>
 #include <type_traits>
 
 namespace {
 
 // Where each field goes. A new field belongs in at least one list, and its tool's stand-in
 // must read it.
-const char* const kToHub[] = {"Index", "Baud", "Connect", "IP", "Port", "Delay", "RXDelay"};
-const char* const kToSetup[] = {"Index", "COM", "Emulate", "TXDelay"};
-const char* const kToNoTool[] = {"Name"};  // the user's own label
-
-template <std::size_t N>
-bool Lists(const char* const (&names)[N], const char* name) {
-    return std::any_of(std::begin(names), std::end(names), [name](const char* n) { return std::string(n) == name; });
-}
+const std::set<std::string> kToHub = {"Index", "Baud", "Connect", "IP", "Port", "Delay", "RXDelay"};
+const std::set<std::string> kToSetup = {"Index", "COM", "Emulate", "TXDelay"};
+const std::set<std::string> kToNoTool = {"Name"};  // the user's own label
 
 // The next value after the field's: a flag turned over, a number plus one, a text's last
 // digit counted on (else a "1" added).
@@ -119,7 +113,7 @@ TEST(BridgeFieldTools, EveryFieldReachesItsToolAndComesBack) {
 
     for (const TBridgeField& field : BridgeFields) {
         SCOPED_TRACE(std::string("field ") + field.Name);
-        ASSERT_TRUE(Lists(kToHub, field.Name) || Lists(kToSetup, field.Name) || Lists(kToNoTool, field.Name))
+        ASSERT_TRUE(kToHub.count(field.Name) + kToSetup.count(field.Name) + kToNoTool.count(field.Name) > 0)
             << "field '" << field.Name << "' goes to no tool: teach the hub or the setup tool (and its stand-in)";
         Bridges[1] = valid;
         Next(Bridges[1], field);
@@ -130,8 +124,8 @@ TEST(BridgeFieldTools, EveryFieldReachesItsToolAndComesBack) {
         const std::string hub = HubSees(), setup = SetupSees(changed);
         EXPECT_EQ(hub, HubWants(changed));
         EXPECT_EQ(setup, SetupWants(changed));
-        EXPECT_EQ(hub != hubBefore, Lists(kToHub, field.Name)) << "the hub's line changes with the field";
-        EXPECT_EQ(setup != setupBefore, Lists(kToSetup, field.Name)) << "the setup tool's lines change with the field";
+        EXPECT_EQ(hub != hubBefore, kToHub.count(field.Name) > 0) << "the hub's line changes with the field";
+        EXPECT_EQ(setup != setupBefore, kToSetup.count(field.Name) > 0) << "the setup tool's lines change with the field";
     }
     ClearBridges();
 }
