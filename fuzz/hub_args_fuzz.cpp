@@ -4,19 +4,19 @@
 // accepts, the hub must accept the line the manager builds and understand each row as the bridge
 // the manager meant. The check may refuse only a table edited by hand, here one with a negative
 // RX delay or two bridges on one pair.
-#include "config/bridge.h"
+#include "config/bridge_fields.h"
 #include "config/number.h"
 #include "fuzz_support.h"
-#include "hub/hub_cmdline.h"
+#include "support/hub_bridge.h"
 #include "tools/hub_args.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace {
 
 const std::int32_t BaudRates[] = {300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 const std::uint8_t Connects[] = {0, 1, 2, 3, 4, 255};  // the dialog's five entries, or none selected
-const hub::Signal Signals[] = {hub::Signal::Dsr, hub::Signal::Cts, hub::Signal::Dcd, hub::Signal::Ring};
 
 // An address of up to 20 bytes (the field's limit) that the dialog accepts: each byte kept
 // when an address may hold it and else made a letter, and one letter first when it would not
@@ -28,36 +28,36 @@ std::string Address(fuzz::Bytes& in) {
     return IsValidServerAddress(ip) ? ip : "h" + ip;
 }
 
-void Fill(int slot, fuzz::Bytes& in) {
-    TBridge& b = Bridges[slot];
-    b.Index = in.Byte();
-    b.COM = "COM" + Decimal(slot + in.Byte() % 2 * 10);  // distinct, as the dialog's ports are
-    b.Baud = BaudRates[in.Byte() % std::size(BaudRates)];
-    b.Emulate = in.Byte() & 1;
-    b.Connect = Connects[in.Byte() % std::size(Connects)];
-    b.IP = Address(in);
-    b.Port = 1 + static_cast<std::int32_t>(in.Word() % 65535);
-    b.Name = in.Text(20);
-    b.Delay = in.Int();
-    b.TXDelay = in.Int();
-    b.RXDelay = in.Int();
+// Any value of the field's type.
+void Any(TBridge& b, const TBridgeField& field, fuzz::Bytes& in) {
+    std::visit(
+        [&](auto member) {
+            auto& value = b.*member;
+            using T = std::remove_reference_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, bool>) value = in.Byte() & 1;
+            else if constexpr (std::is_same_v<T, std::uint8_t>) value = in.Byte();
+            else if constexpr (std::is_integral_v<T>) value = in.Int();
+            else value = in.Text(20);
+        },
+        field.Member);
 }
 
-std::string Expected(const TBridge& b) {
-    hub::Bridge want;
-    want.path = "\\\\.\\CNCA" + Decimal(b.Index);
-    want.baud = b.Baud;
-    want.ito = b.RXDelay;
-    want.host = b.IP.str();
-    want.port = b.Port;
-    want.reconnect = 10000;
-    want.dtrOnConnect = true;
-    if (b.Connect < 4) {
-        want.connect = Signals[b.Connect];
-        want.delayDisconnect = b.Delay > 0 ? b.Delay : 0;
+// Every field of the table: any value of its type, or for those the dialog limits, a value it
+// takes.
+void Fill(int slot, fuzz::Bytes& in) {
+    TBridge& b = Bridges[slot];
+    for (const TBridgeField& field : BridgeFields) {
+        const std::string name = field.Name;
+        if (name == "COM") b.COM = "COM" + Decimal(slot + in.Byte() % 2 * 10);  // distinct, as the dialog's ports are
+        else if (name == "Baud") b.Baud = BaudRates[in.Byte() % std::size(BaudRates)];
+        else if (name == "Connect") b.Connect = Connects[in.Byte() % std::size(Connects)];
+        else if (name == "IP") b.IP = Address(in);
+        else if (name == "Port") b.Port = 1 + static_cast<std::int32_t>(in.Word() % 65535);
+        else Any(b, field, in);
     }
-    return hub::Describe(want);
 }
+
+std::string Expected(const TBridge& b) { return hub::Describe(HubBridgeOf(b)); }
 
 }  // namespace
 

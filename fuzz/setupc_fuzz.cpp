@@ -3,7 +3,7 @@
 // the same; a command applied to the pairs leaves them either changed and well-formed, or, when
 // it is refused, as they were.
 #include "fuzz_support.h"
-#include "setupc/pair_state.h"
+#include "common/pair_state.h"
 #include "setupc/setup_command.h"
 
 namespace {

@@ -1,6 +1,5 @@
 #include "config/reg_ini_file.h"
 
-#include "config/number.h"
 
 #include <vector>
 
@@ -67,10 +66,6 @@ std::string TRegIniFile::GetText(const std::string& section, const std::string& 
 
     std::string text(data.data(), size);
     return text.substr(0, text.find('\0'));
-}
-
-std::int32_t TRegIniFile::GetNumber(const std::string& section, const std::string& ident, std::int32_t def) const {
-    return ParseNumber(GetText(section, ident, Decimal(def))).value_or(def);
 }
 
 void TRegIniFile::PutText(const std::string& section, const std::string& ident, const std::string& value) {

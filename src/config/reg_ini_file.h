@@ -3,7 +3,6 @@
 // it, identifiers are value names, and every value is text. The empty section is the key itself.
 #include "platform/handles.h"
 
-#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -19,7 +18,6 @@ public:
     explicit TRegIniFile(const std::string& keyPath);
 
     std::string GetText(const std::string& section, const std::string& ident, const std::string& def) const;
-    std::int32_t GetNumber(const std::string& section, const std::string& ident, std::int32_t def) const;
 
     void PutText(const std::string& section, const std::string& ident, const std::string& value);
 

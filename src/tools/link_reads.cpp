@@ -102,12 +102,3 @@ TTcpTable ReadTcpTable() {
         for (DWORD id : FindProcesses(HubExeName)) table.HubPids.push_back(id);
     return table;
 }
-
-std::vector<TLinkState> LinkStates(const std::vector<TLinkTarget>& targets, bool hubRunning) {
-    std::vector<TLinkEnd> ends;
-    for (const TLinkTarget& target : targets)
-        ends.push_back({hubRunning ? LookUpHost(target.Host) : std::nullopt, target.Port});
-    if (!hubRunning) return MatchLinks(ends, {}, {}, false);
-    const TTcpTable table = ReadTcpTable();
-    return MatchLinks(ends, table.Connections, table.HubPids, true);
-}

@@ -31,9 +31,3 @@ bool HubRunning();
 // The address of a server: a dotted address at once, a host name as the system's resolver
 // answers, waiting for it; nothing when it has none.
 std::optional<std::uint32_t> LookUpHost(const std::string& host);
-
-// The state of each target's link, in order: stopped without a running hub; otherwise connected
-// when the hub (or, where the system names no owners, any process) holds an established
-// connection to the target's address and port, and waiting else. Reads the system's table once
-// (under Wine that takes tens of milliseconds) and waits for the resolver.
-std::vector<TLinkState> LinkStates(const std::vector<TLinkTarget>& targets, bool hubRunning);

@@ -7,7 +7,7 @@
 namespace {
 
 DWORD RunSetup(const std::string& arguments) {
-    return RunCommand(QuotedToolPath(ToolDir(), SetupExeName), " " + arguments, true);
+    return RunCommand(QuotedToolPath(ToolDir(), SetupExeName), " " + arguments);
 }
 
 }  // namespace

@@ -65,10 +65,9 @@ platform::Handle StartTool(const std::string& program, const std::string& argume
     return platform::Handle(info.hProcess);
 }
 
-DWORD RunCommand(const std::string& program, const std::string& arguments, bool wait, DWORD timeoutMs) {
+DWORD RunCommand(const std::string& program, const std::string& arguments, DWORD timeoutMs) {
     platform::Handle process = StartTool(program, arguments);
     if (!process) return RunFailed;
-    if (!wait) return 0;
 
     platform::ShowHourglass();
     DWORD waited = ::WaitForSingleObject(process.get(), timeoutMs);

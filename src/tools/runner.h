@@ -20,12 +20,11 @@ extern DWORD RunTimeoutMs;
 std::string ToolDir();
 
 // Runs a command line in ToolDir: program, its start (the quoted program path, in UTF-8), then
-// arguments as given (8-bit text in the ANSI code page, as the stored bridges are). Without
-// waiting: 0 when the process was created, else 999. With waiting: the exit code, or 999 when
-// the tool could not be started, its exit code could not be read, or it ran past timeoutMs and
-// was ended. Shows the hourglass while waiting and the default pointer after.
-DWORD RunCommand(const std::string& program, const std::string& arguments, bool wait,
-                 DWORD timeoutMs = RunTimeoutMs);
+// arguments as given (8-bit text in the ANSI code page, as the stored bridges are), and waits
+// for it: the exit code, or 999 when the tool could not be started, its exit code could not be
+// read, or it ran past timeoutMs and was ended. Shows the hourglass while waiting and the
+// default pointer after.
+DWORD RunCommand(const std::string& program, const std::string& arguments, DWORD timeoutMs = RunTimeoutMs);
 
 // Starts a command line in ToolDir as RunCommand does, without waiting; gives the process, or
 // no handle when it could not be created.

@@ -81,7 +81,6 @@ public:
     }
 
     void Close() { port_.reset(); }
-    bool IsOpen() const { return port_.valid(); }
     HANDLE get() const { return port_.get(); }
     bool overlapped() const { return overlapped_; }
     const ReadPlan& plan() const { return plan_; }
@@ -450,6 +449,8 @@ private:
 
 }  // namespace
 
+// Detached: the hub ends only by being terminated (main never returns), so a bridge's thread
+// lives as long as the process and there is no end at which to join it.
 void StartBridge(Bridge settings, const Log& log) {
     std::thread([settings = std::move(settings), &log] {
         Worker worker(settings, log);

@@ -3,14 +3,14 @@
 // line, the bridges as understood and what becomes of them are appended to hub4com.log beside
 // the executable. Under Wine it first makes again the port pairs of the setup tool beside it
 // that are gone (after a reboot).
+#include "common/pair_state.h"
+#include "common/state_file.h"
+#include "common/state_lock.h"
+#include "common/wine_pairs.h"
 #include "hub/bridge.h"
 #include "hub/hub_cmdline.h"
 #include "hub/hub_log.h"
 #include "platform/module.h"
-#include "setupc/pair_state.h"
-#include "setupc/state_file.h"
-#include "setupc/state_lock.h"
-#include "setupc/wine_pairs.h"
 
 #include <winsock2.h>
 #include <windows.h>

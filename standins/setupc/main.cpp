@@ -4,13 +4,13 @@
 // script beside it, it refuses install and change and logs why: a pair that is only recorded
 // would leave the hub without its port.
 #include "common/log_file.h"
+#include "common/pair_state.h"
+#include "common/state_file.h"
+#include "common/state_lock.h"
+#include "common/unix_side.h"
+#include "common/wine_pairs.h"
 #include "platform/module.h"
-#include "setupc/pair_state.h"
 #include "setupc/setup_command.h"
-#include "setupc/state_file.h"
-#include "setupc/state_lock.h"
-#include "setupc/unix_side.h"
-#include "setupc/wine_pairs.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 // show the bridges the load rules read, or the one error box of the value that stopped the
 // load; closing must change nothing; and one add afterwards must keep every section the load
 // could not read exactly as it was, and rewrite each loaded bridge as loaded.
-#include "config/bridge.h"
+#include "config/bridge_fields.h"
 #include "config/number.h"
 #include "registry_snapshot.h"
 #include "support/message_boxes.h"
@@ -19,6 +19,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <type_traits>
 
 namespace {
 
@@ -27,7 +28,13 @@ using namespace testreg;
 constexpr int kSeedBlocks = 12;
 constexpr int kSeedsPerBlock = 20;
 
-const char* const kNames[] = {"Index", "COM", "Baud", "Emulate", "Connect", "IP", "Port", "Delay", "TXDelay", "RXDelay", "Name"};
+// The table's fields in the order the store reads them: the name last.
+std::vector<const TBridgeField*> StoredFields() {
+    std::vector<const TBridgeField*> fields;
+    for (const TBridgeField& field : BridgeFields) fields.push_back(&field);
+    std::stable_partition(fields.begin(), fields.end(), [](const TBridgeField* f) { return std::string(f->Name) != "Name"; });
+    return fields;
+}
 
 std::string Section(int n) { return "Bridges\\" + std::to_string(n); }
 
@@ -44,7 +51,8 @@ public:
         for (int n = 1; n <= 10; ++n) {
             if (Pick(100) < 15) continue;  // no section
             const std::string key = SlotKey(n);
-            for (const char* name : kNames) {
+            for (const TBridgeField* field : StoredFields()) {
+                const char* name = field->Name;
                 if (Pick(100) < 20) continue;  // value missing
                 const std::string text = std::string(name) == "Port" && Pick(2) ? Decimal(1 + Pick(65535)) : Text();
                 WriteValue(key, name, text);
@@ -139,17 +147,8 @@ public:
                     continue;
                 }
                 std::map<std::string, std::string> s;
-                s["Index"] = Decimal(static_cast<std::uint8_t>(Number(n, "Index", 1)));
-                s["COM"] = Text(n, "COM", "COM3").substr(0, 10);
-                s["Baud"] = Decimal(Number(n, "Baud", 9600));
-                s["Emulate"] = Number(n, "Emulate", 1) != 0 ? "1" : "0";
-                s["Connect"] = Decimal(static_cast<std::uint8_t>(Number(n, "Connect", 0)));
-                s["IP"] = Text(n, "IP", "192.168.0.99").substr(0, 21);
+                for (const TBridgeField* field : StoredFields()) s[field->Name] = Loaded(*field, Raw(n, field->Name));
                 s["Port"] = Decimal(port);
-                s["Delay"] = Decimal(Number(n, "Delay", 500));
-                s["TXDelay"] = Decimal(Number(n, "TXDelay", 10));
-                s["RXDelay"] = Decimal(Number(n, "RXDelay", 10));
-                s["Name"] = Text(n, "Name", "").substr(0, 21);
                 if (s["COM"].empty()) {  // names no row: held back as stored
                     e.heldBack.insert(n);
                     continue;
@@ -181,9 +180,21 @@ private:
         if (v.type != REG_SZ && v.type != REG_EXPAND_SZ) throw BadType{name};
         return v.data.substr(0, v.data.find('\0'));
     }
-    std::string Text(int n, const char* name, const std::string& def) const { return Raw(n, name).value_or(def); }
-    std::int32_t Number(int n, const char* name, std::int32_t def) const {
-        return ParseNumber(Raw(n, name).value_or("")).value_or(def);
+    // A field as loaded from its stored text, the default when missing: a number that does not
+    // read takes the default too; a text keeps what its field holds.
+    static std::string Loaded(const TBridgeField& field, const std::optional<std::string>& stored) {
+        return std::visit(
+            [&](auto member) -> std::string {
+                using T = std::remove_reference_t<decltype(std::declval<TBridge&>().*member)>;
+                if constexpr (std::is_integral_v<T>) {
+                    const std::int32_t number = ParseNumber(stored.value_or("")).value_or(*ParseNumber(field.Default));
+                    if constexpr (std::is_same_v<T, bool>) return number != 0 ? "1" : "0";
+                    else return Decimal(static_cast<T>(number));
+                } else {
+                    return stored.value_or(field.Default).substr(0, T::max_size);
+                }
+            },
+            field.Member);
     }
 
     const Snapshot& stored_;
@@ -262,7 +273,7 @@ protected:
                     kept[s].erase(name);
                 }
                 Snapshot was = Subtree(before, s);
-                for (const char* name : kNames) was[s].erase(name);
+                for (const TBridgeField* field : StoredFields()) was[s].erase(field->Name);
                 EXPECT_EQ(FirstDifference(was, kept), "") << "what else the section held";
             } else if (after.count(s) && after.at(s).count("Name") &&
                        after.at(s).at("Name") == Value{REG_SZ, std::string("added", 6)}) {

@@ -29,39 +29,34 @@ TEST_F(Runner, ResultCodes) {
     const std::string tool = QuotedToolPath(ToolDir(), "tool.exe");
     struct {
         const char* args;
-        bool wait;
         DWORD result;
     } const cases[] = {
-        {"0", true, 0},
-        {"7", true, 7},
-        {"4294967295", true, 0xFFFFFFFF},
-        {"7", false, 0},  // without waiting: created
-        {"3 400", true, 3},
+        {"0", 0},
+        {"7", 7},
+        {"4294967295", 0xFFFFFFFF},
+        {"3 400", 3},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(RunCommand(tool, std::string(" ") + c.args, c.wait), c.result) << c.args << " " << c.wait;
+    for (const auto& c : cases) EXPECT_EQ(RunCommand(tool, std::string(" ") + c.args), c.result) << c.args;
 }
 
 TEST_F(Runner, WaitsForTheToolToEnd) {
     CopyTool(InDriver("tool.exe"));
     DWORD start = ::GetTickCount();
-    EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "tool.exe"), " 5 500", true), 5u);
+    EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "tool.exe"), " 5 500"), 5u);
     EXPECT_GE(::GetTickCount() - start, 450u);
 }
 
 TEST_F(Runner, AMissingProgramGives999AndLeavesThePointerAlone) {
-    for (bool wait : {true, false}) {
-        ::SetCursor(Cursor(IDC_CROSS));
-        EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "missing.exe"), " 0", wait), RunFailed) << wait;
-        EXPECT_EQ(::GetCursor(), Cursor(IDC_CROSS)) << wait;
-    }
-    EXPECT_EQ(RunCommand("", "", true), RunFailed);
+    ::SetCursor(Cursor(IDC_CROSS));
+    EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "missing.exe"), " 0"), RunFailed);
+    EXPECT_EQ(::GetCursor(), Cursor(IDC_CROSS));
+    EXPECT_EQ(RunCommand("", ""), RunFailed);
 }
 
 TEST_F(Runner, ThePointerIsTheDefaultArrowAfterWaiting) {
     CopyTool(InDriver("tool.exe"));
     ::SetCursor(Cursor(IDC_CROSS));
-    EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "tool.exe"), " 1", true), 1u);
+    EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "tool.exe"), " 1"), 1u);
     EXPECT_EQ(::GetCursor(), Cursor(IDC_ARROW));
 }
 
@@ -71,21 +66,21 @@ TEST_F(Runner, ToolsRunHiddenInTheToolDirWithTheLineAsGiven) {
     const std::string tool = QuotedToolPath(ToolDir(), "tool.exe"), args = "  0   \"two words\"", line = tool + args;
     ToolBehaviour("0");  // the arguments above are not the tool's own
 
-    EXPECT_EQ(RunCommand(tool, args, true), 0u);
+    EXPECT_EQ(RunCommand(tool, args), 0u);
     auto report = Report();
     EXPECT_EQ(report["line"], line);
     EXPECT_EQ(report["dir"], Driver());
     EXPECT_EQ(report["show"], "0");  // SW_HIDE
 
     DebugMode = true;  // tools show their windows as the system shows them by default
-    EXPECT_EQ(RunCommand(tool, args, true), 0u);
+    EXPECT_EQ(RunCommand(tool, args), 0u);
     EXPECT_EQ(Report()["show"], "-1");
 }
 
 TEST_F(Runner, AToolThatRunsTooLongIsEndedAndFails) {
     CopyTool(InDriver("slow.exe"));
     DWORD start = ::GetTickCount();
-    EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "slow.exe"), " 0 30000", true, 300), RunFailed);
+    EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "slow.exe"), " 0 30000", 300), RunFailed);
     EXPECT_LT(::GetTickCount() - start, 10000u);
     EXPECT_EQ(FindProcess("slow.exe"), 0u);
     EXPECT_EQ(::GetCursor(), Cursor(IDC_ARROW));
@@ -100,8 +95,8 @@ TEST_F(Runner, AQuotedPathWithABlankStartsTheRightProgram) {
     CopyTool(parent + "\\Program.exe");
     ToolBehaviour("55");  // what the decoy does with arguments that are not its own
 
-    EXPECT_EQ(RunCommand(QuotedToolPath(parent + "\\Program Files", "tool.exe"), " 7", true), 7u);
-    EXPECT_EQ(RunCommand(parent + "\\Program Files\\tool.exe", " 7", true), 55u);  // the hazard the quotes avoid
+    EXPECT_EQ(RunCommand(QuotedToolPath(parent + "\\Program Files", "tool.exe"), " 7"), 7u);
+    EXPECT_EQ(RunCommand(parent + "\\Program Files\\tool.exe", " 7"), 55u);  // the hazard the quotes avoid
 }
 
 TEST_F(Runner, FindProcessMatchesTheWholeNameWithoutCase) {

@@ -1,5 +1,6 @@
 // The setup tool's port pairs: the state file's text and the three commands' effect.
-#include "setupc/pair_state.h"
+#include "common/pair_state.h"
+#include "setupc/setup_command.h"
 #include "support/command_line.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The built setup tool, run as a real process from a folder of its own: exit codes, the state
 // it keeps between runs, and its log.
 #include "platform/handles.h"
-#include "setupc/pair_state.h"
+#include "common/pair_state.h"
 #include "support/test_host.h"
 
 #include <gtest/gtest.h>

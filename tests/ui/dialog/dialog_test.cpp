@@ -1,7 +1,7 @@
 // The bridge dialog, created for real in this process and driven with messages from inside its
 // modal loop.
 #include "ui/app_info.h"
-#include "config/bridge.h"
+#include "config/bridge_fields.h"
 #include "support/message_boxes.h"
 #include "support/modal_script.h"
 #include "ui/bridge_dialog.h"
@@ -12,7 +12,6 @@
 
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,13 +20,11 @@ namespace {
 
 using Step = ModalScript::Step;
 
-// One line per record, so that a failure shows every field.
+// One line per record, every field of the table by name, so that a failure shows each.
 std::string Describe(const TBridge& b) {
-    std::ostringstream s;
-    s << "#" << int{b.Index} << " " << b.COM.str() << " " << b.Baud << (b.Emulate ? " strict" : " loose") << " on "
-      << int{b.Connect} << " " << b.IP.str() << ":" << b.Port << " '" << b.Name.str() << "' " << b.Delay << "/"
-      << b.TXDelay << "/" << b.RXDelay;
-    return s.str();
+    std::string text;
+    for (const TBridgeField& field : BridgeFields) text += std::string(field.Name) + "=" + FieldText(b, field) + " ";
+    return text;
 }
 
 TBridge Edited() {
@@ -162,7 +159,9 @@ TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
 
     EXPECT_EQ(OkAsNewBridge(), "New bridge");
     EXPECT_TRUE(record.flag);
-    EXPECT_EQ(Describe(record), "#4 COM3 9600 strict on 0 192.168.0.99:9761 '' 500/10/10") << "the defaults";
+    EXPECT_EQ(Describe(record), "Index=4 COM=COM3 Baud=9600 Emulate=1 Name= Connect=0 IP=192.168.0.99 Port=9761 "
+                                "Delay=500 TXDelay=10 RXDelay=10 ")
+        << "the defaults";
 }
 
 TEST_F(BridgeDialog, ControlsSitInsideTheirBoxes) {
@@ -483,13 +482,17 @@ TBridgeFields Typed() {
 }
 
 TEST(StoreBridgeFields, StopsAtTheFirstRefusedFieldAndKeepsTheOnesBefore) {
-    const char* names[] = {"COM", "Baud", "Emulate", "Name", "Connect", "IP", "Port", "Delay", "TXDelay", "RXDelay"};
+    // Which of the dialog's fields, in the table's order, the record now holds otherwise.
     const auto changed = [](const TBridge& was, const TBridge& now) {
-        return std::vector<bool>{now.COM != was.COM.view(), now.Baud != was.Baud,       now.Emulate != was.Emulate,
-                                 now.Name != was.Name.view(), now.Connect != was.Connect, now.IP != was.IP.view(),
-                                 now.Port != was.Port,       now.Delay != was.Delay,     now.TXDelay != was.TXDelay,
-                                 now.RXDelay != was.RXDelay};
+        std::vector<std::string> names;
+        for (const TBridgeField& field : BridgeFields)
+            if (field.Shows != TFieldControl::None && FieldText(now, field) != FieldText(was, field))
+                names.push_back(field.Name);
+        return names;
     };
+    std::vector<std::string> shown;
+    for (const TBridgeField& field : BridgeFields)
+        if (field.Shows != TFieldControl::None) shown.push_back(field.Name);
     const struct {
         std::function<void(TBridgeFields&)> spoil;
         const char* message;  // null: stored
@@ -522,8 +525,7 @@ TEST(StoreBridgeFields, StopsAtTheFirstRefusedFieldAndKeepsTheOnesBefore) {
         }
         SCOPED_TRACE(c.message ? c.message : "stored");
         EXPECT_EQ(message, c.message ? c.message : "");
-        const std::vector<bool> written = changed(was, record);
-        for (std::size_t i = 0; i < written.size(); ++i) EXPECT_EQ(written[i], i < c.written) << names[i];
+        EXPECT_EQ(changed(was, record), std::vector<std::string>(shown.begin(), shown.begin() + c.written));
     }
 }
 

@@ -8,7 +8,7 @@
 //   1 PortName=COM3 EmuBR=yes AddRTTO=0 AddRITO=10
 //
 // A pair is known by its number and by its port name; neither may repeat.
-#include "setupc/setup_command.h"
+#include "common/pair_settings.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,9 @@
-#include "setupc/wine_pairs.h"
+#include "common/wine_pairs.h"
 
 #include "platform/handles.h"
 #include "platform/module.h"
-#include "setupc/setup_command.h"
-#include "setupc/unix_side.h"
+#include "common/pair_settings.h"
+#include "common/unix_side.h"
 
 #include <atomic>
 #include <fstream>

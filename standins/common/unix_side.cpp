@@ -1,4 +1,4 @@
-#include "setupc/unix_side.h"
+#include "common/unix_side.h"
 
 #include "platform/ascii.h"
 

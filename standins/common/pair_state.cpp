@@ -1,4 +1,4 @@
-#include "setupc/pair_state.h"
+#include "common/pair_state.h"
 
 #include "common/decimal.h"
 

@@ -1,4 +1,4 @@
-#include "setupc/state_file.h"
+#include "common/state_file.h"
 
 #include "platform/handles.h"
 

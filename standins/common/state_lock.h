@@ -4,7 +4,7 @@
 // releasing leaves the mutex abandoned, which still hands it on.
 #include "platform/ascii.h"
 #include "platform/handles.h"
-#include "setupc/setup_command.h"
+#include "common/pair_settings.h"
 
 #include <windows.h>
 

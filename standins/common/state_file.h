@@ -1,7 +1,7 @@
 #pragma once
 // The state file of the setup tool on disk, beside the tool; read by the tool and by the hub
 // that makes the pairs again.
-#include "setupc/setup_command.h"
+#include "common/pair_settings.h"
 
 #include <string>
 

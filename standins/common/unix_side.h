@@ -1,7 +1,7 @@
 #pragma once
 // What the setup tool says to, and hears from, the Unix side of its port pairs under Wine
 // (pty-pairs.sh beside the tool), and where it can make them at all. Pure text work.
-#include "setupc/setup_command.h"
+#include "common/pair_settings.h"
 
 #include <string>
 #include <string_view>
