@@ -4,6 +4,7 @@
 
 TBridge Bridges[SlotCount];
 bool HeldBack[SlotCount];
+std::string HeldBackReason[SlotCount];
 
 int SlotNumber(const TBridge& slot) { return static_cast<int>(&slot - Bridges); }
 
@@ -13,6 +14,8 @@ int FindBridge(std::string_view text) {
         if (Bridges[n].COM == text) return n;
     return NoSlot;
 }
+
+std::string HeldBackText(int n) { return "Bridge slot " + std::to_string(n) + " cannot be read: " + HeldBackReason[n]; }
 
 bool IsFreeSlot(int n) { return !HeldBack[n] && Bridges[n].Port == 0 && Bridges[n].COM.empty(); }
 
@@ -26,6 +29,7 @@ void ClearBridges() {
     for (int n = FirstSlot; n <= LastSlot; ++n) {
         ZeroSlot(n);
         HeldBack[n] = false;
+        HeldBackReason[n].clear();
     }
 }
 

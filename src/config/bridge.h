@@ -14,7 +14,7 @@ struct TBridge {
     std::int32_t Baud = 0;
     bool Emulate = false;
     std::uint8_t Connect = 0;  // 0 DSR, 1 CTS, 2 DCD, 3 RI, 4 and above always
-    ShortText<21> IP;
+    ShortText<254> IP;  // a host name runs to 253 characters; one more shows a longer one stored
     std::int32_t Port = 0;  // 0 in a free slot
     ShortText<21> Name;
     std::int32_t Delay = 0;
@@ -35,6 +35,10 @@ extern TBridge Bridges[SlotCount];
 // Slots a failed load could not read: they belong to bridges the user still has, so they are
 // neither offered as free nor written or dropped by a save for the rest of the run.
 extern bool HeldBack[SlotCount];
+// Why: what could not be read ("Port '4710 2'", or the registry's error).
+extern std::string HeldBackReason[SlotCount];
+// What a held-back slot means to the user: "Bridge slot 2 cannot be read: Port '4710 2'".
+std::string HeldBackText(int n);
 
 // The number 1 to 10 of a slot of Bridges.
 int SlotNumber(const TBridge& slot);

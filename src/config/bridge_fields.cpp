@@ -1,6 +1,7 @@
 #include "config/bridge_fields.h"
 
 #include "config/number.h"
+#include "platform/ascii.h"
 
 #include <algorithm>
 #include <type_traits>
@@ -36,8 +37,10 @@ const TBridgeField BridgeFields[11] = {
     {"RXDelay", &TBridge::RXDelay, "10", K::Edit, HasRXDelay, "RX delay", " (0 or more)"},
 };
 
+constexpr std::size_t MaxAddressLength = 253;
+
 bool IsValidServerAddress(std::string_view address) {
-    if (address.empty() || address[0] == '-') return false;
+    if (address.empty() || address.size() > MaxAddressLength || address[0] == '-') return false;
     int dots = 0;
     bool dottedNumbers = true, above255 = false;
     std::uint32_t number = 0;
@@ -109,5 +112,18 @@ void StoreBridgeFields(const TBridgeFields& fields, TBridge& record) {
             throw EInvalidInput("'" + typed + "' is not a valid " + field.What + field.Range, field);
         }
         record = edited;
+    }
+}
+
+void CheckComPortFree(const TBridge& record, int exceptSlot) {
+    for (int n = FirstSlot; n <= LastSlot; ++n) {
+        const TBridge& other = Bridges[n];
+        if (n == exceptSlot || IsFreeSlot(n) || !platform::EqualsIgnoringAsciiCase(other.COM.view(), record.COM.view()))
+            continue;
+        const std::string user = other.Name.empty() ? "the bridge to " + other.IP.str() + ":" + Decimal(other.Port)
+                                                    : "bridge '" + other.Name.str() + "'";
+        const auto com = std::find_if(std::begin(BridgeFields), std::end(BridgeFields),
+                                      [](const TBridgeField& field) { return std::string_view(field.Name) == "COM"; });
+        throw EInvalidInput(record.COM.str() + " is already used by " + user, *com);
     }
 }

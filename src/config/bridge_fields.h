@@ -17,7 +17,8 @@
 enum class TFieldControl { None, ComboText, ComboPosition, Check, Edit };
 
 using TBridgeMember = std::variant<std::uint8_t TBridge::*, std::int32_t TBridge::*, bool TBridge::*,
-                                   ShortText<10> TBridge::*, ShortText<21> TBridge::*>;
+                                   ShortText<10> TBridge::*, ShortText<21> TBridge::*,
+                                   ShortText<254> TBridge::*>;
 
 struct TBridgeField {
     const char* Name;  // the registry value, and the key of the typed text
@@ -35,7 +36,7 @@ struct TBridgeField {
 extern const TBridgeField BridgeFields[11];
 
 // True for a server address that can stand unquoted in a command line and can name a server:
-// not empty, no blank, double quote, colon or control character, no leading "-" (the hub would
+// not empty, at most 253 characters (the longest host name), no blank, double quote, colon or control character, no leading "-" (the hub would
 // read an option), and when it is four dotted numbers, none above 255.
 bool IsValidServerAddress(std::string_view address);
 
@@ -66,3 +67,8 @@ public:
 // first one that cannot be stored: a number that does not parse, or a value the field's rule
 // refuses. Fields written before it stay written.
 void StoreBridgeFields(const TBridgeFields& fields, TBridge& record);
+
+// Raises EInvalidInput on the COM port when a bridge other than the one in exceptSlot uses the
+// record's port (letters compared without case): "COM5 is already used by bridge 'Scale'", or
+// "... by the bridge to 192.168.0.98:9761" for one without a name.
+void CheckComPortFree(const TBridge& record, int exceptSlot);

@@ -46,13 +46,15 @@ void SaveSlot(TRegIniFile& store, int n) {
 
 // After a failed load: keep the failing slot and every later stored one out of reach, so that
 // no save erases them and no add overwrites them.
-void HoldBackFrom(int failed, const TRegIniFile* store) {
-    for (int n = failed; n <= LastSlot; ++n) {
-        if (n == failed || !store || store->SectionExists(Section(n))) {
-            ZeroSlot(n);
-            HeldBack[n] = true;
-        }
-    }
+void HoldBack(int n, const std::string& reason) {
+    ZeroSlot(n);
+    HeldBack[n] = true;
+    HeldBackReason[n] = reason;
+}
+
+void HoldBackFrom(int failed, const TRegIniFile* store, const std::string& reason) {
+    for (int n = failed; n <= LastSlot; ++n)
+        if (n == failed || !store || store->SectionExists(Section(n))) HoldBack(n, reason);
 }
 
 }  // namespace
@@ -61,27 +63,28 @@ void LoadBridges(const std::function<void(const TBridge&)>& addRow) {
     std::unique_ptr<TRegIniFile> store;
     try {
         store = std::make_unique<TRegIniFile>(ProgramKey);
-    } catch (const ERegistryException&) {
-        HoldBackFrom(FirstSlot, nullptr);
+    } catch (const ERegistryException& e) {
+        HoldBackFrom(FirstSlot, nullptr, e.what());
         throw;
     }
     for (int n = FirstSlot; n <= LastSlot; ++n) {
         std::optional<std::int32_t> port;
+        std::string portText;
         try {
             if (!store->ValueExists(Section(n), "Port")) continue;  // only a missing Port marks a free slot
-            port = ParseNumber(store->GetText(Section(n), "Port", ""));
+            portText = store->GetText(Section(n), "Port", "");
+            port = ParseNumber(portText);
             if (port == -1) port.reset();  // how a missing Port read
             if (port) LoadSlot(*store, n, *port);
-        } catch (const ERegistryException&) {
-            HoldBackFrom(n, store.get());
+        } catch (const ERegistryException& e) {
+            HoldBackFrom(n, store.get(), e.what());
             throw;
         }
         // A Port that does not read as one, or an empty COM text, names no row the window could
         // edit or start (an empty COM text would hold up every start). Such a bridge is kept out
         // of reach, and kept as stored.
         if (!port || Bridges[n].COM.empty()) {
-            ZeroSlot(n);
-            HeldBack[n] = true;
+            HoldBack(n, !port ? "Port '" + portText + "'" : "COM ''");
             continue;
         }
         addRow(Bridges[n]);

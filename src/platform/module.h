@@ -27,6 +27,19 @@ inline std::string ExeDirectory() {
     return path.substr(0, path.find_last_of("\\/:") + 1);
 }
 
+// The full path of a process's executable; empty when it cannot be read.
+inline std::wstring ImagePath(HANDLE process) {
+    std::wstring path(32768, L'\0');
+    DWORD size = static_cast<DWORD>(path.size());
+    return ::QueryFullProcessImageNameW(process, 0, &path[0], &size) ? path.substr(0, size) : std::wstring();
+}
+
+// Whether two paths name the same file as the system compares file names: letter by letter,
+// case ignored. An empty path names none.
+inline bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
 // A system library, looked for in the system folder only: never one planted beside the program.
 inline HMODULE SystemLibrary(const char* name) { return ::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32); }
 

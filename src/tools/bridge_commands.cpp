@@ -26,7 +26,7 @@ TOutcome AddBridge(TBridgeView& view) {
     if (FirstFreeSlot() > LastSlot) return TOutcome::Failure(NoFreeSlotText);
     TBridge& scratch = Bridges[ScratchSlot];
     scratch.flag = false;
-    if (!view.EditInDialog(scratch)) return TOutcome{};
+    if (!view.EditInDialog(scratch, NoSlot)) return TOutcome{};
 
     const int n = FirstFreeSlot();
     if (!InstallPortPair(n, scratch)) return TOutcome::Failure(InstallFailedText);
@@ -45,7 +45,7 @@ TOutcome EditBridge(int s, TBridgeView& view) {
     TBridge& scratch = Bridges[ScratchSlot];
     CopySlot(s, ScratchSlot);
     scratch.flag = true;
-    if (!view.EditInDialog(scratch)) return TOutcome{};
+    if (!view.EditInDialog(scratch, s)) return TOutcome{};
 
     if (PairMustChange(scratch, caption, oldEmulate, oldTXDelay) && !ChangePortPair(scratch))
         return TOutcome::Failure(ChangeFailedText);

@@ -9,8 +9,9 @@
 
 class TBridgeView {
 public:
-    // Shows the bridge dialog on the scratch slot; true when the user confirmed it.
-    virtual bool EditInDialog(TBridge& scratch) = 0;
+    // Shows the bridge dialog on the scratch slot for the bridge in slot (NoSlot for a new one);
+    // true when the user confirmed it.
+    virtual bool EditInDialog(TBridge& scratch, int slot) = 0;
     // Asks whether the bridge is to be deleted.
     virtual bool ConfirmDelete() = 0;
     // The list follows the table's slot before the table is saved.

@@ -39,5 +39,10 @@ TBridgeStatus StoredBridgeStatus() {
         status.Lines.push_back(Bridges[slots[i]].COM.str() + '\t' + ServerText(targets[i]) + '\t' + LinkWord(states[i]));
         status.AllConnected = status.AllConnected && states[i] == TLinkState::Connected;
     }
+    for (int n = FirstSlot; n <= LastSlot; ++n) {
+        if (!HeldBack[n]) continue;
+        status.Lines.push_back(HeldBackText(n));
+        status.AllConnected = false;
+    }
     return status;
 }

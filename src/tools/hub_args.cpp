@@ -19,6 +19,9 @@ std::string RowFault(const std::string& caption, const std::string& fault) { ret
 }  // namespace
 
 std::optional<std::string> CheckHubRows(const std::vector<int>& slots) {
+    // A bridge that could not be loaded would be dropped by the new hub without a word.
+    for (int n = FirstSlot; n <= LastSlot; ++n)
+        if (HeldBack[n]) return HeldBackText(n);
     for (std::size_t i = 0; i < slots.size(); ++i) {
         const int slot = slots[i];
         if (slot < FirstSlot || slot > LastSlot || IsFreeSlot(slot)) return "Bridge slot " + Decimal(slot) + " is not defined";

@@ -8,7 +8,8 @@
 #include <string_view>
 #include <vector>
 
-// Why the rows cannot be started (a free slot: "Bridge slot 4 is not defined", or a value the
+// Why the rows cannot be started (a stored bridge that could not be read: "Bridge slot 2 cannot
+// be read: Port '4710 2'", a free slot: "Bridge slot 4 is not defined", or a value the
 // bridge dialog would refuse: "Bridge 'COM9' has an invalid server address", "... an invalid
 // server port", "... an invalid RX delay"), a COM text listed twice ("Bridge 'COM9' is defined
 // twice"), two bridges of one pair ("Bridges 'COM5' and 'COM6' use the same port pair"), or

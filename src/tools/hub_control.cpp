@@ -4,6 +4,7 @@
 #include "platform/cursor.h"
 #include "platform/text.h"
 #include "tools/hub_args.h"
+#include "tools/link_reads.h"
 #include "tools/runner.h"
 #include "tools/tool_paths.h"
 
@@ -19,6 +20,63 @@ constexpr DWORD HubSettleMs = 1000;
 
 // How long a stop goes on ending hubs, and how long it waits after a hub it could not end.
 constexpr DWORD StopAllMs = 5000, StopRetryMs = 50;
+
+// How long a start or stop waits for one under way in another copy.
+constexpr DWORD LockWaitMs = 30000;
+
+// The lock around every start and stop of this user's copies of the program, and the record
+// of what they did, which a copy holds open for its whole run so that it outlives the copies
+// (a script's switch) that write it and end.
+constexpr wchar_t LockName[] = L"Local\\Pontis Manager start and stop";
+constexpr wchar_t RecordName[] = L"Local\\Pontis Manager starts and stops";
+
+struct SharedRecord {
+    std::uint32_t count;
+    std::uint32_t running;
+};
+
+SharedRecord* Record() {
+    static const platform::Handle mapping(
+        ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedRecord), RecordName));
+    static SharedRecord* const record =
+        mapping ? static_cast<SharedRecord*>(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(SharedRecord)))
+                : nullptr;
+    return record;
+}
+
+thread_local bool lockedHere = false;  // a start or stop of this thread holds the lock
+
+// Holds the lock for one start or stop. Not had when another copy keeps it past the wait, or
+// when a start or stop of this process is under way (a box it shows runs the message loop).
+class TStartStopLock {
+public:
+    explicit TStartStopLock(DWORD waitMs) : mutex_(::CreateMutexW(nullptr, FALSE, LockName)) {
+        if (lockedHere || !mutex_) return;
+        const DWORD waited = ::WaitForSingleObject(mutex_.get(), waitMs);
+        held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;  // abandoned: a copy that was ended
+        lockedHere = held_;
+    }
+    ~TStartStopLock() {
+        if (!held_) return;
+        lockedHere = false;
+        ::ReleaseMutex(mutex_.get());
+    }
+    TStartStopLock(const TStartStopLock&) = delete;
+    TStartStopLock& operator=(const TStartStopLock&) = delete;
+    explicit operator bool() const { return held_; }
+
+    // A start or stop that changed whether the hub runs tells the other copies.
+    void Changed() const {
+        if (SharedRecord* record = Record()) {
+            ++record->count;
+            record->running = HubRunning() ? 1 : 0;
+        }
+    }
+
+private:
+    platform::Handle mutex_;
+    bool held_ = false;
+};
 
 // True when the hub just launched still runs after the settling time. Only this process counts:
 // an older hub that could not be ended must not pass for it.
@@ -52,23 +110,48 @@ TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps) {
     if (slots.empty()) return TOutcome::Failure(NoBridgesText);
     // Rows that cannot be started are refused before anything runs, so a running hub is left alone.
     if (std::optional<std::string> fault = CheckHubRows(slots)) return TOutcome::Failure(*fault);
-    if (::GetFileAttributesW(platform::Widen(ToolDir() + "\\" + HubExeName).c_str()) == INVALID_FILE_ATTRIBUTES)
-        return TOutcome::Failure(UnableToStartText);
-    KillHub(true);
+    const std::string program = ToolDir() + "\\" + HubExeName;
+    if (!IsProgramFile(program)) return TOutcome::Failure(HubProgramText + program);
+    const TStartStopLock lock(LockWaitMs);
+    if (!lock) return TOutcome::Failure(BusyText);
+    const bool wasRunning = HubRunning();
+    if (!EndHubs()) {
+        if (wasRunning) lock.Changed();
+        return TOutcome::Failure(HubNotEndedText);
+    }
     const std::string arguments = BuildHubArguments(slots);
     if (DebugMode && steps.ShowArguments) steps.ShowArguments(arguments);
     const platform::Handle hub = StartQuietly(QuotedToolPath(ToolDir(), HubExeName), arguments);
-    if (!hub || !KeepsRunning(hub)) return TOutcome::Failure(UnableToStartText);
+    const bool started = hub && KeepsRunning(hub);
+    if (started || wasRunning) lock.Changed();
+    if (!started) return TOutcome::Failure(UnableToStartText);
     if (steps.Launched) steps.Launched();
     RecordHubCommand(arguments);
     return {};
 }
 
-TOutcome StopBridges() {
-    // Every hub that runs is ended, however many there are, for a few seconds at most.
-    for (const DWORD start = ::GetTickCount(); KillHub(false) && ::GetTickCount() - start < StopAllMs;)
-        if (!KillHub(true)) ::Sleep(StopRetryMs);
-    return KillHub(false) ? TOutcome::Failure(UnableToStopText) : TOutcome{};
+bool HubFailed(const TOutcome& started) {
+    const std::string& text = started.Text;
+    return !started && (text == UnableToStartText || text == HubNotEndedText || text == BusyText ||
+                        text.rfind(HubProgramText, 0) == 0);
+}
+
+TOutcome StopBridges(bool* ended) {
+    const TStartStopLock lock(LockWaitMs);
+    if (!lock) return TOutcome::Failure(BusyText);
+    const bool wasRunning = HubRunning();
+    if (ended) *ended = wasRunning;
+    // Every hub of ours is ended, however many there are, for a few seconds at most.
+    for (const DWORD start = ::GetTickCount(); !EndHubs() && ::GetTickCount() - start < StopAllMs;) ::Sleep(StopRetryMs);
+    if (wasRunning) lock.Changed();
+    return HubRunning() ? TOutcome::Failure(UnableToStopText) : TOutcome{};
+}
+
+std::optional<TStartsAndStops> StartsAndStops() {
+    const TStartStopLock lock(0);
+    if (!lock) return std::nullopt;
+    const SharedRecord* record = Record();
+    return record ? TStartsAndStops{record->count, record->running != 0} : TStartsAndStops{};
 }
 
 int CompareCaptions(const std::string& a, const std::string& b) { return ::lstrcmpA(a.c_str(), b.c_str()); }

@@ -3,13 +3,18 @@
 // They report what happened; the caller shows it.
 #include "tools/outcome.h"
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 constexpr char NoBridgesText[] = "No bridges defined! Please define at least one.";
 constexpr char UnableToStartText[] = "Unable to start bridges! Please check your settings and try again";
 constexpr char UnableToStopText[] = "Unable to stop bridges! The hub could not be ended";
+constexpr char HubNotEndedText[] = "Unable to start bridges! The running hub could not be ended";
+constexpr char HubProgramText[] = "Unable to start bridges! The hub's program cannot run: ";  // and its path
+constexpr char BusyText[] = "Another start or stop of the bridges did not finish. Please try again";
 
 // What a start lets its caller see while it runs.
 struct TStartSteps {
@@ -22,8 +27,23 @@ struct TStartSteps {
 // new one, checks that it still runs a moment later, and records its argument string.
 TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps);
 
-// Ends every running hub; fails when one still runs after a few seconds.
-TOutcome StopBridges();
+// Whether a failed start failed at the hub (its program, its end or its launch) rather than at
+// the check of the rows.
+bool HubFailed(const TOutcome& started);
+
+// Ends every running hub of this program; fails when one still runs after a few seconds. ended
+// tells whether there was one to end.
+TOutcome StopBridges(bool* ended = nullptr);
+
+// A start or stop of any copy of this program for this user runs alone: the next one waits for
+// it. What they did is kept for every copy to read: how many there have been, and whether the
+// last one left the bridges running.
+struct TStartsAndStops {
+    std::uint32_t Count = 0;
+    bool Running = false;
+};
+// The record, or nothing while a start or stop is under way, here or in another copy.
+std::optional<TStartsAndStops> StartsAndStops();
 
 // The list's order of two captions: the platform's locale-aware text comparison, negative
 // when a stands before b. The hub takes the bridges in this order.

@@ -64,7 +64,9 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
         case TEventKind::Stopped: log.push_back({"-", "-", "stopped"}); break;
         case TEventKind::LinkLost:
         case TEventKind::LinkRestored:
-        case TEventKind::HubAppeared: break;
+        case TEventKind::HubAppeared:
+        case TEventKind::StartedElsewhere:  // the copy that did it logged it
+        case TEventKind::StoppedElsewhere: break;
         }
     }
     return log;
@@ -106,6 +108,7 @@ std::vector<TNote> Notes(const std::vector<TLinkEvent>& events, const TLinks& li
         if (event.Kind == TEventKind::LinkLost) lost.push_back(&links.Of(event.Slot));
         if (event.Kind == TEventKind::LinkRestored) restored.push_back(&links.Of(event.Slot));
         if (event.Kind == TEventKind::HubEnded) notes.push_back({"Pontis Manager", "Bridges stopped: the hub ended", true});
+        if (event.Kind == TEventKind::StoppedElsewhere) notes.push_back({"Pontis Manager", "Bridges stopped", false});
     }
     AddNote(notes, lost, true);
     AddNote(notes, restored, false);

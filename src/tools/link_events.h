@@ -15,7 +15,9 @@ enum class TEventKind {
     LinkLost,      // a link that was connected has waited TLinks::DropMs
     LinkRestored,  // a lost link is connected again
     HubEnded,      // the hub ended though nobody ended it
-    HubAppeared,   // a hub was started from elsewhere
+    HubAppeared,   // a hub runs that no copy of the program started
+    StartedElsewhere,  // another copy of the program (a script's switch) started the bridges
+    StoppedElsewhere,  // ... or stopped them
     Started,       // a start launched the hub
     Refused,       // a start was refused by the check of the rows
     Failed,        // a start could not launch the hub

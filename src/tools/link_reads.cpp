@@ -93,12 +93,12 @@ std::optional<std::uint32_t> LookUpHost(const std::string& host) {
     return host.empty() ? std::nullopt : AskResolver(host);
 }
 
-bool HubRunning() { return FindProcess(HubExeName) != 0; }
+bool HubRunning() { return !FindHubs().empty(); }
 
 TTcpTable ReadTcpTable() {
     TTcpTable table;
     table.Connections = TcpConnections();
     if (OwnersReported(table.Connections))  // never under Wine, which names no owners
-        for (DWORD id : FindProcesses(HubExeName)) table.HubPids.push_back(id);
+        for (DWORD id : FindHubs()) table.HubPids.push_back(id);
     return table;
 }

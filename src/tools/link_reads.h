@@ -25,7 +25,7 @@ struct TTcpTable {
 };
 TTcpTable ReadTcpTable();
 
-// Whether a hub runs.
+// Whether a hub of this program runs.
 bool HubRunning();
 
 // The address of a server: a dotted address at once, a host name as the system's resolver

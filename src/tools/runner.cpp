@@ -116,21 +116,55 @@ DWORD FindProcess(const std::string& name) {
     return ids.empty() ? 0 : ids.front();
 }
 
-bool KillHub(bool terminate) {
-    DWORD id = FindProcess(HubExeName);
-    if (id == 0) return false;
-    if (!terminate) return true;
+bool IsProgramFile(const std::string& path) {
+    const platform::FileHandle file(::CreateFileW(platform::Widen(path).c_str(), GENERIC_READ,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !::GetFileInformationByHandle(file.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    // The DOS header's "MZ", and at the offset it gives, the "PE" signature.
+    const auto readAt = [&file](LONG offset, void* into, DWORD size) {
+        DWORD read = 0;
+        return ::SetFilePointer(file.get(), offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+               ::ReadFile(file.get(), into, size, &read, nullptr) && read == size;
+    };
+    IMAGE_DOS_HEADER dos{};
+    DWORD signature = 0;
+    return readAt(0, &dos, sizeof dos) && dos.e_magic == IMAGE_DOS_SIGNATURE && dos.e_lfanew > 0 &&
+           readAt(dos.e_lfanew, &signature, sizeof signature) && signature == IMAGE_NT_SIGNATURE;
+}
 
-    // With SYNCHRONIZE we can wait until the hub has let go of its ports; without it, where
-    // that right is refused, the termination is only requested.
+namespace {
+
+bool IsOurHub(DWORD id, const std::wstring& hubPath) {
+    const platform::Handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    return process && platform::SamePath(platform::ImagePath(process.get()), hubPath);
+}
+
+// Ends one hub. With SYNCHRONIZE we can wait until it has let go of its ports; without it, where
+// that right is refused, the termination is only requested.
+void EndHub(DWORD id) {
     platform::Handle hub(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
     const bool canWait = hub.valid();
     if (!canWait) hub.reset(::OpenProcess(PROCESS_TERMINATE, FALSE, id));
-    if (!hub || !::TerminateProcess(hub.get(), 0)) return false;
-    if (canWait) {
-        platform::ShowHourglass();
-        ::WaitForSingleObject(hub.get(), EndWaitMs);
-        platform::ShowDefaultPointer();
-    }
-    return true;
+    if (!hub || !::TerminateProcess(hub.get(), 0) || !canWait) return;
+    platform::ShowHourglass();
+    ::WaitForSingleObject(hub.get(), EndWaitMs);
+    platform::ShowDefaultPointer();
+}
+
+}  // namespace
+
+std::vector<DWORD> FindHubs() {
+    const std::wstring hubPath = platform::Widen(ToolDir() + "\\" + HubExeName);
+    std::vector<DWORD> ours;
+    for (DWORD id : FindProcesses(HubExeName))
+        if (IsOurHub(id, hubPath)) ours.push_back(id);
+    return ours;
+}
+
+bool EndHubs() {
+    for (DWORD id : FindHubs()) EndHub(id);
+    return FindHubs().empty();
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Running the outside tools, and finding and stopping the hub by its executable name.
+// Running the outside tools, and finding and stopping the hub: the process whose executable is
+// the hub in the tool directory beside this program.
 #include "platform/handles.h"
 
 #include <windows.h>
@@ -40,6 +41,15 @@ DWORD FindProcess(const std::string& name);
 // The ids of the running processes of that name, in the process list's order, at most limit.
 std::vector<DWORD> FindProcesses(const std::string& name, std::size_t limit = SIZE_MAX);
 
-// Whether a hub runs; with terminate, ends the first one found, waiting up to 5 seconds for
-// it to be gone, and reports whether the termination succeeded.
-bool KillHub(bool terminate);
+// Whether the file at path (UTF-8) is a Windows program: a file, not a folder, that begins with
+// the program headers the system loads.
+bool IsProgramFile(const std::string& path);
+
+// The hubs of this program: the running processes named like the hub whose executable is the
+// hub in ToolDir, compared as the system compares file names; in the process list's order.
+// A process of that name elsewhere is not one.
+std::vector<DWORD> FindHubs();
+
+// Ends every hub of this program, waiting up to 5 seconds for each to be gone; true when none
+// is left running.
+bool EndHubs();

@@ -150,7 +150,7 @@ void TBridgeDialog::CreateControls() {
     setFont(AddControl("BUTTON", "Network ", WS_GROUP | BS_GROUPBOX, 192, 4, 179, 178, IdNetworkBox), boldFont_);
     HWND ipLabel = label("Server IP", 200, 28, 66);
     HWND ip = AddFieldControl("IP", "EDIT", "192.168.0.99", editStyle, 268, 24, 97, 21, IdServerIP, WS_EX_CLIENTEDGE);
-    ::SendMessageA(ip, EM_LIMITTEXT, 20, 0);
+    ::SendMessageA(ip, EM_LIMITTEXT, 0, 0);  // a longer name is refused, not cut
     HWND portLabel = label("Server Port", 200, 58, 66);
     HWND serverPort = AddFieldControl("Port", "EDIT", "9761", editStyle, 268, 54, 44, 21, IdServerPort, WS_EX_CLIENTEDGE);
     ::SendMessageA(serverPort, EM_LIMITTEXT, 5, 0);
@@ -266,6 +266,7 @@ void TBridgeDialog::OkButtonClick() {
     TBridge edited = *record_;
     try {
         StoreBridgeFields(ReadFields(), edited);
+        CheckComPortFree(edited, slot_);
     } catch (const EInvalidInput& e) {
         ShowException(e);
         FocusField(*e.Field);

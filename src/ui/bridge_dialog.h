@@ -19,8 +19,12 @@ public:
     ~TBridgeDialog() override;
 
     // Makes record the one the dialog reads from and writes to. Its flag asks for a new bridge
-    // (false) or the edit of the bridge it holds (true).
-    void Bind(TBridge& record) { record_ = &record; }
+    // (false) or the edit of the bridge it holds (true), the one in slot when it is listed; a
+    // COM port that another bridge uses is refused.
+    void Bind(TBridge& record, int slot = NoSlot) {
+        record_ = &record;
+        slot_ = slot;
+    }
 
     // Shows the dialog until it closes; the result is the record's flag: true when OK wrote
     // the fields, false when the dialog was cancelled.
@@ -53,6 +57,7 @@ private:
 
     std::map<std::string, int> fieldControls_;  // by the field's name
     TBridge* record_ = &Bridges[ScratchSlot];
+    int slot_ = NoSlot;
     bool closedByButton_ = false;
     bool closed_ = true;  // ends the modal loop
     platform::Font boldFont_;

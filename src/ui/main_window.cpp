@@ -48,6 +48,7 @@ TMainWindow::TMainWindow(std::vector<std::string> args) : args_(std::move(args))
     CenterWindow(hwnd_, nullptr);
     watcher_ = std::make_unique<TLinkWatcher>([window = hwnd_] { ::PostMessageA(window, WM_LINKSREAD, 0, 0); });
     CreateControls();
+    TakeStartsAndStops();
     Guarded([this] { FormCreate(); });
     tray_ = std::make_unique<TNotificationArea>(hwnd_, ParseSwitches(args_).tray,
                                                 [this](int id) { Guarded([&] { OnCommand(id, BN_CLICKED); }); });
@@ -133,15 +134,18 @@ void TMainWindow::StartButtonClick() {
         watcher_->Restart();
     };
     const TOutcome started = StartBridges(list_.Slots(), {ShowHubArguments, launched});
-    LookAtLinks({{StartEvent(started.Done, started.Text == UnableToStartText)}});
+    TakeStartsAndStops();
+    LookAtLinks({{StartEvent(started.Done, HubFailed(started))}});
     ShowOutcome(hwnd_, started, MB_ICONEXCLAMATION);
 }
 
 void TMainWindow::StopButtonClick() {
-    const TOutcome stopped = StopBridges();
+    bool ended = false;
+    const TOutcome stopped = StopBridges(&ended);
+    TakeStartsAndStops();
     if (stopped) SetRunning(false);  // a hub that could not be ended still carries data
     watcher_->Restart();
-    LookAtLinks(stopped ? std::vector<TLinkEvent>{{TEventKind::Stopped}} : std::vector<TLinkEvent>{});
+    LookAtLinks(stopped && ended ? std::vector<TLinkEvent>{{TEventKind::Stopped}} : std::vector<TLinkEvent>{});
     ShowOutcome(hwnd_, stopped, MB_ICONEXCLAMATION);
 }
 
@@ -151,8 +155,8 @@ void TMainWindow::EditButtonClick() { ShowOutcome(hwnd_, EditBridge(list_.Select
 
 void TMainWindow::DeleteButtonClick() { ShowOutcome(hwnd_, DeleteBridge(list_.SelectedSlot(), *this)); }
 
-bool TMainWindow::EditInDialog(TBridge& scratch) {
-    dialog_->Bind(scratch);
+bool TMainWindow::EditInDialog(TBridge& scratch, int slot) {
+    dialog_->Bind(scratch, slot);
     return dialog_->ShowModal();
 }
 
@@ -209,12 +213,24 @@ void TMainWindow::LinkTimerTick() {
     UpdateAvailability();
 }
 
+void TMainWindow::TakeStartsAndStops() {
+    if (const std::optional<TStartsAndStops> done = StartsAndStops()) seenStartsAndStops_ = done->Count;
+}
+
 void TMainWindow::LinksRead() {
-    // A hub that ended by itself stops the bridges; one started elsewhere (a script's -start)
-    // runs them, as a start does.
+    // While a start or stop runs, here or in another copy, the look waits for its end. One that
+    // another copy (a script's switch) made since is taken as what it was; otherwise a hub that
+    // ended stops the bridges, and one that appeared runs them.
+    const std::optional<TStartsAndStops> done = StartsAndStops();
+    if (!done) return;
     std::vector<TLinkEvent> events;
     const std::optional<bool> hub = watcher_->HubSeen();
-    if (hub && *hub != Running()) {
+    if (done->Count != seenStartsAndStops_) {
+        seenStartsAndStops_ = done->Count;
+        SetRunning(done->Running);
+        watcher_->Restart();  // what it saw may be from before
+        events.push_back({done->Running ? TEventKind::StartedElsewhere : TEventKind::StoppedElsewhere});
+    } else if (hub && *hub != Running()) {
         SetRunning(*hub);
         events.push_back({*hub ? TEventKind::HubAppeared : TEventKind::HubEnded});
     }

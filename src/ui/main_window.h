@@ -9,6 +9,7 @@
 #include "ui/ids.h"
 #include "ui/window.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,11 +85,13 @@ private:
     // Looks at the links as the watcher last saw them and shows these events with what the
     // look found, in the list, the icon, the log and the notes.
     void LookAtLinks(std::vector<TLinkEvent> events);
+    // Takes the starts and stops of every copy so far as seen: after this window's own.
+    void TakeStartsAndStops();
     void ShowLogOnCheck();
     void OnCommand(int id, int code);
     LRESULT OnNotify(const NMHDR& header);
 
-    bool EditInDialog(TBridge& scratch) override;
+    bool EditInDialog(TBridge& scratch, int slot) override;
     bool ConfirmDelete() override;
     void BridgeAdded(int slot) override;
     void BridgeChanged(int slot) override;
@@ -101,6 +104,7 @@ private:
     std::unique_ptr<TLinkWatcher> watcher_;
     bool running_ = false;
     TLinks links_;
+    std::uint32_t seenStartsAndStops_ = 0;
     std::unique_ptr<TNotificationArea> tray_;
     bool exiting_ = false;  // File / Exit: the window closes even when it stays in the tray
     bool closed_ = false;

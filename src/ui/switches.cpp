@@ -64,8 +64,11 @@ int StartSwitch(const TSwitchOutput& output, std::string* trayNote) {
         else
             ShowHubArguments(arguments);
     };
-    const TOutcome started = StartBridges(LoadStoredBridges(), {showArguments, nullptr});
-    AppendToConnectionLog(LogEvents({{StartEvent(started.Done, started.Text == UnableToStartText)}}, {}));
+    // Logged before the start lets other copies look at the links again, so that the line comes
+    // before theirs.
+    const auto launched = [] { AppendToConnectionLog(LogEvents({{TEventKind::Started}}, {})); };
+    const TOutcome started = StartBridges(LoadStoredBridges(), {showArguments, launched});
+    if (!started) AppendToConnectionLog(LogEvents({{StartEvent(false, HubFailed(started))}}, {}));
     if (!started && trayNote && !output.Available()) {
         *trayNote = started.Text;
         return 1;
@@ -76,11 +79,11 @@ int StartSwitch(const TSwitchOutput& output, std::string* trayNote) {
 }
 
 int StopSwitch(const TSwitchOutput& output) {
-    const bool wasRunning = HubRunning();
-    const TOutcome stopped = StopBridges();
+    bool ended = false;
+    const TOutcome stopped = StopBridges(&ended);
+    if (stopped && ended) AppendToConnectionLog(LogEvents({{TEventKind::Stopped}}, {}));
     if (!stopped) return output.Fail(stopped.Text, MB_ICONEXCLAMATION);
-    if (wasRunning) AppendToConnectionLog(LogEvents({{TEventKind::Stopped}}, {}));
-    output.Line(wasRunning ? "Bridges stopped" : "Bridges were not running");
+    output.Line(ended ? "Bridges stopped" : "Bridges were not running");
     return 0;
 }
 

@@ -135,7 +135,7 @@ TEST_F(ConfigStore, NumbersAndTextsAreTakenAsSpecifiedWhenLoading) {
     WriteText(Slot(1), "Connect", "7");
     WriteText(Slot(1), "Emulate", "yes");
     WriteText(Slot(1), "COM", "COM123456789");
-    WriteText(Slot(1), "IP", std::string(30, 'i'));
+    WriteText(Slot(1), "IP", std::string(300, 'i'));
     WriteText(Slot(1), "Name", std::string(30, 'n'));
     WriteText(Slot(2), "Port", "1");
     WriteText(Slot(2), "Emulate", "2");
@@ -146,7 +146,7 @@ TEST_F(ConfigStore, NumbersAndTextsAreTakenAsSpecifiedWhenLoading) {
     EXPECT_EQ(Bridges[1].Connect, 7);
     EXPECT_TRUE(Bridges[1].Emulate);
     EXPECT_EQ(Bridges[1].COM, "COM1234567");
-    EXPECT_EQ(Bridges[1].IP, std::string(21, 'i'));
+    EXPECT_EQ(Bridges[1].IP, std::string(254, 'i')) << "a host name in full, and one more: the start refuses it";
     EXPECT_EQ(Bridges[1].Name, std::string(21, 'n'));
     EXPECT_TRUE(Bridges[2].Emulate);
     EXPECT_FALSE(Bridges[3].Emulate);
@@ -220,8 +220,11 @@ TEST_F(ConfigStore, SaveKeepsWhatTheWindowCannotShowOrChangeAndDropsFreedSlots) 
     WriteText(Slot(3), "Port", "-4");
     WriteText(Slot(4), "Port", "9761");
     WriteText(Slot(4), "COM", "");
+    WriteText(Slot(5), "Port", "4710 2");
     EXPECT_EQ(Load(), (std::vector<std::string>{"COM2", "COM3"})) << "Port 0 and negative ports are listed";
     EXPECT_FALSE(IsFreeSlot(4)) << "an empty COM text is held back";
+    EXPECT_EQ(HeldBackText(4), "Bridge slot 4 cannot be read: COM ''");
+    EXPECT_EQ(HeldBackText(5), "Bridge slot 5 cannot be read: Port '4710 2'");
     SaveBridges();
     EXPECT_EQ(ReadText(Slot(2), "Port"), "0") << "a listed bridge without a valid port stays as stored";
     EXPECT_EQ(ReadText(Slot(3), "COM"), "<missing>") << "and is not rewritten";

@@ -19,7 +19,7 @@ struct ProgramCopy {
         EXPECT_TRUE(Put("testtool.exe", L"\\driver\\hub4com.exe"));
     }
     ~ProgramCopy() {
-        KillHub(true);
+        EndEveryHub();
         for (const std::wstring& file : {Exe(), Hub(), dir + L"\\iphlpapi.dll"}) ::DeleteFileW(file.c_str());
         ::RemoveDirectoryW((dir + L"\\driver").c_str());
         ::RemoveDirectoryW(dir.c_str());

@@ -15,6 +15,14 @@
 #include <string>
 #include <vector>
 
+// Ends every process named like the hub, the program's or not.
+inline void EndEveryHub() {
+    for (DWORD id : FindProcesses(HubExeName)) {
+        const platform::Handle hub(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        if (hub && ::TerminateProcess(hub.get(), 0)) ::WaitForSingleObject(hub.get(), 5000);
+    }
+}
+
 class ToolTest : public testing::Test {
 protected:
     static std::string Driver() { return ExeDir() + "\\driver"; }
@@ -36,8 +44,7 @@ protected:
             ::WaitForSingleObject(p.get(), 5000);
         }
         spawned_.clear();
-        for (int i = 0; i < 10 && KillHub(true); ++i) {
-        }
+        EndEveryHub();
         for (const std::string& file : copies_) ::DeleteFileA(file.c_str());
         for (auto dir = dirs_.rbegin(); dir != dirs_.rend(); ++dir) ::RemoveDirectoryA(dir->c_str());
         if (createdDriver_) ::RemoveDirectoryA(Driver().c_str());

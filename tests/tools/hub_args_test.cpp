@@ -161,6 +161,8 @@ TEST(ServerAddress, RefusesWhatWouldSplitOrBreakTheLine) {
         {"999.1.2.3", false},     // four numbers, but no address
         {"10.0.0.256", false},
         {"255.255.255.255", true},
+        {std::string(253, 'h'), true},  // the longest host name
+        {std::string(254, 'h'), false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsValidServerAddress(c.address), c.valid) << c.address;
 }

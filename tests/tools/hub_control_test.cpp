@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -120,35 +121,51 @@ TEST_F(Hub, StartEndsTheRunningHubAndLaunchesTheNewOne) {
     EXPECT_EQ(FindProcess(HubExeName), 0u);
 }
 
+TEST_F(Hub, TwoStartsAtOnceRunOneAfterTheOther) {
+    InstallHub();
+    TOutcome first, second;
+    std::thread other([&first] { first = StartBridges({1}, {}); });
+    second = StartBridges({1}, {});
+    other.join();
+    EXPECT_TRUE(first) << first.Text;
+    EXPECT_TRUE(second) << second.Text;
+    EXPECT_EQ(FindHubs().size(), 1u) << "the second ended the first one's hub, after its start";
+}
+
 TEST_F(Hub, AHubThatCannotRunIsAFailedStart) {
     struct {
         const char* name;
-        bool installed;
+        const char* program;  // the hub's program: the test tool, or missing, empty or a folder
         const char* behaviour;
-        int oldHubs;  // running before; a start that can launch ends only the first
+        bool running;  // a hub of ours runs before, moved aside so that its program can be broken
     } const cases[] = {
-        {"ends at once", true, "1", 0},
-        {"ends soon", true, "0 300", 0},
-        {"missing", false, "", 0},
-        {"ends at once beside an old hub", true, "1", 2},
-        {"missing beside a running hub", false, "", 1},  // nothing is ended for a hub that cannot start
+        {"ends at once", "tool", "1", false},
+        {"ends soon", "tool", "0 300", false},
+        {"missing", "missing", "", false},
+        {"an empty file beside a running hub", "empty", "", true},
+        {"a folder beside a running hub", "folder", "", true},
     };
+    const std::string program = InDriver(HubExeName), aside = InDriver("running.exe");
     for (const auto& c : cases) {
-        if (c.oldHubs > 0) {  // from a folder of their own, so the new hub can be installed
-            const std::string old = Driver() + "\\old";
-            Folder(old);
-            CopyTool(old + "\\" + HubExeName);
-            for (int i = 0; i < c.oldHubs; ++i) Spawn(old + "\\" + HubExeName, "0 30000");
-            ASSERT_NE(AwaitProcess(HubExeName), 0u);
+        HANDLE running = nullptr;
+        if (c.running) {
+            InstallHub();
+            running = OutsideHub();
+            ASSERT_TRUE(::MoveFileA(program.c_str(), aside.c_str())) << c.name;
         }
-        if (c.installed) InstallHub(c.behaviour);
+        const std::string kind = c.program;
+        if (kind == "tool") InstallHub(c.behaviour);
+        if (kind == "empty") ::CloseHandle(::CreateFileA(program.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        if (kind == "folder") Folder(program);
 
-        EXPECT_EQ(StartBridges({1}, {}).Text, "Unable to start bridges! Please check your settings and try again")
-            << c.name;
-        EXPECT_EQ(FindProcess(HubExeName) != 0, c.oldHubs > 0) << c.name;
-        while (KillHub(true)) {
-        }
-        ::DeleteFileA(InDriver(HubExeName).c_str());
+        const TOutcome started = StartBridges({1}, {});
+        EXPECT_EQ(started.Text, kind == "tool" ? UnableToStartText : HubProgramText + program) << c.name;
+        EXPECT_TRUE(HubFailed(started)) << c.name;
+        EXPECT_EQ(running && !Ended(running), c.running) << c.name << ": nothing is ended for a hub that cannot start";
+        EndEveryHub();
+        ::DeleteFileA(program.c_str());
+        ::RemoveDirectoryA(program.c_str());
+        ::DeleteFileA(aside.c_str());
     }
 }
 

@@ -4,8 +4,6 @@
 #include "tools/runner.h"
 #include "tools/tool_paths.h"
 
-#include <tlhelp32.h>
-
 #include <string>
 
 namespace {
@@ -13,16 +11,6 @@ namespace {
 using Runner = ToolTest;
 
 HCURSOR Cursor(LPCSTR id) { return ::LoadCursorA(nullptr, id); }
-
-// Which of two processes the system's process list names first.
-DWORD FirstListed(DWORD a, DWORD b) {
-    platform::SnapshotHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
-        if (entry.th32ProcessID == a || entry.th32ProcessID == b) return entry.th32ProcessID;
-    return 0;
-}
 
 TEST_F(Runner, ResultCodes) {
     CopyTool(InDriver("tool.exe"));
@@ -113,54 +101,38 @@ TEST_F(Runner, FindProcessMatchesTheWholeNameWithoutCase) {
         ASSERT_TRUE(process);
         ASSERT_EQ(AwaitProcess(c.file), ::GetProcessId(process)) << c.file;
         EXPECT_EQ(FindProcess(HubExeName), c.found ? ::GetProcessId(process) : 0) << c.file;
-        EXPECT_EQ(KillHub(false), c.found) << c.file;
+        EXPECT_EQ(FindHubs().size(), c.found ? 1u : 0u) << c.file;
         ::TerminateProcess(process, 0);
         ::WaitForSingleObject(process, 5000);
     }
 }
 
-TEST_F(Runner, KillHubWithoutTerminatingOnlyTells) {
-    EXPECT_FALSE(KillHub(false));
+TEST_F(Runner, OnlyTheHubInTheToolFolderCountsAndEveryOneOfItIsEnded) {
+    EXPECT_TRUE(FindHubs().empty());
+    EXPECT_TRUE(EndHubs());
     CopyTool(InDriver(HubExeName));
-    HANDLE hub = Spawn(InDriver(HubExeName), "0 30000");
+    Folder(Driver() + "\\elsewhere");
+    CopyTool(Driver() + "\\elsewhere\\" + HubExeName);
+    HANDLE foreign = Spawn(Driver() + "\\elsewhere\\" + HubExeName, "0 30000");
     ASSERT_NE(AwaitProcess(HubExeName), 0u);
-    EXPECT_TRUE(KillHub(false));
-    EXPECT_FALSE(Ended(hub));
-}
+    EXPECT_TRUE(FindHubs().empty()) << "a program of the hub's name elsewhere is no hub of ours";
+    EXPECT_TRUE(EndHubs());
 
-TEST_F(Runner, KillHubEndsTheHubAndWaitsUntilItIsGone) {
-    EXPECT_FALSE(KillHub(true));
-    CopyTool(InDriver(HubExeName));
-    HANDLE hub = Spawn(InDriver(HubExeName), "0 30000");
-    ASSERT_NE(AwaitProcess(HubExeName), 0u);
-    ::SetCursor(Cursor(IDC_CROSS));
-
-    EXPECT_TRUE(KillHub(true));
-    EXPECT_TRUE(Ended(hub));  // already gone when KillHub returns
-    DWORD exitCode = 1;
-    EXPECT_TRUE(::GetExitCodeProcess(hub, &exitCode));
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_EQ(FindProcess(HubExeName), 0u);
-    EXPECT_EQ(::GetCursor(), Cursor(IDC_ARROW));
-    EXPECT_FALSE(KillHub(true));
-}
-
-TEST_F(Runner, KillHubEndsOnlyTheFirstOfTwoHubs) {
-    CopyTool(InDriver(HubExeName));
     HANDLE a = Spawn(InDriver(HubExeName), "0 30000");
     HANDLE b = Spawn(InDriver(HubExeName), "0 30000");
     ASSERT_TRUE(a && b);
-    const DWORD first = FirstListed(::GetProcessId(a), ::GetProcessId(b));
-    ASSERT_NE(first, 0u);
-    HANDLE killed = ::GetProcessId(a) == first ? a : b;
-    HANDLE other = killed == a ? b : a;
-    EXPECT_EQ(FindProcess(HubExeName), first);
-    EXPECT_EQ(FindProcesses(HubExeName), (std::vector<DWORD>{first, ::GetProcessId(other)}));
+    for (int i = 0; i < 100 && FindHubs().size() < 2; ++i) ::Sleep(50);
+    EXPECT_EQ(FindHubs().size(), 2u);
+    ::SetCursor(Cursor(IDC_CROSS));
 
-    EXPECT_TRUE(KillHub(true));
-    EXPECT_TRUE(Ended(killed));
-    EXPECT_FALSE(Ended(other));
-    EXPECT_EQ(FindProcess(HubExeName), ::GetProcessId(other));
+    EXPECT_TRUE(EndHubs());
+    EXPECT_TRUE(Ended(a) && Ended(b)) << "every one, already gone when EndHubs returns";
+    DWORD exitCode = 1;
+    EXPECT_TRUE(::GetExitCodeProcess(a, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_FALSE(Ended(foreign));
+    EXPECT_TRUE(FindHubs().empty());
+    EXPECT_EQ(::GetCursor(), Cursor(IDC_ARROW));
 }
 
 }  // namespace

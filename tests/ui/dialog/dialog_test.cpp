@@ -154,8 +154,9 @@ TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
     EXPECT_EQ(Count(IdBaudCombo), 9);
     EXPECT_EQ(Count(IdConnectCombo), 5);
     EXPECT_EQ(ItemText(Item(IdConnectCombo), 1), "CTS Signal");
-    const std::pair<int, int> limits[] = {{IdServerIP, 20}, {IdServerPort, 5}, {IdBridgeName, 20}};
+    const std::pair<int, int> limits[] = {{IdServerPort, 5}, {IdBridgeName, 20}};
     for (const auto& [id, limit] : limits) EXPECT_EQ(::SendMessageA(Item(id), EM_GETLIMITTEXT, 0, 0), limit) << id;
+    EXPECT_GT(::SendMessageA(Item(IdServerIP), EM_GETLIMITTEXT, 0, 0), 253) << "a longer name is refused, not cut";
 
     EXPECT_EQ(OkAsNewBridge(), "New bridge");
     EXPECT_TRUE(record.flag);
@@ -290,6 +291,7 @@ TEST_F(BridgeDialog, EveryOtherWayOutCancels) {
 }
 
 TEST_F(BridgeDialog, RefusedInputIsReportedAndKeepsTheDialogOpenOnItsField) {
+    const std::string longName(254, 'a'), longShown = "'" + longName + "' is not a valid server address.";
     const struct {
         int id;
         const char* text;
@@ -304,6 +306,7 @@ TEST_F(BridgeDialog, RefusedInputIsReportedAndKeepsTheDialogOpenOnItsField) {
         {IdServerIP, "my host", "'my host' is not a valid server address."},
         {IdServerIP, "127.0.0.1:80", "'127.0.0.1:80' is not a valid server address."},
         {IdRXDelay, "-1", "'-1' is not a valid RX delay (0 or more)"},
+        {IdServerIP, longName.c_str(), longShown.c_str()},  // a name of 254 characters, not cut to fit
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown);
@@ -370,6 +373,17 @@ TEST_F(BridgeDialog, StoredValuesOutsideTheListsSelectNothing) {
     ASSERT_EQ(boxes.Boxes().size(), 3u) << boxes.Texts();
     EXPECT_EQ(boxes.Boxes()[2].text, "'' is not a valid integer value.");
     EXPECT_EQ(record.Baud, 12345);
+
+    // A port another bridge uses, in other letters: named in the dialog, not left to the setup tool.
+    record = Edited();
+    Bridges[2] = record;
+    Bridges[2].COM = ("com" + record.COM.str().substr(3)).c_str();
+    EXPECT_FALSE(Show({[&] { Click(IdOkButton); }, [&] { Click(IdCancelButton); }}));
+    ASSERT_EQ(boxes.Boxes().size(), 4u) << boxes.Texts();
+    EXPECT_EQ(boxes.Boxes()[3].text, record.COM.str() + " is already used by bridge 'Lab rack'");
+    form->Bind(record, 2);  // the bridge itself
+    EXPECT_TRUE(Show({[&] { Click(IdOkButton); }}));
+    ZeroSlot(2);
 }
 
 TEST_F(BridgeDialog, AlwaysConnectedDisablesTheDisconnectDelay) {

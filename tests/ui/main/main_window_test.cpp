@@ -372,7 +372,7 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     // A hub that ends by itself makes the bridges stopped again at the next tick.
     Click(IdStartButton);
     ASSERT_FALSE(Enabled(IdStartButton));
-    KillHub(true);
+    EndHubs();
     form->LinkTimerTick();
     EXPECT_TRUE(PumpUntil([&] { return Enabled(IdStartButton); }));
     EXPECT_TRUE(Enabled(IdAddButton));
@@ -426,14 +426,16 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
 }
 
 TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithOne) {
-    struct { const char *ip, *also, *output; } const cases[] = {  // ip: of the one bridge, none when empty
+    struct { const char *ip, *also, *output, *port2 = nullptr; } const cases[] = {  // ip: of the one bridge, none when empty
         {"", "-mdebug", "No bridges defined! Please define at least one.\r\n"},
         {"10.0.0.1 -x", "-mdebug", "Bridge 'COM3' has an invalid server address\r\n"},
+        {"127.0.0.1", "", "Bridge slot 2 cannot be read: Port '4710 2'\r\n", "4710 2"},  // not dropped unsaid
         {"127.0.0.1", "/bogus", "Unknown switch '/bogus'\r\n"},
     };
     for (const auto& c : cases) {
         testreg::DeleteProgramKey();
         if (*c.ip) WriteBridge(1, "COM3", c.ip);
+        if (c.port2) WriteBridge(2, "COM4", "10.0.0.2", c.port2);
         EXPECT_EQ(RunSwitch({"-start", c.also}), std::make_pair(1, std::string(c.output)));
         EXPECT_EQ(FindProcess(HubExeName), 0u) << c.output;
         EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>") << c.output;
@@ -504,15 +506,15 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
         Click(IdMenuShowLog);
         EXPECT_EQ(boxes.Texts(), "[Pontis Manager] No connections have been logged yet.\n");
     }
-    ASSERT_TRUE(StopBridges());  // from elsewhere: to the window, the hub ended by itself
+    EXPECT_EQ(RunSwitch({"-stop"}).first, 0);  // a script's stop is a stop, not a crash
     ASSERT_TRUE(PumpUntil([&] { return !form->Running(); }));
-    EXPECT_STREQ(form->Tray().Icon().LastNote().szInfo, "Bridges stopped: the hub ended");
-    EXPECT_EQ(form->Tray().Icon().LastNote().dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
+    EXPECT_STREQ(form->Tray().Icon().LastNote().szInfo, "Bridges stopped");
+    EXPECT_EQ(form->Tray().Icon().LastNote().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
     EXPECT_STREQ(form->Tray().Icon().Last().szTip, "Pontis Manager: bridges stopped");
     ExpectStartRefused(NoBridgesText);
     const std::string lines = FileText(log);
-    EXPECT_EQ(lines.size(), 2 * 19 + std::string("\t-\t-\thub ended\r\n\t-\t-\trefused\r\n").size()) << lines;
-    EXPECT_NE(lines.find("\t-\t-\thub ended\r\n"), std::string::npos) << lines;
+    EXPECT_EQ(lines.size(), 2 * 19 + std::string("\t-\t-\tstopped\r\n\t-\t-\trefused\r\n").size()) << lines;
+    EXPECT_NE(lines.find("\t-\t-\tstopped\r\n"), std::string::npos) << lines;
 
     ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(::IsWindowVisible(form->Handle())) << "closed, it hides";
