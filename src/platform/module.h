@@ -21,9 +21,10 @@ inline std::string ExePath() {
 }
 
 // The folder of this executable with its trailing separator, in the ANSI code page for the "A"
-// functions (as GetModuleFileNameA gives it); empty when the path cannot be had.
-inline std::string ExeDirectory() {
-    std::string path = Narrow(Widen(ExePath()), CP_ACP);
+// functions (as GetModuleFileNameA gives it) or in UTF-8 for the wide ones through Widen; empty
+// when the path cannot be had.
+inline std::string ExeDirectory(UINT codePage = CP_ACP) {
+    std::string path = Narrow(Widen(ExePath()), codePage);
     return path.substr(0, path.find_last_of("\\/:") + 1);
 }
 

@@ -1,11 +1,15 @@
 #include "tools/connection_log.h"
 
 #include "platform/handles.h"
+#include "platform/named_lock.h"
 #include "platform/text.h"
 
 #include <windows.h>
 
 namespace {
+
+// How long a write waits for another process's to end before it fails.
+constexpr DWORD LogLockTimeoutMs = 5000;
 
 std::wstring LogFolder() {
     wchar_t folder[MAX_PATH];
@@ -19,13 +23,21 @@ platform::FileHandle OpenForAppend(const std::wstring& path) {
                                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+// Makes each missing level of the folder; a level that cannot be made shows when the log
+// cannot be opened.
+void MakeFolders(const std::wstring& folder) {
+    for (std::size_t at = folder.find(L'\\'); at != std::wstring::npos; at = folder.find(L'\\', at + 1))
+        ::CreateDirectoryW(folder.substr(0, at).c_str(), nullptr);
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+}
+
 // The log, open to append; a log past its limit first becomes the older copy.
 platform::FileHandle OpenLog(const std::wstring& folder) {
     const std::wstring path = folder + L"\\connections.log";
     platform::FileHandle file = OpenForAppend(path);
     if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
-        ::CreateDirectoryW(folder.substr(0, folder.rfind(L'\\')).c_str(), nullptr);  // a fresh profile may lack it too
-        if (::CreateDirectoryW(folder.c_str(), nullptr)) file = OpenForAppend(path);
+        MakeFolders(folder);
+        file = OpenForAppend(path);
     }
     LARGE_INTEGER size{};
     if (file && ::GetFileSizeEx(file.get(), &size) && LogMustRotate(static_cast<std::uint64_t>(size.QuadPart))) {
@@ -53,6 +65,9 @@ bool AppendToConnectionLog(const std::vector<TLogEvent>& events) {
     if (events.empty()) return true;
     const std::wstring folder = LogFolder();
     if (folder.empty()) return false;
+    // Held from the open to the last write, by every process that writes the log.
+    const platform::NamedLock lock(platform::LockNameFor("Pontis Manager log", platform::Narrow(folder)), LogLockTimeoutMs);
+    if (!lock.Held()) return false;
     const platform::FileHandle file = OpenLog(folder);
     if (!file) return false;
     const std::string time = Now();

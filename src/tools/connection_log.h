@@ -11,5 +11,7 @@
 std::string ConnectionLogPath();
 
 // Appends one line per event, stamped with the local time, each with one write and no read of
-// the file; makes the folder when it is missing. False when a line could not be written.
+// the file, holding the lock every writing process takes; makes the folder, each missing level
+// of it, when it is missing. True for no events. False when a line could not be written, or the
+// lock not had within a few seconds.
 bool AppendToConnectionLog(const std::vector<TLogEvent>& events);

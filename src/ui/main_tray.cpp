@@ -28,13 +28,22 @@ void TMainWindow::NotifyClick() {
     ShowLogOnCheck();
 }
 
+// The log in the program for .log files, or in Notepad where there is none (a new system).
+// Only a file opens: anything else of its name is no log.
 void TMainWindow::ShowLogClick() {
-    const std::string path = ConnectionLogPath();
-    if (path.empty() || ::GetFileAttributesW(platform::Widen(path).c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const std::wstring path = platform::Widen(ConnectionLogPath());
+    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         ::MessageBoxA(hwnd_, "No connections have been logged yet.", AppTitle, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    ::ShellExecuteW(hwnd_, L"open", platform::Widen(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(::ShellExecuteW(hwnd_, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32)
+        return;
+    wchar_t system[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    ::ShellExecuteW(hwnd_, L"open", (std::wstring(system, length) + L"\\notepad.exe").c_str(),
+                    (L"\"" + path + L"\"").c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 // Checked while the Run key starts this very executable's bridges at log-on; a value naming

@@ -32,7 +32,7 @@ TMainWindow::TMainWindow(std::vector<std::string> args) : args_(std::move(args))
     ::AppendMenuA(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu_), "&File");
     ::AppendMenuA(fileMenu_, MF_STRING, IdMenuLogOn, "Start bridges at &log-on");
     ::AppendMenuA(fileMenu_, MF_STRING, IdMenuNotify, "&Notify when a link drops");
-    ::AppendMenuA(fileMenu_, MF_STRING, IdMenuShowLog, "Show connection &log");
+    ::AppendMenuA(fileMenu_, MF_STRING, IdMenuShowLog, "&Show connection log");
     ::AppendMenuA(fileMenu_, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuA(fileMenu_, MF_STRING, IdMenuExit, "Exit");
     bridgeMenu_ = ::CreatePopupMenu();

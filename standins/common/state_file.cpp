@@ -1,6 +1,7 @@
 #include "common/state_file.h"
 
 #include "platform/handles.h"
+#include "platform/text.h"
 
 #include <windows.h>
 
@@ -14,7 +15,7 @@ SetupError SystemError(const std::string& what) {
 
 std::string ReadStateFile(const std::string& path) {
     platform::FileHandle file(
-        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(platform::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) return {};
         throw SystemError("cannot open " + path);
@@ -34,20 +35,20 @@ void WriteStateFile(const std::string& path, const std::string& text) {
     std::string temp = path + ".new";
     {
         platform::FileHandle file(
-            CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            CreateFileW(platform::Widen(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) throw SystemError("cannot create " + temp);
         DWORD written = 0;
         if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
             written != text.size() || !FlushFileBuffers(file.get())) {
             SetupError e = SystemError("cannot write " + temp);
             file.reset();
-            DeleteFileA(temp.c_str());
+            DeleteFileW(platform::Widen(temp).c_str());
             throw e;
         }
     }
-    if (!MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(platform::Widen(temp).c_str(), platform::Widen(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         SetupError e = SystemError("cannot replace " + path);
-        DeleteFileA(temp.c_str());
+        DeleteFileW(platform::Widen(temp).c_str());
         throw e;
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The state file of the setup tool on disk, beside the tool; read by the tool and by the hub
-// that makes the pairs again.
+// that makes the pairs again. Paths are UTF-8.
 #include "common/pair_settings.h"
 
 #include <string>

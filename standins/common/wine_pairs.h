@@ -9,6 +9,7 @@
 
 namespace setupc {
 
+// Paths are UTF-8.
 class WinePairs {
 public:
     // For the tool folder dir (with its trailing separator) and the state file in it; none on

@@ -9,7 +9,7 @@
 
 namespace hub {
 
-Log::Log() : path_(platform::ExeDirectory() + "hub4com.log") {}
+Log::Log() : path_(platform::ExeDirectory(CP_UTF8) + "hub4com.log") {}
 
 unsigned long Log::Write(const std::string& lines) const {
     SYSTEMTIME t;

@@ -24,9 +24,9 @@ namespace {
 // The setup tool's pairs whose keeper is gone are made again, all at once; each failure is
 // logged and keeps no other pair, and no bridge, from its work.
 void RestorePairs(const hub::Log& log) {
-    std::string dir = platform::ExeDirectory();
+    std::string dir = platform::ExeDirectory(CP_UTF8);
     std::string statePath = dir + setupc::StateName;
-    if (dir.empty() || ::GetFileAttributesA(statePath.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    if (dir.empty() || ::GetFileAttributesW(platform::Widen(statePath).c_str()) == INVALID_FILE_ATTRIBUTES) return;
     try {
         setupc::StateLock lock(dir);
         setupc::PairList pairs = setupc::ReadState(setupc::ReadStateFile(statePath));

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     std::string dir, why;
     int code = 1;
     try {
-        dir = platform::ExeDirectory();
+        dir = platform::ExeDirectory(CP_UTF8);
         if (dir.empty()) throw SystemError("cannot find the tool's own path");
         Run(dir, std::vector<std::string>(argv + 1, argv + argc));
         code = 0;

@@ -5,6 +5,10 @@
 #include "support/tool_fixture.h"
 #include "ui/main_window.h"
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 namespace {
 
 using ProgramFolder = ToolTest;
@@ -21,6 +25,8 @@ struct ProgramCopy {
     ~ProgramCopy() {
         EndEveryHub();
         for (const std::wstring& file : {Exe(), Hub(), dir + L"\\iphlpapi.dll"}) ::DeleteFileW(file.c_str());
+        for (const wchar_t* file : {L"setupc.exe", L"pty-pairs.sh", L"setupc.state", L"setupc.log", L"hub4com.log"})
+            ::DeleteFileW((dir + L"\\driver\\" + file).c_str());
         ::RemoveDirectoryW((dir + L"\\driver").c_str());
         ::RemoveDirectoryW(dir.c_str());
     }
@@ -31,9 +37,10 @@ struct ProgramCopy {
         return ::CopyFileW(platform::Widen(ExeDir() + "\\" + from).c_str(), (dir + to).c_str(), FALSE);
     }
 
-    // Runs the copy with the arguments; gives the process.
-    platform::Handle Run(const wchar_t* args) const {
-        std::wstring line = L"\"" + Exe() + L"\" " + args;
+    // Runs the copy, or another program, with the arguments; gives the process.
+    platform::Handle Run(const wchar_t* args) const { return Run(Exe(), args); }
+    static platform::Handle Run(const std::wstring& exe, const wchar_t* args) {
+        std::wstring line = L"\"" + exe + L"\" " + args;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
@@ -116,6 +123,38 @@ TEST_F(ProgramFolder, AForeignFolderNameStartsItsOwnHubAndIsTheOneStartedAtLogOn
         EXPECT_EQ(::WaitForSingleObject(window.get(), 10000), WAIT_OBJECT_0);
     }
     testreg::DeleteProgramKey();
+}
+
+// The stand-ins keep their pairs and their logs beside them in such a folder too.
+TEST_F(ProgramFolder, TheStandInsWorkFromAForeignFolderName) {
+    const ProgramCopy copy(L"\u041C\u043E\u0441\u0442");
+    for (const wchar_t* tool : {L"setupc.exe", L"pty-pairs.sh", L"hub4com.exe"})
+        ASSERT_TRUE(copy.Put("..\\bin\\driver\\" + platform::Narrow(tool), (std::wstring(L"\\driver\\") + tool).c_str()));
+    const std::wstring driver = copy.dir + L"\\driver\\";
+    const auto exitCode = [](const platform::Handle& process) {
+        DWORD code = 999;
+        return ::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process.get(), &code) ? code : 999;
+    };
+    EXPECT_EQ(exitCode(copy.Run(driver + L"setupc.exe", L"install 71 HiddenMode=yes PortName=COM71,EmuBR=yes,AddRTTO=0,AddRITO=10")), 0u);
+    EXPECT_NE(::GetFileAttributesW((driver + L"setupc.state").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const platform::Handle hub = copy.Run(driver + L"hub4com.exe", L"--bi-route=0:1 --use-driver=serial \\\\.\\CNCA71 --use-driver=tcp 127.0.0.1:1");
+    const auto hubLog = [&driver] {
+        std::ostringstream text;
+        text << std::ifstream(std::filesystem::path(driver + L"hub4com.log"), std::ios::binary).rdbuf();
+        return text.str();
+    };
+    std::string log;
+    for (int i = 0; i < 100 && log.find("\r\n  ports") == std::string::npos; ++i) {
+        ::Sleep(50);
+        log = hubLog();
+    }
+    ::Sleep(1000);  // the pairs restored, or a line saying why not
+    log = hubLog();
+    EXPECT_NE(log.find("\r\n  ports"), std::string::npos) << log;
+    EXPECT_EQ(log.find("port pairs:"), std::string::npos) << log;
+    KillHub(true);
+    EXPECT_EQ(exitCode(copy.Run(driver + L"setupc.exe", L"remove 71")), 0u);
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 #include <winsock2.h>
 
 #include "config/bridge.h"
+#include "platform/ascii.h"
 #include "platform/module.h"
 #include "config/config_store.h"
 #include "support/loopback.h"
 #include "support/message_boxes.h"
+#include "support/modal_script.h"
 #include "support/test_host.h"
 #include "support/window_fixture.h"
 #include "tools/hub_args.h"
@@ -20,6 +22,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -27,6 +31,20 @@
 #include <vector>
 
 namespace {
+
+// No letter after an '&' twice in one menu, nor in any of its popups.
+void ExpectOwnLetters(HMENU menu) {
+    std::string used;
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+        char text[64] = "";
+        ::GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        if (const char* amp = std::strchr(text, '&'); amp && amp[1]) {
+            EXPECT_EQ(used.find(platform::AsciiLower(amp[1])), std::string::npos) << text;
+            used += platform::AsciiLower(amp[1]);
+        }
+        if (HMENU popup = ::GetSubMenu(menu, i)) ExpectOwnLetters(popup);
+    }
+}
 
 using namespace testreg;
 
@@ -209,7 +227,7 @@ TEST_F(MainWindow, LooksAsSpecified) {
     EXPECT_FALSE(MenuEnabled(IdMenuEdit));
     EXPECT_FALSE(MenuEnabled(IdMenuDelete));
     HMENU file = ::GetSubMenu(menu, 0);  // the log-on entry, the notes, the log, a separator, then Exit
-    const char* entries[] = {"Start bridges at &log-on", "&Notify when a link drops", "Show connection &log"};
+    const char* entries[] = {"Start bridges at &log-on", "&Notify when a link drops", "&Show connection log"};
     for (int i = 0; i < 3; ++i) {
         char text[32] = "";
         ::GetMenuStringA(file, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
@@ -217,6 +235,15 @@ TEST_F(MainWindow, LooksAsSpecified) {
     }
     EXPECT_TRUE(::GetMenuState(file, 3, MF_BYPOSITION) & MF_SEPARATOR);
     EXPECT_EQ(::GetMenuItemID(file, 4), static_cast<UINT>(IdMenuExit));
+    ExpectOwnLetters(menu);
+    ModalScript script({[] {  // and the icon's menu, while it is open
+        const HWND open = ::FindWindowA("#32768", nullptr);
+        ExpectOwnLetters(open ? reinterpret_cast<HMENU>(::SendMessageA(open, MN_GETHMENU, 0, 0)) : nullptr);
+        EXPECT_TRUE(open && ::GetMenuItemCount(reinterpret_cast<HMENU>(::SendMessageA(open, MN_GETHMENU, 0, 0))) == 4);
+        ::EndMenu();
+    }});
+    ::SendMessageA(form->Handle(), WM_TRAYICON, 1, WM_RBUTTONUP);
+    EXPECT_TRUE(script.Finished());
 }
 
 TEST_F(MainWindow, KeepsRowsInTheLocaleTextOrder) {
@@ -501,10 +528,12 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     Open({"-tray"});
     ASSERT_TRUE(form->StaysInTray()) << "no notification area took the icon";
     ASSERT_TRUE(PumpUntil([&] { return form->Tray().Icon().Last().szTip == std::string("Pontis Manager: 0 of 0 bridges connected"); }));
-    {
+    for (bool folder : {false, true}) {  // no log yet, then a folder of its name
+        if (folder) std::filesystem::create_directories(log);
         MessageBoxWatcher boxes;
         Click(IdMenuShowLog);
-        EXPECT_EQ(boxes.Texts(), "[Pontis Manager] No connections have been logged yet.\n");
+        EXPECT_EQ(boxes.Texts(), "[Pontis Manager] No connections have been logged yet.\n") << folder;
+        ::RemoveDirectoryA(log.c_str());
     }
     EXPECT_EQ(RunSwitch({"-stop"}).first, 0);  // a script's stop is a stop, not a crash
     ASSERT_TRUE(PumpUntil([&] { return !form->Running(); }));
@@ -515,6 +544,14 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     const std::string lines = FileText(log);
     EXPECT_EQ(lines.size(), 2 * 19 + std::string("\t-\t-\tstopped\r\n\t-\t-\trefused\r\n").size()) << lines;
     EXPECT_NE(lines.find("\t-\t-\tstopped\r\n"), std::string::npos) << lines;
+    Click(IdMenuShowLog);  // the test prefix has no program for .log files: Notepad shows it
+    char title[256] = "";  // "Notepad" until the file is read
+    for (int i = 0; i < 200 && !std::strstr(title, "connections.log"); ++i) {
+        ::Sleep(50);
+        ::GetWindowTextA(::FindWindowA("Notepad", nullptr), title, sizeof title);
+    }
+    EXPECT_NE(std::strstr(title, "connections.log"), nullptr) << title;
+    ::PostMessageA(::FindWindowA("Notepad", nullptr), WM_CLOSE, 0, 0);
 
     ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(::IsWindowVisible(form->Handle())) << "closed, it hides";

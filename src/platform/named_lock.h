@@ -1,0 +1,50 @@
+#pragma once
+// A mutex named for this user session, held while the object lives: the one way to keep the
+// processes that append to one file from mixing their records, since Wine does not make an
+// append whole between processes. A holder that was killed leaves the mutex abandoned, which
+// hands it on all the same.
+#include "platform/ascii.h"
+#include "platform/handles.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class NamedLock {
+public:
+    // Waits at most timeoutMs; Held() tells whether the lock was had.
+    NamedLock(const std::string& name, DWORD timeoutMs) : mutex_(::CreateMutexA(nullptr, FALSE, name.c_str())) {
+        if (!mutex_) return;
+        const DWORD r = ::WaitForSingleObject(mutex_.get(), timeoutMs);
+        held_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+    }
+    ~NamedLock() {
+        if (held_) ::ReleaseMutex(mutex_.get());
+    }
+    NamedLock(const NamedLock&) = delete;
+    NamedLock& operator=(const NamedLock&) = delete;
+
+    bool Held() const { return held_; }
+
+private:
+    Handle mutex_;
+    bool held_ = false;
+};
+
+// "Local\<prefix>-<hash of the path>", letter case aside: a path may be longer than a name can be.
+inline std::string LockNameFor(const char* prefix, std::string_view path) {
+    unsigned long long hash = 14695981039346656037ull;
+    for (char c : path) {
+        hash ^= static_cast<unsigned char>(AsciiLower(c));
+        hash *= 1099511628211ull;
+    }
+    char name[96];
+    std::snprintf(name, sizeof name, "Local\\%s-%016llx", prefix, hash);
+    return name;
+}
+
+}  // namespace platform
