@@ -153,7 +153,7 @@ TEST_F(ProgramFolder, TheStandInsWorkFromAForeignFolderName) {
     log = hubLog();
     EXPECT_NE(log.find("\r\n  ports"), std::string::npos) << log;
     EXPECT_EQ(log.find("port pairs:"), std::string::npos) << log;
-    KillHub(true);
+    EndEveryHub();
     EXPECT_EQ(exitCode(copy.Run(driver + L"setupc.exe", L"remove 71")), 0u);
 }
 
