@@ -324,7 +324,7 @@ Seen Watch(DWORD process) {
             },
             reinterpret_cast<LPARAM>(&windows));
         HWND main = nullptr;
-        bool box = false;
+        std::vector<HWND> answered;
         for (HWND w : windows) {
             DWORD owner = 0;
             ::GetWindowThreadProcessId(w, &owner);
@@ -336,13 +336,14 @@ Seen Watch(DWORD process) {
                 ::GetDlgItemTextA(w, 0xFFFF, text, sizeof text);
                 seen.boxes.push_back(text);
                 ::PostMessageA(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                box = true;
+                answered.push_back(w);
             } else if (std::string(cls) == "TForm1") {
                 main = w;
             }
         }
-        if (!box) seen.main = main;
-        if (box) ::Sleep(200);  // until the box is gone
+        if (answered.empty()) seen.main = main;
+        for (HWND box : answered)  // until the box is gone, so that it is not answered twice
+            for (int j = 0; j < 100 && ::IsWindow(box); ++j) ::Sleep(50);
     }
     return seen;
 }
