@@ -108,6 +108,7 @@ window_opens() { wait_until "${2:-10}" window_shown "$1"; }
 
 # What the program shows in a window (see window_probe.cpp for the lines).
 probe() { wine "$PROBE" "$1" 2>/dev/null </dev/null; }
+menu_shown() { probe --menu | grep -q '^menu'; }
 
 # control_field <caption> <control text> <field>: one field of a control's line
 # (3 state, 4 visibility, 5 x, 6 y).
@@ -216,6 +217,20 @@ shot() {
     if [ -z "$target" ] || ! import -window "$target" "$1" 2>/dev/null; then
         echo "   (no screenshot $(basename "$1"))"
     fi
+}
+
+# settled_shot <file> [import options]: the screen, taken again until two shots in a row are the
+# same (the drawing has finished), 5 s at most.
+settled_shot() {
+    LAST_SHOT=""
+    wait_until 5 shot_unchanged "$@" || true
+}
+shot_unchanged() {
+    local sum
+    import -window root "${@:2}" "$1" 2>/dev/null && sum=$(identify -format '%#' "$1" 2>/dev/null) || return 1
+    [ "$sum" == "$LAST_SHOT" ] && return 0
+    LAST_SHOT=$sum
+    return 1
 }
 
 # ---- verdicts ----

@@ -9,6 +9,8 @@
 // manager handed to the system (the text of its notes window):
 //   icon     <x> <y>
 //   note     <title: text>
+// window_probe --menu instead: each open menu (a window of its own):
+//   menu     <left> <top> <width> <height>
 // Exit code 0, or 2 when no visible window has that caption.
 #include "platform/handles.h"
 
@@ -144,6 +146,15 @@ BOOL CALLBACK PrintIcon(HWND icon, LPARAM) {
     return TRUE;
 }
 
+BOOL CALLBACK PrintMenu(HWND hwnd, LPARAM) {
+    char className[16] = "";
+    ::GetClassNameA(hwnd, className, sizeof className);
+    RECT r;
+    if (lstrcmpA(className, "#32768") == 0 && ::IsWindowVisible(hwnd) && ::GetWindowRect(hwnd, &r))
+        std::printf("menu\t%ld\t%ld\t%ld\t%ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return TRUE;
+}
+
 int PrintTray() {
     if (HWND tray = ::FindWindowA("__winex11_standalone_tray", nullptr)) ::EnumChildWindows(tray, PrintIcon, 0);
     if (HWND notes = ::FindWindowExA(HWND_MESSAGE, nullptr, "PontisManagerNotes", nullptr))
@@ -161,6 +172,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (std::string(argv[1]) == "--tray") return PrintTray();
+    if (std::string(argv[1]) == "--menu") {
+        ::EnumWindows(PrintMenu, 0);
+        std::fflush(stdout);
+        return 0;
+    }
     Search search{argv[1], nullptr};
     ::EnumWindows(MatchVisible, reinterpret_cast<LPARAM>(&search));
     if (!search.found) return 2;

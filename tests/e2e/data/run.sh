@@ -128,7 +128,7 @@ stop_echo "$PORT"
 stopped=$(now_ms)
 check "the hub notices the loss" wait_until 5 grep -q "<-> 127.0.0.1:$PORT: connection lost" "$HUB_LOG"
 check "the icon turns waiting" wait_until 5 image_is COM5 1
-sleep 1
+sleep 1  # the server stays down a moment, as a real one would
 check "the server listens again" start_echo "$PORT"
 check "the bridge is connected again within 12 s of the stop" \
     wait_until $((12 - ($(now_ms) - stopped) / 1000)) connected_more_than "$PORT" "$before"

@@ -246,9 +246,10 @@ shot "$SHOTS/07-debug-running.png"
 check "a click on St&op bridges" click_control "$MAIN_CAPTION" "St&op bridges"
 check "the hub is gone" wait_until 10 hub_stopped
 keys alt+f
-sleep 0.5  # the menu draws itself; it is a window of its own, so the shot is the screen's
+check "Alt+F opens the File menu" wait_until 5 menu_shown
+# The menu is a window of its own, so the shot is the screen's.
 read -r x y w h < <(probe "$MAIN_CAPTION" | awk -F'\t' '$1 == "window" { print $2, $3, $4, $5 }')
-import -window root -crop "${w}x${h}+${x}+${y}" "$SHOTS/07-file-menu.png" 2>/dev/null || true
+settled_shot "$SHOTS/07-file-menu.png" -crop "${w}x${h}+${x}+${y}"
 keys Escape Escape
 check "File / Exit closes the program" close_manager
 end_step
@@ -290,6 +291,7 @@ click_icon() {
     [ -n "${y:-}" ] || return 1
     xdotool mousemove --sync "$x" "$y" click "$1"
 }
+open_icon_menu() { click_icon 3 && wait_until 5 menu_shown; }
 echo_server() {
     socat TCP-LISTEN:"$ECHO",bind=127.0.0.1,reuseaddr,fork PIPE </dev/null >/dev/null 2>&1 &
     echo_pid=$!
@@ -300,7 +302,7 @@ wine "$INSTALL_DIR/PontisManager.exe" -start -tray >/dev/null 2>&1 </dev/null &
 MANAGER_JOB=$!
 check "one icon shows" wait_until 20 icons_are 1
 check "the hub runs" wait_until 10 hub_running
-sleep 1
+sleep 1  # a moment for a window that must not come
 check "no window shows" window_gone "$MAIN_CAPTION"
 check "the log says started" wait_until 10 logged '\t-\t-\tstarted'
 check "the log says connected" wait_until 15 logged "\\tCOM5\\t127.0.0.1:$ECHO\\tconnected"
@@ -310,9 +312,8 @@ check "a \"Link lost\" note" wait_until 10 note_is "Link lost: COM5 lost 127.0.0
 check "the echo server listens again" echo_server
 check "the log says connected again" wait_until 25 logged_times "\\tCOM5\\t127.0.0.1:$ECHO\\tconnected" 2
 check "a \"Link restored\" note" wait_until 5 note_is "Link restored: COM5 is connected again to 127.0.0.1:$ECHO"
-check "a right click opens the icon's menu" click_icon 3
-sleep 0.5
-import -window root -crop 220x120+0+0 "$SHOTS/09-icon-menu.png" 2>/dev/null || true
+check "a right click opens the icon's menu" open_icon_menu
+settled_shot "$SHOTS/09-icon-menu.png" -crop 220x120+0+0
 keys Escape
 check "a click on the icon shows the window" wait_until 1 click_icon 1
 check "the window shows" window_opens "$MAIN_CAPTION"
@@ -320,8 +321,7 @@ keys alt+F4
 check "closing it hides it" wait_until 10 window_gone "$MAIN_CAPTION"
 check_eq "the icon stays" 1 "$(icon_count)"
 hub=$(hub_pids)
-check "the icon's menu opens again" click_icon 3
-sleep 0.5
+check "the icon's menu opens again" open_icon_menu
 keys Up Return
 check "Exit ends the program" wait_until 15 icons_are 0
 wait "$MANAGER_JOB" 2>/dev/null || true
@@ -349,8 +349,7 @@ note_drawn() {
         [ "$(convert "$SHOTS/10-link-lost-note.png" -format '%k' info: 2>/dev/null || echo 0)" -gt 20 ]
 }
 check "the note shows on the screen" wait_until 20 note_drawn
-sleep 1  # drawn in full
-note_drawn || true
+settled_shot "$SHOTS/10-link-lost-note.png" -crop 400x140+624+628
 check_eq "-stop stops the bridges" "$(printf '0\nBridges stopped')" "$(switch -stop)"
 end_step
 

@@ -13,9 +13,8 @@ FAILED=0
 cleanup() {
     local f pid
     for f in "$DD"/.pair*.pid; do
-        [ -f "$f" ] && read -r pid <"$f" && kill -TERM "$pid" 2>/dev/null
+        [ -f "$f" ] && read -r pid <"$f" && kill -TERM "$pid" 2>/dev/null && wait_gone "$pid"
     done
-    sleep 0.2
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -30,13 +29,13 @@ keeper() { cat "$DD/.pair$1.pid" 2>/dev/null; }
 alive() { [ -n "$1" ] && [ "$(tr -d '\0' <"/proc/$1/cmdline" 2>/dev/null)" != "" ]; }
 target() { readlink "$DD/$1" 2>/dev/null; }
 names() { (cd "$DD" && ls -A | grep -v '^\.pair' | sort | paste -sd' ' -); }
-within_3s() {  # within_3s <command...>: until the command succeeds, 3 s at most
+within_10s() {  # within_10s <command...>: until the command succeeds, 10 s at most
     local i
-    for ((i = 0; i < 150; i++)); do "$@" && return 0; sleep 0.02; done
+    for ((i = 0; i < 500; i++)); do "$@" && return 0; sleep 0.02; done
     return 1
 }
 gone() { ! alive "$1"; }
-wait_gone() { within_3s gone "$1"; }
+wait_gone() { within_10s gone "$1"; }
 
 check() {  # check <what> <expected> <actual>
     if [ "$2" == "$3" ]; then
@@ -71,7 +70,7 @@ check "com3 points at the pair's B end" "cncb1" "$(target com3)"
 check "the ends are terminals" "yes" "$([ -c "$DD/cnca1" ] && [ -c "$DD/cncb1" ] && echo yes)"
 held() { [ -n "$(ps -t "$(readlink "$DD/$1")" -o pid= 2>/dev/null)" ]; }
 # The keeper's holders take the ends a moment after the links appear.
-check "each end is some session's terminal of ours" "yes" "$(within_3s held cnca1 && within_3s held cncb1 && echo yes)"
+check "each end is some session's terminal of ours" "yes" "$(within_10s held cnca1 && within_10s held cncb1 && echo yes)"
 check "cnca1 and com3 carry bytes both ways" "yes" "$(carries cnca1 com3 && echo yes)"
 first=$(keeper 1)
 check "a keeper runs" "yes" "$(alive "$first" && echo yes)"
@@ -105,9 +104,11 @@ check "with a new keeper" "yes" "$([ "$second" != "$first" ] && alive "$second" 
 check "cnca1 and com5 carry bytes again" "yes" "$(carries cnca1 com5 && echo yes)"
 
 echo "== the keeper holds socat"
-kill -TERM "$(pgrep -P "$second" -x socat)"
-sleep 1.5
-check "socat is started again" "yes" "$(pgrep -P "$second" -x socat >/dev/null && echo yes)"
+old_socat=$(pgrep -P "$second" -x socat)
+kill -TERM "$old_socat"
+# Started again once a new socat runs and its ends are held.
+restarted() { pgrep -P "$second" -x socat | grep -qvx "$old_socat" && held cnca1 && held cncb1; }
+check "socat is started again" "yes" "$(within_10s restarted && echo yes)"
 check "and the pair carries bytes" "yes" "$(carries cnca1 com5 && echo yes)"
 
 echo "== end"
