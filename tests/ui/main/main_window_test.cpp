@@ -3,9 +3,11 @@
 
 #include "config/bridge.h"
 #include "platform/module.h"
+#include "platform/text.h"
 #include "config/config_store.h"
 #include "support/loopback.h"
 #include "support/message_boxes.h"
+#include "support/modal_script.h"
 #include "support/test_host.h"
 #include "support/window_fixture.h"
 #include "tools/hub_args.h"
@@ -77,10 +79,10 @@ protected:
         ASSERT_NE(AwaitProcess(HubExeName), 0u);
     }
 
-    // Lets the window handle its messages until done() or five seconds have passed.
-    static bool PumpUntil(const std::function<bool()>& done) {
+    // Lets the window handle its messages until done() or ms (five seconds) have passed.
+    static bool PumpUntil(const std::function<bool()>& done, int ms = 5000) {
         MSG msg;
-        for (int i = 0; i < 250 && !done(); ++i, ::Sleep(20))
+        for (int i = 0; i < ms / 20 && !done(); ++i, ::Sleep(20))
             while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
         return done();
     }
@@ -271,9 +273,14 @@ TEST_F(MainWindow, TenRowsMakeAddUnavailable) {
     EXPECT_FALSE(Enabled(IdAddButton));
     EXPECT_FALSE(MenuEnabled(IdMenuAdd));
     DeleteRow(0);
-    form->UpdateAvailability();
-    EXPECT_TRUE(Enabled(IdAddButton));
+    EXPECT_TRUE(PumpUntil([&] { return Enabled(IdAddButton); })) << "the rules run at the window's tick";
     EXPECT_TRUE(MenuEnabled(IdMenuAdd));
+    AddRow("COM31");
+    const DWORD tick = ::GetTickCount();
+    EXPECT_TRUE(PumpUntil([&] { return !Enabled(IdAddButton); }));
+    EXPECT_LT(::GetTickCount() - tick, 1800u) << "a tick, and a look at the links, each second";
+    DeleteRow(RowCount() - 1);
+    form->UpdateAvailability();
     form->Show();  // the tenth row takes Add away from the keyboard: the list gets the focus
     ::SetFocus(form->Control(IdAddButton));
     AddRow("COM30");
@@ -385,25 +392,29 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
 
 TEST_F(MainWindow, ASecondStartBringsForwardOnlyThisProgramsWindow) {
     const std::string program = ExeDir() + "\\..\\bin\\PontisManager.exe";
-    {  // another program, this test, holds the name and shows a window of the same class
+    {  // another program, this test, holds the name; then it shows a window of the same class too
         const platform::Handle name(::CreateMutexA(nullptr, FALSE, "Local\\Pontis Manager main window"));
-        Open();
         EXPECT_EQ(RunProgram(program), std::make_pair(1, std::string("Pontis Manager is already running, but its "
                                                                      "window could not be found.\r\n")));
+        Open();
+        EXPECT_EQ(RunProgram(program),
+                  std::make_pair(1, "Pontis Manager is already running from " + platform::ExePath() + ".\r\n"));
         Close();
     }
-    // The program's own window, minimised, comes back restored.
-    const DWORD first = ::GetProcessId(Spawn(program, ""));
+    // The program's own window, hidden in the notification area, shows; minimised, it comes back restored.
+    const DWORD first = ::GetProcessId(Spawn(program, "-tray"));
     HWND window = nullptr;
     EXPECT_TRUE(PumpUntil([&] {
         window = ::FindWindowA(TMainWindow::ClassName, nullptr);
         DWORD owner = 0;
         return window && ::GetWindowThreadProcessId(window, &owner) && owner == first;
     }));
+    EXPECT_EQ(RunProgram(program).first, 0);
+    EXPECT_TRUE(::IsWindowVisible(window));
     ::ShowWindow(window, SW_MINIMIZE);
     EXPECT_EQ(RunProgram(program).first, 0);
     EXPECT_FALSE(::IsIconic(window));
-    ::PostMessageA(window, WM_CLOSE, 0, 0);
+    ::PostMessageA(window, WM_COMMAND, IdMenuExit, 0);
 }
 
 TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
@@ -498,18 +509,43 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     StartOutsideHub();
     Open({"-tray"});
     ASSERT_TRUE(form->StaysInTray()) << "no notification area took the icon";
-    ASSERT_TRUE(PumpUntil([&] { return form->Tray().Icon().Last().szTip == std::string("Pontis Manager: 0 of 0 bridges connected"); }));
+    const TTrayIcon& icon = form->Tray().Icon();
+    ASSERT_TRUE(PumpUntil([&] { return icon.Last().szTip == std::wstring(L"Pontis Manager: 0 of 0 bridges connected"); }));
+    const HICON runningDot = icon.Last().hIcon;
+    // A notification area made anew says so: an icon it still has stays shown, a lost one comes back.
+    NOTIFYICONDATAW probe = icon.Last();
+    const UINT taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
+    ::SendMessageA(form->Handle(), taskbarCreated, 0, 0);
+    EXPECT_TRUE(form->StaysInTray());
+    ::Shell_NotifyIconW(NIM_DELETE, &probe);
+    ::SendMessageA(form->Handle(), taskbarCreated, 0, 0);
+    EXPECT_TRUE(::Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the icon was not added again";
     {
         MessageBoxWatcher boxes;
         Click(IdMenuShowLog);
         EXPECT_EQ(boxes.Texts(), "[Pontis Manager] No connections have been logged yet.\n");
     }
+    {  // the icon's menu, while the bridges run, offers to stop them
+        std::string entry;
+        const ModalScript menu({[&] {
+            const auto popup = reinterpret_cast<HMENU>(::SendMessageA(::FindWindowA("#32768", nullptr), MN_GETHMENU, 0, 0));
+            char text[32] = "";
+            ::GetMenuStringA(popup, 1, text, sizeof text, MF_BYPOSITION);
+            entry = text + std::to_string(::GetMenuItemID(popup, 1));
+            ::EndMenu();
+        }});
+        ::SendMessageA(form->Handle(), WM_TRAYICON, 1, WM_RBUTTONUP);
+        EXPECT_EQ(entry, "St&op bridges" + std::to_string(IdStopButton));
+    }
+
     ASSERT_TRUE(StopBridges());  // from elsewhere: to the window, the hub ended by itself
     ASSERT_TRUE(PumpUntil([&] { return !form->Running(); }));
-    EXPECT_STREQ(form->Tray().Icon().LastNote().szInfo, "Bridges stopped: the hub ended");
-    EXPECT_EQ(form->Tray().Icon().LastNote().dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
-    EXPECT_STREQ(form->Tray().Icon().Last().szTip, "Pontis Manager: bridges stopped");
+    EXPECT_EQ(icon.Last().szInfo, std::wstring(L"Bridges stopped: the hub ended")) << "not handed to the system";
+    EXPECT_EQ(icon.Last().dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
+    EXPECT_EQ(icon.Last().szTip, std::wstring(L"Pontis Manager: bridges stopped"));
+    EXPECT_NE(icon.Last().hIcon, runningDot) << "the dot keeps its colour";
     ExpectStartRefused(NoBridgesText);
+    PumpUntil([] { return false; }, 1500);  // looks while the bridges are stopped log nothing
     const std::string lines = FileText(log);
     EXPECT_EQ(lines.size(), 2 * 19 + std::string("\t-\t-\thub ended\r\n\t-\t-\trefused\r\n").size()) << lines;
     EXPECT_NE(lines.find("\t-\t-\thub ended\r\n"), std::string::npos) << lines;
@@ -521,9 +557,36 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     Click(IdMenuNotify);
     EXPECT_EQ(ReadText(kProgramKey, "Notify"), "0");
     EXPECT_FALSE(form->Tray().Notify());
+    EXPECT_FALSE(::GetMenuState(::GetMenu(form->Handle()), IdMenuNotify, MF_BYCOMMAND) & MF_CHECKED);
     Click(IdMenuExit);
     EXPECT_FALSE(::IsWindow(form->Handle())) << "Exit ends it";
+    Close();
+    EXPECT_FALSE(::Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the icon stayed behind";
     ::SetEnvironmentVariableA("LOCALAPPDATA", saved);
+}
+
+TEST_F(MainWindow, NotesKeepTheirLettersAndALogThatCannotBeWrittenIsNotedOnceAfterTheLooksNotes) {
+    // A file where the log's folder would be made, named in letters the ANSI code page lacks.
+    const std::wstring appData = platform::Widen(ExeDir()) + L"\\\u041F\u0443\u0442\u0438";
+    platform::FileHandle(::CreateFileW(appData.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)).reset();
+    wchar_t saved[MAX_PATH] = L"";
+    ::GetEnvironmentVariableW(L"LOCALAPPDATA", saved, MAX_PATH);
+    ::SetEnvironmentVariableW(L"LOCALAPPDATA", appData.c_str());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return form->Tray().Icon().Shown(); }));
+    TLinks links;  // a link that dropped, stored text in the ANSI code page, and a line for the log
+    for (std::int64_t at : {0, 1000}) links.Look(at, {{1, "COM\xE9", "h\xF4te:1", at ? TLinkState::Waiting : TLinkState::Connected}});
+    std::vector<TLinkEvent> events = links.Look(6000, {{1, "COM\xE9", "h\xF4te:1", TLinkState::Waiting}});
+    events.push_back({TEventKind::HubEnded});
+    std::wstring notes[2];
+    for (std::wstring& note : notes) {
+        form->Tray().Show(events, links, false);
+        note = form->Tray().Icon().Last().szInfo;
+    }
+    ::SetEnvironmentVariableW(L"LOCALAPPDATA", saved);
+    ::DeleteFileW(appData.c_str());
+    EXPECT_EQ(notes[0], L"The connection log could not be written: " + appData + L"\\Pontis Manager\\connections.log");
+    EXPECT_EQ(notes[1], L"COM\u00E9 lost h\u00F4te:1") << "the log's failure is noted once";
 }
 
 TEST_F(MainWindow, StartWithoutAnOutputShowsItsRefusalInTheBox) {
