@@ -1,6 +1,7 @@
 #include "ui/notification_area.h"
 
 #include "config/config_store.h"
+#include "platform/text.h"
 #include "tools/connection_log.h"
 #include "ui/ids.h"
 
@@ -52,18 +53,26 @@ void TNotificationArea::ShowMenu() {
     if (chosen) command_(chosen);
 }
 
+void TNotificationArea::Note(const TNote& note) {
+    // The notes' texts name COM ports and servers, stored text in the ANSI code page.
+    icon_.Note(platform::Widen(note.Title, CP_ACP), platform::Widen(note.Text, CP_ACP), note.Warning);
+}
+
 void TNotificationArea::Show(const std::vector<TLinkEvent>& events, const TLinks& links, bool running) {
     running_ = running;
-    Log(LogEvents(events, links));
-    if (notify_)
-        for (const TNote& note : Notes(events, links)) icon_.Note(note);
     const std::vector<TLinkState> states = links.States();
-    icon_.Show(TrayState(states, running), TrayTip(states, running));
+    icon_.Show(TrayState(states, running), platform::Widen(TrayTip(states, running), CP_ACP));
+    if (notify_)
+        for (const TNote& note : Notes(events, links)) Note(note);
+    // Last, so that no other note of this look takes its place at once.
+    Log(LogEvents(events, links));
 }
 
 void TNotificationArea::Log(const std::vector<TLogEvent>& events) {
     if (AppendToConnectionLog(events) || logFailed_) return;
     logFailed_ = true;
-    const std::string path = ConnectionLogPath();
-    icon_.Note({"Connection log", "The connection log could not be written" + (path.empty() ? std::string(".") : ": " + path), true});
+    const std::string path = ConnectionLogPath();  // UTF-8
+    icon_.Note(L"Connection log",
+               L"The connection log could not be written" + (path.empty() ? std::wstring(L".") : L": " + platform::Widen(path)),
+               true);
 }

@@ -27,7 +27,8 @@ public:
 
     // Appends to the connection log; the first failure in a run shows as a note.
     void Log(const std::vector<TLogEvent>& events);
-    void Note(const TNote& note) { icon_.Note(note); }
+    // A note of the program's texts, 8-bit text in the ANSI code page.
+    void Note(const TNote& note);
 
     // Whether a link that drops gives a note (the stored "Notify").
     bool Notify() const { return notify_; }

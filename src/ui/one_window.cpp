@@ -1,5 +1,7 @@
 #include "ui/one_window.h"
 
+#include "platform/module.h"
+#include "platform/text.h"
 #include "ui/main_window.h"
 #include "ui/switches.h"
 
@@ -10,18 +12,17 @@ namespace {
 constexpr char OneWindowName[] = "Local\\Pontis Manager main window";
 constexpr DWORD FindWindowMs = 2000, FindPollMs = 100;
 
-// The full path of a process's executable, empty when it cannot be read.
-std::wstring ImagePath(HANDLE process) {
-    wchar_t path[32768];
-    DWORD size = sizeof path / sizeof path[0];
-    return ::QueryFullProcessImageNameW(process, 0, path, &size) ? std::wstring(path, size) : std::wstring();
-}
+// A main window of this program: its class, in a process that runs this executable; else the
+// path of a process of another executable that has such a window (a copy in another folder).
+struct TFound {
+    HWND own = nullptr;
+    std::wstring other;
+};
 
-// A main window of this program: its class, in a process that runs this executable.
-HWND FindOwnWindow() {
+TFound FindMainWindow() {
     struct Search {
-        std::wstring self = ImagePath(::GetCurrentProcess());
-        HWND found = nullptr;
+        std::wstring self = platform::ImagePath(::GetCurrentProcess());
+        TFound found;
     } search;
     ::EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
@@ -32,10 +33,13 @@ HWND FindOwnWindow() {
             DWORD id = 0;
             ::GetWindowThreadProcessId(window, &id);
             const platform::Handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
-            const std::wstring path = process ? ImagePath(process.get()) : std::wstring();
-            if (!path.empty() && ::CompareStringOrdinal(path.c_str(), -1, s.self.c_str(), -1, TRUE) == CSTR_EQUAL)
-                s.found = window;
-            return s.found ? FALSE : TRUE;
+            const std::wstring path = process ? platform::ImagePath(process.get()) : std::wstring();
+            if (path.empty()) return TRUE;
+            if (platform::SamePath(path, s.self))
+                s.found.own = window;
+            else if (s.found.other.empty())
+                s.found.other = path;
+            return s.found.own ? FALSE : TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
@@ -49,8 +53,11 @@ TOneWindow::TOneWindow() : name_(::CreateMutexA(nullptr, FALSE, OneWindowName)) 
 
 int TOneWindow::BringFirstForward() const {
     // The first program may still be making its window.
+    std::wstring other;
     for (DWORD waited = 0; waited < FindWindowMs; waited += FindPollMs, ::Sleep(FindPollMs)) {
-        if (HWND existing = FindOwnWindow()) {
+        const TFound found = FindMainWindow();
+        if (!found.other.empty()) other = found.other;
+        if (HWND existing = found.own) {
             if (::IsIconic(existing))
                 ::ShowWindow(existing, SW_RESTORE);
             else if (!::IsWindowVisible(existing))  // in the notification area
@@ -59,5 +66,7 @@ int TOneWindow::BringFirstForward() const {
             return 0;
         }
     }
+    if (!other.empty())  // said as the error box and the output say it: in the ANSI code page
+        return ReportFailure("Pontis Manager is already running from " + platform::Narrow(other, CP_ACP) + ".");
     return ReportFailure("Pontis Manager is already running, but its window could not be found.");
 }

@@ -13,7 +13,8 @@ public:
 
     // For a later start: brings the main window of the program that holds the name to the
     // front, restored, and gives the exit code. Only a window whose process runs this very
-    // executable counts; when none shows within two seconds, says so and gives 1.
+    // executable counts; when none shows within two seconds, says so and gives 1, naming the
+    // executable of another copy whose main window it found.
     int BringFirstForward() const;
 
 private:

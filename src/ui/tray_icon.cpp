@@ -1,21 +1,24 @@
 #include "ui/tray_icon.h"
 
+#include "platform/text.h"
 #include "ui/bridge_list.h"
 
 namespace {
 
 constexpr UINT IconId = 1;
 
-void CopyText(char* target, std::size_t size, const std::string& text) { ::lstrcpynA(target, text.c_str(), static_cast<int>(size)); }
+template <std::size_t N>
+void CopyText(wchar_t (&target)[N], const std::wstring& text) { ::lstrcpynW(target, text.c_str(), static_cast<int>(N)); }
 
+// A wide window, so that its text keeps what the code page cannot hold.
 HWND MakeNotesWindow() {
-    WNDCLASSA notes{};
-    notes.lpfnWndProc = ::DefWindowProcA;
-    notes.hInstance = ::GetModuleHandleA(nullptr);
-    notes.lpszClassName = TTrayIcon::NotesClass;
-    ::RegisterClassA(&notes);  // fails harmlessly when registered before
-    return ::CreateWindowExA(0, TTrayIcon::NotesClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, notes.hInstance,
-                             nullptr);
+    const std::wstring name = platform::Widen(TTrayIcon::NotesClass);
+    WNDCLASSW notes{};
+    notes.lpfnWndProc = ::DefWindowProcW;
+    notes.hInstance = ::GetModuleHandleW(nullptr);
+    notes.lpszClassName = name.c_str();
+    ::RegisterClassW(&notes);  // fails harmlessly when registered before
+    return ::CreateWindowExW(0, name.c_str(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, notes.hInstance, nullptr);
 }
 
 }  // namespace
@@ -29,46 +32,48 @@ TTrayIcon::TTrayIcon(HWND owner) {
     data_.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
     data_.uCallbackMessage = WM_TRAYICON;
     data_.hIcon = icons_[0].get();
-    CopyText(data_.szTip, sizeof data_.szTip, "Pontis Manager");
+    CopyText(data_.szTip, L"Pontis Manager");
     notes_ = MakeNotesWindow();
 }
 
 TTrayIcon::~TTrayIcon() {
     if (shown_) {
-        NOTIFYICONDATAA gone{};
+        NOTIFYICONDATAW gone{};
         gone.cbSize = sizeof gone;
         gone.hWnd = data_.hWnd;
         gone.uID = IconId;
-        ::Shell_NotifyIconA(NIM_DELETE, &gone);
+        ::Shell_NotifyIconW(NIM_DELETE, &gone);
     }
     if (notes_) ::DestroyWindow(notes_);
 }
 
-bool TTrayIcon::Send(DWORD message, NOTIFYICONDATAA data) {
+bool TTrayIcon::Send(DWORD message, NOTIFYICONDATAW data) {
     last_ = data;
-    return ::Shell_NotifyIconA(message, &data) != FALSE;
+    return ::Shell_NotifyIconW(message, &data) != FALSE;
 }
 
 bool TTrayIcon::Add() {
-    shown_ = Send(NIM_ADD, data_);
+    // A notification area made anew says so to every window, also while it still has our icon
+    // (a "TaskbarCreated" of another program's); adding fails then, and changing it shows it.
+    shown_ = Send(NIM_ADD, data_) || Send(NIM_MODIFY, data_);
     return shown_;
 }
 
-void TTrayIcon::Show(TLinkState state, const std::string& tip) {
+void TTrayIcon::Show(TLinkState state, const std::wstring& tip) {
     if (state == state_ && tip == data_.szTip) return;
     state_ = state;
     data_.hIcon = icons_[static_cast<int>(state)].get();
-    CopyText(data_.szTip, sizeof data_.szTip, tip);
+    CopyText(data_.szTip, tip);
     if (shown_) Send(NIM_MODIFY, data_);
 }
 
-void TTrayIcon::Note(const TNote& note) {
-    NOTIFYICONDATAA data = data_;
+void TTrayIcon::Note(const std::wstring& title, const std::wstring& text, bool warning) {
+    NOTIFYICONDATAW data = data_;
     data.uFlags = NIF_INFO;
-    CopyText(data.szInfoTitle, sizeof data.szInfoTitle, note.Title);
-    CopyText(data.szInfo, sizeof data.szInfo, note.Text);
-    data.dwInfoFlags = note.Warning ? NIIF_WARNING : NIIF_INFO;
+    CopyText(data.szInfoTitle, title);
+    CopyText(data.szInfo, text);
+    data.dwInfoFlags = warning ? NIIF_WARNING : NIIF_INFO;
     lastNote_ = data;
-    if (notes_) ::SetWindowTextA(notes_, (note.Title + ": " + note.Text).c_str());
+    if (notes_) ::SetWindowTextW(notes_, (title + L": " + text).c_str());
     if (shown_) Send(NIM_MODIFY, data);
 }

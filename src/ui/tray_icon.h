@@ -1,8 +1,8 @@
 #pragma once
 // The program's icon in the notification area: one dot in the colour of the list's dots, a tip,
-// and notes. It keeps what it last handed to the system, so that tests read the tip and the
-// notes at the program's own seam; the last note's title and text are also the text of a
-// message-only window of the class NotesClass, which another process can read.
+// and notes, all wide text. It keeps what it last handed to the system, so that tests read the
+// tip and the notes at the program's own seam; the last note's title and text are also the text
+// of a message-only window of the class NotesClass, which another process can read.
 #include "platform/handles.h"
 #include "ui/ids.h"
 #include "tools/link_events.h"
@@ -22,25 +22,25 @@ public:
     TTrayIcon(const TTrayIcon&) = delete;
     TTrayIcon& operator=(const TTrayIcon&) = delete;
 
-    // Adds the icon (again, after the notification area was made anew); false when no
-    // notification area takes it.
+    // Adds the icon (again, after the notification area was made anew); an icon the
+    // notification area still has is changed instead. False when no notification area takes it.
     bool Add();
     bool Shown() const { return shown_; }
 
     // Shows the state's dot and the tip; asks the system only when either changed.
-    void Show(TLinkState state, const std::string& tip);
+    void Show(TLinkState state, const std::wstring& tip);
     // Shows a note from the icon; it takes no focus.
-    void Note(const TNote& note);
+    void Note(const std::wstring& title, const std::wstring& text, bool warning);
 
     // What the program last handed to the system, and the last note.
-    const NOTIFYICONDATAA& Last() const { return last_; }
-    const NOTIFYICONDATAA& LastNote() const { return lastNote_; }
+    const NOTIFYICONDATAW& Last() const { return last_; }
+    const NOTIFYICONDATAW& LastNote() const { return lastNote_; }
 
 private:
-    bool Send(DWORD message, NOTIFYICONDATAA data);
+    bool Send(DWORD message, NOTIFYICONDATAW data);
 
-    NOTIFYICONDATAA data_{};  // the icon and tip as shown
-    NOTIFYICONDATAA last_{}, lastNote_{};
+    NOTIFYICONDATAW data_{};  // the icon and tip as shown
+    NOTIFYICONDATAW last_{}, lastNote_{};
     platform::Icon icons_[3];
     HWND notes_ = nullptr;
     TLinkState state_ = TLinkState::Stopped;

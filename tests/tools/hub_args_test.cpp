@@ -160,6 +160,7 @@ TEST(ServerAddress, RefusesWhatWouldSplitOrBreakTheLine) {
         {"127.0.0.1:80", false},  // the hub would read a second port
         {"999.1.2.3", false},     // four numbers, but no address
         {"10.0.0.256", false},
+        {"1.2.3.4.300", true},  // five numbers: a name
         {"255.255.255.255", true},
         {std::string(253, 'h'), true},  // the longest host name
         {std::string(254, 'h'), false},

@@ -21,9 +21,13 @@ TEST(LinkEvents, LogsChangesAndNotesDropsOfFiveSeconds) {
         {13000, w, w, w, "", ""},
         {16000, c, w, w, "COM3 connected|", 
          "! Link lost: COM5 lost 127.0.0.1:4003|Link restored: COM3 is connected again to 127.0.0.1:4001|"},
-        {17000, o, o, o, "", ""},  // stopped: the stop's own line says it
-        {18000, w, w, w, "", ""},
-        {24000, w, w, w, "", ""},  // never connected since the start: no note
+        {16500, w, w, w, "COM3 waiting|", ""},
+        {21500, w, w, w, "", "! Link lost: COM3 lost 127.0.0.1:4001|"},  // restored, then lost again
+        {22000, o, o, o, "", ""},  // stopped: the stop's own line says it
+        {22500, c, c, c, "COM3 connected|COM4 connected|COM5 connected|", ""},
+        {22800, o, o, o, "", ""},
+        {23000, w, w, w, "", ""},
+        {29000, w, w, w, "", ""},  // never connected since the start: no note
     };
     TLinks links;
     for (const auto& look : looks) {
@@ -38,7 +42,7 @@ TEST(LinkEvents, LogsChangesAndNotesDropsOfFiveSeconds) {
         EXPECT_EQ(links.States(), (std::vector<S>{look.com3, look.com4, look.com5})) << look.at;
     }
     // The hub ended: the look finds every link stopped, and the end is logged and noted.
-    std::vector<TLinkEvent> ended = links.Look(25000, {{4, "COM3", "127.0.0.1:4001", o}, {1, "COM4", "127.0.0.1:4002", o}});
+    std::vector<TLinkEvent> ended = links.Look(30000, {{4, "COM3", "127.0.0.1:4001", o}, {1, "COM4", "127.0.0.1:4002", o}});
     ended.push_back({TEventKind::HubEnded});
     ASSERT_EQ(LogEvents(ended, links).size(), 1u);
     EXPECT_EQ(LogLine("2026-12-07 14:02:11", LogEvents(ended, links)[0]), "2026-12-07 14:02:11\t-\t-\thub ended");

@@ -59,7 +59,10 @@ struct TestReads {
 
 TEST(LinkWatcher, ALookUnderWayAtARestartIsDroppedAndTheEndWaitsForNoLook) {
     const auto reads = std::make_shared<TestReads>();
-    auto watcher = std::make_unique<TLinkWatcher>(nullptr, TestReads::Of(reads, true));
+    std::unique_ptr<TLinkWatcher> watcher;
+    std::atomic<int> firstRead{-1};  // what the first look reported saw of the hub
+    watcher = std::make_unique<TLinkWatcher>([&] { int none = -1; firstRead.compare_exchange_strong(none, *watcher->HubSeen()); },
+                                             TestReads::Of(reads, true));
     reads->Hold();
     watcher->Ask();
     ASSERT_EQ(::WaitForSingleObject(reads->entered.get(), 5000), WAIT_OBJECT_0);
@@ -67,6 +70,7 @@ TEST(LinkWatcher, ALookUnderWayAtARestartIsDroppedAndTheEndWaitsForNoLook) {
     ::SetEvent(reads->go.get());
     for (int i = 0; i < 250 && !watcher->HubSeen(); ++i) ::Sleep(20);
     EXPECT_EQ(watcher->HubSeen(), std::optional<bool>(true)) << "only the look after the restart counts";
+    EXPECT_EQ(firstRead, 1) << "the look under way at the restart was reported";
 
     reads->Hold();
     watcher->Ask();

@@ -4,6 +4,7 @@
 #include "config/bridge.h"
 #include "platform/ascii.h"
 #include "platform/module.h"
+#include "platform/text.h"
 #include "config/config_store.h"
 #include "support/loopback.h"
 #include "support/message_boxes.h"
@@ -95,10 +96,10 @@ protected:
         ASSERT_NE(AwaitProcess(HubExeName), 0u);
     }
 
-    // Lets the window handle its messages until done() or five seconds have passed.
-    static bool PumpUntil(const std::function<bool()>& done) {
+    // Lets the window handle its messages until done() or ms (five seconds) have passed.
+    static bool PumpUntil(const std::function<bool()>& done, int ms = 5000) {
         MSG msg;
-        for (int i = 0; i < 250 && !done(); ++i, ::Sleep(20))
+        for (int i = 0; i < ms / 20 && !done(); ++i, ::Sleep(20))
             while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
         return done();
     }
@@ -298,8 +299,13 @@ TEST_F(MainWindow, TenRowsMakeAddUnavailable) {
     EXPECT_FALSE(Enabled(IdAddButton));
     EXPECT_FALSE(MenuEnabled(IdMenuAdd));
     DeleteRow(0);
-    form->UpdateAvailability();
-    EXPECT_TRUE(Enabled(IdAddButton));
+    EXPECT_TRUE(PumpUntil([&] { return Enabled(IdAddButton); })) << "the rules run at the window's tick";
+    const DWORD tick = ::GetTickCount();
+    for (bool full : {true, false}) {  // twice more, the second at a later tick
+        if (full) AddRow("COM31"); else DeleteRow(RowCount() - 1);
+        EXPECT_TRUE(PumpUntil([&] { return Enabled(IdAddButton) != full; }));
+    }
+    EXPECT_LT(::GetTickCount() - tick, 3000u) << "a tick, and a look at the links, each second";
     EXPECT_TRUE(MenuEnabled(IdMenuAdd));
     form->Show();  // the tenth row takes Add away from the keyboard: the list gets the focus
     ::SetFocus(form->Control(IdAddButton));
@@ -412,25 +418,29 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
 
 TEST_F(MainWindow, ASecondStartBringsForwardOnlyThisProgramsWindow) {
     const std::string program = ExeDir() + "\\..\\bin\\PontisManager.exe";
-    {  // another program, this test, holds the name and shows a window of the same class
+    {  // another program, this test, holds the name; then it shows a window of the same class too
         const platform::Handle name(::CreateMutexA(nullptr, FALSE, "Local\\Pontis Manager main window"));
-        Open();
         EXPECT_EQ(RunProgram(program), std::make_pair(1, std::string("Pontis Manager is already running, but its "
                                                                      "window could not be found.\r\n")));
+        Open();
+        EXPECT_EQ(RunProgram(program),
+                  std::make_pair(1, "Pontis Manager is already running from " + platform::ExePath() + ".\r\n"));
         Close();
     }
-    // The program's own window, minimised, comes back restored.
-    const DWORD first = ::GetProcessId(Spawn(program, ""));
+    // The program's own window, hidden in the notification area, shows; minimised, it comes back restored.
+    const DWORD first = ::GetProcessId(Spawn(program, "-tray"));
     HWND window = nullptr;
     EXPECT_TRUE(PumpUntil([&] {
         window = ::FindWindowA(TMainWindow::ClassName, nullptr);
         DWORD owner = 0;
         return window && ::GetWindowThreadProcessId(window, &owner) && owner == first;
     }));
+    EXPECT_EQ(RunProgram(program).first, 0);
+    EXPECT_TRUE(::IsWindowVisible(window));
     ::ShowWindow(window, SW_MINIMIZE);
     EXPECT_EQ(RunProgram(program).first, 0);
     EXPECT_FALSE(::IsIconic(window));
-    ::PostMessageA(window, WM_CLOSE, 0, 0);
+    ::PostMessageA(window, WM_COMMAND, IdMenuExit, 0);
 }
 
 TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
@@ -527,7 +537,17 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     StartOutsideHub();
     Open({"-tray"});
     ASSERT_TRUE(form->StaysInTray()) << "no notification area took the icon";
-    ASSERT_TRUE(PumpUntil([&] { return form->Tray().Icon().Last().szTip == std::string("Pontis Manager: 0 of 0 bridges connected"); }));
+    const TTrayIcon& icon = form->Tray().Icon();
+    ASSERT_TRUE(PumpUntil([&] { return icon.Last().szTip == std::wstring(L"Pontis Manager: 0 of 0 bridges connected"); }));
+    const HICON runningDot = icon.Last().hIcon;
+    // A notification area made anew: an icon it still has stays shown, a lost one comes back.
+    NOTIFYICONDATAW probe = icon.Last();
+    const UINT taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
+    ::SendMessageA(form->Handle(), taskbarCreated, 0, 0);
+    EXPECT_TRUE(form->StaysInTray());
+    ::Shell_NotifyIconW(NIM_DELETE, &probe);
+    ::SendMessageA(form->Handle(), taskbarCreated, 0, 0);
+    EXPECT_TRUE(::Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the icon was not added again";
     for (bool folder : {false, true}) {  // no log yet, then a folder of its name
         if (folder) std::filesystem::create_directories(log);
         MessageBoxWatcher boxes;
@@ -535,12 +555,23 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
         EXPECT_EQ(boxes.Texts(), "[Pontis Manager] No connections have been logged yet.\n") << folder;
         ::RemoveDirectoryA(log.c_str());
     }
+    UINT entry = 0;  // the icon's menu, while the bridges run, offers to stop them
+    {
+        const ModalScript menu({[&] {
+            entry = ::GetMenuItemID(reinterpret_cast<HMENU>(::SendMessageA(::FindWindowA("#32768", nullptr), MN_GETHMENU, 0, 0)), 1);
+            ::EndMenu();
+        }});
+        ::SendMessageA(form->Handle(), WM_TRAYICON, 1, WM_RBUTTONUP);
+    }
+    EXPECT_EQ(entry, static_cast<UINT>(IdStopButton));
     EXPECT_EQ(RunSwitch({"-stop"}).first, 0);  // a script's stop is a stop, not a crash
     ASSERT_TRUE(PumpUntil([&] { return !form->Running(); }));
-    EXPECT_STREQ(form->Tray().Icon().LastNote().szInfo, "Bridges stopped");
-    EXPECT_EQ(form->Tray().Icon().LastNote().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
-    EXPECT_STREQ(form->Tray().Icon().Last().szTip, "Pontis Manager: bridges stopped");
+    EXPECT_EQ(icon.Last().szInfo, std::wstring(L"Bridges stopped")) << "not handed to the system";
+    EXPECT_EQ(icon.Last().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
+    EXPECT_EQ(icon.Last().szTip, std::wstring(L"Pontis Manager: bridges stopped"));
+    EXPECT_NE(icon.Last().hIcon, runningDot) << "the dot keeps its colour";
     ExpectStartRefused(NoBridgesText);
+    PumpUntil([] { return false; }, 1500);  // looks while the bridges are stopped log nothing
     const std::string lines = FileText(log);
     EXPECT_EQ(lines.size(), 2 * 19 + std::string("\t-\t-\tstopped\r\n\t-\t-\trefused\r\n").size()) << lines;
     EXPECT_NE(lines.find("\t-\t-\tstopped\r\n"), std::string::npos) << lines;
@@ -553,6 +584,21 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     EXPECT_NE(std::strstr(title, "connections.log"), nullptr) << title;
     ::PostMessageA(::FindWindowA("Notepad", nullptr), WM_CLOSE, 0, 0);
 
+    // A log that cannot be written, in a folder the code page cannot name, is noted once, after
+    // the look's other notes, which keep their letters of the code page.
+    const std::wstring blocked = platform::Widen(ExeDir()) + L"\\\u041F\u0443\u0442\u0438";
+    platform::FileHandle(::CreateFileW(blocked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)).reset();
+    ::SetEnvironmentVariableW(L"LOCALAPPDATA", blocked.c_str());
+    TLinks links;
+    std::vector<TLinkEvent> events;  // a link that dropped, and a line for the log
+    for (int at : {0, 1000, 6000}) events = links.Look(at, {{1, "COM\xE9", "h\xF4te:1", at ? TLinkState::Waiting : TLinkState::Connected}});
+    events.push_back({TEventKind::HubEnded});
+    std::wstring notes[2];
+    for (std::wstring& note : notes) { form->Tray().Show(events, links, false); note = icon.Last().szInfo; }
+    ::DeleteFileW(blocked.c_str());
+    EXPECT_EQ(notes[0], L"The connection log could not be written: " + blocked + L"\\Pontis Manager\\connections.log");
+    EXPECT_EQ(notes[1], L"COM\u00E9 lost h\u00F4te:1") << "the log's failure is noted once";
+
     ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(::IsWindowVisible(form->Handle())) << "closed, it hides";
     ::SendMessageA(form->Handle(), WM_TRAYICON, 1, WM_LBUTTONUP);
@@ -560,6 +606,7 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     Click(IdMenuNotify);
     EXPECT_EQ(ReadText(kProgramKey, "Notify"), "0");
     EXPECT_FALSE(form->Tray().Notify());
+    EXPECT_FALSE(::GetMenuState(::GetMenu(form->Handle()), IdMenuNotify, MF_BYCOMMAND) & MF_CHECKED);
     Click(IdMenuExit);
     EXPECT_FALSE(::IsWindow(form->Handle())) << "Exit ends it";
     ::SetEnvironmentVariableA("LOCALAPPDATA", saved);
