@@ -5,6 +5,7 @@
 #include "registry_snapshot.h"
 #include "support/message_boxes.h"
 #include "support/window_fixture.h"
+#include "tools/hub_control.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -18,7 +19,6 @@ using namespace testreg;
 
 const char kInstallFailed[] =
     "Unable to create COM port! The port may be in use.\r\nPlease try with another port number.";
-const char kStartFailed[] = "Unable to start bridges! Please check your settings and try again";
 
 class FailingTools : public WindowTest {
 protected:
@@ -107,7 +107,7 @@ TEST_F(FailingTools, WithoutTheDriverFolderNothingRunsAndTheBoxesSaySo) {
     Open();
     WithDialogOk(IdAddButton, {PickPort("COM4")});
     Click(IdStartButton);
-    EXPECT_EQ(boxes.Texts(), std::string("[Error] ") + kInstallFailed + "\n[Error] " + kStartFailed + "\n");
+    EXPECT_EQ(boxes.Texts(), std::string("[Error] ") + kInstallFailed + "\n[Error] " + HubProgramText + InDriver(HubExeName) + "\n");
     EXPECT_TRUE(Enabled(IdStartButton));
     EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>");
     EXPECT_EQ(Captions(), std::vector<std::string>{"COM3"});
