@@ -142,7 +142,7 @@ void TMainWindow::StartButtonClick() {
     const auto launched = [this] {
         SetRunning(true);
         watcher_->Restart();
-        liveness_.Forget();
+        liveness_ = TLiveness();  // a start of the user's is no restart
     };
     const TOutcome started = StartBridges(list_.Slots(), {ShowHubArguments, launched});
     TakeStartsAndStops();
@@ -156,7 +156,7 @@ void TMainWindow::StopButtonClick() {
     TakeStartsAndStops();
     if (stopped) SetRunning(false);  // a hub that could not be ended still carries data
     watcher_->Restart();
-    liveness_.Forget();
+    liveness_ = TLiveness();
     LookAtLinks(stopped && ended ? std::vector<TLinkEvent>{{TEventKind::Stopped}} : std::vector<TLinkEvent>{});
     ShowOutcome(hwnd_, stopped, MB_ICONEXCLAMATION);
 }
@@ -266,6 +266,7 @@ void TMainWindow::LinksRead() {
         seenStartsAndStops_ = done->Count;
         SetRunning(done->Running);
         watcher_->Restart();  // what it saw may be from before
+        liveness_ = TLiveness();
         events.push_back({done->Running ? TEventKind::StartedElsewhere : TEventKind::StoppedElsewhere});
     } else if (hub && *hub != Running()) {
         SetRunning(*hub);
