@@ -147,12 +147,22 @@ void DeleteLogOnValue() {
         throw ERegistryException(std::string("Failed to delete '") + LogOnValueName + "'");
 }
 
-bool ReadNotifySetting() {
+namespace {
+
+// A setting that is on ("1") or off ("0") under the program's key: on when missing or unreadable.
+bool ReadOnOff(const char* name) {
     try {
-        return TRegIniFile(ProgramKey).GetText("", "Notify", "1") != "0";
+        return TRegIniFile(ProgramKey).GetText("", name, "1") != "0";
     } catch (const ERegistryException&) {
         return true;
     }
 }
 
-void WriteNotifySetting(bool on) { TRegIniFile(ProgramKey).PutText("", "Notify", on ? "1" : "0"); }
+void WriteOnOff(const char* name, bool on) { TRegIniFile(ProgramKey).PutText("", name, on ? "1" : "0"); }
+
+}  // namespace
+
+bool ReadNotifySetting() { return ReadOnOff("Notify"); }
+void WriteNotifySetting(bool on) { WriteOnOff("Notify", on); }
+bool ReadCheckServersSetting() { return ReadOnOff("CheckServers"); }
+void WriteCheckServersSetting(bool on) { WriteOnOff("CheckServers", on); }

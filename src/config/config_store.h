@@ -35,3 +35,8 @@ void DeleteLogOnValue();
 // program's key; on when it is missing. Writing raises ERegistryException when the registry refuses.
 bool ReadNotifySetting();
 void WriteNotifySetting(bool on);
+
+// Whether the servers of connected bridges are sent echoes to tell a dead link: the text value
+// "CheckServers" ("1" or "0"), on when it is missing; written as "Notify" is.
+bool ReadCheckServersSetting();
+void WriteCheckServersSetting(bool on);

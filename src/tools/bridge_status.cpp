@@ -32,10 +32,12 @@ TBridgeStatus StoredBridgeStatus() {
     const std::vector<int> slots = LoadStoredBridges();
     std::vector<TLinkTarget> targets;
     for (int slot : slots) targets.push_back(LinkTargetOf(slot));
-    const std::vector<TLinkState> states = SettledStates(targets, HubRunning());
+    std::vector<TLinkState> states = SettledStates(targets, HubRunning());
 
     TBridgeStatus status;
+    const std::uint32_t notAnswering = NotAnsweringSlots();  // as the watching copy judged them
     for (std::size_t i = 0; i < slots.size(); ++i) {
+        if (states[i] == TLinkState::Connected && (notAnswering >> slots[i] & 1)) states[i] = TLinkState::NotAnswering;
         status.Lines.push_back(Bridges[slots[i]].COM.str() + '\t' + ServerText(targets[i]) + '\t' + LinkWord(states[i]));
         status.AllConnected = status.AllConnected && states[i] == TLinkState::Connected;
     }

@@ -33,6 +33,7 @@ constexpr wchar_t RecordName[] = L"Local\\Pontis Manager starts and stops";
 struct SharedRecord {
     std::uint32_t count;
     std::uint32_t running;
+    std::uint32_t notAnswering;  // a bit per slot
 };
 
 SharedRecord* Record() {
@@ -70,6 +71,7 @@ public:
         if (SharedRecord* record = Record()) {
             ++record->count;
             record->running = HubRunning() ? 1 : 0;
+            record->notAnswering = 0;
         }
     }
 
@@ -152,6 +154,15 @@ std::optional<TStartsAndStops> StartsAndStops() {
     if (!lock) return std::nullopt;
     const SharedRecord* record = Record();
     return record ? TStartsAndStops{record->count, record->running != 0} : TStartsAndStops{};
+}
+
+void PublishNotAnswering(std::uint32_t slots) {
+    if (SharedRecord* record = Record()) record->notAnswering = slots;
+}
+
+std::uint32_t NotAnsweringSlots() {
+    const SharedRecord* record = Record();
+    return record ? record->notAnswering : 0;
 }
 
 int CompareCaptions(const std::string& a, const std::string& b) { return ::lstrcmpA(a.c_str(), b.c_str()); }

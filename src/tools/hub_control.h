@@ -45,6 +45,11 @@ struct TStartsAndStops {
 // The record, or nothing while a start or stop is under way, here or in another copy.
 std::optional<TStartsAndStops> StartsAndStops();
 
+// The bridges whose servers the watching copy finds not answering, a bit per slot, for the
+// others to show (-status); every start and stop clears them.
+void PublishNotAnswering(std::uint32_t slots);
+std::uint32_t NotAnsweringSlots();
+
 // The list's order of two captions: the platform's locale-aware text comparison, negative
 // when a stands before b. The hub takes the bridges in this order.
 int CompareCaptions(const std::string& a, const std::string& b);

@@ -7,7 +7,7 @@ TEventKind StartEvent(bool done, bool hubFailed) {
     return done ? TEventKind::Started : hubFailed ? TEventKind::Failed : TEventKind::Refused;
 }
 
-std::vector<TLinkEvent> TLinks::Look(std::int64_t nowMs, const std::vector<TLinkSeen>& seen) {
+std::vector<TLinkEvent> TLinks::Look(std::int64_t nowMs, const std::vector<TLinkSeen>& seen, const std::string& timeOfDay) {
     std::vector<TLinkEvent> events;
     std::map<int, TLinkRecord> next;
     order_.clear();
@@ -15,16 +15,27 @@ std::vector<TLinkEvent> TLinks::Look(std::int64_t nowMs, const std::vector<TLink
         TLinkRecord link = Of(bridge.Slot);
         link.Com = bridge.Com;
         link.Server = bridge.Server;
-        if (link.State != bridge.State) {
-            events.push_back({TEventKind::LinkChanged, bridge.Slot, link.State, bridge.State});
-            if (bridge.State == TLinkState::Connected && link.Noted) events.push_back({TEventKind::LinkRestored, bridge.Slot});
-            if (bridge.State == TLinkState::Stopped) link.WasConnected = false;
-            link.State = bridge.State;
+        const bool dead = bridge.State == TLinkState::Connected && !bridge.Answering;
+        const TLinkState state = dead ? TLinkState::NotAnswering : bridge.State;
+        if (link.State != state) {
+            events.push_back({TEventKind::LinkChanged, bridge.Slot, link.State, state});
+            if (state == TLinkState::Connected && link.Noted) events.push_back({TEventKind::LinkRestored, bridge.Slot});
+            // The host answers again, and the connection that died with it is still the hub's.
+            if (link.State == TLinkState::NotAnswering && state == TLinkState::Connected && bridge.LocalPort == link.DeadPort)
+                events.push_back({TEventKind::RestartWanted, bridge.Slot});
+            if (state == TLinkState::Stopped) link.WasConnected = false;
+            // From not answering to waiting the outage goes on: it was noted once.
+            const auto down = [](TLinkState s) { return s == TLinkState::Waiting || s == TLinkState::NotAnswering; };
+            if (!(down(link.State) && down(state))) link.Noted = false;
+            link.DeadPort = dead ? bridge.LocalPort : 0;
+            link.State = state;
             link.Since = nowMs;
-            link.Noted = false;
+            link.SinceTime = timeOfDay;
         }
-        if (bridge.State == TLinkState::Connected) link.WasConnected = true;
-        if (bridge.State == TLinkState::Waiting && link.WasConnected && !link.Noted && nowMs - link.Since >= DropMs) {
+        if (state == TLinkState::Connected) link.WasConnected = true;
+        // Waiting is noted once it lasts; not answering has lasted already.
+        const bool lost = (state == TLinkState::Waiting && link.WasConnected && nowMs - link.Since >= DropMs) || dead;
+        if (lost && !link.Noted) {
             link.Noted = true;
             events.push_back({TEventKind::LinkLost, bridge.Slot});
         }
@@ -59,11 +70,13 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
         }
         case TEventKind::HubEnded: log.push_back({"-", "-", "hub ended"}); break;
         case TEventKind::Started: log.push_back({"-", "-", "started"}); break;
+        case TEventKind::Restarted: log.push_back({"-", "-", "restarted"}); break;
         case TEventKind::Refused: log.push_back({"-", "-", "refused"}); break;
         case TEventKind::Failed: log.push_back({"-", "-", "failed"}); break;
         case TEventKind::Stopped: log.push_back({"-", "-", "stopped"}); break;
         case TEventKind::LinkLost:
         case TEventKind::LinkRestored:
+        case TEventKind::RestartWanted:
         case TEventKind::HubAppeared:
         case TEventKind::StartedElsewhere:  // the copy that did it logged it
         case TEventKind::StoppedElsewhere: break;
@@ -117,6 +130,7 @@ std::vector<TNote> Notes(const std::vector<TLinkEvent>& events, const TLinks& li
 
 TLinkState TrayState(const std::vector<TLinkState>& states, bool running) {
     if (!running) return TLinkState::Stopped;
+    if (std::count(states.begin(), states.end(), TLinkState::NotAnswering)) return TLinkState::NotAnswering;
     const bool all = std::all_of(states.begin(), states.end(), [](TLinkState s) { return s == TLinkState::Connected; });
     return all ? TLinkState::Connected : TLinkState::Waiting;
 }
@@ -124,6 +138,7 @@ TLinkState TrayState(const std::vector<TLinkState>& states, bool running) {
 std::string TrayTip(const std::vector<TLinkState>& states, bool running) {
     if (!running) return "Pontis Manager: bridges stopped";
     const auto connected = std::count(states.begin(), states.end(), TLinkState::Connected);
+    const auto dead = std::count(states.begin(), states.end(), TLinkState::NotAnswering);
     return "Pontis Manager: " + std::to_string(connected) + " of " + std::to_string(states.size()) +
-           " bridges connected";
+           " bridges connected" + (dead ? ", " + std::to_string(dead) + " not answering" : std::string());
 }

@@ -14,11 +14,13 @@ enum class TEventKind {
     LinkChanged,   // a link's state changed
     LinkLost,      // a link that was connected has waited TLinks::DropMs
     LinkRestored,  // a lost link is connected again
+    RestartWanted, // the host of a link that stopped answering answers, and its dead connection stands
     HubEnded,      // the hub ended though nobody ended it
     HubAppeared,   // a hub runs that no copy of the program started
     StartedElsewhere,  // another copy of the program (a script's switch) started the bridges
     StoppedElsewhere,  // ... or stopped them
     Started,       // a start launched the hub
+    Restarted,     // ... to make a dead link anew
     Refused,       // a start was refused by the check of the rows
     Failed,        // a start could not launch the hub
     Stopped,       // a stop ended the hub
@@ -38,7 +40,9 @@ struct TLinkSeen {
     int Slot = 0;
     std::string Com;
     std::string Server;  // "192.168.0.99:9761"
-    TLinkState State = TLinkState::Stopped;
+    TLinkState State = TLinkState::Stopped;  // as the table shows it
+    bool Answering = true;  // false: its host has stopped answering
+    std::uint16_t LocalPort = 0;  // of its connection
 };
 
 // What the program knows of one bridge's link.
@@ -46,6 +50,8 @@ struct TLinkRecord {
     std::string Com, Server;
     TLinkState State = TLinkState::Stopped;
     std::int64_t Since = 0;  // when the state began
+    std::string SinceTime;  // ... as the time of day
+    std::uint16_t DeadPort = 0;  // the local port of the connection whose host stopped answering
     bool WasConnected = false;  // connected since the bridges started
     bool Noted = false;  // its drop was noted
 };
@@ -55,9 +61,12 @@ class TLinks {
 public:
     static constexpr std::int64_t DropMs = 5000;
 
-    // A look at the time nowMs (any steady clock in milliseconds) at the listed bridges, in list
-    // order: the records follow it, and the events tell what changed.
-    std::vector<TLinkEvent> Look(std::int64_t nowMs, const std::vector<TLinkSeen>& seen);
+    // A look at the time nowMs (any steady clock in milliseconds; timeOfDay names it) at the
+    // listed bridges, in list order: the records follow it, and the events tell what changed. A
+    // connected link whose host does not answer is not answering, and noted at once; when the
+    // host answers again while the same connection stands, the hub is wanted anew.
+    std::vector<TLinkEvent> Look(std::int64_t nowMs, const std::vector<TLinkSeen>& seen,
+                                 const std::string& timeOfDay = {});
 
     // The record of the bridge in that slot; a stopped one for a bridge no look saw.
     const TLinkRecord& Of(int slot) const;
@@ -105,6 +114,7 @@ struct TNote {
 std::vector<TNote> Notes(const std::vector<TLinkEvent>& events, const TLinks& links);
 
 // The icon's colour (the state of its dot) and its tip, for the links' states: grey while the
-// bridges are stopped, green when every bridge is connected, amber while any waits.
+// bridges are stopped, red while any is not answering, green when every bridge is connected,
+// amber while any waits.
 TLinkState TrayState(const std::vector<TLinkState>& states, bool running);
 std::string TrayTip(const std::vector<TLinkState>& states, bool running);

@@ -26,8 +26,10 @@ bool OwnersReported(const std::vector<TTcpConnection>& connections) {
 }
 
 std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std::vector<TTcpConnection>& connections,
-                                   const std::vector<std::uint32_t>& hubPids, bool hubRunning) {
+                                   const std::vector<std::uint32_t>& hubPids, bool hubRunning,
+                                   std::vector<std::uint16_t>* localPorts) {
     std::vector<TLinkState> states(ends.size(), hubRunning ? TLinkState::Waiting : TLinkState::Stopped);
+    if (localPorts) localPorts->assign(ends.size(), 0);
     if (!hubRunning) return states;
     auto isHubs = [&](const TTcpConnection& c) {
         return c.OwnerPid == 0 || std::find(hubPids.begin(), hubPids.end(), c.OwnerPid) != hubPids.end();
@@ -38,6 +40,7 @@ std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std:
         for (const TTcpConnection& c : connections) {
             if (c.Established && c.RemoteAddress == *end.Address && c.RemotePort == end.Port && isHubs(c)) {
                 states[i] = TLinkState::Connected;
+                if (localPorts) (*localPorts)[i] = c.LocalPort;
                 break;
             }
         }
@@ -45,11 +48,12 @@ std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std:
     return states;
 }
 
-std::string LinkTip(TLinkState state, std::string_view host, int port) {
+std::string LinkTip(TLinkState state, std::string_view host, int port, std::string_view since) {
     const std::string server = std::string(host) + ":" + std::to_string(port);
     switch (state) {
     case TLinkState::Connected: return "Connected to " + server;
     case TLinkState::Waiting: return "Waiting for " + server;
+    case TLinkState::NotAnswering: return server + " is not answering (since " + std::string(since) + ")";
     case TLinkState::Stopped: break;
     }
     return "Bridges are stopped";
@@ -59,6 +63,7 @@ const char* LinkWord(TLinkState state) {
     switch (state) {
     case TLinkState::Connected: return "connected";
     case TLinkState::Waiting: return "waiting";
+    case TLinkState::NotAnswering: return "not answering";
     case TLinkState::Stopped: break;
     }
     return "stopped";

@@ -9,10 +9,12 @@
 
 // The state of one bridge's link; the value is the row's image index.
 enum class TLinkState : int {
-    Stopped = 0,    // no hub runs
-    Waiting = 1,    // a hub runs, but is not connected to this bridge's server
-    Connected = 2,  // the hub holds an established connection to the server
+    Stopped = 0,       // no hub runs
+    Waiting = 1,       // a hub runs, but is not connected to this bridge's server
+    Connected = 2,     // the hub holds an established connection to the server
+    NotAnswering = 3,  // ... but the server's host has stopped answering echoes
 };
+constexpr int LinkStateCount = 4;
 
 // One connection: its remote end (IPv4 address with the first number in the
 // highest byte, port in host order) and its owning process, 0 where the system does not say.
@@ -20,7 +22,8 @@ struct TTcpConnection {
     std::uint32_t RemoteAddress = 0;
     std::uint16_t RemotePort = 0;
     std::uint32_t OwnerPid = 0;
-    bool Established = true;  // false while it opens or closes (CLOSE_WAIT after the server closed it)
+    bool Established = true;
+    std::uint16_t LocalPort = 0;  // false while it opens or closes (CLOSE_WAIT after the server closed it)
 };
 
 // A bridge's server as far as it is known: its address is missing while a host name has not
@@ -36,15 +39,18 @@ std::optional<std::uint32_t> ParseIPv4(std::string_view text);
 // The state of each end, in order. Without a running hub every link is stopped. Otherwise an
 // end is connected when an established connection goes to its address and port and is the hub's:
 // its owner is one of hubPids, or unknown (0), in which case the remote end alone decides.
+// localPorts, when given, gets the local port of each connected end's connection (0 for none).
 std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std::vector<TTcpConnection>& connections,
-                                   const std::vector<std::uint32_t>& hubPids, bool hubRunning);
+                                   const std::vector<std::uint32_t>& hubPids, bool hubRunning,
+                                   std::vector<std::uint16_t>* localPorts = nullptr);
 
 // Whether the connections name owners, so that the hub's process ids are needed to match them.
 bool OwnersReported(const std::vector<TTcpConnection>& connections);
 
-// The row's info tip: "Connected to 127.0.0.1:4001", "Waiting for 127.0.0.1:4001" or
-// "Bridges are stopped"; host is the server as the bridge gives it.
-std::string LinkTip(TLinkState state, std::string_view host, int port);
+// The row's info tip: "Connected to 127.0.0.1:4001", "Waiting for 127.0.0.1:4001",
+// "127.0.0.1:4001 is not answering (since 14:02:11)" or "Bridges are stopped"; host is the
+// server as the bridge gives it, since the time of day the state began.
+std::string LinkTip(TLinkState state, std::string_view host, int port, std::string_view since = {});
 
-// One word for the state: "stopped", "waiting" or "connected".
+// The state in words: "stopped", "waiting", "connected" or "not answering".
 const char* LinkWord(TLinkState state);

@@ -2,6 +2,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
+#include <icmpapi.h>
 
 #include "tools/link_reads.h"
 
@@ -18,6 +19,10 @@ struct Network {
     decltype(&::getaddrinfo) getAddrInfo = nullptr;
     decltype(&::freeaddrinfo) freeAddrInfo = nullptr;
     decltype(&::GetExtendedTcpTable) tcpTable = nullptr;
+    decltype(&::IcmpCreateFile) icmpCreate = nullptr;
+    decltype(&::IcmpSendEcho2) icmpSend = nullptr;
+    decltype(&::IcmpParseReplies) icmpParse = nullptr;
+    decltype(&::IcmpCloseHandle) icmpClose = nullptr;
 };
 const Network& TheNetwork() {
     static const Network network = [] {
@@ -27,8 +32,13 @@ const Network& TheNetwork() {
             n.getAddrInfo = platform::ProcAddress<decltype(n.getAddrInfo)>(winsock, "getaddrinfo");
             n.freeAddrInfo = platform::ProcAddress<decltype(n.freeAddrInfo)>(winsock, "freeaddrinfo");
         }
-        if (HMODULE helper = platform::SystemLibrary("iphlpapi.dll"))
+        if (HMODULE helper = platform::SystemLibrary("iphlpapi.dll")) {
             n.tcpTable = platform::ProcAddress<decltype(n.tcpTable)>(helper, "GetExtendedTcpTable");
+            n.icmpCreate = platform::ProcAddress<decltype(n.icmpCreate)>(helper, "IcmpCreateFile");
+            n.icmpSend = platform::ProcAddress<decltype(n.icmpSend)>(helper, "IcmpSendEcho2");
+            n.icmpParse = platform::ProcAddress<decltype(n.icmpParse)>(helper, "IcmpParseReplies");
+            n.icmpClose = platform::ProcAddress<decltype(n.icmpClose)>(helper, "IcmpCloseHandle");
+        }
         return n;
     }();
     return network;
@@ -81,7 +91,7 @@ std::vector<TTcpConnection> TcpConnections() {
         for (DWORD i = 0; i < table->dwNumEntries; ++i) {
             const MIB_TCPROW_OWNER_PID& row = table->table[i];
             connections.push_back({FromNetwork32(row.dwRemoteAddr), FromNetwork16(row.dwRemotePort), row.dwOwningPid,
-                                   row.dwState == MIB_TCP_STATE_ESTAB});
+                                   row.dwState == MIB_TCP_STATE_ESTAB, FromNetwork16(row.dwLocalPort)});
         }
         break;
     }
@@ -91,6 +101,53 @@ std::vector<TTcpConnection> TcpConnections() {
 std::optional<std::uint32_t> LookUpHost(const std::string& host) {
     if (std::optional<std::uint32_t> address = ParseIPv4(host)) return address;
     return host.empty() ? std::nullopt : AskResolver(host);
+}
+
+namespace {
+
+constexpr DWORD EchoTimeoutMs = 1000;
+
+// One echo under way: its own handle, event and reply.
+struct Echo {
+    HANDLE icmp = INVALID_HANDLE_VALUE;
+    platform::Handle done;
+    unsigned char reply[sizeof(ICMP_ECHO_REPLY) + 64] = {};
+    bool pending = false;
+};
+
+}  // namespace
+
+std::vector<TEcho> SendEchoes(const std::vector<std::uint32_t>& hosts) {
+    const Network& network = TheNetwork();
+    std::vector<TEcho> results;
+    for (std::uint32_t host : hosts) results.push_back({host, false});
+    if (!network.icmpCreate || !network.icmpSend || !network.icmpParse || !network.icmpClose) return results;
+    std::vector<Echo> echoes(hosts.size());
+    static char data[] = "Pontis";
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        Echo& echo = echoes[i];
+        echo.icmp = network.icmpCreate();
+        echo.done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (echo.icmp == INVALID_HANDLE_VALUE || !echo.done) continue;
+        IPAddr to = 0;  // in network byte order
+        const std::uint32_t h = hosts[i];
+        auto* bytes = reinterpret_cast<unsigned char*>(&to);
+        for (int b = 0; b < 4; ++b) bytes[b] = static_cast<unsigned char>(h >> (24 - 8 * b));
+        const DWORD sent = network.icmpSend(echo.icmp, echo.done.get(), nullptr, nullptr, to, data, sizeof data - 1,
+                                            nullptr, echo.reply, sizeof echo.reply, EchoTimeoutMs);
+        echo.pending = sent == 0 && ::GetLastError() == ERROR_IO_PENDING;
+        if (sent != 0) results[i].Answered = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo.reply)->Status == IP_SUCCESS;
+    }
+    // All were sent at once, so the waits overlap; each echo ends by its own time-out, and its
+    // reply is not let go before.
+    for (std::size_t i = 0; i < echoes.size(); ++i) {
+        Echo& echo = echoes[i];
+        if (echo.pending && ::WaitForSingleObject(echo.done.get(), EchoTimeoutMs + 1000) == WAIT_OBJECT_0 &&
+            network.icmpParse(echo.reply, sizeof echo.reply) > 0)
+            results[i].Answered = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo.reply)->Status == IP_SUCCESS;
+        if (echo.icmp != INVALID_HANDLE_VALUE) network.icmpClose(echo.icmp);
+    }
+    return results;
 }
 
 bool HubRunning() { return !FindHubs().empty(); }

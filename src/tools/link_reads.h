@@ -3,6 +3,7 @@
 // runs, and the address of a server's name. Each may take a while; the watcher makes them on a
 // thread of its own.
 #include "tools/link_match.h"
+#include "tools/liveness.h"
 
 #include <optional>
 #include <string>
@@ -24,6 +25,10 @@ struct TTcpTable {
     std::vector<std::uint32_t> HubPids;
 };
 TTcpTable ReadTcpTable();
+
+// Sends one echo to each host at once and gives whether each answered within a second or so.
+// A host counts as not answering when the system cannot send the echo.
+std::vector<TEcho> SendEchoes(const std::vector<std::uint32_t>& hosts);
 
 // Whether a hub of this program runs.
 bool HubRunning();

@@ -32,6 +32,8 @@ struct TLinkWatcher::Shared {
     bool stop = false;
     bool wanted = false;  // a look is asked for
     bool tableWanted = false;  // ... with the table even without a hub
+    std::vector<std::uint32_t> echoesWanted;  // ... and echoes to these hosts
+    std::vector<TEcho> echoes;  // answered, not yet taken
     unsigned generation = 0;  // a look started before the last restart is dropped
     std::optional<TTcpTable> last;
     std::optional<bool> hubSeen;
@@ -54,6 +56,7 @@ struct TLinkWatcher::Shared {
             if (stop) return;
             wanted = false;
             const bool withTable = std::exchange(tableWanted, false);
+            const std::vector<std::uint32_t> echoHosts = std::exchange(echoesWanted, {});
             const unsigned started = generation;
             std::vector<std::string> due;
             for (const auto& [name, lookup] : names)
@@ -63,9 +66,11 @@ struct TLinkWatcher::Shared {
             for (const std::string& name : due) answers.push_back(reads.LookUp(name));
             const bool hub = reads.HubRuns();
             TTcpTable table = hub || withTable ? reads.Table() : TTcpTable{};
+            const std::vector<TEcho> echoed = echoHosts.empty() ? std::vector<TEcho>{} : reads.Echo(echoHosts);
             lock.lock();
             if (stop) return;
             if (started != generation) continue;
+            echoes.insert(echoes.end(), echoed.begin(), echoed.end());
             for (std::size_t i = 0; i < due.size(); ++i) names[due[i]] = Lookup{false, answers[i], Clock::now()};
             last = std::move(table);
             hubSeen = hub;
@@ -92,7 +97,7 @@ TLinkWatcher::~TLinkWatcher() {
     if (worker_) ::WaitForSingleObject(worker_.get(), EndWaitMs);
 }
 
-void TLinkWatcher::Ask(bool withTable) {
+void TLinkWatcher::Ask(bool withTable, std::vector<std::uint32_t> echoHosts) {
     if (!worker_) {
         // The thread holds the shared state for as long as it runs.
         auto held = std::make_unique<std::shared_ptr<Shared>>(shared_);
@@ -108,27 +113,39 @@ void TLinkWatcher::Ask(bool withTable) {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         shared_->wanted = true;
         shared_->tableWanted = shared_->tableWanted || withTable;
+        for (std::uint32_t host : echoHosts) shared_->echoesWanted.push_back(host);
     }
     shared_->wake.notify_one();
 }
 
 std::vector<TLinkState> TLinkWatcher::States(const std::vector<TLinkTarget>& targets, bool hubRunning) {
-    std::vector<TLinkEnd> ends;
-    if (!hubRunning) {
-        for (const TLinkTarget& target : targets) ends.push_back({std::nullopt, target.Port});
-        return MatchLinks(ends, {}, {}, false);
-    }
-    bool ask = false;
     std::vector<TLinkState> states;
+    for (const TLinkLook& look : Looks(targets, hubRunning)) states.push_back(look.State);
+    return states;
+}
+
+std::vector<TLinkLook> TLinkWatcher::Looks(const std::vector<TLinkTarget>& targets, bool hubRunning) {
+    std::vector<TLinkLook> looks(targets.size());
+    if (!hubRunning) return looks;
+    bool ask = false;
+    std::vector<TLinkEnd> ends;
+    std::vector<TLinkState> states;
+    std::vector<std::uint16_t> localPorts;
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         for (const TLinkTarget& target : targets) ends.push_back({shared_->AddressOf(target.Host, ask), target.Port});
         const TTcpTable none;
         const TTcpTable& table = shared_->last ? *shared_->last : none;
-        states = MatchLinks(ends, table.Connections, table.HubPids, true);
+        states = MatchLinks(ends, table.Connections, table.HubPids, true, &localPorts);
     }
     if (ask) Ask();
-    return states;
+    for (std::size_t i = 0; i < looks.size(); ++i) looks[i] = {states[i], ends[i].Address, localPorts[i]};
+    return looks;
+}
+
+std::vector<TEcho> TLinkWatcher::TakeEchoes() {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return std::exchange(shared_->echoes, {});
 }
 
 std::optional<bool> TLinkWatcher::HubSeen() const {
@@ -149,6 +166,8 @@ void TLinkWatcher::Restart() {
         shared_->names.clear();
         shared_->last.reset();
         shared_->hubSeen.reset();
+        shared_->echoes.clear();
+        shared_->echoesWanted.clear();
         ++shared_->generation;
     }
     Ask();

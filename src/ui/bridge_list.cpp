@@ -12,14 +12,14 @@ enum Column { ColPort, ColServerIP, ColServerPort, ColName };
 }  // namespace
 
 controls::ImageList MakeStateIcons(int size) {
-    controls::ImageList icons(ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 3, 0));
+    controls::ImageList icons(ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, LinkStateCount, 0));
     const COLORREF transparent = RGB(255, 0, 255);
     const platform::WindowDc screen(nullptr);
     const platform::MemoryDc dc(::CreateCompatibleDC(screen.get()));
     const platform::Brush back(::CreateSolidBrush(transparent));
     const RECT all{0, 0, size, size};
     const int inset = size / 5;
-    for (COLORREF colour : {RGB(160, 160, 160), RGB(230, 160, 0), RGB(0, 170, 60)}) {
+    for (COLORREF colour : {RGB(160, 160, 160), RGB(230, 160, 0), RGB(0, 170, 60), RGB(210, 30, 30)}) {
         const platform::Bitmap bitmap(::CreateCompatibleBitmap(screen.get(), size, size));
         const platform::Brush fill(::CreateSolidBrush(colour));
         const HGDIOBJ oldBitmap = ::SelectObject(dc.get(), bitmap.get());

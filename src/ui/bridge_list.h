@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-// The three states drawn as dots, in the order of their values: grey for stopped, amber for
-// waiting, green for connected.
+// The states drawn as dots, in the order of their values: grey for stopped, amber for waiting,
+// green for connected, red for not answering.
 controls::ImageList MakeStateIcons(int size);
 
 class TBridgeList {
@@ -44,6 +44,6 @@ private:
     void FitColumns();
 
     HWND list_ = nullptr;
-    controls::ImageList states_;  // stopped, waiting, connected
+    controls::ImageList states_;  // stopped, waiting, connected, not answering
     int portWidth_ = 0, serverPortWidth_ = 0;
 };

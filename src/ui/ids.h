@@ -21,6 +21,7 @@ enum : int {
     IdMenuLogOn,
     IdMenuNotify,
     IdMenuShowLog,
+    IdMenuCheckServers,
     IdMenuOpen,  // the icon's "&Open Pontis Manager"
 };
 

@@ -28,6 +28,13 @@ void TMainWindow::NotifyClick() {
     ShowLogOnCheck();
 }
 
+void TMainWindow::CheckServersClick() {
+    WriteCheckServersSetting(!checkServers_);
+    checkServers_ = !checkServers_;
+    liveness_.Forget();  // off, nothing is judged; on again, every host must answer first
+    ShowLogOnCheck();
+}
+
 // The log in the program for .log files, or in Notepad where there is none (a new system).
 // Only a file opens: anything else of its name is no log.
 void TMainWindow::ShowLogClick() {
@@ -53,6 +60,7 @@ void TMainWindow::ShowLogOnCheck() {
     const bool checked = value && IsLogOnCommand(*value, platform::ExePath());
     ::CheckMenuItem(fileMenu_, IdMenuLogOn, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
     ::CheckMenuItem(fileMenu_, IdMenuNotify, MF_BYCOMMAND | (tray_ && tray_->Notify() ? MF_CHECKED : MF_UNCHECKED));
+    ::CheckMenuItem(fileMenu_, IdMenuCheckServers, MF_BYCOMMAND | (checkServers_ ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void TMainWindow::LogOnClick() {

@@ -24,6 +24,14 @@ constexpr UINT LinkTimerMs = 1000;
 
 constexpr int MaxBridges = LastSlot - FirstSlot + 1;
 
+std::int64_t NowMs() { return static_cast<std::int64_t>(::GetTickCount64()); }
+
+std::string TimeOfDay() {
+    SYSTEMTIME t;
+    ::GetLocalTime(&t);
+    return LogTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond).substr(11);  // "14:02:11"
+}
+
 }  // namespace
 
 TMainWindow::TMainWindow(std::vector<std::string> args) : args_(std::move(args)) {
@@ -32,6 +40,7 @@ TMainWindow::TMainWindow(std::vector<std::string> args) : args_(std::move(args))
     ::AppendMenuA(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu_), "&File");
     ::AppendMenuA(fileMenu_, MF_STRING, IdMenuLogOn, "Start bridges at &log-on");
     ::AppendMenuA(fileMenu_, MF_STRING, IdMenuNotify, "&Notify when a link drops");
+    ::AppendMenuA(fileMenu_, MF_STRING, IdMenuCheckServers, "Check that servers &answer");
     ::AppendMenuA(fileMenu_, MF_STRING, IdMenuShowLog, "&Show connection log");
     ::AppendMenuA(fileMenu_, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuA(fileMenu_, MF_STRING, IdMenuExit, "Exit");
@@ -86,6 +95,7 @@ void TMainWindow::Show() {
 
 void TMainWindow::FormCreate() {
     Application.HintHidePause = 30000;
+    checkServers_ = ReadCheckServersSetting();
     ClearBridges();
     LoadConfig();
     if (HubRunning()) SetRunning(true);
@@ -132,6 +142,7 @@ void TMainWindow::StartButtonClick() {
     const auto launched = [this] {
         SetRunning(true);
         watcher_->Restart();
+        liveness_ = TLiveness();  // a start of the user's is no restart
     };
     const TOutcome started = StartBridges(list_.Slots(), {ShowHubArguments, launched});
     TakeStartsAndStops();
@@ -145,6 +156,7 @@ void TMainWindow::StopButtonClick() {
     TakeStartsAndStops();
     if (stopped) SetRunning(false);  // a hub that could not be ended still carries data
     watcher_->Restart();
+    liveness_ = TLiveness();
     LookAtLinks(stopped && ended ? std::vector<TLinkEvent>{{TEventKind::Stopped}} : std::vector<TLinkEvent>{});
     ShowOutcome(hwnd_, stopped, MB_ICONEXCLAMATION);
 }
@@ -189,27 +201,52 @@ void TMainWindow::ExitClick() {
 
 std::string TMainWindow::RowTip(int slot) const {
     const TLinkTarget target = LinkTargetOf(slot);
-    return LinkTip(links_.Of(slot).State, target.Host, target.Port);
+    return LinkTip(links_.Of(slot).State, target.Host, target.Port, links_.Of(slot).SinceTime);
 }
 
 void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     const std::vector<int> slots = list_.Slots();
     std::vector<TLinkTarget> targets;
     for (int slot : slots) targets.push_back(LinkTargetOf(slot));
-    const std::vector<TLinkState> states = watcher_->States(targets, Running());
+    liveness_.Take(watcher_->TakeEchoes());
+    const std::vector<TLinkLook> looks = watcher_->Looks(targets, Running());
     std::vector<TLinkSeen> seen;
-    for (std::size_t row = 0; row < slots.size(); ++row)
-        seen.push_back({slots[row], Bridges[slots[row]].COM.str(), ServerText(targets[row]), states[row]});
-    const std::vector<TLinkEvent> found = links_.Look(static_cast<std::int64_t>(::GetTickCount64()), seen);
+    connectedHosts_.clear();
+    for (std::size_t row = 0; row < slots.size(); ++row) {
+        const TLinkLook& look = looks[row];
+        const bool dead = checkServers_ && look.Address && liveness_.NotAnswering(*look.Address);
+        if (look.State == TLinkState::Connected && look.Address) connectedHosts_.push_back(*look.Address);
+        seen.push_back({slots[row], Bridges[slots[row]].COM.str(), ServerText(targets[row]), look.State, !dead,
+                        look.LocalPort});
+    }
+    const std::vector<TLinkEvent> found = links_.Look(NowMs(), seen, TimeOfDay());
     events.insert(events.end(), found.begin(), found.end());
 
-    for (const TLinkEvent& event : events)
+    std::uint32_t notAnswering = 0;
+    for (int slot : slots)
+        if (links_.Of(slot).State == TLinkState::NotAnswering) notAnswering |= 1u << slot;
+    PublishNotAnswering(notAnswering);
+    bool restart = false;
+    for (const TLinkEvent& event : events) {
         if (event.Kind == TEventKind::LinkChanged) list_.SetState(event.Slot, event.To);
+        restart = restart || event.Kind == TEventKind::RestartWanted;
+    }
     tray_->Show(events, links_, Running());
+    if (restart) RestartHub();
+}
+
+void TMainWindow::RestartHub() {
+    if (!Running() || !liveness_.MayRestart(NowMs())) return;
+    const TOutcome started = StartBridges(list_.Slots(), {nullptr, [this] { watcher_->Restart(); }});
+    TakeStartsAndStops();
+    liveness_.Forget();
+    if (!started) SetRunning(HubRunning());  // a refused start left the hub alone
+    LookAtLinks({{started ? TEventKind::Restarted : StartEvent(false, HubFailed(started))}});
 }
 
 void TMainWindow::LinkTimerTick() {
-    watcher_->Ask(Running());
+    const bool check = checkServers_ && Running();
+    watcher_->Ask(Running(), check ? liveness_.Due(NowMs(), connectedHosts_) : std::vector<std::uint32_t>{});
     UpdateAvailability();
 }
 
@@ -229,6 +266,7 @@ void TMainWindow::LinksRead() {
         seenStartsAndStops_ = done->Count;
         SetRunning(done->Running);
         watcher_->Restart();  // what it saw may be from before
+        liveness_ = TLiveness();
         events.push_back({done->Running ? TEventKind::StartedElsewhere : TEventKind::StoppedElsewhere});
     } else if (hub && *hub != Running()) {
         SetRunning(*hub);
@@ -259,6 +297,7 @@ void TMainWindow::OnCommand(int id, int code) {
     case IdMenuLogOn: LogOnClick(); break;
     case IdMenuNotify: NotifyClick(); break;
     case IdMenuShowLog: ShowLogClick(); break;
+    case IdMenuCheckServers: CheckServersClick(); break;
     case IdMenuOpen: ShowInFront(); break;
     }
 }

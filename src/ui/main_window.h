@@ -5,6 +5,7 @@
 #include "tools/bridge_commands.h"
 #include "tools/link_events.h"
 #include "tools/link_watcher.h"
+#include "tools/liveness.h"
 #include "ui/bridge_list.h"
 #include "ui/ids.h"
 #include "ui/window.h"
@@ -52,6 +53,7 @@ public:
     void LogOnClick();
     void NotifyClick();
     void ShowLogClick();
+    void CheckServersClick();
     // Each second: the availability rules, and a new look at the links and the hub.
     void LinkTimerTick();
     // After each look: a hub that ended by itself makes the bridges stopped, a hub started
@@ -87,6 +89,9 @@ private:
     void LookAtLinks(std::vector<TLinkEvent> events);
     // Takes the starts and stops of every copy so far as seen: after this window's own.
     void TakeStartsAndStops();
+    // Starts the hub anew so that a dead link is made anew; at most once a minute, and only
+    // while the bridges run.
+    void RestartHub();
     void ShowLogOnCheck();
     void OnCommand(int id, int code);
     LRESULT OnNotify(const NMHDR& header);
@@ -104,6 +109,9 @@ private:
     std::unique_ptr<TLinkWatcher> watcher_;
     bool running_ = false;
     TLinks links_;
+    TLiveness liveness_;
+    bool checkServers_ = true;
+    std::vector<std::uint32_t> connectedHosts_;  // the hosts of the connected bridges at the last look
     std::uint32_t seenStartsAndStops_ = 0;
     std::unique_ptr<TNotificationArea> tray_;
     bool exiting_ = false;  // File / Exit: the window closes even when it stays in the tray

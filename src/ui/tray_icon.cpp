@@ -25,7 +25,7 @@ HWND MakeNotesWindow() {
 
 TTrayIcon::TTrayIcon(HWND owner) {
     const controls::ImageList dots = MakeStateIcons(::GetSystemMetrics(SM_CXSMICON));
-    for (int i = 0; i < 3; ++i) icons_[i].reset(ImageList_GetIcon(dots.get(), i, ILD_NORMAL));
+    for (int i = 0; i < LinkStateCount; ++i) icons_[i].reset(ImageList_GetIcon(dots.get(), i, ILD_NORMAL));
     data_.cbSize = sizeof data_;
     data_.hWnd = owner;
     data_.uID = IconId;

@@ -4,8 +4,8 @@
 // tip and the notes at the program's own seam; the last note's title and text are also the text
 // of a message-only window of the class NotesClass, which another process can read.
 #include "platform/handles.h"
-#include "ui/ids.h"
 #include "tools/link_events.h"
+#include "ui/ids.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -41,7 +41,7 @@ private:
 
     NOTIFYICONDATAW data_{};  // the icon and tip as shown
     NOTIFYICONDATAW last_{}, lastNote_{};
-    platform::Icon icons_[3];
+    platform::Icon icons_[LinkStateCount];
     HWND notes_ = nullptr;
     TLinkState state_ = TLinkState::Stopped;
     bool shown_ = false;

@@ -5,6 +5,7 @@
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <mstcpip.h>
 #include <windows.h>
 
 #include <atomic>
@@ -163,6 +164,21 @@ bool SendAll(SOCKET s, const char* data, DWORD size) {
     return true;
 }
 
+// A server that vanished without closing the connection (its power or its network gone) is
+// found by keep-alive probes: after 10 s without traffic, three probes 2 s apart, then the system
+// gives the connection up and the bridge connects anew. PONTIS_HUB_KEEPALIVE=0 turns them off,
+// as a hub without them behaves.
+void KeepAlive(SOCKET s) {
+    char value[8] = "";
+    if (::GetEnvironmentVariableA("PONTIS_HUB_KEEPALIVE", value, sizeof value) && std::string(value) == "0") return;
+    tcp_keepalive probes{1, 10000, 2000};
+    DWORD returned = 0;
+    ::WSAIoctl(s, SIO_KEEPALIVE_VALS, &probes, sizeof probes, nullptr, 0, &returned, nullptr, nullptr);
+    constexpr int KeepAliveCount = 16;  // TCP_KEEPCNT, which the headers here lack
+    DWORD count = 3;
+    ::setsockopt(s, IPPROTO_TCP, KeepAliveCount, reinterpret_cast<const char*>(&count), sizeof count);
+}
+
 // A TCP client connection to host:port (IPv4; names are resolved each time); returns the
 // socket, or none and the error.
 Socket Connect(const std::string& host, int port, int& error) {
@@ -182,8 +198,10 @@ Socket Connect(const std::string& host, int port, int& error) {
         }
         BOOL noDelay = TRUE;  // small writes of a serial device go out at once
         ::setsockopt(candidate.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
-        if (::connect(candidate.get(), a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0)
+        if (::connect(candidate.get(), a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0) {
+            KeepAlive(candidate.get());
             s = std::move(candidate);
+        }
         else
             error = ::WSAGetLastError();
     }

@@ -1,5 +1,6 @@
 // What the icon and the connection log make of the links over time.
 #include "tools/link_events.h"
+#include "tools/liveness.h"
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,49 @@ TEST(LinkEvents, LogsChangesAndNotesDropsOfFiveSeconds) {
     EXPECT_EQ(links.Of(7).State, S::Stopped) << "a bridge no longer listed";
 }
 
+// COM5's server looked at every 5 s while the hub holds a connection to it (its local port;
+// 0 for none): the echo's answer, and what the look makes of it.
+TEST(LinkEvents, AHostThatStopsAnsweringMakesItsLinkDeadUntilItAnswers) {
+    const std::uint32_t host = 0x7F000002;
+    struct { std::int64_t at; bool answers; std::uint16_t port; const char *state, *log; bool restart; } const looks[] = {
+        {0, false, 5000, "connected", "COM5 connected|", false},
+        {15000, false, 5000, "connected", "", false},  // misses, but never an answer: never judged
+        {20000, true, 5000, "connected", "", false},
+        {25000, false, 5000, "connected", "", false},
+        {30000, false, 5000, "connected", "", false},
+        {35000, true, 5000, "connected", "", false},  // two misses, then an answer
+        {40000, false, 5000, "connected", "", false},
+        {45000, false, 5000, "connected", "", false},
+        {50000, false, 5000, "not answering", "COM5 not answering|! Link lost|", false},  // the third miss
+        {55000, true, 5000, "connected", "COM5 connected|Link restored|", true},  // the dead connection stands
+        {60000, false, 5000, "connected", "", false},
+        {65000, false, 5000, "connected", "", false},
+        {70000, false, 5000, "not answering", "COM5 not answering|! Link lost|", false},
+        {75000, true, 5000, "connected", "COM5 connected|Link restored|", false},  // within a minute of the restart
+        {80000, false, 5000, "connected", "", false},
+        {85000, false, 5000, "connected", "", false},
+        {90000, false, 5000, "not answering", "COM5 not answering|! Link lost|", false},
+        {95000, false, 0, "waiting", "COM5 waiting|", false},  // the hub let the connection go: noted already
+        {100000, true, 5001, "connected", "COM5 connected|Link restored|", false},  // and made a new one
+    };
+    TLiveness liveness;
+    TLinks links;
+    for (const auto& look : looks) {
+        const std::vector<std::uint32_t> due = liveness.Due(look.at, look.port ? std::vector<std::uint32_t>{host} : std::vector<std::uint32_t>{});
+        liveness.Take(due.empty() ? std::vector<TEcho>{} : std::vector<TEcho>{{host, look.answers}});
+        const std::vector<TLinkEvent> events = links.Look(
+            look.at, {{5, "COM5", "127.0.0.2:4001", look.port ? S::Connected : S::Waiting, !liveness.NotAnswering(host), look.port}});
+        std::string log;
+        bool restart = false;
+        for (const TLogEvent& e : LogEvents(events, links)) log += e.Com + " " + e.Word + "|";
+        for (const TNote& n : Notes(events, links)) log += (n.Warning ? "! " : "") + n.Title + "|";
+        for (const TLinkEvent& e : events) restart = restart || (e.Kind == TEventKind::RestartWanted && liveness.MayRestart(look.at));
+        EXPECT_EQ(LinkWord(links.Of(5).State), std::string(look.state)) << look.at;
+        EXPECT_EQ(log, look.log) << look.at;
+        EXPECT_EQ(restart, look.restart) << look.at;
+    }
+}
+
 TEST(LinkEvents, TheIconsTipAndColourTheLogsLineAndItsLimit) {
     const S c = S::Connected, w = S::Waiting;
     EXPECT_EQ(TrayTip({c, c, w, c}, true), "Pontis Manager: 3 of 4 bridges connected");
@@ -58,6 +102,9 @@ TEST(LinkEvents, TheIconsTipAndColourTheLogsLineAndItsLimit) {
     EXPECT_EQ(TrayState({c, w}, true), w);
     EXPECT_EQ(TrayState({c, c}, true), c);
     EXPECT_EQ(TrayState({c}, false), S::Stopped);
+    EXPECT_EQ(TrayState({w, S::NotAnswering, c}, true), S::NotAnswering);
+    EXPECT_EQ(TrayTip({c, S::NotAnswering, w}, true), "Pontis Manager: 1 of 3 bridges connected, 1 not answering");
+    EXPECT_EQ(LinkTip(S::NotAnswering, "192.168.0.99", 9761, "14:02:11"), "192.168.0.99:9761 is not answering (since 14:02:11)");
     EXPECT_EQ(LogLine(LogTime(2026, 12, 7, 4, 2, 1), {"COM3", "192.168.0.99:9761", "waiting"}),
               "2026-12-07 04:02:01\tCOM3\t192.168.0.99:9761\twaiting");
     const std::vector<TLogEvent> starts = LogEvents({{StartEvent(true, false)}, {StartEvent(false, true)},

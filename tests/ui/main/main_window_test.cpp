@@ -227,15 +227,17 @@ TEST_F(MainWindow, LooksAsSpecified) {
     EXPECT_TRUE(MenuEnabled(IdMenuAdd));
     EXPECT_FALSE(MenuEnabled(IdMenuEdit));
     EXPECT_FALSE(MenuEnabled(IdMenuDelete));
-    HMENU file = ::GetSubMenu(menu, 0);  // the log-on entry, the notes, the log, a separator, then Exit
-    const char* entries[] = {"Start bridges at &log-on", "&Notify when a link drops", "&Show connection log"};
-    for (int i = 0; i < 3; ++i) {
+    HMENU file = ::GetSubMenu(menu, 0);  // the log-on entry, the notes, the echoes, the log, a separator, then Exit
+    const char* entries[] = {"Start bridges at &log-on", "&Notify when a link drops", "Check that servers &answer",
+                             "&Show connection log"};
+    for (int i = 0; i < 4; ++i) {
         char text[32] = "";
         ::GetMenuStringA(file, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
         EXPECT_STREQ(text, entries[i]);
     }
-    EXPECT_TRUE(::GetMenuState(file, 3, MF_BYPOSITION) & MF_SEPARATOR);
-    EXPECT_EQ(::GetMenuItemID(file, 4), static_cast<UINT>(IdMenuExit));
+    EXPECT_TRUE(::GetMenuState(file, 2, MF_BYPOSITION) & MF_CHECKED) << "the servers are checked unless turned off";
+    EXPECT_TRUE(::GetMenuState(file, 4, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(::GetMenuItemID(file, 5), static_cast<UINT>(IdMenuExit));
     ExpectOwnLetters(menu);
     ModalScript script({[] {  // and the icon's menu, while it is open
         const HWND open = ::FindWindowA("#32768", nullptr);
@@ -607,6 +609,9 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     EXPECT_EQ(ReadText(kProgramKey, "Notify"), "0");
     EXPECT_FALSE(form->Tray().Notify());
     EXPECT_FALSE(::GetMenuState(::GetMenu(form->Handle()), IdMenuNotify, MF_BYCOMMAND) & MF_CHECKED);
+    Click(IdMenuCheckServers);
+    EXPECT_EQ(ReadText(kProgramKey, "CheckServers"), "0");
+    EXPECT_FALSE(::GetMenuState(::GetMenu(form->Handle()), IdMenuCheckServers, MF_BYCOMMAND) & MF_CHECKED);
     Click(IdMenuExit);
     EXPECT_FALSE(::IsWindow(form->Handle())) << "Exit ends it";
     ::SetEnvironmentVariableA("LOCALAPPDATA", saved);
