@@ -24,6 +24,11 @@ namespace {
 constexpr DWORD BufferSize = 16384;
 constexpr DWORD ReopenMs = 1000;       // between tries to open a serial port that failed
 constexpr DWORD SignalPollMs = 50;     // how often a watched modem signal that can be read is read
+// Without packet forming, a packet this large is part of a stream: the port's reader hands it to
+// the sender and reads on, rather than sending it itself. Smaller ones go out at once from the
+// reader, unless the sender still holds bytes that must go first.
+constexpr DWORD HandOverBytes = 2048;
+constexpr std::size_t OutboxLimit = 262144;  // bytes the sender may hold before the reader waits
 
 struct SocketTraits {
     using handle_type = SOCKET;
@@ -209,16 +214,93 @@ Socket Connect(const std::string& host, int port, int& error) {
     return s;
 }
 
+// What the port's reader hands to its sender, in order. Its lock and wake-ups are Windows' slim
+// ones: under Wine they wait and wake within the process, where those of std::mutex and
+// std::condition_variable go through the Wine server, and a stream would pay for that twice a
+// packet.
+class Outbox {
+public:
+    Outbox() {
+        ::InitializeSRWLock(&lock_);
+        ::InitializeConditionVariable(&changed_);
+    }
+    Outbox(const Outbox&) = delete;
+    Outbox& operator=(const Outbox&) = delete;
+
+    // Takes the packet when the sender still holds bytes, which must go first, or when it is
+    // large enough to be part of a stream; false when the reader is to send it itself. Waits
+    // while the sender holds OutboxLimit bytes.
+    bool Add(const char* data, DWORD n) {
+        Locked locked(lock_);
+        if (!sending_ && n < HandOverBytes) return false;
+        while (bytes_.size() >= OutboxLimit && !stopped_) Wait(readerWaits_);
+        bytes_.append(data, n);
+        sending_ = true;
+        if (senderWaits_) ::WakeAllConditionVariable(&changed_);
+        return true;
+    }
+
+    // The sender's next batch: all that was added since the last, once there is any; false once
+    // stopped. A sender that asks for its next batch has sent the last.
+    bool Next(std::string& batch) {
+        Locked locked(lock_);
+        if (bytes_.empty()) sending_ = false;
+        while (bytes_.empty() && !stopped_) Wait(senderWaits_);
+        if (stopped_) return false;
+        batch.swap(bytes_);
+        bytes_.clear();
+        if (readerWaits_) ::WakeAllConditionVariable(&changed_);
+        return true;
+    }
+
+    void Stop() {
+        Locked locked(lock_);
+        stopped_ = true;
+        ::WakeAllConditionVariable(&changed_);
+    }
+
+    void Reset() {
+        Locked locked(lock_);
+        bytes_.clear();
+        sending_ = stopped_ = false;
+    }
+
+private:
+    struct Locked {
+        explicit Locked(SRWLOCK& lock) : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
+        ~Locked() { ::ReleaseSRWLockExclusive(&lock_); }
+        Locked(const Locked&) = delete;
+        Locked& operator=(const Locked&) = delete;
+        SRWLOCK& lock_;
+    };
+    void Wait(bool& waits) {
+        waits = true;
+        ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+        waits = false;
+    }
+
+    SRWLOCK lock_;
+    CONDITION_VARIABLE changed_;
+    std::string bytes_;         // added and not yet taken by the sender
+    bool sending_ = false;      // the sender holds bytes: in bytes_ or in a send on its way
+    bool senderWaits_ = false;  // ... for bytes
+    bool readerWaits_ = false;  // ... for room in bytes_
+    bool stopped_ = false;
+};
+
 enum class End { Lost, SerialFailed, SignalOff };
 
 // One bridge's work. Its own thread opens the port, connects and watches the connection; while
 // the port is open, a second thread reads it and sends what comes over the connection of the
-// moment, and while connected, a third receives from the server and writes to the port. Each
-// thread waits on its own port or socket, or for a change that another one tells it, never on
-// a clock, as long as no byte moves; a clock runs only for the gap that ends a packet, a write
-// that the port does not take, a port that cannot be opened, the wait before the next try to
-// connect, and a modem signal that decides the connection and can be read (a pseudo-terminal's
-// cannot).
+// moment, and while connected, a third receives from the server and writes to the port. Without
+// packet forming the reader has a sender beside it: a stream's packets go to it, and while it
+// sends, the reader reads on, so that what comes meanwhile leaves in one send (under Wine every
+// send is two calls to the Wine server whatever its size, and a pseudo-terminal gives at most 4 KB
+// a read). Each thread waits on its own port or socket, or for a change that another one tells
+// it, never on a clock, as long as no byte moves; a clock runs only for the gap that ends a
+// packet, a write that the port does not take, a port that cannot be opened, the wait before the
+// next try to connect, and a modem signal that decides the connection and can be read (a
+// pseudo-terminal's cannot).
 class Worker {
 public:
     Worker(const Bridge& b, const Log& log)
@@ -293,6 +375,7 @@ private:
                 readerEnded_ = false;
             }
             reader_.join();
+            StopSender();
             port_.Close();
         }
         DWORD error = port_.Open(b_);
@@ -304,8 +387,10 @@ private:
         }
         openFailed_ = false;
         try {
+            if (port_.plan().firstByteAlone) sender_ = std::thread([this] { SendOutbox(); });
             reader_ = std::thread([this] { CopySerialToTcp(); });
         } catch (...) {
+            StopSender();
             port_.Close();
             throw;
         }
@@ -412,15 +497,47 @@ private:
         DWORD n = 0;
         while (ReadPacket(port, buffer, n)) {
             if (n == 0) continue;
+            if (sender_.joinable() && outbox_.Add(buffer.data(), n)) continue;
             std::shared_ptr<Socket> link;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait(lock, [&] { return link_ != nullptr; });
                 link = link_;
             }
-            if (!SendAll(link->get(), buffer.data(), n)) Tell([&] { lost_ = lost_ || link == link_; });
+            Send(link, buffer.data(), n);
         }
         Tell([&] { readerEnded_ = true; });
+    }
+
+    void Send(const std::shared_ptr<Socket>& link, const char* data, std::size_t size) {
+        if (!SendAll(link->get(), data, static_cast<DWORD>(size))) Tell([&] { lost_ = lost_ || link == link_; });
+    }
+
+    // The sender: all that the reader has handed over since its last send goes in one send over
+    // the connection of the moment (while there is none, it waits for one). Runs until stopped.
+    void SendOutbox() {
+        std::string batch;
+        while (outbox_.Next(batch)) {
+            std::shared_ptr<Socket> link;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [&] { return link_ != nullptr || senderStops_; });
+                if (senderStops_) return;
+                link = link_;
+            }
+            Send(link, batch.data(), batch.size());
+        }
+    }
+
+    // Ends the sender, once the reader has ended; what it held is dropped with the port.
+    void StopSender() {
+        if (!sender_.joinable()) return;
+        senderStops_ = true;
+        outbox_.Stop();
+        Tell([] {});
+        sender_.join();
+        senderStops_ = false;
+        outbox_.Reset();
     }
 
     bool ReadPacket(PortCalls& port, std::string& buffer, DWORD& n) {
@@ -451,6 +568,9 @@ private:
     const std::string name_;
     SerialPort port_;
     std::thread reader_;
+    std::thread sender_;  // beside the reader, without packet forming
+    Outbox outbox_;
+    std::atomic<bool> senderStops_{false};
     bool openFailed_ = false;
     bool signalUnreadable_ = false;
     bool dtrFailed_ = false;

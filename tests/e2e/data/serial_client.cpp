@@ -1,7 +1,9 @@
 // A serial program of the tests' own, as a user's program would use a bridge's COM port.
 //
-//   serial_client echo <port> <seed> <bytes>   writes a pattern drawn from the seed and reads
-//                                              it back; "ok <bytes>" and exit code 0, else
+//   serial_client echo <port> <seed> <bytes> [<chunk>]
+//                                              writes a pattern drawn from the seed and reads
+//                                              it back, chunk bytes at a time (1024 unless
+//                                              given); "ok <bytes>" and exit code 0, else
 //                                              what went wrong and exit code 1
 //   serial_client rtt <port> <count> <size>    that many echoes of size bytes, one at a time;
 //                                              prints "<median us> <p99 us>"
@@ -88,10 +90,10 @@ double Microseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
     return static_cast<double>(to.QuadPart - from.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
 }
 
-int Echo(HANDLE port, unsigned seed, std::size_t bytes) {
-    std::string sent(Chunk, '\0'), got(Chunk, '\0');
-    for (std::size_t at = 0; at < bytes; at += Chunk) {
-        DWORD size = static_cast<DWORD>(std::min<std::size_t>(Chunk, bytes - at));
+int Echo(HANDLE port, unsigned seed, std::size_t bytes, DWORD chunk) {
+    std::string sent(chunk, '\0'), got(chunk, '\0');
+    for (std::size_t at = 0; at < bytes; at += chunk) {
+        DWORD size = static_cast<DWORD>(std::min<std::size_t>(chunk, bytes - at));
         for (DWORD i = 0; i < size; ++i) sent[i] = PatternByte(seed, at + i);
         if (!WriteAll(port, sent.data(), size)) {
             std::printf("write failed at byte %zu (error %lu)\n", at, GetLastError());
@@ -190,9 +192,10 @@ int Gaps(HANDLE port, DWORD gapMs, DWORD count) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     bool known = (args.size() == 4 && (args[0] == "echo" || args[0] == "rtt" || args[0] == "gaps")) ||
+                 (args.size() == 5 && args[0] == "echo" && std::atoi(args[4].c_str()) > 0) ||
                  (args.size() == 3 && args[0] == "send");
     if (!known) {
-        std::printf("usage: serial_client echo <port> <seed> <bytes> | rtt <port> <count> <size> | send <port> <bytes> | "
+        std::printf("usage: serial_client echo <port> <seed> <bytes> [<chunk>] | rtt <port> <count> <size> | send <port> <bytes> | "
                     "gaps <port> <gap ms> <count>\n");
         return 2;
     }
@@ -201,7 +204,8 @@ int main(int argc, char** argv) {
     int code = 1;
     if (args[0] == "echo")
         code = Echo(port.get(), static_cast<unsigned>(std::strtoul(args[2].c_str(), nullptr, 10)),
-                    std::strtoull(args[3].c_str(), nullptr, 10));
+                    std::strtoull(args[3].c_str(), nullptr, 10),
+                    args.size() == 5 ? static_cast<DWORD>(std::atoi(args[4].c_str())) : Chunk);
     else if (args[0] == "rtt")
         code = RoundTrips(port.get(), std::atoi(args[2].c_str()), static_cast<DWORD>(std::atoi(args[3].c_str())));
     else if (args[0] == "gaps")
