@@ -99,9 +99,10 @@ window_id() {
 window_shown() { [ -n "$(window_id "$1")" ]; }
 window_gone() { [ -z "$(window_id "$1")" ]; }
 
-# wait_window <caption> [seconds]: prints the window's id once it is shown.
+# wait_window <caption> [seconds]: prints the window's id once it is shown. The bounds are
+# generous: on a machine busy with other test runs a window can take many seconds.
 wait_window() {
-    if wait_until "${2:-15}" window_shown "$1"; then window_id "$1"; else return 1; fi
+    if wait_until "${2:-30}" window_shown "$1"; then window_id "$1"; else return 1; fi
 }
 
 window_opens() { wait_until "${2:-10}" window_shown "$1"; }
@@ -192,7 +193,7 @@ lines_in() { if [ -f "$1" ]; then grep -c . "$1" || true; else echo 0; fi; }
 start_manager() {
     wine "$INSTALL_DIR/PontisManager.exe" "$@" >/dev/null 2>&1 </dev/null &
     MANAGER_JOB=$!
-    wait_window "$MAIN_CAPTION" 20 >/dev/null
+    wait_window "$MAIN_CAPTION" 60 >/dev/null  # the first start in a new prefix is the slowest
 }
 
 # Closes it with File / Exit from the keyboard (Exit is the menu's last entry: Up wraps to it)
