@@ -217,7 +217,7 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
         const bool dead = checkServers_ && look.Address && liveness_.NotAnswering(*look.Address);
         if (look.State == TLinkState::Connected && look.Address) connectedHosts_.push_back(*look.Address);
         seen.push_back({slots[row], Bridges[slots[row]].COM.str(), ServerText(targets[row]), look.State, !dead,
-                        look.LocalPort});
+                        look.LocalPort, Bridges[slots[row]].Name.str()});
     }
     const std::vector<TLinkEvent> found = links_.Look(NowMs(), seen, TimeOfDay());
     events.insert(events.end(), found.begin(), found.end());

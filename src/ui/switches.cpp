@@ -90,7 +90,7 @@ int StopSwitch(const TSwitchOutput& output) {
 int StatusSwitch(const TSwitchOutput& output) {
     const TBridgeStatus status = StoredBridgeStatus();
     for (const std::string& line : status.Lines) output.Line(line);
-    return status.AllConnected ? 0 : 1;
+    return status.Code;
 }
 
 }  // namespace
@@ -102,7 +102,10 @@ std::optional<int> RunSwitches(const std::vector<std::string>& args, std::string
     if (switches.action == TSwitch::None && switches.error.empty()) return std::nullopt;
     const TSwitchOutput output;
     const bool quiet = switches.action == TSwitch::Status && !output.Available();  // only the exit code tells
-    if (!switches.error.empty()) return quiet ? 1 : output.Fail(switches.error);
+    if (!switches.error.empty()) {
+        if (!quiet) output.Fail(switches.error);
+        return CommandLineRefused;
+    }
     DebugMode = HasDebugSwitch(args);
     try {
         switch (switches.action) {

@@ -464,24 +464,25 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));
 }
 
-TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithOne) {
-    struct { const char *ip, *also, *output, *port2 = nullptr; } const cases[] = {  // ip: of the one bridge, none when empty
-        {"", "-mdebug", "No bridges defined! Please define at least one.\r\n"},
+TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
+    struct { const char *ip, *also, *output, *port2 = nullptr; int code = 1; const char* action = "-start"; } const cases[] = {
+        {"", "-mdebug", "No bridges defined! Please define at least one.\r\n"},  // ip: of the one bridge, none when empty
         {"10.0.0.1 -x", "-mdebug", "Bridge 'COM3' has an invalid server address\r\n"},
         {"127.0.0.1", "", "Bridge slot 2 cannot be read: Port '4710 2'\r\n", "4710 2"},  // not dropped unsaid
-        {"127.0.0.1", "/bogus", "Unknown switch '/bogus'\r\n"},
+        {"127.0.0.1", "/bogus", "Unknown switch '/bogus'\r\n", nullptr, 64},
+        {"127.0.0.1", "-stop", "Use one of -start, -stop and -status\r\n", nullptr, 64, "-status"},
+        {"127.0.0.1", "-x", "Unknown switch '-x'\r\n", nullptr, 64, "-tray"},
+        {"127.0.0.1", "", "COM3\t127.0.0.1:9761\tstopped\r\n", nullptr, 2, "-status"},
+        {"", "", "", nullptr, 3, "-status"},
     };
     for (const auto& c : cases) {
         testreg::DeleteProgramKey();
         if (*c.ip) WriteBridge(1, "COM3", c.ip);
         if (c.port2) WriteBridge(2, "COM4", "10.0.0.2", c.port2);
-        EXPECT_EQ(RunSwitch({"-start", c.also}), std::make_pair(1, std::string(c.output)));
+        EXPECT_EQ(RunSwitch({c.action, c.also}), std::make_pair(c.code, std::string(c.output)));
         EXPECT_EQ(FindProcess(HubExeName), 0u) << c.output;
         EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>") << c.output;
     }
-    EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(1, std::string("COM3\t127.0.0.1:9761\tstopped\r\n")));
-    testreg::DeleteProgramKey();
-    EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(0, std::string())) << "no bridges: nothing to wait for";
 }
 
 TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
