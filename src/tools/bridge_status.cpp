@@ -40,8 +40,9 @@ TBridgeStatus StoredBridgeStatus() {
     const std::uint32_t notAnswering = NotAnsweringSlots();  // as the watching copy judged them
     for (std::size_t i = 0; i < slots.size(); ++i) {
         if (states[i] == TLinkState::Connected && (notAnswering >> slots[i] & 1)) states[i] = TLinkState::NotAnswering;
+        if (!Bridges[slots[i]].Enabled) states[i] = TLinkState::Off;  // and no matter to the exit code
         status.Lines.push_back(Bridges[slots[i]].COM.str() + '\t' + ServerText(targets[i]) + '\t' + LinkWord(states[i]));
-        allConnected = allConnected && states[i] == TLinkState::Connected;
+        allConnected = allConnected && (states[i] == TLinkState::Connected || states[i] == TLinkState::Off);
     }
     for (int n = FirstSlot; n <= LastSlot; ++n) {
         if (!HeldBack[n]) continue;

@@ -68,7 +68,7 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
         switch (event.Kind) {
         case TEventKind::LinkChanged: {
             const TLinkRecord& link = links.Of(event.Slot);
-            if (event.To == TLinkState::Stopped) break;
+            if (event.To == TLinkState::Stopped || event.To == TLinkState::Off) break;
             const std::string after = event.DownMs < 0 ? std::string() : "after " + std::to_string(event.DownMs / 1000) + " s";
             log.push_back({link.Com, link.Server, LinkWord(event.To), true, link.Name, after});
             break;
@@ -172,14 +172,26 @@ std::vector<TNote> Notes(const std::vector<TLinkEvent>& events, const TLinks& li
     return notes;
 }
 
-TLinkState TrayState(const std::vector<TLinkState>& states, bool running) {
+namespace {
+
+// The states of the bridges that are on.
+std::vector<TLinkState> OnStates(std::vector<TLinkState> states) {
+    states.erase(std::remove(states.begin(), states.end(), TLinkState::Off), states.end());
+    return states;
+}
+
+}  // namespace
+
+TLinkState TrayState(const std::vector<TLinkState>& listed, bool running) {
+    const std::vector<TLinkState> states = OnStates(listed);
     if (!running) return TLinkState::Stopped;
     if (std::count(states.begin(), states.end(), TLinkState::NotAnswering)) return TLinkState::NotAnswering;
     const bool all = std::all_of(states.begin(), states.end(), [](TLinkState s) { return s == TLinkState::Connected; });
     return all ? TLinkState::Connected : TLinkState::Waiting;
 }
 
-std::string TrayTip(const std::vector<TLinkState>& states, bool running) {
+std::string TrayTip(const std::vector<TLinkState>& all, bool running) {
+    const std::vector<TLinkState> states = OnStates(all);
     if (!running) return "Pontis Manager: bridges stopped";
     const auto connected = std::count(states.begin(), states.end(), TLinkState::Connected);
     const auto dead = std::count(states.begin(), states.end(), TLinkState::NotAnswering);

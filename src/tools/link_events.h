@@ -130,6 +130,6 @@ std::string OutageText(std::int64_t ms);
 
 // The icon's colour (the state of its dot) and its tip, for the links' states: grey while the
 // bridges are stopped, red while any is not answering, green when every bridge is connected,
-// amber while any waits.
+// amber while any waits. Bridges that are off do not count.
 TLinkState TrayState(const std::vector<TLinkState>& states, bool running);
 std::string TrayTip(const std::vector<TLinkState>& states, bool running);

@@ -139,6 +139,11 @@ void TMainWindow::UpdateAvailability() {
 // ---- commands ----
 
 void TMainWindow::StartButtonClick() {
+    if (AllSwitchedOff(list_.Slots())) {  // a start of no bridge is a stop
+        StopButtonClick();
+        if (!Running()) ShowOutcome(hwnd_, TOutcome::Failure(AllOffText), MB_ICONINFORMATION);
+        return;
+    }
     const auto launched = [this] {
         SetRunning(true);
         watcher_->Restart();
@@ -214,9 +219,10 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     connectedHosts_.clear();
     for (std::size_t row = 0; row < slots.size(); ++row) {
         const TLinkLook& look = looks[row];
-        const bool dead = checkServers_ && look.Address && liveness_.NotAnswering(*look.Address);
-        if (look.State == TLinkState::Connected && look.Address) connectedHosts_.push_back(*look.Address);
-        seen.push_back({slots[row], Bridges[slots[row]].COM.str(), ServerText(targets[row]), look.State, !dead,
+        const bool on = Bridges[slots[row]].Enabled;
+        const bool dead = on && checkServers_ && look.Address && liveness_.NotAnswering(*look.Address);
+        if (on && look.State == TLinkState::Connected && look.Address) connectedHosts_.push_back(*look.Address);
+        seen.push_back({slots[row], Bridges[slots[row]].COM.str(), ServerText(targets[row]), on ? look.State : TLinkState::Off, !dead,
                         look.LocalPort, Bridges[slots[row]].Name.str()});
     }
     const std::vector<TLinkEvent> found = links_.Look(NowMs(), seen, TimeOfDay());

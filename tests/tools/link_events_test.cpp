@@ -102,6 +102,8 @@ TEST(LinkEvents, TheIconsTipAndColourTheLogsLineAndItsLimit) {
     EXPECT_EQ(TrayState({c, w}, true), w);
     EXPECT_EQ(TrayState({c, c}, true), c);
     EXPECT_EQ(TrayState({c}, false), S::Stopped);
+    EXPECT_EQ(TrayState({c, S::Off}, true), c) << "a bridge that is off does not count";
+    EXPECT_EQ(TrayTip({c, S::Off, w}, true), "Pontis Manager: 1 of 2 bridges connected");
     EXPECT_EQ(TrayState({w, S::NotAnswering, c}, true), S::NotAnswering);
     EXPECT_EQ(TrayTip({c, S::NotAnswering, w}, true), "Pontis Manager: 1 of 3 bridges connected, 1 not answering");
     EXPECT_EQ(LinkTip(S::NotAnswering, "192.168.0.99", 9761, "14:02:11"), "192.168.0.99:9761 is not answering (since 14:02:11)");

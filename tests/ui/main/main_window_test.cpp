@@ -386,6 +386,8 @@ TEST_F(MainWindow, DebugSwitchIsReadAtStartUp) {
 TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     WriteBridge(1, "COM5", "127.0.0.1", "4001");
     WriteBridge(2, "COM3", "127.0.0.1", "9761");
+    WriteBridge(3, "COM7", "127.0.0.1", "9762");
+    WriteText(SlotKey(3), "Enabled", "0");
     Open();
     ::SetFocus(form->Control(IdStartButton));
     Click(IdStartButton);
@@ -395,7 +397,9 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     EXPECT_EQ(::GetFocus(), form->Control(IdStopButton)) << "focus leaves the disabled button";
     EXPECT_EQ(RowState(0), TLinkState::Waiting) << "no server listens";
     EXPECT_EQ(Tip(0), "Waiting for 127.0.0.1:9761");
-    EXPECT_EQ(ReadText(kProgramKey, "command"), BuildHubArguments({2, 1}));  // COM3, COM5
+    EXPECT_EQ(ReadText(kProgramKey, "command"), BuildHubArguments({2, 1}));  // COM3, COM5; COM7 is off
+    EXPECT_EQ(RowState(2), TLinkState::Off);  // the hollow grey dot
+    EXPECT_EQ(Tip(2), "Switched off");
     EXPECT_EQ(ReadText(kProgramKey, "command").find(" --reconnect=10000"), 0u);
 
     Click(IdStopButton);
@@ -459,6 +463,17 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     EXPECT_EQ(ReadText(kProgramKey, "command"), button);
     EXPECT_NE(FileText(InDriver("hub4com.log")).find(": \"" + InDriver(HubExeName) + "\"" + button + "\r\n"),
               std::string::npos);
+    const auto hub = FindProcess(HubExeName);
+    EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges are already running\r\n")));
+    EXPECT_EQ(FindProcess(HubExeName), hub) << "the same line: left running";
+    WriteBridge(4, "COM3", "10.0.0.9");
+    EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges started\r\n")));
+    EXPECT_NE(FindProcess(HubExeName), hub) << "an edited bridge: started anew";
+    for (int n : {1, 2, 3, 4}) WriteText(SlotKey(n), "Enabled", "0");
+    EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("All bridges are switched off\r\n")));
+    EXPECT_EQ(FindProcess(HubExeName), 0u) << "ended as a stop ends it";
+    for (int n : {1, 2, 3, 4}) WriteText(SlotKey(n), "Enabled", "1");
+    EXPECT_EQ(RunSwitch({"-start"}).first, 0);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges stopped\r\n")));
     EXPECT_EQ(FindProcess(HubExeName), 0u);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));
@@ -528,6 +543,9 @@ TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) 
     StartOutsideHub();
     EXPECT_EQ(RunSwitch({"-status"}),
               std::make_pair(1, "COM3\tlocalhost:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\twaiting\r\n"));
+    WriteText(SlotKey(2), "Enabled", "0");
+    EXPECT_EQ(RunSwitch({"-status"}),
+              std::make_pair(0, "COM3\tlocalhost:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"));
     EXPECT_NE(FindProcess(HubExeName), 0u);
 }
 
