@@ -219,11 +219,13 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     connectedHosts_.clear();
     for (std::size_t row = 0; row < slots.size(); ++row) {
         const TLinkLook& look = looks[row];
-        const bool on = Bridges[slots[row]].Enabled;
-        const bool dead = on && checkServers_ && look.Address && liveness_.NotAnswering(*look.Address);
-        if (on && look.State == TLinkState::Connected && look.Address) connectedHosts_.push_back(*look.Address);
-        seen.push_back({slots[row], Bridges[slots[row]].COM.str(), ServerText(targets[row]), on ? look.State : TLinkState::Off, !dead,
-                        look.LocalPort, Bridges[slots[row]].Name.str()});
+        const TBridge& bridge = Bridges[slots[row]];
+        const TLinkState state = bridge.Enabled ? look.State : TLinkState::Off;  // off: not on the hub's line
+        const bool dead = checkServers_ && state == TLinkState::Connected && look.Address &&
+                          liveness_.NotAnswering(*look.Address);
+        if (state == TLinkState::Connected && look.Address) connectedHosts_.push_back(*look.Address);
+        seen.push_back({slots[row], bridge.COM.str(), ServerText(targets[row]), state, !dead, look.LocalPort,
+                        bridge.Name.str()});
     }
     const std::vector<TLinkEvent> found = links_.Look(NowMs(), seen, TimeOfDay());
     events.insert(events.end(), found.begin(), found.end());

@@ -94,7 +94,6 @@ int StartSwitch(const TSwitchOutput& output, std::string* trayNote) {
     return 0;
 }
 
-
 int StatusSwitch(const TSwitchOutput& output) {
     const TBridgeStatus status = StoredBridgeStatus();
     for (const std::string& line : status.Lines) output.Line(line);
