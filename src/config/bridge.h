@@ -20,6 +20,7 @@ struct TBridge {
     std::int32_t Delay = 0;
     std::int32_t TXDelay = 0;
     std::int32_t RXDelay = 0;
+    bool Enabled = true;  // off: left out of the hub's command line, its port pair kept
 };
 static_assert(std::is_trivially_copyable_v<TBridge>, "records are copied whole");
 

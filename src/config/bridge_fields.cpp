@@ -22,7 +22,7 @@ bool HasRXDelay(const TBridge& b) { return b.RXDelay >= 0; }  // the hub takes n
 
 }  // namespace
 
-const TBridgeField BridgeFields[11] = {
+const TBridgeField BridgeFields[12] = {
     {"Index", &TBridge::Index, "1", K::None},
     {"COM", &TBridge::COM, "COM3", K::ComboText, HasCom, "COM port"},
     {"Baud", &TBridge::Baud, "9600", K::ComboText, HasBaud, "baud rate"},
@@ -35,6 +35,8 @@ const TBridgeField BridgeFields[11] = {
     {"Delay", &TBridge::Delay, "500", K::Edit},
     {"TXDelay", &TBridge::TXDelay, "10", K::Edit},
     {"RXDelay", &TBridge::RXDelay, "10", K::Edit, HasRXDelay, "RX delay", " (0 or more)"},
+    // Decides whether the bridge is on the hub's line at all; a slot stored without it is on.
+    {"Enabled", &TBridge::Enabled, "1", K::Check},
 };
 
 constexpr std::size_t MaxAddressLength = 253;

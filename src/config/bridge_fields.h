@@ -33,7 +33,7 @@ struct TBridgeField {
 };
 
 // In the dialog's order, the index of the pair (which the dialog does not show) first.
-extern const TBridgeField BridgeFields[11];
+extern const TBridgeField BridgeFields[12];
 
 // True for a server address that can stand unquoted in a command line and can name a server:
 // not empty, at most 253 characters (the longest host name), no blank, double quote, colon or control character, no leading "-" (the hub would

@@ -94,6 +94,7 @@ using RegKey = UniqueHandle<RegKeyTraits>;
 using Font = UniqueHandle<GdiObjectTraits<HFONT>>;
 using Bitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using Brush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
+using Pen = UniqueHandle<GdiObjectTraits<HPEN>>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
 using Menu = UniqueHandle<MenuTraits>;
 using Icon = UniqueHandle<IconTraits>;

@@ -32,19 +32,28 @@ TBridgeStatus StoredBridgeStatus() {
     const std::vector<int> slots = LoadStoredBridges();
     std::vector<TLinkTarget> targets;
     for (int slot : slots) targets.push_back(LinkTargetOf(slot));
-    std::vector<TLinkState> states = SettledStates(targets, HubRunning());
+    const bool running = HubRunning();
+    std::vector<TLinkState> states = SettledStates(targets, running);
 
     TBridgeStatus status;
+    bool allConnected = true, heldBack = false;
     const std::uint32_t notAnswering = NotAnsweringSlots();  // as the watching copy judged them
     for (std::size_t i = 0; i < slots.size(); ++i) {
         if (states[i] == TLinkState::Connected && (notAnswering >> slots[i] & 1)) states[i] = TLinkState::NotAnswering;
+        if (!Bridges[slots[i]].Enabled) states[i] = TLinkState::Off;  // and no matter to the exit code
         status.Lines.push_back(Bridges[slots[i]].COM.str() + '\t' + ServerText(targets[i]) + '\t' + LinkWord(states[i]));
-        status.AllConnected = status.AllConnected && states[i] == TLinkState::Connected;
+        allConnected = allConnected && (states[i] == TLinkState::Connected || states[i] == TLinkState::Off);
     }
     for (int n = FirstSlot; n <= LastSlot; ++n) {
         if (!HeldBack[n]) continue;
         status.Lines.push_back(HeldBackText(n));
-        status.AllConnected = false;
+        heldBack = true;
     }
+    // A bridge that cannot be read is a failure, whether the hub runs or not.
+    status.Code = status.Lines.empty() ? StatusNoBridges
+                  : heldBack           ? StatusWaiting
+                  : !running           ? StatusStopped
+                  : allConnected       ? StatusAllConnected
+                                       : StatusWaiting;
     return status;
 }

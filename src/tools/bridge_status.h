@@ -5,9 +5,15 @@
 #include <string>
 #include <vector>
 
+// -status's exit codes: what a watching task can tell apart.
+constexpr int StatusAllConnected = 0;  // every bridge that is on is connected
+constexpr int StatusWaiting = 1;       // a bridge is waiting or not answering (or cannot be read)
+constexpr int StatusStopped = 2;       // the bridges are stopped
+constexpr int StatusNoBridges = 3;     // no bridges are defined
+
 struct TBridgeStatus {
     std::vector<std::string> Lines;  // "COM3<TAB>127.0.0.1:4001<TAB>connected" (or waiting, stopped)
-    bool AllConnected = true;  // every bridge connected, or there are none
+    int Code = StatusAllConnected;  // -status's exit code
 };
 
 // The server of the bridge in that slot, and as the log and -status write it ("127.0.0.1:4001").

@@ -40,7 +40,15 @@ std::optional<std::string> CheckHubRows(const std::vector<int>& slots) {
     return std::nullopt;
 }
 
-std::string BuildHubArguments(const std::vector<int>& slots) {
+std::vector<int> SwitchedOn(const std::vector<int>& slots) {
+    std::vector<int> on;
+    for (int slot : slots)
+        if (slot < FirstSlot || slot > LastSlot || Bridges[slot].Enabled) on.push_back(slot);
+    return on;
+}
+
+std::string BuildHubArguments(const std::vector<int>& listed) {
+    const std::vector<int> slots = SwitchedOn(listed);
     if (std::optional<std::string> fault = CheckHubRows(slots)) throw std::invalid_argument(*fault);
 
     std::string args = " --reconnect=10000 --no-default-fc-route=All:All --create-filter=pinmap:--dtr=connect --add-filters=";

@@ -16,5 +16,9 @@
 // nothing when they can.
 std::optional<std::string> CheckHubRows(const std::vector<int>& slots);
 
-// The argument string, beginning with one space, for rows that CheckHubRows accepted.
+// The slots of the bridges that are switched on, in the same order.
+std::vector<int> SwitchedOn(const std::vector<int>& slots);
+
+// The argument string, beginning with one space, for rows that CheckHubRows accepted; the
+// bridges that are switched off are left out.
 std::string BuildHubArguments(const std::vector<int>& slots);

@@ -112,16 +112,21 @@ TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps) {
     if (slots.empty()) return TOutcome::Failure(NoBridgesText);
     // Rows that cannot be started are refused before anything runs, so a running hub is left alone.
     if (std::optional<std::string> fault = CheckHubRows(slots)) return TOutcome::Failure(*fault);
+    if (SwitchedOn(slots).empty()) return TOutcome::Failure(AllOffText);
     const std::string program = ToolDir() + "\\" + HubExeName;
     if (!IsProgramFile(program)) return TOutcome::Failure(HubProgramText + program);
     const TStartStopLock lock(LockWaitMs);
     if (!lock) return TOutcome::Failure(BusyText);
     const bool wasRunning = HubRunning();
+    const std::string arguments = BuildHubArguments(slots);
+    if (steps.AlreadyRunning && wasRunning && RecordedHubCommand() == arguments) {
+        *steps.AlreadyRunning = true;
+        return {};
+    }
     if (!EndHubs()) {
         if (wasRunning) lock.Changed();
         return TOutcome::Failure(HubNotEndedText);
     }
-    const std::string arguments = BuildHubArguments(slots);
     if (DebugMode && steps.ShowArguments) steps.ShowArguments(arguments);
     const platform::Handle hub = StartQuietly(QuotedToolPath(ToolDir(), HubExeName), arguments);
     const bool started = hub && KeepsRunning(hub);
@@ -131,6 +136,8 @@ TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps) {
     RecordHubCommand(arguments);
     return {};
 }
+
+bool AllSwitchedOff(const std::vector<int>& slots) { return !slots.empty() && SwitchedOn(slots).empty(); }
 
 bool HubFailed(const TOutcome& started) {
     const std::string& text = started.Text;

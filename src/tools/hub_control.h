@@ -14,18 +14,27 @@ constexpr char UnableToStartText[] = "Unable to start bridges! Please check your
 constexpr char UnableToStopText[] = "Unable to stop bridges! The hub could not be ended";
 constexpr char HubNotEndedText[] = "Unable to start bridges! The running hub could not be ended";
 constexpr char HubProgramText[] = "Unable to start bridges! The hub's program cannot run: ";  // and its path
+constexpr char AlreadyRunningText[] = "Bridges are already running";
+constexpr char AllOffText[] = "All bridges are switched off";
 constexpr char BusyText[] = "Another start or stop of the bridges did not finish. Please try again";
 
 // What a start lets its caller see while it runs.
 struct TStartSteps {
     std::function<void(const std::string&)> ShowArguments;  // in debug mode, just before the launch
     std::function<void()> Launched;  // the hub runs; called before its line is recorded
+    // When given: a hub of ours that runs the very line this start would launch is left
+    // running, and *AlreadyRunning is set (a watchdog's repeated start changes nothing).
+    bool* AlreadyRunning = nullptr;
 };
 
 // The one start of the bridges, for the list rows (their slots in displayed order): checks the
 // rows and the hub's program, and only when they can start ends a running hub, launches the
 // new one, checks that it still runs a moment later, and records its argument string.
 TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps);
+
+// Whether every one of the listed bridges, of which there is at least one, is switched off: a
+// start then ends the running hub as a stop does, and says AllOffText.
+bool AllSwitchedOff(const std::vector<int>& slots);
 
 // Whether a failed start failed at the hub (its program, its end or its launch) rather than at
 // the check of the rows.

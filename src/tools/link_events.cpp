@@ -15,18 +15,22 @@ std::vector<TLinkEvent> TLinks::Look(std::int64_t nowMs, const std::vector<TLink
         TLinkRecord link = Of(bridge.Slot);
         link.Com = bridge.Com;
         link.Server = bridge.Server;
+        link.Name = bridge.Name;
         const bool dead = bridge.State == TLinkState::Connected && !bridge.Answering;
         const TLinkState state = dead ? TLinkState::NotAnswering : bridge.State;
         if (link.State != state) {
-            events.push_back({TEventKind::LinkChanged, bridge.Slot, link.State, state});
-            if (state == TLinkState::Connected && link.Noted) events.push_back({TEventKind::LinkRestored, bridge.Slot});
+            const auto down = [](TLinkState s) { return s == TLinkState::Waiting || s == TLinkState::NotAnswering; };
+            const std::int64_t downMs = down(link.State) && state == TLinkState::Connected ? nowMs - link.DownSince : -1;
+            events.push_back({TEventKind::LinkChanged, bridge.Slot, link.State, state, downMs});
+            if (state == TLinkState::Connected && link.Noted)
+                events.push_back({TEventKind::LinkRestored, bridge.Slot, state, state, downMs});
             // The host answers again, and the connection that died with it is still the hub's.
             if (link.State == TLinkState::NotAnswering && state == TLinkState::Connected && bridge.LocalPort == link.DeadPort)
                 events.push_back({TEventKind::RestartWanted, bridge.Slot});
             if (state == TLinkState::Stopped) link.WasConnected = false;
             // From not answering to waiting the outage goes on: it was noted once.
-            const auto down = [](TLinkState s) { return s == TLinkState::Waiting || s == TLinkState::NotAnswering; };
             if (!(down(link.State) && down(state))) link.Noted = false;
+            if (down(state) && !down(link.State)) link.DownSince = nowMs;
             link.DeadPort = dead ? bridge.LocalPort : 0;
             link.State = state;
             link.Since = nowMs;
@@ -63,9 +67,10 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
     for (const TLinkEvent& event : events) {
         switch (event.Kind) {
         case TEventKind::LinkChanged: {
-            const bool between = event.From != TLinkState::Stopped && event.To != TLinkState::Stopped;
             const TLinkRecord& link = links.Of(event.Slot);
-            if (between || event.To == TLinkState::Connected) log.push_back({link.Com, link.Server, LinkWord(event.To)});
+            if (event.To == TLinkState::Stopped || event.To == TLinkState::Off) break;
+            const std::string after = event.DownMs < 0 ? std::string() : "after " + std::to_string(event.DownMs / 1000) + " s";
+            log.push_back({link.Com, link.Server, LinkWord(event.To), true, link.Name, after});
             break;
         }
         case TEventKind::HubEnded: log.push_back({"-", "-", "hub ended"}); break;
@@ -86,7 +91,10 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
 }
 
 std::string LogLine(const std::string& dateTime, const TLogEvent& event) {
-    return dateTime + '\t' + event.Com + '\t' + event.Server + '\t' + event.Word;
+    std::string line = dateTime + '\t' + event.Com + '\t' + event.Server + '\t' + event.Word;
+    if (event.Link) line += '\t' + event.Name;
+    if (event.Link && !event.After.empty()) line += '\t' + event.After;
+    return line;
 }
 
 std::string LogTime(int year, int month, int day, int hour, int minute, int second) {
@@ -97,45 +105,93 @@ std::string LogTime(int year, int month, int day, int hour, int minute, int seco
 
 namespace {
 
+std::string Label(const TLinkRecord& link, bool named) {
+    return named && !link.Name.empty() ? link.Name + " (" + link.Com + ")" : link.Com;
+}
+
+// "COM3, COM5 and COM7", with Names where the note has room for them, and the last ones as
+// "and 4 more" where it has room for no more.
+std::string Listed(const std::vector<const TLinkRecord*>& links, std::size_t room) {
+    const auto join = [&links](bool named, std::size_t shown) {
+        std::string text;
+        for (std::size_t i = 0; i < shown; ++i) {
+            if (i > 0) text += i + 1 == links.size() ? " and " : ", ";
+            text += Label(*links[i], named);
+        }
+        if (shown < links.size()) text += " and " + std::to_string(links.size() - shown) + " more";
+        return text;
+    };
+    for (bool named : {true, false})
+        if (join(named, links.size()).size() <= room) return join(named, links.size());
+    std::size_t shown = links.size();
+    while (shown > 1 && join(false, shown).size() > room) --shown;
+    return join(false, shown);
+}
+
 // One note for the links of one kind in these events, or a merged one for several.
-void AddNote(std::vector<TNote>& notes, const std::vector<const TLinkRecord*>& links, bool lost) {
+void AddNote(std::vector<TNote>& notes, const std::vector<const TLinkRecord*>& links, std::int64_t downMs, bool lost) {
     if (links.empty()) return;
-    const std::string count = std::to_string(links.size()) + " bridges";
-    if (lost)
-        notes.push_back({"Link lost",
-                         links.size() == 1 ? links[0]->Com + " lost " + links[0]->Server : count + " lost their servers",
-                         true});
-    else
-        notes.push_back({"Link restored",
-                         links.size() == 1 ? links[0]->Com + " is connected again to " + links[0]->Server
-                                           : count + " are connected again",
-                         false});
+    if (lost) {
+        const std::string tail = links.size() == 1 ? " lost " + links[0]->Server : " lost their servers";
+        notes.push_back({"Link lost", Listed(links, NoteTextLimit - tail.size()) + tail, true});
+    } else {
+        const std::string tail = links.size() == 1 ? " is back after " + OutageText(downMs) : " are back";
+        notes.push_back({"Link restored", Listed(links, NoteTextLimit - tail.size()) + tail, false});
+    }
 }
 
 }  // namespace
 
+std::string OutageText(std::int64_t ms) {
+    const std::int64_t s = ms / 1000, h = s / 3600, min = s / 60 % 60, sec = s % 60;
+    std::string text;
+    const auto add = [&text](std::int64_t n, const char* unit) {
+        text += (text.empty() ? "" : " ") + std::to_string(n) + unit;
+    };
+    if (h) add(h, " h");
+    if (min) add(min, " min");
+    if (sec || text.empty()) add(sec, " s");
+    return text;
+}
+
 std::vector<TNote> Notes(const std::vector<TLinkEvent>& events, const TLinks& links) {
     std::vector<TNote> notes;
     std::vector<const TLinkRecord*> lost, restored;
+    std::int64_t downMs = 0;
     for (const TLinkEvent& event : events) {
         if (event.Kind == TEventKind::LinkLost) lost.push_back(&links.Of(event.Slot));
-        if (event.Kind == TEventKind::LinkRestored) restored.push_back(&links.Of(event.Slot));
+        if (event.Kind == TEventKind::LinkRestored) {
+            restored.push_back(&links.Of(event.Slot));
+            downMs = event.DownMs;
+        }
         if (event.Kind == TEventKind::HubEnded) notes.push_back({"Pontis Manager", "Bridges stopped: the hub ended", true});
         if (event.Kind == TEventKind::StoppedElsewhere) notes.push_back({"Pontis Manager", "Bridges stopped", false});
     }
-    AddNote(notes, lost, true);
-    AddNote(notes, restored, false);
+    AddNote(notes, lost, 0, true);
+    AddNote(notes, restored, downMs, false);
     return notes;
 }
 
-TLinkState TrayState(const std::vector<TLinkState>& states, bool running) {
+namespace {
+
+// The states of the bridges that are on.
+std::vector<TLinkState> OnStates(std::vector<TLinkState> states) {
+    states.erase(std::remove(states.begin(), states.end(), TLinkState::Off), states.end());
+    return states;
+}
+
+}  // namespace
+
+TLinkState TrayState(const std::vector<TLinkState>& listed, bool running) {
+    const std::vector<TLinkState> states = OnStates(listed);
     if (!running) return TLinkState::Stopped;
     if (std::count(states.begin(), states.end(), TLinkState::NotAnswering)) return TLinkState::NotAnswering;
     const bool all = std::all_of(states.begin(), states.end(), [](TLinkState s) { return s == TLinkState::Connected; });
     return all ? TLinkState::Connected : TLinkState::Waiting;
 }
 
-std::string TrayTip(const std::vector<TLinkState>& states, bool running) {
+std::string TrayTip(const std::vector<TLinkState>& all, bool running) {
+    const std::vector<TLinkState> states = OnStates(all);
     if (!running) return "Pontis Manager: bridges stopped";
     const auto connected = std::count(states.begin(), states.end(), TLinkState::Connected);
     const auto dead = std::count(states.begin(), states.end(), TLinkState::NotAnswering);

@@ -30,6 +30,7 @@ struct TLinkEvent {
     TEventKind Kind;
     int Slot = 0;  // a link's bridge
     TLinkState From = TLinkState::Stopped, To = TLinkState::Stopped;  // LinkChanged
+    std::int64_t DownMs = -1;  // LinkChanged to connected and LinkRestored: how long it was down (-1: it was not)
 };
 
 // What a start gives: started, or refused (a check of the rows) or failed (the hub).
@@ -43,14 +44,16 @@ struct TLinkSeen {
     TLinkState State = TLinkState::Stopped;  // as the table shows it
     bool Answering = true;  // false: its host has stopped answering
     std::uint16_t LocalPort = 0;  // of its connection
+    std::string Name = {};  // the bridge's Name, empty when it has none
 };
 
 // What the program knows of one bridge's link.
 struct TLinkRecord {
-    std::string Com, Server;
+    std::string Com, Server, Name;
     TLinkState State = TLinkState::Stopped;
     std::int64_t Since = 0;  // when the state began
     std::string SinceTime;  // ... as the time of day
+    std::int64_t DownSince = 0;  // when the link went from connected or stopped to waiting or not answering
     std::uint16_t DeadPort = 0;  // the local port of the connection whose host stopped answering
     bool WasConnected = false;  // connected since the bridges started
     bool Noted = false;  // its drop was noted
@@ -79,20 +82,25 @@ private:
 };
 
 // One event of the connection log: the COM text and the server ("-" for the whole set), and
-// the event word (started, stopped, refused, failed, connected, waiting, hub ended).
+// the event word (started, stopped, refused, failed, connected, waiting, hub ended). A link's
+// event also has its bridge's Name, and when it ends an outage, its length ("after 130 s").
 struct TLogEvent {
     std::string Com = "-";
     std::string Server = "-";
     std::string Word;
+    bool Link = false;
+    std::string Name = {};
+    std::string After = {};
 };
 
-// What the log makes of the events: a line for each start, stop and ended hub, and for a link
-// that changed between waiting and connected or became connected (a link that starts or stops
-// with the bridges is told by their own line).
+// What the log makes of the events: a line for each start, stop and ended hub, and for every
+// change of a link but to stopped (a link that stops with the bridges is told by their own
+// line), so the first look after a start logs each bridge's state.
 std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TLinks& links);
 
 // The log's line for an event, without its line end: the local date and time
-// ("2026-12-07 14:02:11"), the COM text, the server and the word, separated by tabs.
+// ("2026-12-07 14:02:11"), the COM text, the server and the word, separated by tabs; a link's
+// line adds its Name and, when it ends an outage, the outage's length.
 std::string LogLine(const std::string& dateTime, const TLogEvent& event);
 
 // The date and time as the log writes it.
@@ -110,11 +118,18 @@ struct TNote {
 };
 
 // What the notes make of the events: the links lost in one look merged into one note, those
-// restored into another, and a note for a hub that ended by itself.
+// restored into another, and a note for a hub that ended by itself. A link is named by its
+// Name and COM text ("Scale (COM3)"), or its COM text; a restored one alone tells its outage.
 std::vector<TNote> Notes(const std::vector<TLinkEvent>& events, const TLinks& links);
+
+// A note's text holds this many characters at most.
+constexpr std::size_t NoteTextLimit = 255;
+
+// A length of time as the notes tell it: "45 s", "2 min 10 s", "1 h 5 min".
+std::string OutageText(std::int64_t ms);
 
 // The icon's colour (the state of its dot) and its tip, for the links' states: grey while the
 // bridges are stopped, red while any is not answering, green when every bridge is connected,
-// amber while any waits.
+// amber while any waits. Bridges that are off do not count.
 TLinkState TrayState(const std::vector<TLinkState>& states, bool running);
 std::string TrayTip(const std::vector<TLinkState>& states, bool running);

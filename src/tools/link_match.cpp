@@ -54,6 +54,7 @@ std::string LinkTip(TLinkState state, std::string_view host, int port, std::stri
     case TLinkState::Connected: return "Connected to " + server;
     case TLinkState::Waiting: return "Waiting for " + server;
     case TLinkState::NotAnswering: return server + " is not answering (since " + std::string(since) + ")";
+    case TLinkState::Off: return "Switched off";
     case TLinkState::Stopped: break;
     }
     return "Bridges are stopped";
@@ -64,6 +65,7 @@ const char* LinkWord(TLinkState state) {
     case TLinkState::Connected: return "connected";
     case TLinkState::Waiting: return "waiting";
     case TLinkState::NotAnswering: return "not answering";
+    case TLinkState::Off: return "off";
     case TLinkState::Stopped: break;
     }
     return "stopped";

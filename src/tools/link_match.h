@@ -13,8 +13,9 @@ enum class TLinkState : int {
     Waiting = 1,       // a hub runs, but is not connected to this bridge's server
     Connected = 2,     // the hub holds an established connection to the server
     NotAnswering = 3,  // ... but the server's host has stopped answering echoes
+    Off = 4,           // the bridge is switched off: not on the hub's line
 };
-constexpr int LinkStateCount = 4;
+constexpr int LinkStateCount = 5;
 
 // One connection: its remote end (IPv4 address with the first number in the
 // highest byte, port in host order) and its owning process, 0 where the system does not say.
@@ -48,9 +49,9 @@ std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std:
 bool OwnersReported(const std::vector<TTcpConnection>& connections);
 
 // The row's info tip: "Connected to 127.0.0.1:4001", "Waiting for 127.0.0.1:4001",
-// "127.0.0.1:4001 is not answering (since 14:02:11)" or "Bridges are stopped"; host is the
+// "127.0.0.1:4001 is not answering (since 14:02:11)", "Switched off" or "Bridges are stopped"; host is the
 // server as the bridge gives it, since the time of day the state began.
 std::string LinkTip(TLinkState state, std::string_view host, int port, std::string_view since = {});
 
-// The state in words: "stopped", "waiting", "connected" or "not answering".
+// The state in words: "stopped", "waiting", "connected", "not answering" or "off".
 const char* LinkWord(TLinkState state);

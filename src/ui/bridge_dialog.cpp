@@ -167,6 +167,8 @@ void TBridgeDialog::CreateControls() {
     controls::Select(connect, 0);  // "DSR Signal*"
     setFont(AddControl("STATIC", "*", WS_GROUP, 200, 147, 10, 20, NoId), legendFont_);
     label(" = Default value", 210, 151, 100);
+    HWND on = AddFieldControl("Enabled", "BUTTON", "On", WS_GROUP | BS_AUTOCHECKBOX, 318, 162, 44, 17, IdBridgeOn);
+    ::SendMessageA(on, BM_SETCHECK, BST_CHECKED, 0);
 }
 
 HWND TBridgeDialog::AddFieldControl(const char* field, const char* className, const char* text, DWORD style, int x,

@@ -19,12 +19,16 @@ controls::ImageList MakeStateIcons(int size) {
     const platform::Brush back(::CreateSolidBrush(transparent));
     const RECT all{0, 0, size, size};
     const int inset = size / 5;
-    for (COLORREF colour : {RGB(160, 160, 160), RGB(230, 160, 0), RGB(0, 170, 60), RGB(210, 30, 30)}) {
+    // In the order of TLinkState: stopped, waiting, connected, not answering, and a hollow one for off.
+    const COLORREF grey = RGB(160, 160, 160);
+    for (COLORREF colour : {grey, RGB(230, 160, 0), RGB(0, 170, 60), RGB(210, 30, 30), transparent}) {
+        const bool hollow = colour == transparent;
         const platform::Bitmap bitmap(::CreateCompatibleBitmap(screen.get(), size, size));
         const platform::Brush fill(::CreateSolidBrush(colour));
+        const platform::Pen ring(::CreatePen(PS_SOLID, std::max(1, size / 8), grey));
         const HGDIOBJ oldBitmap = ::SelectObject(dc.get(), bitmap.get());
         const HGDIOBJ oldBrush = ::SelectObject(dc.get(), fill.get());
-        const HGDIOBJ oldPen = ::SelectObject(dc.get(), ::GetStockObject(NULL_PEN));
+        const HGDIOBJ oldPen = ::SelectObject(dc.get(), hollow ? ring.get() : ::GetStockObject(NULL_PEN));
         ::FillRect(dc.get(), &all, back.get());
         ::Ellipse(dc.get(), inset, inset, size - inset + 1, size - inset + 1);
         ::SelectObject(dc.get(), oldPen);

@@ -40,6 +40,7 @@ enum : int {
     IdServerPort,
     IdDisDelay,
     IdConnectCombo,
+    IdBridgeOn,
     IdSerialBox = 330,
     IdNetworkBox,
 };

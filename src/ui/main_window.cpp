@@ -139,6 +139,11 @@ void TMainWindow::UpdateAvailability() {
 // ---- commands ----
 
 void TMainWindow::StartButtonClick() {
+    if (AllSwitchedOff(list_.Slots())) {  // a start of no bridge is a stop
+        StopButtonClick();
+        if (!Running()) ShowOutcome(hwnd_, TOutcome::Failure(AllOffText), MB_ICONINFORMATION);
+        return;
+    }
     const auto launched = [this] {
         SetRunning(true);
         watcher_->Restart();
@@ -214,10 +219,13 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     connectedHosts_.clear();
     for (std::size_t row = 0; row < slots.size(); ++row) {
         const TLinkLook& look = looks[row];
-        const bool dead = checkServers_ && look.Address && liveness_.NotAnswering(*look.Address);
-        if (look.State == TLinkState::Connected && look.Address) connectedHosts_.push_back(*look.Address);
-        seen.push_back({slots[row], Bridges[slots[row]].COM.str(), ServerText(targets[row]), look.State, !dead,
-                        look.LocalPort});
+        const TBridge& bridge = Bridges[slots[row]];
+        const TLinkState state = bridge.Enabled ? look.State : TLinkState::Off;  // off: not on the hub's line
+        const bool dead = checkServers_ && state == TLinkState::Connected && look.Address &&
+                          liveness_.NotAnswering(*look.Address);
+        if (state == TLinkState::Connected && look.Address) connectedHosts_.push_back(*look.Address);
+        seen.push_back({slots[row], bridge.COM.str(), ServerText(targets[row]), state, !dead, look.LocalPort,
+                        bridge.Name.str()});
     }
     const std::vector<TLinkEvent> found = links_.Look(NowMs(), seen, TimeOfDay());
     events.insert(events.end(), found.begin(), found.end());

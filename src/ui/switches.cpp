@@ -55,6 +55,15 @@ private:
     platform::FileHandle console_;
 };
 
+int StopSwitch(const TSwitchOutput& output, bool sayIt = true) {
+    bool ended = false;
+    const TOutcome stopped = StopBridges(&ended);
+    if (stopped && ended) AppendToConnectionLog(LogEvents({{TEventKind::Stopped}}, {}));
+    if (!stopped) return output.Fail(stopped.Text, MB_ICONEXCLAMATION);
+    if (sayIt) output.Line(ended ? "Bridges stopped" : "Bridges were not running");
+    return 0;
+}
+
 // Starts the stored bridges as "&Start bridges" does for the same bridges. With -tray, a
 // failure that has no output to go to is left for the icon.
 int StartSwitch(const TSwitchOutput& output, std::string* trayNote) {
@@ -67,30 +76,28 @@ int StartSwitch(const TSwitchOutput& output, std::string* trayNote) {
     // Logged before the start lets other copies look at the links again, so that the line comes
     // before theirs.
     const auto launched = [] { AppendToConnectionLog(LogEvents({{TEventKind::Started}}, {})); };
-    const TOutcome started = StartBridges(LoadStoredBridges(), {showArguments, launched});
+    const std::vector<int> slots = LoadStoredBridges();
+    if (AllSwitchedOff(slots)) {
+        const int stopped = StopSwitch(output, false);
+        if (stopped == 0) output.Line(AllOffText);
+        return stopped;
+    }
+    bool alreadyRunning = false;
+    const TOutcome started = StartBridges(slots, {showArguments, launched, &alreadyRunning});
     if (!started) AppendToConnectionLog(LogEvents({{StartEvent(false, HubFailed(started))}}, {}));
     if (!started && trayNote && !output.Available()) {
         *trayNote = started.Text;
         return 1;
     }
     if (!started) return output.Fail(started.Text, MB_ICONEXCLAMATION);
-    output.Line("Bridges started");
-    return 0;
-}
-
-int StopSwitch(const TSwitchOutput& output) {
-    bool ended = false;
-    const TOutcome stopped = StopBridges(&ended);
-    if (stopped && ended) AppendToConnectionLog(LogEvents({{TEventKind::Stopped}}, {}));
-    if (!stopped) return output.Fail(stopped.Text, MB_ICONEXCLAMATION);
-    output.Line(ended ? "Bridges stopped" : "Bridges were not running");
+    output.Line(alreadyRunning ? AlreadyRunningText : "Bridges started");
     return 0;
 }
 
 int StatusSwitch(const TSwitchOutput& output) {
     const TBridgeStatus status = StoredBridgeStatus();
     for (const std::string& line : status.Lines) output.Line(line);
-    return status.AllConnected ? 0 : 1;
+    return status.Code;
 }
 
 }  // namespace
@@ -102,7 +109,10 @@ std::optional<int> RunSwitches(const std::vector<std::string>& args, std::string
     if (switches.action == TSwitch::None && switches.error.empty()) return std::nullopt;
     const TSwitchOutput output;
     const bool quiet = switches.action == TSwitch::Status && !output.Available();  // only the exit code tells
-    if (!switches.error.empty()) return quiet ? 1 : output.Fail(switches.error);
+    if (!switches.error.empty()) {
+        if (!quiet) output.Fail(switches.error);
+        return CommandLineRefused;
+    }
     DebugMode = HasDebugSwitch(args);
     try {
         switch (switches.action) {

@@ -5,9 +5,14 @@
 #include <string>
 #include <vector>
 
+// The exit code of a command line that is not accepted (an unknown switch, or two of the three).
+constexpr int CommandLineRefused = 64;
+
 // Runs the switch the arguments name (the arguments after the program's own path) and gives
-// the exit code: 0 when the switch did what it says, otherwise 1. Nothing when they name none
-// of the three, or -start with -tray: the program is to start (after that start). A refused or
+// the exit code: 0 when the switch did what it says, CommandLineRefused for a command line it
+// does not take, -status's own codes (tools/bridge_status.h) for -status, otherwise 1. Nothing
+// when they name none of the three, or -start with -tray: the program is to start (after that
+// start). A refused or
 // failed start with -tray that has nowhere to write its message leaves it in *trayNote, for
 // the icon to show, instead of the error box.
 std::optional<int> RunSwitches(const std::vector<std::string>& args, std::string* trayNote = nullptr);

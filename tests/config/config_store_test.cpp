@@ -57,7 +57,7 @@ TEST_F(ConfigStore, SavesTheExampleSlotValueByValue) {
     SaveBridges();
 
     EXPECT_EQ(Fields(Bridges[1]), "Index=1 COM=COM3 Baud=9600 Emulate=1 Name= Connect=0 IP=192.168.0.99 Port=9761 "
-                                  "Delay=500 TXDelay=10 RXDelay=10 ");
+                                  "Delay=500 TXDelay=10 RXDelay=10 Enabled=1 ");
     for (const TBridgeField& field : BridgeFields) {
         const std::string text = FieldText(Bridges[1], field);
         const RawValue v = ReadRaw(Slot(1), field.Name);
@@ -80,6 +80,7 @@ TEST_F(ConfigStore, RoundTripsEveryField) {
     Bridges[4].Delay = -3;
     Bridges[4].TXDelay = 0;
     Bridges[4].RXDelay = 2147483647;
+    Bridges[4].Enabled = false;
     const TBridge saved = Bridges[4];
     SaveBridges();
     ClearBridges();
@@ -87,7 +88,7 @@ TEST_F(ConfigStore, RoundTripsEveryField) {
     EXPECT_EQ(Load(), std::vector<std::string>{"COM12"});
     EXPECT_EQ(Fields(Bridges[4]), Fields(saved));
     EXPECT_EQ(Fields(saved), "Index=7 COM=COM12 Baud=115200 Emulate=0 Name=Scale Connect=4 IP=host.example Port=4001 "
-                             "Delay=-3 TXDelay=0 RXDelay=2147483647 ");
+                             "Delay=-3 TXDelay=0 RXDelay=2147483647 Enabled=0 ");
 }
 
 TEST_F(ConfigStore, LoadWithoutTheKeyCreatesItEmpty) {
@@ -126,7 +127,7 @@ TEST_F(ConfigStore, KeyWithoutPortOrWithOnlyPort) {
     WriteText(Slot(2), "Port", "9761");
     EXPECT_EQ(Load(), std::vector<std::string>{"COM3"});
     EXPECT_EQ(Fields(Bridges[2]), "Index=1 COM=COM3 Baud=9600 Emulate=1 Name= Connect=0 IP=192.168.0.99 Port=9761 "
-                                  "Delay=500 TXDelay=10 RXDelay=10 ");
+                                  "Delay=500 TXDelay=10 RXDelay=10 Enabled=1 ");
 }
 
 TEST_F(ConfigStore, NumbersAndTextsAreTakenAsSpecifiedWhenLoading) {

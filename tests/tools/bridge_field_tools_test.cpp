@@ -20,7 +20,7 @@ namespace {
 // must read it.
 const std::set<std::string> kToHub = {"Index", "Baud", "Connect", "IP", "Port", "Delay", "RXDelay"};
 const std::set<std::string> kToSetup = {"Index", "COM", "Emulate", "TXDelay"};
-const std::set<std::string> kToNoTool = {"Name"};  // the user's own label
+const std::set<std::string> kToNoTool = {"Name", "Enabled"};  // the user's own label; whether the bridge is on the line
 
 // The next value after the field's: a flag turned over, a number plus one, a text's last
 // digit counted on (else a "1" added).
@@ -122,6 +122,11 @@ TEST(BridgeFieldTools, EveryFieldReachesItsToolAndComesBack) {
         ASSERT_EQ(InvalidField(changed), nullptr) << "the value " << FieldText(changed, field);
 
         const std::string hub = HubSees(), setup = SetupSees(changed);
+        if (field.Name == std::string("Enabled")) {  // off: left out of the hub's line, its pair kept as it is
+            EXPECT_EQ(BuildHubArguments({1}).find(" --use-driver=tcp "), std::string::npos);
+            EXPECT_EQ(setup, setupBefore);
+            continue;
+        }
         EXPECT_EQ(hub, HubWants(changed));
         EXPECT_EQ(setup, SetupWants(changed));
         EXPECT_EQ(hub != hubBefore, kToHub.count(field.Name) > 0) << "the hub's line changes with the field";

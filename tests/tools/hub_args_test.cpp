@@ -24,6 +24,7 @@ struct Slot {
     std::int32_t rxDelay;
     const char* ip;
     std::int32_t port;
+    bool on = true;
 };
 
 struct Case {
@@ -53,12 +54,19 @@ void Fill(const Slot& s) {
     b.TXDelay = 77;  // never enters the hub's line
     b.RXDelay = s.rxDelay;
     b.Name = "ignored";
+    b.Enabled = s.on;
 }
 
 const Case kCases[] = {
     {"FirstWorkedExample",
      {{1, 1, "COM3", 9600, 0, 500, 10, "192.168.0.99", 9761}},
      {"COM3"},
+     " --reconnect=10000 --no-default-fc-route=All:All --create-filter=pinmap:--dtr=connect --add-filters=0:pinmap "
+     "--create-filter=pin2con,pc1:\"--connect=dsr --delay-disconnect=500\" --add-filters=0:pc1 --bi-route=0:1 "
+     "--use-driver=serial --ito=10 --baud=9600 \\\\.\\CNCA1 --use-driver=tcp 192.168.0.99:9761"},
+    {"ABridgeSwitchedOffIsLeftOut",
+     {{1, 1, "COM3", 9600, 0, 500, 10, "192.168.0.99", 9761}, {2, 2, "COM2", 9600, 0, 500, 10, "192.168.0.98", 1, false}},
+     {"COM2", "COM3"},
      " --reconnect=10000 --no-default-fc-route=All:All --create-filter=pinmap:--dtr=connect --add-filters=0:pinmap "
      "--create-filter=pin2con,pc1:\"--connect=dsr --delay-disconnect=500\" --add-filters=0:pc1 --bi-route=0:1 "
      "--use-driver=serial --ito=10 --baud=9600 \\\\.\\CNCA1 --use-driver=tcp 192.168.0.99:9761"},

@@ -12,31 +12,31 @@ using S = TLinkState;
 TEST(LinkEvents, LogsChangesAndNotesDropsOfFiveSeconds) {
     const S c = S::Connected, w = S::Waiting, o = S::Stopped;
     struct { std::int64_t at; S com3, com4, com5; const char* log; const char* notes; } const looks[] = {
-        {0, w, w, w, "", ""},
-        {1000, c, c, w, "COM3 connected|COM4 connected|", ""},
-        {2000, w, c, c, "COM3 waiting|COM5 connected|", ""},
-        {6000, c, c, c, "COM3 connected|", ""},  // 4 s: a short drop, only logged
+        {0, w, w, w, "COM3 waiting|COM4 waiting|COM5 waiting|", ""},  // the first look after a start
+        {1000, c, c, w, "COM3 connected after 1 s|COM4 connected after 1 s|", ""},
+        {2000, w, c, c, "COM3 waiting|COM5 connected after 2 s|", ""},
+        {6000, c, c, c, "COM3 connected after 4 s|", ""},  // 4 s: a short drop, only logged
         {7000, w, w, c, "COM3 waiting|COM4 waiting|", ""},
         {11000, w, w, w, "COM5 waiting|", ""},
-        {12000, w, w, w, "", "! Link lost: 2 bridges lost their servers|"},
+        {12000, w, w, w, "", "! Link lost: Scale (COM3) and COM4 lost their servers|"},
         {13000, w, w, w, "", ""},
-        {16000, c, w, w, "COM3 connected|", 
-         "! Link lost: COM5 lost 127.0.0.1:4003|Link restored: COM3 is connected again to 127.0.0.1:4001|"},
+        {16000, c, w, w, "COM3 connected after 9 s|",
+         "! Link lost: COM5 lost 127.0.0.1:4003|Link restored: Scale (COM3) is back after 9 s|"},
         {16500, w, w, w, "COM3 waiting|", ""},
-        {21500, w, w, w, "", "! Link lost: COM3 lost 127.0.0.1:4001|"},  // restored, then lost again
+        {21500, w, w, w, "", "! Link lost: Scale (COM3) lost 127.0.0.1:4001|"},  // restored, then lost again
         {22000, o, o, o, "", ""},  // stopped: the stop's own line says it
         {22500, c, c, c, "COM3 connected|COM4 connected|COM5 connected|", ""},
         {22800, o, o, o, "", ""},
-        {23000, w, w, w, "", ""},
+        {23000, w, w, w, "COM3 waiting|COM4 waiting|COM5 waiting|", ""},
         {29000, w, w, w, "", ""},  // never connected since the start: no note
     };
     TLinks links;
     for (const auto& look : looks) {
-        const std::vector<TLinkEvent> events = links.Look(look.at, {{4, "COM3", "127.0.0.1:4001", look.com3},
+        const std::vector<TLinkEvent> events = links.Look(look.at, {{4, "COM3", "127.0.0.1:4001", look.com3, true, 0, "Scale"},
                                                                     {1, "COM4", "127.0.0.1:4002", look.com4},
                                                                     {7, "COM5", "127.0.0.1:4003", look.com5}});
         std::string log, notes;
-        for (const TLogEvent& e : LogEvents(events, links)) log += e.Com + " " + e.Word + "|";
+        for (const TLogEvent& e : LogEvents(events, links)) log += e.Com + " " + e.Word + (e.After.empty() ? "" : " " + e.After) + "|";
         for (const TNote& n : Notes(events, links)) notes += (n.Warning ? "! " : "") + n.Title + ": " + n.Text + "|";
         EXPECT_EQ(log, look.log) << look.at;
         EXPECT_EQ(notes, look.notes) << look.at;
@@ -102,11 +102,26 @@ TEST(LinkEvents, TheIconsTipAndColourTheLogsLineAndItsLimit) {
     EXPECT_EQ(TrayState({c, w}, true), w);
     EXPECT_EQ(TrayState({c, c}, true), c);
     EXPECT_EQ(TrayState({c}, false), S::Stopped);
+    EXPECT_EQ(TrayState({c, S::Off}, true), c) << "a bridge that is off does not count";
+    EXPECT_EQ(TrayTip({c, S::Off, w}, true), "Pontis Manager: 1 of 2 bridges connected");
     EXPECT_EQ(TrayState({w, S::NotAnswering, c}, true), S::NotAnswering);
     EXPECT_EQ(TrayTip({c, S::NotAnswering, w}, true), "Pontis Manager: 1 of 3 bridges connected, 1 not answering");
     EXPECT_EQ(LinkTip(S::NotAnswering, "192.168.0.99", 9761, "14:02:11"), "192.168.0.99:9761 is not answering (since 14:02:11)");
-    EXPECT_EQ(LogLine(LogTime(2026, 12, 7, 4, 2, 1), {"COM3", "192.168.0.99:9761", "waiting"}),
-              "2026-12-07 04:02:01\tCOM3\t192.168.0.99:9761\twaiting");
+    EXPECT_EQ(LogLine(LogTime(2026, 12, 7, 4, 2, 1), {"COM3", "192.168.0.99:9761", "waiting", true}),
+              "2026-12-07 04:02:01\tCOM3\t192.168.0.99:9761\twaiting\t");
+    EXPECT_EQ(LogLine("t", {"COM3", "h:1", "connected", true, "Scale", "after 130 s"}), "t\tCOM3\th:1\tconnected\tScale\tafter 130 s");
+    EXPECT_EQ(OutageText(130999) + ", " + OutageText(3900000) + ", " + OutageText(0), "2 min 10 s, 1 h 5 min, 0 s");
+    // Ten lost at once: ten Names do not fit a note, ten COM texts do; longer ones end in "and N more".
+    for (const std::string& com : {std::string("COM"), std::string(40, 'C')}) {
+        std::vector<TLinkSeen> seen;
+        for (int n = 1; n <= 10; ++n) seen.push_back({n, com + std::to_string(n), "h:1", c, false, 0, std::string(20, 'N')});
+        TLinks ten;
+        const std::string text = Notes(ten.Look(0, seen), ten).at(0).Text;
+        EXPECT_EQ(com == "COM" ? text : text.substr(text.size() - 32),
+                  com == "COM" ? "COM1, COM2, COM3, COM4, COM5, COM6, COM7, COM8, COM9 and COM10 lost their servers"
+                               : "C5 and 5 more lost their servers");
+        EXPECT_LE(text.size(), NoteTextLimit);
+    }
     const std::vector<TLogEvent> starts = LogEvents({{StartEvent(true, false)}, {StartEvent(false, true)},
                                                      {StartEvent(false, false)}, {TEventKind::Stopped}}, {});
     ASSERT_EQ(starts.size(), 4u);

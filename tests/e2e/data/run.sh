@@ -174,7 +174,6 @@ check "COM14's server stops" stop_echo $((BASE + 9))
 check "its icon turns waiting" wait_until 10 image_is COM14 1
 check_eq "the others stay connected" 2 "$(image_of COM13)"
 shot "$E2E_OUT/link-state.png" "$MAIN_CAPTION"
-[ -z "${DOCS_DIR:-}" ] || cp "$E2E_OUT/link-state.png" "$DOCS_DIR/link-state.png"
 check "COM14's server listens again" start_echo $((BASE + 9))
 end_step
 
@@ -221,6 +220,23 @@ for row in "20 16 0" "600 3 2"; do
     check "the last packet comes back no sooner than $DELAY ms after the last byte ($out)" \
         [ "${out##* }" -ge "$DELAY" ]
 done
+end_step
+
+# ---- 6 ----
+step "6. A bridge switched off: left out of the hub's line, a hollow grey dot"
+keys alt+o
+check "the hub is stopped" wait_until 10 hub_stopped
+check "the manager closes" close_manager
+check "COM12 is switched off" wine reg add "$PROGRAM_KEY\\Bridges\\8" /v Enabled /d 0 /f
+check "COM14's server stops" stop_echo $((BASE + 9))
+check "the manager starts" start_manager
+keys alt+s
+check "COM14 waits" wait_until 15 image_is COM14 1
+check "COM13 connects" wait_until 15 image_is COM13 2
+check_eq "COM12 shows the hollow grey dot" 4 "$(image_of COM12)"
+check "the hub's line leaves pair 8 out" bash -c "tail -n 1 <(grep -a 'hub4com.exe\"' '$HUB_LOG') | grep -vq 'CNCA8 '"
+shot "$E2E_OUT/link-state.png" "$MAIN_CAPTION"
+[ -z "${DOCS_DIR:-}" ] || cp "$E2E_OUT/link-state.png" "$DOCS_DIR/link-state.png"
 end_step
 
 summary

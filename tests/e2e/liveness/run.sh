@@ -82,7 +82,7 @@ dead_and_back() {  # <hub kind>
         wait_until 20 status_is COM5 "not answering" waiting
     echo "   ($1) -status: $(status_of COM5) after $(ms_since "$from") ms"
     check_eq "and ends with 1" 1 "$(status_code)"
-    check "the log has COM5 not answering or waiting" wait_until 5 log_has "$lines" $'\tCOM5\t.*\t(not answering|waiting)$'
+    check "the log has COM5 not answering or waiting" wait_until 5 log_has "$lines" $'\tCOM5\t.*\t(not answering|waiting)\t$'
     check "a \"Link lost\" note names COM5" wait_until 5 note_has "Link lost: COM5"
     echo "   ($1) note after $(ms_since "$from") ms: $(note)"
     check_eq "COM6 is connected" connected "$(status_of COM6)"
@@ -93,7 +93,8 @@ dead_and_back() {  # <hub kind>
     check "within 25 s COM5 is connected" wait_until 25 status_is COM5 connected
     echo "   ($1) connected $(ms_since "$from") ms after the rule went"
     check_eq "-status ends with 0 once all are connected" 0 "$(wait_until 10 status_code_is 0; status_code)"
-    check "the log has COM5 connected" wait_until 5 log_has "$lines" $'\tCOM5\t.*\tconnected$'
+    check "the log has COM5 connected, and how long it was not" \
+        wait_until 5 log_has "$lines" $'\tCOM5\t.*\tconnected\t\tafter [0-9]+ s$'
     check "A counted a new connection" count_above A "$first"
 }
 

@@ -282,6 +282,7 @@ tray() { wine "$PROBE" --tray 2>/dev/null </dev/null; }
 icon_count() { tray | grep -c '^icon' || true; }
 icons_are() { [ "$(icon_count)" -eq "$1" ]; }
 note_is() { [ "$(tray | sed -n 's/^note\t//p')" == "$1" ]; }
+note_has() { tray | sed -n 's/^note\t//p' | grep -qF -- "$1"; }
 conn_log() { find "$WINEPREFIX/drive_c/users" -path '*/AppData/Local/Pontis Manager/connections.log' 2>/dev/null | head -n 1; }
 logged() { log_has "$(conn_log)" "$(printf "$1")"; }
 logged_times() { [ "$(grep -cF -- "$(printf "$1")" "$(conn_log)" 2>/dev/null)" == "$2" ]; }
@@ -306,12 +307,23 @@ sleep 1  # a moment for a window that must not come
 check "no window shows" window_gone "$MAIN_CAPTION"
 check "the log says started" wait_until 10 logged '\t-\t-\tstarted'
 check "the log says connected" wait_until 15 logged "\\tCOM5\\t127.0.0.1:$ECHO\\tconnected"
+waits=$(grep -cF -- "$(printf "\tCOM5\t127.0.0.1:$ECHO\twaiting")" "$(conn_log)" || true)  # the start's first look may have one
 kill $(pgrep -P "$echo_pid") "$echo_pid" 2>/dev/null || true
-check "the log says waiting within 7 s" wait_until 7 logged "\\tCOM5\\t127.0.0.1:$ECHO\\twaiting"
-check "a \"Link lost\" note" wait_until 10 note_is "Link lost: COM5 lost 127.0.0.1:$ECHO"
+check "the log says waiting within 7 s" wait_until 7 logged_times "\\tCOM5\\t127.0.0.1:$ECHO\\twaiting" $((waits + 1))
+check "a \"Link lost\" note that names the bridge" wait_until 10 note_is "Link lost: Line five (COM5) lost 127.0.0.1:$ECHO"
 check "the echo server listens again" echo_server
 check "the log says connected again" wait_until 25 logged_times "\\tCOM5\\t127.0.0.1:$ECHO\\tconnected" 2
-check "a \"Link restored\" note" wait_until 5 note_is "Link restored: COM5 is connected again to 127.0.0.1:$ECHO"
+check "a \"Link restored\" note with the outage" wait_until 5 note_has "Link restored: Line five (COM5) is back after "
+# A watchdog's scheduled task runs -start again and again (here 10 s apart, not a minute): the
+# running bridges are left alone.
+hub=$(hub_pids) links=$(switch -status) lines=$(wc -l <"$(conn_log)")
+for n in 1 2 3; do
+    sleep 10
+    check_eq "-start $n leaves them running" "$(printf '0\nBridges are already running')" "$(switch -start)"
+done
+check_eq "the hub is the same process" "$hub" "$(hub_pids)"
+check_eq "-status says what it said" "$links" "$(switch -status)"
+check_eq "the log has no new line" "$lines" "$(wc -l <"$(conn_log)")"
 check "a right click opens the icon's menu" open_icon_menu
 settled_shot "$SHOTS/09-icon-menu.png" -crop 220x120+0+0
 keys Escape
@@ -340,8 +352,9 @@ check "the echo server listens again" echo_server
 wine explorer /desktop=pontis,1024x768 "$INSTALL_DIR/PontisManager.exe" -start -tray >/dev/null 2>&1 </dev/null &
 MANAGER_JOB=$!
 check "the log says connected" wait_until 20 logged_times "\\tCOM5\\t127.0.0.1:$ECHO\\tconnected" 3
+waits=$(grep -cF -- "$(printf "\tCOM5\t127.0.0.1:$ECHO\twaiting")" "$(conn_log)" || true)
 kill $(pgrep -P "$echo_pid") "$echo_pid" 2>/dev/null || true
-check "the log says waiting" wait_until 7 logged_times "\\tCOM5\\t127.0.0.1:$ECHO\\twaiting" 2
+check "the log says waiting" wait_until 7 logged_times "\\tCOM5\\t127.0.0.1:$ECHO\\twaiting" $((waits + 1))
 # The screen's corner by the icon, taken until it holds more than the desktop, the taskbar and
 # the icon: the note's text.
 note_drawn() {

@@ -41,6 +41,7 @@ TBridge Edited() {
     b.Delay = 750;
     b.TXDelay = 3;
     b.RXDelay = 7;
+    b.Enabled = false;
     return b;
 }
 
@@ -133,7 +134,7 @@ TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
     } looks[] = {
         {0, "Add/Edit Bridge", WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME, WS_SYSMENU},
         {IdSerialBox, "Serial Port "}, {IdNetworkBox, "Network "}, {IdOkButton, "&OK"},
-        {IdCancelButton, "&Cancel"}, {IdEmuBR, "Strict baudrate emulation", WS_TABSTOP},
+        {IdCancelButton, "&Cancel"}, {IdEmuBR, "Strict baudrate emulation", WS_TABSTOP}, {IdBridgeOn, "On", WS_TABSTOP},
         {IdDisDelay, "500", WS_DISABLED}
     };
     for (const auto& c : looks) {
@@ -161,7 +162,7 @@ TEST_F(BridgeDialog, FirstUseShowsTheDefaults) {
     EXPECT_EQ(OkAsNewBridge(), "New bridge");
     EXPECT_TRUE(record.flag);
     EXPECT_EQ(Describe(record), "Index=4 COM=COM3 Baud=9600 Emulate=1 Name= Connect=0 IP=192.168.0.99 Port=9761 "
-                                "Delay=500 TXDelay=10 RXDelay=10 ")
+                                "Delay=500 TXDelay=10 RXDelay=10 Enabled=1 ")
         << "the defaults";
 }
 
@@ -173,7 +174,7 @@ TEST_F(BridgeDialog, ControlsSitInsideTheirBoxes) {
     } controls[] = {{IdPortCombo, &serial},   {IdBaudCombo, &serial},   {IdRXDelay, &serial},
                     {IdTXDelay, &serial},     {IdEmuBR, &serial},       {IdServerIP, &network},
                     {IdServerPort, &network}, {IdDisDelay, &network}, {IdConnectCombo, &network},
-                    {IdBridgeName, nullptr},  {IdOkButton, nullptr},   {IdCancelButton, nullptr}};
+                    {IdBridgeOn, &network},   {IdBridgeName, nullptr},  {IdOkButton, nullptr},   {IdCancelButton, nullptr}};
     for (const auto& c : controls) {
         const RECT r = Bounds(c.id);
         if (c.box) {
@@ -253,6 +254,7 @@ TEST_F(BridgeDialog, OkWritesEveryField) {
         Select(IdPortCombo, 11);
         Select(IdBaudCombo, 8);
         ::CheckDlgButton(form->Handle(), IdEmuBR, BST_UNCHECKED);
+        ::CheckDlgButton(form->Handle(), IdBridgeOn, BST_UNCHECKED);
         SetText(IdBridgeName, "Lab rack");
         Select(IdConnectCombo, 2);
         SetText(IdServerIP, "10.1.2.3");
@@ -492,7 +494,7 @@ TEST_F(BridgeDialog, ExplainsTheDelaysInToolTips) {
 // The fields as OK reads them, each different from what the record held before.
 TBridgeFields Typed() {
     return {{"COM", "COM7"}, {"Baud", "19200"}, {"Emulate", "1"},   {"Name", "Press 2"},  {"Connect", "1"},
-            {"IP", "plc.local"}, {"Port", "502"}, {"Delay", "100"}, {"TXDelay", "20"}, {"RXDelay", "30"}};
+            {"IP", "plc.local"}, {"Port", "502"}, {"Delay", "100"}, {"TXDelay", "20"}, {"RXDelay", "30"}, {"Enabled", "1"}};
 }
 
 TEST(StoreBridgeFields, StopsAtTheFirstRefusedFieldAndKeepsTheOnesBefore) {
@@ -512,19 +514,19 @@ TEST(StoreBridgeFields, StopsAtTheFirstRefusedFieldAndKeepsTheOnesBefore) {
         const char* message;  // null: stored
         std::size_t written;
     } cases[] = {
-        {[](TBridgeFields&) {}, nullptr, 10},
+        {[](TBridgeFields&) {}, nullptr, 11},
         {[](TBridgeFields& f) { f["COM"].clear(); }, "Please select a COM port", 0},
         {[](TBridgeFields& f) { f["Baud"].clear(); }, "'' is not a valid integer value", 1},
         {[](TBridgeFields& f) { f["IP"] = "plc\tlocal"; }, "'plc\tlocal' is not a valid server address", 5},
         {[](TBridgeFields& f) { f["Port"] = "80a"; }, "'80a' is not a valid integer value", 6},
         {[](TBridgeFields& f) { f["Port"] = "65536"; }, "'65536' is not a valid server port (1 to 65535)", 6},
-        {[](TBridgeFields& f) { f["Port"] = "65535"; }, nullptr, 10},
-        {[](TBridgeFields& f) { f["Port"] = " +1"; }, nullptr, 10},
+        {[](TBridgeFields& f) { f["Port"] = "65535"; }, nullptr, 11},
+        {[](TBridgeFields& f) { f["Port"] = " +1"; }, nullptr, 11},
         {[](TBridgeFields& f) { f["Delay"] = "-2147483649"; }, "'-2147483649' is not a valid integer value", 7},
         {[](TBridgeFields& f) { f["TXDelay"] = "1.5"; }, "'1.5' is not a valid integer value", 8},
         {[](TBridgeFields& f) { f["RXDelay"] = "$10"; }, "'$10' is not a valid integer value", 9},
         {[](TBridgeFields& f) { f["RXDelay"] = "-1"; }, "'-1' is not a valid RX delay (0 or more)", 9},
-        {[](TBridgeFields& f) { f["RXDelay"] = "0"; f["TXDelay"] = "-5"; }, nullptr, 10},
+        {[](TBridgeFields& f) { f["RXDelay"] = "0"; f["TXDelay"] = "-5"; }, nullptr, 11},
     };
     for (const auto& c : cases) {
         TBridgeFields fields = Typed();

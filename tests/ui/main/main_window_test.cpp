@@ -386,6 +386,8 @@ TEST_F(MainWindow, DebugSwitchIsReadAtStartUp) {
 TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     WriteBridge(1, "COM5", "127.0.0.1", "4001");
     WriteBridge(2, "COM3", "127.0.0.1", "9761");
+    WriteBridge(3, "COM7", "127.0.0.1", "9762");
+    WriteText(SlotKey(3), "Enabled", "0");
     Open();
     ::SetFocus(form->Control(IdStartButton));
     Click(IdStartButton);
@@ -395,7 +397,9 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     EXPECT_EQ(::GetFocus(), form->Control(IdStopButton)) << "focus leaves the disabled button";
     EXPECT_EQ(RowState(0), TLinkState::Waiting) << "no server listens";
     EXPECT_EQ(Tip(0), "Waiting for 127.0.0.1:9761");
-    EXPECT_EQ(ReadText(kProgramKey, "command"), BuildHubArguments({2, 1}));  // COM3, COM5
+    EXPECT_EQ(ReadText(kProgramKey, "command"), BuildHubArguments({2, 1}));  // COM3, COM5; COM7 is off
+    EXPECT_EQ(RowState(2), TLinkState::Off);  // the hollow grey dot
+    EXPECT_EQ(Tip(2), "Switched off");
     EXPECT_EQ(ReadText(kProgramKey, "command").find(" --reconnect=10000"), 0u);
 
     Click(IdStopButton);
@@ -459,29 +463,41 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     EXPECT_EQ(ReadText(kProgramKey, "command"), button);
     EXPECT_NE(FileText(InDriver("hub4com.log")).find(": \"" + InDriver(HubExeName) + "\"" + button + "\r\n"),
               std::string::npos);
+    const auto hub = FindProcess(HubExeName);
+    EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges are already running\r\n")));
+    EXPECT_EQ(FindProcess(HubExeName), hub) << "the same line: left running";
+    WriteBridge(4, "COM3", "10.0.0.9");
+    EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges started\r\n")));
+    EXPECT_NE(FindProcess(HubExeName), hub) << "an edited bridge: started anew";
+    for (int n : {1, 2, 3, 4}) WriteText(SlotKey(n), "Enabled", "0");
+    EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("All bridges are switched off\r\n")));
+    EXPECT_EQ(FindProcess(HubExeName), 0u) << "ended as a stop ends it";
+    for (int n : {1, 2, 3, 4}) WriteText(SlotKey(n), "Enabled", "1");
+    EXPECT_EQ(RunSwitch({"-start"}).first, 0);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges stopped\r\n")));
     EXPECT_EQ(FindProcess(HubExeName), 0u);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));
 }
 
-TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithOne) {
-    struct { const char *ip, *also, *output, *port2 = nullptr; } const cases[] = {  // ip: of the one bridge, none when empty
-        {"", "-mdebug", "No bridges defined! Please define at least one.\r\n"},
+TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
+    struct { const char *ip, *also, *output, *port2 = nullptr; int code = 1; const char* action = "-start"; } const cases[] = {
+        {"", "-mdebug", "No bridges defined! Please define at least one.\r\n"},  // ip: of the one bridge, none when empty
         {"10.0.0.1 -x", "-mdebug", "Bridge 'COM3' has an invalid server address\r\n"},
         {"127.0.0.1", "", "Bridge slot 2 cannot be read: Port '4710 2'\r\n", "4710 2"},  // not dropped unsaid
-        {"127.0.0.1", "/bogus", "Unknown switch '/bogus'\r\n"},
+        {"127.0.0.1", "/bogus", "Unknown switch '/bogus'\r\n", nullptr, 64},
+        {"127.0.0.1", "-stop", "Use one of -start, -stop and -status\r\n", nullptr, 64, "-status"},
+        {"127.0.0.1", "-x", "Unknown switch '-x'\r\n", nullptr, 64, "-tray"},
+        {"127.0.0.1", "", "COM3\t127.0.0.1:9761\tstopped\r\n", nullptr, 2, "-status"},
+        {"", "", "", nullptr, 3, "-status"},
     };
     for (const auto& c : cases) {
         testreg::DeleteProgramKey();
         if (*c.ip) WriteBridge(1, "COM3", c.ip);
         if (c.port2) WriteBridge(2, "COM4", "10.0.0.2", c.port2);
-        EXPECT_EQ(RunSwitch({"-start", c.also}), std::make_pair(1, std::string(c.output)));
+        EXPECT_EQ(RunSwitch({c.action, c.also}), std::make_pair(c.code, std::string(c.output)));
         EXPECT_EQ(FindProcess(HubExeName), 0u) << c.output;
         EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>") << c.output;
     }
-    EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(1, std::string("COM3\t127.0.0.1:9761\tstopped\r\n")));
-    testreg::DeleteProgramKey();
-    EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(0, std::string())) << "no bridges: nothing to wait for";
 }
 
 TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
@@ -527,6 +543,9 @@ TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) 
     StartOutsideHub();
     EXPECT_EQ(RunSwitch({"-status"}),
               std::make_pair(1, "COM3\tlocalhost:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\twaiting\r\n"));
+    WriteText(SlotKey(2), "Enabled", "0");
+    EXPECT_EQ(RunSwitch({"-status"}),
+              std::make_pair(0, "COM3\tlocalhost:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"));
     EXPECT_NE(FindProcess(HubExeName), 0u);
 }
 
