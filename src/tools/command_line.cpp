@@ -27,11 +27,12 @@ TSwitches ParseSwitches(const std::vector<std::string>& args) {
     static constexpr std::pair<const char*, TSwitch> actions[] = {
         {"start", TSwitch::Start}, {"stop", TSwitch::Stop}, {"status", TSwitch::Status}};
     TSwitches result;
-    std::string unknown;
+    std::string unknown, doubled;
     bool twoActions = false;
     for (const std::string& arg : args) {
         if (arg.empty() || (arg.front() != '-' && arg.front() != '/') || IsDebugSwitch(arg)) continue;
         if (IsSwitchNamed(arg, "tray")) {
+            if (result.tray && doubled.empty()) doubled = arg;
             result.tray = true;
             continue;
         }
@@ -43,6 +44,7 @@ TSwitches ParseSwitches(const std::vector<std::string>& args) {
         } else if (result.action != TSwitch::None && result.action != action) {
             twoActions = true;
         } else {
+            if (result.action == action && doubled.empty()) doubled = arg;
             result.action = action;
         }
     }
@@ -51,6 +53,8 @@ TSwitches ParseSwitches(const std::vector<std::string>& args) {
         result.error = "Unknown switch '" + unknown + "'";
     else if (twoActions)
         result.error = "Use one of -start, -stop and -status";
+    else if (!doubled.empty())
+        result.error = "The switch '" + doubled + "' is given twice";
     else if (result.tray && result.action != TSwitch::None && result.action != TSwitch::Start)
         result.error = "Use -tray alone or with -start";
     return result;

@@ -23,8 +23,8 @@ struct TSwitches {
 
 // Reads the arguments after the program's own path. Switches begin with "-" or "/" and are
 // matched without ASCII case, like the debug switch. With one of -start, -stop and -status,
-// every other switch but the debug switch is an error, and so is a second of the three. -tray
-// goes alone or with -start; beside it too, any other switch is an error.
+// every other switch but the debug switch is an error, and so are a second of the three and a
+// switch given twice. -tray goes alone or with -start; beside it too, any other switch is an error.
 TSwitches ParseSwitches(const std::vector<std::string>& args);
 
 // The Run-key command that starts the bridges at log-on: the executable's full path in double

@@ -48,7 +48,9 @@ TEST(ToolPaths, Switches) {
     const char* const two = "Use one of -start, -stop and -status";
     struct { std::vector<std::string> args; TSwitch action; const char* error; bool tray = false; } const cases[] = {
         {{"-start"}, start, ""},          {{"/STOP", "word"}, stop, ""},      {{"-mdebug", "-Status"}, status, ""},
-        {{"-start", "/Start"}, start, ""}, {{"--start", "-start2", "/bogus"}, none, ""},  // the window starts
+        {{"-start", "/Start"}, start, "The switch '/Start' is given twice"},
+        {{"-tray", "-start", "/TRAY"}, start, "The switch '/TRAY' is given twice", true},
+        {{"--start", "-start2", "/bogus"}, none, ""},  // the window starts
         {{"-start", "/bogus", "-x"}, start, unknown}, {{"/bogus", "/status"}, status, unknown},
         {{"-stop", "--stop"}, stop, "Unknown switch '--stop'"}, {{"-status", "-"}, status, "Unknown switch '-'"},
         {{"-start", "-stop"}, start, two}, {{"/status", "-MDEBUG", "/start"}, status, two},
