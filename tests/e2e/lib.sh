@@ -185,6 +185,9 @@ first_free_port() {
     return 1
 }
 
+# The connection log of the prefix's user; nothing before its first line.
+conn_log() { find "$WINEPREFIX/drive_c/users" -path '*/AppData/Local/Pontis Manager/connections.log' 2>/dev/null | head -n 1; }
+
 lines_in() { if [ -f "$1" ]; then grep -c . "$1" || true; else echo 0; fi; }
 
 # ---- the program ----

@@ -19,7 +19,6 @@ source "$(dirname "$0")/../lib.sh"
 e2e_setup "$1" "$(cd "$1" && pwd)/e2e/liveness"
 install_program "$BUILD_DIR/bin"
 DRIVER=$INSTALL_DIR/driver
-log_file() { find "$WINEPREFIX/drive_c/users" -path '*/AppData/Local/Pontis Manager/connections.log' 2>/dev/null | head -n 1; }
 
 # ---- servers that accept again and again and count their connections ----
 
@@ -49,7 +48,7 @@ status_of() { manager -status | awk -F'\t' -v com="$1" '$1 == com { print $3 }';
 status_is() { local s; s=$(status_of "$1"); for want in "${@:2}"; do [ "$s" == "$want" ] && return 0; done; return 1; }
 status_code() { wine "$INSTALL_DIR/PontisManager.exe" -status >/dev/null 2>&1 </dev/null; echo $?; }
 status_code_is() { [ "$(status_code)" == "$1" ]; }
-log_lines() { local f; f=$(log_file); [ -n "$f" ] && tr -d '\r' <"$f" | tail -n +"$((${1:-0} + 1))"; }
+log_lines() { local f; f=$(conn_log); [ -n "$f" ] && tr -d '\r' <"$f" | tail -n +"$((${1:-0} + 1))"; }
 log_count() { log_lines | grep -c . || true; }
 log_has() { log_lines "$1" | grep -qE -- "$2"; }
 note() { wine "$BUILD_DIR/tests/window_probe.exe" --tray 2>/dev/null </dev/null | sed -n 's/^note\t//p'; }
@@ -74,7 +73,6 @@ store_bridges() {  # COM5 -> A, COM6 -> B, COM7 -> C; connected always, as the p
 dead_and_back() {  # <hub kind>
     local from lines first
     sleep 6  # echoes go every 5 s: A answers at least once before it is dropped
-    echo "   the hub's connection to A: $(ss -tno state established "( dport = :$((BASE + 1)) )" | tail -n +2 | tr -s ' ')"
     lines=$(log_count)
     from=$(now_ms)
     drop_from 127.0.0.2

@@ -283,7 +283,6 @@ icon_count() { tray | grep -c '^icon' || true; }
 icons_are() { [ "$(icon_count)" -eq "$1" ]; }
 note_is() { [ "$(tray | sed -n 's/^note\t//p')" == "$1" ]; }
 note_has() { tray | sed -n 's/^note\t//p' | grep -qF -- "$1"; }
-conn_log() { find "$WINEPREFIX/drive_c/users" -path '*/AppData/Local/Pontis Manager/connections.log' 2>/dev/null | head -n 1; }
 logged() { log_has "$(conn_log)" "$(printf "$1")"; }
 logged_times() { [ "$(grep -cF -- "$(printf "$1")" "$(conn_log)" 2>/dev/null)" == "$2" ]; }
 click_icon() {
