@@ -240,12 +240,18 @@ public:
         return true;
     }
 
-    // The sender's next batch: all that was added since the last, once there is any; false once
-    // stopped. A sender that asks for its next batch has sent the last.
-    bool Next(std::string& batch) {
+    // Waits until there are bytes for the sender; false once stopped. A sender that waits for
+    // bytes has sent the last.
+    bool AwaitBytes() {
         Locked locked(lock_);
         if (bytes_.empty()) sending_ = false;
         while (bytes_.empty() && !stopped_) Wait(senderWaits_);
+        return !stopped_;
+    }
+
+    // The sender's next batch: all that was added since the last; false once stopped.
+    bool Take(std::string& batch) {
+        Locked locked(lock_);
         if (stopped_) return false;
         batch.swap(bytes_);
         bytes_.clear();
@@ -290,17 +296,17 @@ private:
 
 enum class End { Lost, SerialFailed, SignalOff };
 
-// One bridge's work. Its own thread opens the port, connects and watches the connection; while
-// the port is open, a second thread reads it and sends what comes over the connection of the
-// moment, and while connected, a third receives from the server and writes to the port. Without
-// packet forming the reader has a sender beside it: a stream's packets go to it, and while it
-// sends, the reader reads on, so that what comes meanwhile leaves in one send (under Wine every
-// send is two calls to the Wine server whatever its size, and a pseudo-terminal gives at most 4 KB
-// a read). Each thread waits on its own port or socket, or for a change that another one tells
-// it, never on a clock, as long as no byte moves; a clock runs only for the gap that ends a
-// packet, a write that the port does not take, a port that cannot be opened, the wait before the
-// next try to connect, and a modem signal that decides the connection and can be read (a
-// pseudo-terminal's cannot).
+// One bridge's work. Its own thread opens the port, connects and watches the connection; while the
+// port is open, a second thread reads it and sends what comes over the connection of the moment,
+// and while connected, a third receives from the server and writes to the port. Without packet
+// forming the reader has a sender beside it: a stream's packets go to it, and while it sends, or
+// lets the other threads run before a send, the reader reads on, so that what comes meanwhile
+// leaves in one send (under Wine every send is two calls to the Wine server whatever its size, and
+// a pseudo-terminal gives at most 4 KB a read). Each thread waits on its own port or socket, or for
+// a change that another one tells it, never on a clock, as long as no byte moves; a clock runs only
+// for the gap that ends a packet, a write that the port does not take, a port that cannot be
+// opened, the wait before the next try to connect, and a modem signal that decides the connection
+// and can be read (a pseudo-terminal's cannot).
 class Worker {
 public:
     Worker(const Bridge& b, const Log& log)
@@ -514,10 +520,15 @@ private:
     }
 
     // The sender: all that the reader has handed over since its last send goes in one send over
-    // the connection of the moment (while there is none, it waits for one). Runs until stopped.
+    // the connection of the moment (while there is none, it waits for one). Before it takes the
+    // bytes, it gives the processor away once: when other threads are ready to run, the reader
+    // and whatever feeds the port add what is already on its way, and one send carries it all.
+    // On an idle machine nothing else is ready and the bytes go at once. Runs until stopped.
     void SendOutbox() {
         std::string batch;
-        while (outbox_.Next(batch)) {
+        while (outbox_.AwaitBytes()) {
+            ::SwitchToThread();
+            if (!outbox_.Take(batch)) return;
             std::shared_ptr<Socket> link;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
