@@ -114,9 +114,9 @@ TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps) {
     if (std::optional<std::string> fault = CheckHubRows(slots)) return TOutcome::Failure(*fault);
     if (SwitchedOn(slots).empty()) return TOutcome::Failure(AllOffText);
     const std::string program = ToolDir() + "\\" + HubExeName;
-    if (!IsProgramFile(program)) return TOutcome::Failure(HubProgramText + program);
+    if (!IsProgramFile(program)) return TOutcome::Fault(HubProgramText + program);
     const TStartStopLock lock(LockWaitMs);
-    if (!lock) return TOutcome::Failure(BusyText);
+    if (!lock) return TOutcome::Fault(BusyText);
     const bool wasRunning = HubRunning();
     const std::string arguments = BuildHubArguments(slots);
     if (steps.AlreadyRunning && wasRunning && RecordedHubCommand() == arguments) {
@@ -125,25 +125,19 @@ TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps) {
     }
     if (!EndHubs()) {
         if (wasRunning) lock.Changed();
-        return TOutcome::Failure(HubNotEndedText);
+        return TOutcome::Fault(HubNotEndedText);
     }
     if (DebugMode && steps.ShowArguments) steps.ShowArguments(arguments);
     const platform::Handle hub = StartQuietly(QuotedToolPath(ToolDir(), HubExeName), arguments);
     const bool started = hub && KeepsRunning(hub);
     if (started || wasRunning) lock.Changed();
-    if (!started) return TOutcome::Failure(UnableToStartText);
+    if (!started) return TOutcome::Fault(UnableToStartText);
     if (steps.Launched) steps.Launched();
     RecordHubCommand(arguments);
     return {};
 }
 
 bool AllSwitchedOff(const std::vector<int>& slots) { return !slots.empty() && SwitchedOn(slots).empty(); }
-
-bool HubFailed(const TOutcome& started) {
-    const std::string& text = started.Text;
-    return !started && (text == UnableToStartText || text == HubNotEndedText || text == BusyText ||
-                        text.rfind(HubProgramText, 0) == 0);
-}
 
 TOutcome StopBridges(bool* ended) {
     const TStartStopLock lock(LockWaitMs);

@@ -29,16 +29,14 @@ struct TStartSteps {
 
 // The one start of the bridges, for the list rows (their slots in displayed order): checks the
 // rows and the hub's program, and only when they can start ends a running hub, launches the
-// new one, checks that it still runs a moment later, and records its argument string.
+// new one, checks that it still runs a moment later, and records its argument string. A start
+// that fails at the hub (its program, its end or its launch, or another copy's start or stop
+// that did not finish) is Failed; one refused for its rows is not.
 TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps);
 
 // Whether every one of the listed bridges, of which there is at least one, is switched off: a
 // start then ends the running hub as a stop does, and says AllOffText.
 bool AllSwitchedOff(const std::vector<int>& slots);
-
-// Whether a failed start failed at the hub (its program, its end or its launch) rather than at
-// the check of the rows.
-bool HubFailed(const TOutcome& started);
 
 // Ends every running hub of this program; fails when one still runs after a few seconds. ended
 // tells whether there was one to end.

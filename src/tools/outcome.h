@@ -5,8 +5,10 @@
 
 struct TOutcome {
     bool Done = true;
-    std::string Text;  // why not, when not done
+    std::string Text;     // why not, when not done
+    bool Failed = false;  // not done because something broke, rather than refused as asked
 
     static TOutcome Failure(std::string text) { return {false, std::move(text)}; }
+    static TOutcome Fault(std::string text) { return {false, std::move(text), true}; }
     explicit operator bool() const { return Done; }
 };

@@ -151,7 +151,7 @@ void TMainWindow::StartButtonClick() {
     };
     const TOutcome started = StartBridges(list_.Slots(), {ShowHubArguments, launched});
     TakeStartsAndStops();
-    LookAtLinks({{StartEvent(started.Done, HubFailed(started))}});
+    LookAtLinks({{StartEvent(started.Done, started.Failed)}});
     ShowOutcome(hwnd_, started, MB_ICONEXCLAMATION);
 }
 
@@ -249,7 +249,7 @@ void TMainWindow::RestartHub() {
     TakeStartsAndStops();
     liveness_.Forget();
     if (!started) SetRunning(HubRunning());  // a refused start left the hub alone
-    LookAtLinks({{started ? TEventKind::Restarted : StartEvent(false, HubFailed(started))}});
+    LookAtLinks({{started ? TEventKind::Restarted : StartEvent(false, started.Failed)}});
 }
 
 void TMainWindow::LinkTimerTick() {

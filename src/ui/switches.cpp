@@ -84,7 +84,7 @@ int StartSwitch(const TSwitchOutput& output, std::string* trayNote) {
     }
     bool alreadyRunning = false;
     const TOutcome started = StartBridges(slots, {showArguments, launched, &alreadyRunning});
-    if (!started) AppendToConnectionLog(LogEvents({{StartEvent(false, HubFailed(started))}}, {}));
+    if (!started) AppendToConnectionLog(LogEvents({{StartEvent(false, started.Failed)}}, {}));
     if (!started && trayNote && !output.Available()) {
         *trayNote = started.Text;
         return 1;

@@ -160,7 +160,7 @@ TEST_F(Hub, AHubThatCannotRunIsAFailedStart) {
 
         const TOutcome started = StartBridges({1}, {});
         EXPECT_EQ(started.Text, kind == "tool" ? UnableToStartText : HubProgramText + program) << c.name;
-        EXPECT_TRUE(HubFailed(started)) << c.name;
+        EXPECT_TRUE(started.Failed) << c.name;
         EXPECT_EQ(running && !Ended(running), c.running) << c.name << ": nothing is ended for a hub that cannot start";
         EndEveryHub();
         ::DeleteFileA(program.c_str());
