@@ -146,8 +146,7 @@ void TMainWindow::StartButtonClick() {
     }
     const auto launched = [this] {
         SetRunning(true);
-        watcher_->Restart();
-        liveness_ = TLiveness();  // a start of the user's is no restart
+        LookAfresh();
     };
     const TOutcome started = StartBridges(list_.Slots(), {ShowHubArguments, launched});
     TakeStartsAndStops();
@@ -160,8 +159,7 @@ void TMainWindow::StopButtonClick() {
     const TOutcome stopped = StopBridges(&ended);
     TakeStartsAndStops();
     if (stopped) SetRunning(false);  // a hub that could not be ended still carries data
-    watcher_->Restart();
-    liveness_ = TLiveness();
+    LookAfresh();
     LookAtLinks(stopped && ended ? std::vector<TLinkEvent>{{TEventKind::Stopped}} : std::vector<TLinkEvent>{});
     ShowOutcome(hwnd_, stopped, MB_ICONEXCLAMATION);
 }
@@ -258,6 +256,11 @@ void TMainWindow::LinkTimerTick() {
     UpdateAvailability();
 }
 
+void TMainWindow::LookAfresh() {
+    watcher_->Restart();
+    liveness_ = TLiveness();
+}
+
 void TMainWindow::TakeStartsAndStops() {
     if (const std::optional<TStartsAndStops> done = StartsAndStops()) seenStartsAndStops_ = done->Count;
 }
@@ -273,8 +276,7 @@ void TMainWindow::LinksRead() {
     if (done->Count != seenStartsAndStops_) {
         seenStartsAndStops_ = done->Count;
         SetRunning(done->Running);
-        watcher_->Restart();  // what it saw may be from before
-        liveness_ = TLiveness();
+        LookAfresh();
         events.push_back({done->Running ? TEventKind::StartedElsewhere : TEventKind::StoppedElsewhere});
     } else if (hub && *hub != Running()) {
         SetRunning(*hub);
@@ -327,6 +329,7 @@ LRESULT TMainWindow::OnNotify(const NMHDR& header) {
     }
     return 0;
 }
+
 LRESULT TMainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (tray_ && tray_->HandleMessage(msg, wp, lp)) return 0;
     switch (msg) {

@@ -89,6 +89,9 @@ private:
     void LookAtLinks(std::vector<TLinkEvent> events);
     // Takes the starts and stops of every copy so far as seen: after this window's own.
     void TakeStartsAndStops();
+    // After a start or stop of the user's or of another copy: what the watcher saw and the
+    // echoes' record may be from before, so both begin anew (a start of the user's is no restart).
+    void LookAfresh();
     // Starts the hub anew so that a dead link is made anew; at most once a minute, and only
     // while the bridges run.
     void RestartHub();
