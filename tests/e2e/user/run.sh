@@ -292,7 +292,9 @@ click_icon() {
     xdotool mousemove --sync "$x" "$y" click "$1"
 }
 open_icon_menu() { click_icon 3 && wait_until 5 menu_shown; }
+not_listening() { ! listening "$1"; }
 echo_server() {
+    wait_until 5 not_listening "$ECHO" || true  # the last one gone: a kill only asks it to end
     socat TCP-LISTEN:"$ECHO",bind=127.0.0.1,reuseaddr,fork PIPE </dev/null >/dev/null 2>&1 &
     echo_pid=$!
     wait_until 5 listening "$ECHO"
