@@ -21,7 +21,8 @@ namespace hub {
 
 namespace {
 
-constexpr DWORD BufferSize = 16384;
+constexpr DWORD BufferSize = 16384;   // a formed packet at most, and a receive from the server
+constexpr DWORD StreamBytes = 65536;  // a packet at most without packet forming
 constexpr DWORD ReopenMs = 1000;       // between tries to open a serial port that failed
 constexpr DWORD SignalPollMs = 50;     // how often a watched modem signal that can be read is read
 // Without packet forming, a packet this large is part of a stream: the port's reader hands it to
@@ -499,7 +500,7 @@ private:
     // further bytes wait in the port). Ends when a read fails.
     void CopySerialToTcp() {
         PortCalls port(port_);
-        std::string buffer(BufferSize, '\0');
+        std::string buffer(StreamBytes, '\0');
         DWORD n = 0;
         while (ReadPacket(port, buffer, n)) {
             if (n == 0) continue;
@@ -553,15 +554,23 @@ private:
 
     bool ReadPacket(PortCalls& port, std::string& buffer, DWORD& n) {
         if (!port_.plan().firstByteAlone) return port.Read(&buffer[0], BufferSize, n);
-        // The first byte alone, then whatever else has come meanwhile, up to a full buffer.
+        // The first byte alone, then whatever else has come meanwhile, up to a full buffer. A
+        // stream reaches the port in portions of a few KB, and between two the port is empty:
+        // once the packet is a stream's, the reader gives the processor away once before it
+        // takes the port as empty, so that what feeds the port can add the next portion to it.
         if (!port.Read(&buffer[0], 1, n)) return false;
         DWORD queued = n > 0 ? Queued() : 0;
-        while (queued > 0 && n < BufferSize) {
+        while (queued > 0 && n < StreamBytes) {
             DWORD more = 0;
-            DWORD want = queued < BufferSize - n ? queued : BufferSize - n;
+            DWORD want = queued < StreamBytes - n ? queued : StreamBytes - n;
             if (!port.Read(&buffer[n], want, more)) return false;
             n += more;
-            queued = more > 0 && n < BufferSize ? Queued() : 0;
+            if (more == 0 || n == StreamBytes) break;
+            queued = Queued();
+            if (queued == 0 && n >= HandOverBytes) {
+                ::SwitchToThread();
+                queued = Queued();
+            }
         }
         return true;
     }
