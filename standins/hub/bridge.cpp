@@ -560,7 +560,7 @@ private:
         // takes the port as empty, so that what feeds the port can add the next portion to it.
         if (!port.Read(&buffer[0], 1, n)) return false;
         DWORD queued = n > 0 ? Queued() : 0;
-        while (queued > 0 && n < StreamBytes) {
+        while (queued > 0) {  // n < StreamBytes: a full buffer ends the loop below
             DWORD more = 0;
             DWORD want = queued < StreamBytes - n ? queued : StreamBytes - n;
             if (!port.Read(&buffer[n], want, more)) return false;
