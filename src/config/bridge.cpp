@@ -4,7 +4,10 @@
 
 TBridge Bridges[SlotCount];
 bool HeldBack[SlotCount];
+bool Unreadable[SlotCount];
 std::string HeldBackReason[SlotCount];
+std::string UnreadField[SlotCount];
+std::string UnreadText[SlotCount];
 
 int SlotNumber(const TBridge& slot) { return static_cast<int>(&slot - Bridges); }
 
@@ -15,9 +18,29 @@ int FindBridge(std::string_view text) {
     return NoSlot;
 }
 
-std::string HeldBackText(int n) { return "Bridge slot " + std::to_string(n) + " cannot be read: " + HeldBackReason[n]; }
+bool IsUnread(int n) { return HeldBack[n] || Unreadable[n]; }
 
-bool IsFreeSlot(int n) { return !HeldBack[n] && Bridges[n].Port == 0 && Bridges[n].COM.empty(); }
+namespace {
+
+std::string ShortReason(int n) {
+    return Unreadable[n] ? UnreadField[n] + " '" + UnreadText[n] + "'" : HeldBackReason[n];
+}
+
+}  // namespace
+
+std::string UnreadReason(int n) { return Unreadable[n] ? ShortReason(n) + " cannot be read" : HeldBackReason[n]; }
+
+std::string HeldBackText(int n) { return "Bridge slot " + std::to_string(n) + " cannot be read: " + ShortReason(n); }
+
+std::string LeftOutText(int n) { return "Bridge slot " + std::to_string(n) + " was left out: " + UnreadReason(n); }
+
+void MarkUnreadable(int n, const std::string& field, const std::string& stored) {
+    Unreadable[n] = true;
+    UnreadField[n] = field;
+    UnreadText[n] = stored;
+}
+
+bool IsFreeSlot(int n) { return !IsUnread(n) && Bridges[n].Port == 0 && Bridges[n].COM.empty(); }
 
 int FirstFreeSlot() {
     int n = FirstSlot;
@@ -33,10 +56,30 @@ void ClearBridges() {
     }
 }
 
-void CopySlot(int from, int to) { Bridges[to] = Bridges[from]; }
+namespace {
 
-void ZeroSlot(int n) { Bridges[n] = TBridge{}; }
+void ForgetUnreadable(int n) {
+    if (n == ScratchSlot) return;
+    Unreadable[n] = false;
+    UnreadField[n].clear();
+    UnreadText[n].clear();
+}
+
+}  // namespace
+
+void CopySlot(int from, int to) {
+    Bridges[to] = Bridges[from];
+    ForgetUnreadable(to);  // a record copied in is whole
+}
+
+void ZeroSlot(int n) {
+    Bridges[n] = TBridge{};
+    ForgetUnreadable(n);
+}
 
 TBridgeRow RowOf(const TBridge& bridge) {
-    return {bridge.COM.str(), bridge.IP.str(), Decimal(bridge.Port), bridge.Name.str()};
+    TBridgeRow row{bridge.COM.str(), bridge.IP.str(), Decimal(bridge.Port), bridge.Name.str()};
+    const int n = SlotNumber(bridge);
+    if (n >= FirstSlot && n <= LastSlot && Unreadable[n] && UnreadField[n] == "Port") row.Port = UnreadText[n];  // as stored, to be mended
+    return row;
 }

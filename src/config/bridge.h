@@ -33,13 +33,29 @@ constexpr int NoSlot = -1;
 // Slot 0 is the exchange record between the commands and the bridge dialog; 1 to 10 hold bridges.
 extern TBridge Bridges[SlotCount];
 
-// Slots a failed load could not read: they belong to bridges the user still has, so they are
-// neither offered as free nor written or dropped by a save for the rest of the run.
+// Stored bridges that could not be read whole. They belong to bridges the user still has, so
+// they are never offered as free, and a start leaves them out with a word. A value that does not
+// read (a Port that is no number of 1 or more, an empty COM) leaves the slot listed with what
+// could be read, for the user to mend or delete it; a registry error holds the slot back: out of
+// reach, and out of every save, for the rest of the run.
 extern bool HeldBack[SlotCount];
-// Why: what could not be read ("Port '4710 2'", or the registry's error).
+extern bool Unreadable[SlotCount];
+// Why: the registry's error for a held-back slot; for an unreadable one, the value's name
+// ("Port") and its text as stored ("abc"), which the dialog shows for correction.
 extern std::string HeldBackReason[SlotCount];
-// What a held-back slot means to the user: "Bridge slot 2 cannot be read: Port '4710 2'".
+extern std::string UnreadField[SlotCount];
+extern std::string UnreadText[SlotCount];
+
+// Whether the slot holds a bridge that could not be read whole.
+bool IsUnread(int n);
+// Why it could not, as the row's tip says it: "Port 'abc' cannot be read", or the registry's error.
+std::string UnreadReason(int n);
+// As -status says it: "Bridge slot 2 cannot be read: Port '4710 2'".
 std::string HeldBackText(int n);
+// As a start says it: "Bridge slot 3 was left out: Port 'abc' cannot be read".
+std::string LeftOutText(int n);
+// Marks the slot unreadable for that value (COM, Port) as stored.
+void MarkUnreadable(int n, const std::string& field, const std::string& stored);
 
 // The number 1 to 10 of a slot of Bridges.
 int SlotNumber(const TBridge& slot);
@@ -47,16 +63,18 @@ int SlotNumber(const TBridge& slot);
 // The first slot from 1 to 10 whose COM text equals text exactly, or -1. The empty text finds nothing.
 int FindBridge(std::string_view text);
 
-// A cleared slot that no failed load holds back.
+// A cleared slot that holds no bridge, readable or not.
 bool IsFreeSlot(int n);
 
 // The lowest free slot, or 11 when none is.
 int FirstFreeSlot();
 
-// Clears slots 1 to 10 and releases every held-back slot; slot 0 keeps its content.
+// Clears slots 1 to 10 and forgets what could not be read; slot 0 keeps its content.
 void ClearBridges();
 
+// Copies a whole record; a slot copied into is readable from then on.
 void CopySlot(int from, int to);
+// Empties the slot, and forgets that it could not be read.
 void ZeroSlot(int n);
 
 // The texts a bridge shows in the main window's list, in column order.
@@ -66,4 +84,5 @@ struct TBridgeRow {
     std::string Port;
     std::string Name;
 };
+// For a slot of Bridges; an unreadable value shows as stored.
 TBridgeRow RowOf(const TBridge& bridge);

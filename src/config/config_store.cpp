@@ -28,20 +28,29 @@ void ForEachStoredField(Visit visit) {
     visit(*std::find_if(std::begin(BridgeFields), std::end(BridgeFields), isName));
 }
 
-// The Port is read first: it tells whether the slot is used.
-void LoadSlot(const TRegIniFile& store, int n, std::int32_t port) {
+// The Port is read first: it tells whether the slot is used. False when the stored Index does
+// not read as a number: then no pair is known to be the bridge's.
+bool LoadSlot(const TRegIniFile& store, int n, std::int32_t port) {
     const std::string s = Section(n);
     TBridge& b = Bridges[n];
+    bool indexRead = true;
     ForEachStoredField([&](const TBridgeField& field) {
-        if (!SetFieldText(b, field, store.GetText(s, field.Name, field.Default), ParseNumber))
-            SetFieldText(b, field, field.Default, ParseNumber);  // a number that does not parse counts as missing
+        if (SetFieldText(b, field, store.GetText(s, field.Name, field.Default), ParseNumber)) return;
+        SetFieldText(b, field, field.Default, ParseNumber);  // a number that does not parse counts as missing
+        indexRead = indexRead && std::string_view(field.Name) != "Index";
     });
     b.Port = port;
+    return indexRead;
 }
 
-void SaveSlot(TRegIniFile& store, int n) {
+// Writes the fields of slot n whose text differs from before's; every field without before.
+// What was not changed stays as stored, byte for byte, whatever the code page made of it.
+void SaveSlot(TRegIniFile& store, int n, const TBridge* before) {
     const std::string s = Section(n);
-    ForEachStoredField([&](const TBridgeField& field) { store.PutText(s, field.Name, FieldText(Bridges[n], field)); });
+    ForEachStoredField([&](const TBridgeField& field) {
+        const std::string text = FieldText(Bridges[n], field);
+        if (!before || text != FieldText(*before, field)) store.PutText(s, field.Name, text);
+    });
 }
 
 // After a failed load: keep the failing slot and every later stored one out of reach, so that
@@ -68,40 +77,56 @@ void LoadBridges(const std::function<void(const TBridge&)>& addRow) {
         throw;
     }
     for (int n = FirstSlot; n <= LastSlot; ++n) {
-        std::optional<std::int32_t> port;
+        std::int32_t port = 0;  // 0 when it does not read as a number of 1 or more
         std::string portText;
+        bool indexRead = true;
         try {
             if (!store->ValueExists(Section(n), "Port")) continue;  // only a missing Port marks a free slot
             portText = store->GetText(Section(n), "Port", "");
-            port = ParseNumber(portText);
-            if (port == -1) port.reset();  // how a missing Port read
-            if (port) LoadSlot(*store, n, *port);
+            port = std::max<std::int32_t>(ParseNumber(portText).value_or(0), 0);
+            indexRead = LoadSlot(*store, n, port);
         } catch (const ERegistryException& e) {
             HoldBackFrom(n, store.get(), e.what());
             throw;
         }
-        // A Port that does not read as one, or an empty COM text, names no row the window could
-        // edit or start (an empty COM text would hold up every start). Such a bridge is kept out
-        // of reach, and kept as stored.
-        if (!port || Bridges[n].COM.empty()) {
-            HoldBack(n, !port ? "Port '" + portText + "'" : "COM ''");
-            continue;
-        }
+        // A Port that does not read as one, or an empty COM text, names no bridge a start could
+        // take. The row shows it, for the user to mend or delete, and a start leaves it out.
+        if (port == 0)
+            MarkUnreadable(n, "Port", portText);
+        else if (Bridges[n].COM.empty())
+            MarkUnreadable(n, "COM", "");
+        if (Unreadable[n] && !indexRead) Bridges[n].Index = 0;  // no pair to remove with it
         addRow(Bridges[n]);
     }
 }
 
-void SaveBridges() {
+void SaveBridge(int n, const TBridge* before) {
+    if (HeldBack[n]) return;
     TRegIniFile store(ProgramKey);
-    for (int n = FirstSlot; n <= LastSlot; ++n) {
-        if (HeldBack[n]) continue;
-        if (IsFreeSlot(n))
-            store.DropSection(Section(n));
-        else if (Bridges[n].Port >= 1)
-            SaveSlot(store, n);
-        // A listed bridge whose stored port is below 1 stays as it was stored until it is edited
-        // or deleted.
-    }
+    if (IsFreeSlot(n))
+        store.DropSection(Section(n));
+    else if (!Unreadable[n] && Bridges[n].Port >= 1)
+        SaveSlot(store, n, before);
+}
+
+TStoredChanges::TStoredChanges() {
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, ProgramKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_NOTIFY, nullptr,
+                          key_.put(), nullptr) != ERROR_SUCCESS)
+        return;
+    event_.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    Arm();
+}
+
+void TStoredChanges::Arm() {
+    if (event_)
+        ::RegNotifyChangeKeyValue(key_.get(), TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event_.get(), TRUE);
+}
+
+bool TStoredChanges::Changed() {
+    if (!event_ || ::WaitForSingleObject(event_.get(), 0) != WAIT_OBJECT_0) return false;
+    ::ResetEvent(event_.get());
+    Arm();
+    return true;
 }
 
 void RecordHubCommand(const std::string& arguments) {

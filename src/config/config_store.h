@@ -2,6 +2,7 @@
 // The bridges' home in the current user's registry: the only place that knows the key and
 // value names.
 #include "config/bridge.h"
+#include "platform/handles.h"
 
 #include <functional>
 #include <optional>
@@ -10,14 +11,31 @@
 extern const char ProgramKey[];  // "Software\Quillon\Pontis Manager" below HKEY_CURRENT_USER
 
 // Fills slots 1 to 10 from the registry (expects them cleared) and hands each loaded bridge to
-// addRow. A slot without a Port is free; one whose Port does not read as a number, or whose COM
-// text is empty, is held back. A registry error ends the load: slots loaded before it stay, the failing slot and
-// every later one whose section exists are held back, and the error is raised.
+// addRow. A slot without a Port is free. One whose Port does not read as a number of 1 or more,
+// or whose COM text is empty, is loaded with what could be read and marked unreadable. A registry
+// error ends the load: slots loaded before it stay, the failing slot and every later one whose
+// section exists are held back, and the error is raised.
 void LoadBridges(const std::function<void(const TBridge&)>& addRow);
 
-// Writes slots 1 to 10; a slot with a Port below 1 has its section dropped. Held-back slots
+// Writes slot n, and no other: a freed slot has its section dropped; a bridge has the values
+// written that differ from before (all of them without before). Held-back and unreadable slots
 // are left as they are in the registry.
-void SaveBridges();
+void SaveBridge(int n, const TBridge* before = nullptr);
+
+// Tells, without waiting, whether anything under the program's key changed since the last look:
+// the system signals an event, which each look takes and arms again. Where the key can be
+// neither opened nor made, it tells nothing.
+class TStoredChanges {
+public:
+    TStoredChanges();
+    bool Changed();
+
+private:
+    void Arm();
+
+    platform::RegKey key_;
+    platform::Handle event_;
+};
 
 // Stores the argument string of the hub that was just started in the value "command".
 void RecordHubCommand(const std::string& arguments);

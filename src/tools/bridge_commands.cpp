@@ -15,6 +15,16 @@ const char RemoveFailedText[] = "Unable to remove COM port!";
 bool Defined(int slot) { return slot >= FirstSlot && slot <= LastSlot && !IsFreeSlot(slot); }
 TOutcome NotDefined(int slot) { return TOutcome::Failure("Bridge slot " + std::to_string(slot) + " is not defined"); }
 
+// Whether the bridge's pair is its own to remove: a stored bridge that could not be read may
+// name no pair (0) or another bridge's.
+bool PairIsOwn(int slot) {
+    const std::uint8_t pair = Bridges[slot].Index;
+    if (pair == 0) return false;
+    for (int n = FirstSlot; n <= LastSlot; ++n)
+        if (n != slot && !IsFreeSlot(n) && Bridges[n].Index == pair) return false;
+    return true;
+}
+
 // An edit goes through the setup tool when the port name, the baud-rate emulation or the write delay changed.
 bool PairMustChange(const TBridge& edited, const std::string& oldCaption, bool oldEmulate, int oldTXDelay) {
     return edited.COM != oldCaption || edited.Emulate != oldEmulate || edited.TXDelay != oldTXDelay;
@@ -33,7 +43,7 @@ TOutcome AddBridge(TBridgeView& view) {
     scratch.Index = static_cast<std::uint8_t>(n);
     CopySlot(ScratchSlot, n);
     view.BridgeAdded(n);
-    SaveBridges();
+    SaveBridge(n);
     return TOutcome{};
 }
 
@@ -49,18 +59,20 @@ TOutcome EditBridge(int s, TBridgeView& view) {
 
     if (PairMustChange(scratch, caption, oldEmulate, oldTXDelay) && !ChangePortPair(scratch))
         return TOutcome::Failure(ChangeFailedText);
+    const TBridge before = Bridges[s];
+    const bool mended = Unreadable[s];  // stored whole, so that it reads whole
     CopySlot(ScratchSlot, s);
     view.BridgeChanged(s);
-    SaveBridges();
+    SaveBridge(s, mended ? nullptr : &before);
     return TOutcome{};
 }
 
 TOutcome DeleteBridge(int s, TBridgeView& view) {
     if (!Defined(s)) return NotDefined(s);
     if (!view.ConfirmDelete()) return TOutcome{};
-    if (!RemovePortPair(Bridges[s].Index)) return TOutcome::Failure(RemoveFailedText);
+    if (PairIsOwn(s) && !RemovePortPair(Bridges[s].Index)) return TOutcome::Failure(RemoveFailedText);
     ZeroSlot(s);
     view.BridgeRemoved(s);
-    SaveBridges();
+    SaveBridge(s);
     return TOutcome{};
 }

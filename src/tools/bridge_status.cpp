@@ -2,6 +2,7 @@
 
 #include "config/bridge.h"
 #include "config/number.h"
+#include "tools/hub_args.h"
 #include "tools/hub_control.h"
 #include "tools/link_watcher.h"
 
@@ -29,14 +30,14 @@ TLinkTarget LinkTargetOf(int slot) { return {Bridges[slot].IP.str(), Bridges[slo
 std::string ServerText(const TLinkTarget& target) { return target.Host + ':' + Decimal(target.Port); }
 
 TBridgeStatus StoredBridgeStatus() {
-    const std::vector<int> slots = LoadStoredBridges();
+    const std::vector<int> slots = Readable(LoadStoredBridges());
     std::vector<TLinkTarget> targets;
     for (int slot : slots) targets.push_back(LinkTargetOf(slot));
     const bool running = HubRunning();
     std::vector<TLinkState> states = SettledStates(targets, running);
 
     TBridgeStatus status;
-    bool allConnected = true, heldBack = false;
+    bool allConnected = true;
     const std::uint32_t notAnswering = NotAnsweringSlots();  // as the watching copy judged them
     for (std::size_t i = 0; i < slots.size(); ++i) {
         if (states[i] == TLinkState::Connected && (notAnswering >> slots[i] & 1)) states[i] = TLinkState::NotAnswering;
@@ -44,16 +45,15 @@ TBridgeStatus StoredBridgeStatus() {
         status.Lines.push_back(Bridges[slots[i]].COM.str() + '\t' + ServerText(targets[i]) + '\t' + LinkWord(states[i]));
         allConnected = allConnected && (states[i] == TLinkState::Connected || states[i] == TLinkState::Off);
     }
-    for (int n = FirstSlot; n <= LastSlot; ++n) {
-        if (!HeldBack[n]) continue;
+    // A bridge that cannot be read is left out of the hub: a failure while the bridges run.
+    for (int n : LeftOut()) {
         status.Lines.push_back(HeldBackText(n));
-        heldBack = true;
+        allConnected = false;
     }
-    // A bridge that cannot be read is a failure, whether the hub runs or not.
-    status.Code = status.Lines.empty() ? StatusNoBridges
-                  : heldBack           ? StatusWaiting
-                  : !running           ? StatusStopped
-                  : allConnected       ? StatusAllConnected
-                                       : StatusWaiting;
+    if (status.Lines.empty()) status.Lines.push_back(NoBridgesLine);
+    status.Code = slots.empty() && LeftOut().empty() ? StatusNoBridges
+                  : !running                         ? StatusStopped
+                  : allConnected                     ? StatusAllConnected
+                                                     : StatusWaiting;
     return status;
 }

@@ -19,12 +19,10 @@ std::string RowFault(const std::string& caption, const std::string& fault) { ret
 }  // namespace
 
 std::optional<std::string> CheckHubRows(const std::vector<int>& slots) {
-    // A bridge that could not be loaded would be dropped by the new hub without a word.
-    for (int n = FirstSlot; n <= LastSlot; ++n)
-        if (HeldBack[n]) return HeldBackText(n);
     for (std::size_t i = 0; i < slots.size(); ++i) {
         const int slot = slots[i];
         if (slot < FirstSlot || slot > LastSlot || IsFreeSlot(slot)) return "Bridge slot " + Decimal(slot) + " is not defined";
+        if (IsUnread(slot)) return HeldBackText(slot);
         const TBridge& bridge = Bridges[slot];
         const std::string caption = bridge.COM.str();
         if (const TBridgeField* invalid = InvalidField(bridge))
@@ -38,6 +36,20 @@ std::optional<std::string> CheckHubRows(const std::vector<int>& slots) {
         }
     }
     return std::nullopt;
+}
+
+std::vector<int> Readable(const std::vector<int>& slots) {
+    std::vector<int> readable;
+    for (int slot : slots)
+        if (slot < FirstSlot || slot > LastSlot || !IsUnread(slot)) readable.push_back(slot);
+    return readable;
+}
+
+std::vector<int> LeftOut() {
+    std::vector<int> left;
+    for (int n = FirstSlot; n <= LastSlot; ++n)
+        if (IsUnread(n)) left.push_back(n);
+    return left;
 }
 
 std::vector<int> SwitchedOn(const std::vector<int>& slots) {

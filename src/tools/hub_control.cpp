@@ -108,8 +108,10 @@ platform::Handle StartQuietly(const std::string& program, const std::string& arg
 
 }  // namespace
 
-TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps) {
-    if (slots.empty()) return TOutcome::Failure(NoBridgesText);
+TOutcome StartBridges(const std::vector<int>& listed, const TStartSteps& steps) {
+    if (listed.empty()) return TOutcome::Failure(NoBridgesText);
+    const std::vector<int> slots = Readable(listed);  // the others are left out
+    if (slots.empty()) return TOutcome::Failure(HeldBackText(listed.front()));
     // Rows that cannot be started are refused before anything runs, so a running hub is left alone.
     if (std::optional<std::string> fault = CheckHubRows(slots)) return TOutcome::Failure(*fault);
     if (SwitchedOn(slots).empty()) return TOutcome::Failure(AllOffText);
@@ -137,7 +139,17 @@ TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps) {
     return {};
 }
 
-bool AllSwitchedOff(const std::vector<int>& slots) { return !slots.empty() && SwitchedOn(slots).empty(); }
+std::vector<TLinkEvent> StartEvents(const TOutcome& started) {
+    std::vector<TLinkEvent> events{StartEvent(started.Done, started.Failed, started.Text)};
+    if (started)
+        for (int n : LeftOut()) events.push_back({TEventKind::LeftOut, n, {}, {}, -1, UnreadReason(n)});
+    return events;
+}
+
+bool AllSwitchedOff(const std::vector<int>& listed) {
+    const std::vector<int> slots = Readable(listed);
+    return !slots.empty() && SwitchedOn(slots).empty();
+}
 
 TOutcome StopBridges(bool* ended) {
     const TStartStopLock lock(LockWaitMs);

@@ -1,6 +1,7 @@
 #pragma once
 // Starting and stopping the bridges: the procedures behind "&Start bridges" and "St&op bridges".
 // They report what happened; the caller shows it.
+#include "tools/link_events.h"
 #include "tools/outcome.h"
 
 #include <cstdint>
@@ -27,14 +28,18 @@ struct TStartSteps {
     bool* AlreadyRunning = nullptr;
 };
 
-// The one start of the bridges, for the list rows (their slots in displayed order): checks the
-// rows and the hub's program, and only when they can start ends a running hub, launches the
+// The one start of the bridges, for the list rows (their slots in displayed order): leaves out
+// the rows whose bridges could not be read (LeftOut names them), checks the others and the hub's program, and only when they can start ends a running hub, launches the
 // new one, checks that it still runs a moment later, and records its argument string. A start
 // that fails at the hub (its program, its end or its launch, or another copy's start or stop
 // that did not finish) is Failed; one refused for its rows is not.
 TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps);
 
-// Whether every one of the listed bridges, of which there is at least one, is switched off: a
+// What a start's outcome adds to the links' events: started, refused or failed with why, and
+// after a launch, a bridge left out for each stored one that could not be read.
+std::vector<TLinkEvent> StartEvents(const TOutcome& started);
+
+// Whether every one of the listed bridges that could be read, of which there is at least one, is switched off: a
 // start then ends the running hub as a stop does, and says AllOffText.
 bool AllSwitchedOff(const std::vector<int>& slots);
 

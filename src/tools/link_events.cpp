@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
-TEventKind StartEvent(bool done, bool hubFailed) {
-    return done ? TEventKind::Started : hubFailed ? TEventKind::Failed : TEventKind::Refused;
+TLinkEvent StartEvent(bool done, bool hubFailed, std::string why) {
+    TLinkEvent event{done ? TEventKind::Started : hubFailed ? TEventKind::Failed : TEventKind::Refused};
+    if (!done) event.Why = std::move(why);
+    return event;
 }
 
 std::vector<TLinkEvent> TLinks::Look(std::int64_t nowMs, const std::vector<TLinkSeen>& seen, const std::string& timeOfDay) {
@@ -76,8 +78,11 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
         case TEventKind::HubEnded: log.push_back({"-", "-", "hub ended"}); break;
         case TEventKind::Started: log.push_back({"-", "-", "started"}); break;
         case TEventKind::Restarted: log.push_back({"-", "-", "restarted"}); break;
-        case TEventKind::Refused: log.push_back({"-", "-", "refused"}); break;
-        case TEventKind::Failed: log.push_back({"-", "-", "failed"}); break;
+        case TEventKind::Refused: log.push_back({"-", "-", "refused", false, {}, {}, event.Why}); break;
+        case TEventKind::Failed: log.push_back({"-", "-", "failed", false, {}, {}, event.Why}); break;
+        case TEventKind::LeftOut:
+            log.push_back({"-", "-", "left out", false, {}, {}, "slot " + std::to_string(event.Slot) + ": " + event.Why});
+            break;
         case TEventKind::Stopped: log.push_back({"-", "-", "stopped"}); break;
         case TEventKind::LinkLost:
         case TEventKind::LinkRestored:
@@ -94,6 +99,7 @@ std::string LogLine(const std::string& dateTime, const TLogEvent& event) {
     std::string line = dateTime + '\t' + event.Com + '\t' + event.Server + '\t' + event.Word;
     if (event.Link) line += '\t' + event.Name;
     if (event.Link && !event.After.empty()) line += '\t' + event.After;
+    if (!event.Link && !event.Why.empty()) line += '\t' + event.Why;
     return line;
 }
 

@@ -23,6 +23,7 @@ enum class TEventKind {
     Restarted,     // ... to make a dead link anew
     Refused,       // a start was refused by the check of the rows
     Failed,        // a start could not launch the hub
+    LeftOut,       // a start left out a stored bridge that could not be read
     Stopped,       // a stop ended the hub
 };
 
@@ -31,10 +32,11 @@ struct TLinkEvent {
     int Slot = 0;  // a link's bridge
     TLinkState From = TLinkState::Stopped, To = TLinkState::Stopped;  // LinkChanged
     std::int64_t DownMs = -1;  // LinkChanged to connected and LinkRestored: how long it was down (-1: it was not)
+    std::string Why = {};  // Refused, Failed and LeftOut: the reason
 };
 
-// What a start gives: started, or refused (a check of the rows) or failed (the hub).
-TEventKind StartEvent(bool done, bool hubFailed);
+// What a start gives: started, or refused (a check of the rows) or failed (the hub), with why.
+TLinkEvent StartEvent(bool done, bool hubFailed, std::string why = {});
 
 // One bridge as a look saw it.
 struct TLinkSeen {
@@ -82,8 +84,9 @@ private:
 };
 
 // One event of the connection log: the COM text and the server ("-" for the whole set), and
-// the event word (started, stopped, refused, failed, connected, waiting, hub ended). A link's
-// event also has its bridge's Name, and when it ends an outage, its length ("after 130 s").
+// the event word (started, stopped, refused, failed, left out, connected, waiting, hub ended).
+// A link's event also has its bridge's Name, and when it ends an outage, its length ("after 130
+// s"); a refused or failed start and a bridge left out have their reason.
 struct TLogEvent {
     std::string Com = "-";
     std::string Server = "-";
@@ -91,6 +94,7 @@ struct TLogEvent {
     bool Link = false;
     std::string Name = {};
     std::string After = {};
+    std::string Why = {};
 };
 
 // What the log makes of the events: a line for each start, stop and ended hub, and for every
@@ -100,7 +104,7 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
 
 // The log's line for an event, without its line end: the local date and time
 // ("2026-12-07 14:02:11"), the COM text, the server and the word, separated by tabs; a link's
-// line adds its Name and, when it ends an outage, the outage's length.
+// line adds its Name and, when it ends an outage, the outage's length; another line its reason.
 std::string LogLine(const std::string& dateTime, const TLogEvent& event);
 
 // The date and time as the log writes it.

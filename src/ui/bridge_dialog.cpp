@@ -230,7 +230,9 @@ void TBridgeDialog::FormShow() {
     ::SetWindowTextA(hwnd_, EditCaption);
     for (const TBridgeField& field : BridgeFields) {
         HWND control = ControlOf(field);
-        const std::string text = FieldText(record, field);
+        // A value that could not be read shows as stored, for the user to correct.
+        const bool unread = slot_ >= FirstSlot && Unreadable[slot_] && UnreadField[slot_] == field.Name;
+        const std::string text = unread ? UnreadText[slot_] : FieldText(record, field);
         switch (field.Shows) {
         case TFieldControl::None: break;
         case TFieldControl::ComboText: SelectText(control, text); break;

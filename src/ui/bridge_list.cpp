@@ -9,10 +9,12 @@ namespace {
 
 enum Column { ColPort, ColServerIP, ColServerPort, ColName };
 
+constexpr int UnreadImage = LinkStateCount;  // after the state dots
+
 }  // namespace
 
 controls::ImageList MakeStateIcons(int size) {
-    controls::ImageList icons(ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, LinkStateCount, 0));
+    controls::ImageList icons(ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, LinkStateCount + 1, 0));
     const COLORREF transparent = RGB(255, 0, 255);
     const platform::WindowDc screen(nullptr);
     const platform::MemoryDc dc(::CreateCompatibleDC(screen.get()));
@@ -36,6 +38,9 @@ controls::ImageList MakeStateIcons(int size) {
         ::SelectObject(dc.get(), oldBitmap);  // a bitmap still selected could not be added
         ImageList_AddMasked(icons.get(), bitmap.get(), transparent);
     }
+    // Last, the system's warning sign for a row whose bridge could not be read.
+    ImageList_AddIcon(icons.get(), static_cast<HICON>(::LoadImageA(nullptr, IDI_WARNING, IMAGE_ICON, size,
+                                                                  size, LR_SHARED)));
     return icons;
 }
 
@@ -103,13 +108,13 @@ void TBridgeList::SetRowTexts(int row, const TBridgeRow& texts) {
 
 void TBridgeList::SetState(int slot, TLinkState state) {
     const int row = IndexOf(slot);
-    if (row >= 0) controls::SetItemImage(list_, row, static_cast<int>(state));
+    if (row >= 0) controls::SetItemImage(list_, row, IsUnread(slot) ? UnreadImage : static_cast<int>(state));
 }
 
 void TBridgeList::AddRow(int slot, TLinkState state) {
     const TBridgeRow texts = RowOf(Bridges[slot]);
     const int row = controls::InsertItem(list_, RowCount(), texts.Caption, slot);
-    controls::SetItemImage(list_, row, static_cast<int>(state));
+    SetState(slot, state);
     SetRowTexts(row, texts);
     SortRows();
     FitColumns();
@@ -123,12 +128,18 @@ void TBridgeList::SelectRow(int slot) {
     ListView_EnsureVisible(list_, row, FALSE);
 }
 
-void TBridgeList::UpdateRow(int slot) {
+void TBridgeList::UpdateRow(int slot, TLinkState state) {
     const int row = IndexOf(slot);
     if (row < 0) return;
     controls::DrawingPaused batch(list_);
     SetRowTexts(row, RowOf(Bridges[slot]));
+    SetState(slot, state);
     SortRows();
+}
+
+void TBridgeList::Clear() {
+    ListView_DeleteAllItems(list_);
+    FitColumns();
 }
 
 void TBridgeList::DeleteRow(int slot) {

@@ -11,7 +11,8 @@
 #include <vector>
 
 // The states drawn as dots, in the order of their values: grey for stopped, amber for waiting,
-// green for connected, red for not answering.
+// green for connected, red for not answering; then a hollow dot for off, and a warning sign for a
+// bridge that could not be read.
 controls::ImageList MakeStateIcons(int size);
 
 class TBridgeList {
@@ -21,10 +22,12 @@ public:
     void Attach(HWND list, int portColumnWidth, int serverPortColumnWidth);
     HWND Handle() const { return list_; }
 
-    // Each row shows the bridge of one slot of the table and holds that slot as its data.
+    // Each row shows the bridge of one slot of the table and holds that slot as its data, with
+    // the dot of its link's state, or the warning sign when the bridge could not be read.
     void AddRow(int slot, TLinkState state);
-    void UpdateRow(int slot);  // after the bridge changed
+    void UpdateRow(int slot, TLinkState state);  // after the bridge changed
     void DeleteRow(int slot);
+    void Clear();
     void SetState(int slot, TLinkState state);
     // Selects the row of that slot and scrolls it into view.
     void SelectRow(int slot);

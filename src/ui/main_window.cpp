@@ -3,6 +3,7 @@
 #include "config/config_store.h"
 #include "tools/bridge_status.h"
 #include "tools/command_line.h"
+#include "tools/hub_args.h"
 #include "tools/hub_control.h"
 #include "tools/runner.h"
 #include "ui/app_info.h"
@@ -96,6 +97,7 @@ void TMainWindow::Show() {
 void TMainWindow::FormCreate() {
     Application.HintHidePause = 30000;
     checkServers_ = ReadCheckServersSetting();
+    storedChanges_ = std::make_unique<TStoredChanges>();  // before the load, so no change goes unseen
     ClearBridges();
     LoadConfig();
     if (HubRunning()) SetRunning(true);
@@ -104,6 +106,17 @@ void TMainWindow::FormCreate() {
 
 void TMainWindow::LoadConfig() {
     LoadBridges([this](const TBridge& bridge) { AddRow(SlotNumber(bridge)); });
+}
+
+void TMainWindow::FollowStoredBridges() {
+    storedChanged_ = storedChanged_ || (storedChanges_ && storedChanges_->Changed());
+    if (!storedChanged_ || commandOpen_) return;
+    storedChanged_ = false;
+    const int selected = list_.SelectedSlot();
+    list_.Clear();
+    ClearBridges();
+    LoadConfig();
+    if (selected != NoSlot) list_.SelectRow(selected);
 }
 
 // ---- availability ----
@@ -139,6 +152,7 @@ void TMainWindow::UpdateAvailability() {
 // ---- commands ----
 
 void TMainWindow::StartButtonClick() {
+    FollowStoredBridges();  // what is stored now
     if (AllSwitchedOff(list_.Slots())) {  // a start of no bridge is a stop
         StopButtonClick();
         if (!Running()) ShowOutcome(hwnd_, TOutcome::Failure(AllOffText), MB_ICONINFORMATION);
@@ -150,7 +164,7 @@ void TMainWindow::StartButtonClick() {
     };
     const TOutcome started = StartBridges(list_.Slots(), {ShowHubArguments, launched});
     TakeStartsAndStops();
-    LookAtLinks({{StartEvent(started.Done, started.Failed)}});
+    LookAtLinks(StartEvents(started));
     ShowOutcome(hwnd_, started, MB_ICONEXCLAMATION);
 }
 
@@ -164,11 +178,37 @@ void TMainWindow::StopButtonClick() {
     ShowOutcome(hwnd_, stopped, MB_ICONEXCLAMATION);
 }
 
-void TMainWindow::AddButtonClick() { ShowOutcome(hwnd_, AddBridge(*this)); }
+namespace {
 
-void TMainWindow::EditButtonClick() { ShowOutcome(hwnd_, EditBridge(list_.SelectedSlot(), *this)); }
+// Marks a command of the user's as open for as long as it runs.
+class TCommandOpen {
+public:
+    explicit TCommandOpen(bool& open) : open_(open), was_(open) { open_ = true; }
+    ~TCommandOpen() { open_ = was_; }
+    TCommandOpen(const TCommandOpen&) = delete;
+    TCommandOpen& operator=(const TCommandOpen&) = delete;
 
-void TMainWindow::DeleteButtonClick() { ShowOutcome(hwnd_, DeleteBridge(list_.SelectedSlot(), *this)); }
+private:
+    bool& open_;
+    bool was_;
+};
+
+}  // namespace
+
+void TMainWindow::AddButtonClick() {
+    const TCommandOpen open(commandOpen_);
+    ShowOutcome(hwnd_, AddBridge(*this));
+}
+
+void TMainWindow::EditButtonClick() {
+    const TCommandOpen open(commandOpen_);
+    ShowOutcome(hwnd_, EditBridge(list_.SelectedSlot(), *this));
+}
+
+void TMainWindow::DeleteButtonClick() {
+    const TCommandOpen open(commandOpen_);
+    ShowOutcome(hwnd_, DeleteBridge(list_.SelectedSlot(), *this));
+}
 
 bool TMainWindow::EditInDialog(TBridge& scratch, int slot) {
     dialog_->Bind(scratch, slot);
@@ -185,7 +225,7 @@ void TMainWindow::BridgeAdded(int slot) {
     list_.SelectRow(slot);
 }
 
-void TMainWindow::BridgeChanged(int slot) { list_.UpdateRow(slot); }
+void TMainWindow::BridgeChanged(int slot) { list_.UpdateRow(slot, links_.Of(slot).State); }
 
 void TMainWindow::BridgeRemoved(int slot) { list_.DeleteRow(slot); }
 
@@ -203,12 +243,13 @@ void TMainWindow::ExitClick() {
 // ---- the links ----
 
 std::string TMainWindow::RowTip(int slot) const {
+    if (IsUnread(slot)) return UnreadReason(slot);
     const TLinkTarget target = LinkTargetOf(slot);
     return LinkTip(links_.Of(slot).State, target.Host, target.Port, links_.Of(slot).SinceTime);
 }
 
 void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
-    const std::vector<int> slots = list_.Slots();
+    const std::vector<int> slots = Readable(list_.Slots());  // a row that could not be read has no link
     std::vector<TLinkTarget> targets;
     for (int slot : slots) targets.push_back(LinkTargetOf(slot));
     liveness_.Take(watcher_->TakeEchoes());
@@ -243,11 +284,12 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
 
 void TMainWindow::RestartHub() {
     if (!Running() || !liveness_.MayRestart(NowMs())) return;
+    FollowStoredBridges();
     const TOutcome started = StartBridges(list_.Slots(), {nullptr, [this] { watcher_->Restart(); }});
     TakeStartsAndStops();
     liveness_.Forget();
     if (!started) SetRunning(HubRunning());  // a refused start left the hub alone
-    LookAtLinks({{started ? TEventKind::Restarted : StartEvent(false, started.Failed)}});
+    LookAtLinks({started ? TLinkEvent{TEventKind::Restarted} : StartEvent(false, started.Failed, started.Text)});
 }
 
 void TMainWindow::LinkTimerTick() {
@@ -271,6 +313,7 @@ void TMainWindow::LinksRead() {
     // ended stops the bridges, and one that appeared runs them.
     const std::optional<TStartsAndStops> done = StartsAndStops();
     if (!done) return;
+    FollowStoredBridges();
     std::vector<TLinkEvent> events;
     const std::optional<bool> hub = watcher_->HubSeen();
     if (done->Count != seenStartsAndStops_) {

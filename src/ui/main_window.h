@@ -2,6 +2,7 @@
 // The main window: the bridge list, the commands that change it, and starting and stopping
 // the bridges. It keeps whether the bridges run and the state of each link; the list only shows them.
 #include "config/bridge.h"
+#include "config/config_store.h"
 #include "tools/bridge_commands.h"
 #include "tools/link_events.h"
 #include "tools/link_watcher.h"
@@ -61,6 +62,9 @@ public:
     void LinksRead();
 
     void LoadConfig();
+    // Loads the stored bridges anew when anything under the program's key changed since (an
+    // edit, an import, another copy, a script's start), unless a command of the user's is open.
+    void FollowStoredBridges();
 
     // Whether the bridges run; the Start button shows it to the user.
     bool Running() const { return running_; }
@@ -106,6 +110,9 @@ private:
     void BridgeRemoved(int slot) override;
 
     std::vector<std::string> args_;
+    std::unique_ptr<TStoredChanges> storedChanges_;
+    bool storedChanged_ = false;
+    bool commandOpen_ = false;  // an add, edit or delete, whose dialog or boxes may be showing
     TBridgeDialog* dialog_ = nullptr;
     HMENU fileMenu_ = nullptr, bridgeMenu_ = nullptr;  // the menu bar's, which the window owns
     TBridgeList list_;

@@ -4,6 +4,7 @@
 #include "tools/bridge_status.h"
 #include "tools/command_line.h"
 #include "tools/connection_log.h"
+#include "tools/hub_args.h"
 #include "tools/hub_control.h"
 #include "tools/link_reads.h"
 #include "tools/runner.h"
@@ -75,7 +76,7 @@ int StartSwitch(const TSwitchOutput& output, std::string* trayNote) {
     };
     // Logged before the start lets other copies look at the links again, so that the line comes
     // before theirs.
-    const auto launched = [] { AppendToConnectionLog(LogEvents({{TEventKind::Started}}, {})); };
+    const auto launched = [] { AppendToConnectionLog(LogEvents(StartEvents({}), {})); };
     const std::vector<int> slots = LoadStoredBridges();
     if (AllSwitchedOff(slots)) {
         const int stopped = StopSwitch(output, false);
@@ -84,12 +85,13 @@ int StartSwitch(const TSwitchOutput& output, std::string* trayNote) {
     }
     bool alreadyRunning = false;
     const TOutcome started = StartBridges(slots, {showArguments, launched, &alreadyRunning});
-    if (!started) AppendToConnectionLog(LogEvents({{StartEvent(false, started.Failed)}}, {}));
+    if (!started) AppendToConnectionLog(LogEvents(StartEvents(started), {}));
     if (!started && trayNote && !output.Available()) {
         *trayNote = started.Text;
         return 1;
     }
     if (!started) return output.Fail(started.Text, MB_ICONEXCLAMATION);
+    for (int n : LeftOut()) output.Line(LeftOutText(n));
     output.Line(alreadyRunning ? AlreadyRunningText : "Bridges started");
     return 0;
 }

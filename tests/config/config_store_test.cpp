@@ -30,6 +30,11 @@ protected:
         ClearBridges();
     }
 
+    // A save of every slot, each written whole.
+    static void SaveAll() {
+        for (int n = 1; n <= 10; ++n) SaveBridge(n);
+    }
+
     std::vector<std::string> Load() {
         std::vector<std::string> rows;
         LoadBridges([&](const TBridge& b) { rows.push_back(b.COM.str()); });
@@ -54,7 +59,7 @@ protected:
 
 TEST_F(ConfigStore, SavesTheExampleSlotValueByValue) {
     Define(1, "COM3", 9761);
-    SaveBridges();
+    SaveAll();
 
     EXPECT_EQ(Fields(Bridges[1]), "Index=1 COM=COM3 Baud=9600 Emulate=1 Name= Connect=0 IP=192.168.0.99 Port=9761 "
                                   "Delay=500 TXDelay=10 RXDelay=10 Enabled=1 ");
@@ -82,7 +87,7 @@ TEST_F(ConfigStore, RoundTripsEveryField) {
     Bridges[4].RXDelay = 2147483647;
     Bridges[4].Enabled = false;
     const TBridge saved = Bridges[4];
-    SaveBridges();
+    SaveAll();
     ClearBridges();
 
     EXPECT_EQ(Load(), std::vector<std::string>{"COM12"});
@@ -116,7 +121,7 @@ TEST_F(ConfigStore, PortDecidesWhetherASlotIsRead) {
         } else {
             EXPECT_EQ(Bridges[2].COM, "") << "other values are not read for " << c.port;
             EXPECT_FALSE(IsFreeSlot(2)) << "a Port that is there keeps its slot: " << c.port;
-            SaveBridges();
+            SaveAll();
             EXPECT_EQ(ReadText(Slot(2), "Port"), c.port) << "kept as stored";
         }
     }
@@ -194,7 +199,7 @@ TEST_F(ConfigStore, WrongTypeStopsTheLoadAndHoldsBackTheRest) {
     }
     EXPECT_EQ(FirstFreeSlot(), 6);
 
-    SaveBridges();
+    SaveAll();
     EXPECT_EQ(ReadRaw(Slot(3), "Port").type, static_cast<DWORD>(REG_DWORD)) << "failed slot untouched";
     EXPECT_EQ(ReadRaw(Slot(5), "COM").data, std::string("COM5\0", 5)) << "unread slot kept";
     EXPECT_TRUE(KeyExists(Slot(2)));
@@ -209,7 +214,7 @@ TEST_F(ConfigStore, ProgramKeyThatCannotBeOpenedHoldsBackEverySlot) {
     DenyAccess(kKey, false);
     for (int n = 1; n <= 10; ++n) EXPECT_TRUE(HeldBack[n]) << n;
     EXPECT_EQ(FirstFreeSlot(), 11) << "no add";
-    SaveBridges();
+    SaveAll();
     EXPECT_EQ(ReadText(Slot(2), "COM"), "COM2");
     EXPECT_EQ(ReadText(Slot(10), "COM"), "COM10");
 }
@@ -226,14 +231,14 @@ TEST_F(ConfigStore, SaveKeepsWhatTheWindowCannotShowOrChangeAndDropsFreedSlots) 
     EXPECT_FALSE(IsFreeSlot(4)) << "an empty COM text is held back";
     EXPECT_EQ(HeldBackText(4), "Bridge slot 4 cannot be read: COM ''");
     EXPECT_EQ(HeldBackText(5), "Bridge slot 5 cannot be read: Port '4710 2'");
-    SaveBridges();
+    SaveAll();
     EXPECT_EQ(ReadText(Slot(2), "Port"), "0") << "a listed bridge without a valid port stays as stored";
     EXPECT_EQ(ReadText(Slot(3), "COM"), "<missing>") << "and is not rewritten";
     EXPECT_EQ(ReadText(Slot(4), "Port"), "9761");
 
     ZeroSlot(2);  // deleted
     ZeroSlot(3);
-    SaveBridges();
+    SaveAll();
     EXPECT_FALSE(KeyExists(Slot(2))) << "dropped with its subkeys";
     EXPECT_FALSE(KeyExists(Slot(3)));
     EXPECT_TRUE(KeyExists(Slot(4)));
@@ -247,7 +252,7 @@ TEST_F(ConfigStore, KeysOutsideOneToTenAreNeitherReadNorRemoved) {
         WriteText(path, "COM", name);
     }
     EXPECT_TRUE(Load().empty());
-    SaveBridges();
+    SaveAll();
     for (const char* name : {"0", "11", "01"})
         EXPECT_TRUE(KeyExists(std::string(kKey) + "\\Bridges\\" + name)) << name;
 }
@@ -256,7 +261,7 @@ TEST_F(ConfigStore, SaveOverwritesInPlaceAndKeepsOtherValues) {
     WriteRaw(Slot(1), "Port", REG_DWORD, std::string(4, '\0'));
     WriteText(Slot(1), "Extra", "kept");
     Define(1, "COM3", 9761);
-    SaveBridges();
+    SaveAll();
     EXPECT_EQ(ReadRaw(Slot(1), "Port").type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(ReadRaw(Slot(1), "Extra").data, std::string("kept\0", 5));
 }

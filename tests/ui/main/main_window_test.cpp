@@ -263,7 +263,7 @@ TEST_F(MainWindow, KeepsRowsInTheLocaleTextOrder) {
     const int renamed = form->List().SelectedSlot();
     Bridges[renamed].COM = "COM1";
     Bridges[renamed].Name = "renamed";
-    form->List().UpdateRow(renamed);
+    form->List().UpdateRow(renamed, TLinkState::Stopped);
     EXPECT_EQ(Captions(), (std::vector<std::string>{"COM1", "COM10", "COM2", "com3", "COM3", "COMa"}));
     EXPECT_EQ(SelectedCaption(), "COM1");
     EXPECT_EQ(RowText(0, 3), "renamed");
