@@ -105,23 +105,25 @@ TEST_F(ConfigStore, LoadWithoutTheKeyCreatesItEmpty) {
 TEST_F(ConfigStore, PortDecidesWhetherASlotIsRead) {
     struct Case {
         const char* port;
-        bool loaded;
+        bool readable;
         std::int32_t value;
     };
-    const Case cases[] = {{"9761", true, 9761}, {" 9761", true, 9761}, {"0x2621", true, 9761}, {"0", true, 0},
-                          {"-5", true, -5},     {"9761 ", false, 0},   {"$FFFFFFFF", false, 0}, {"-1", false, 0},
+    const Case cases[] = {{"9761", true, 9761}, {" 9761", true, 9761}, {"0x2621", true, 9761}, {"0", false, 0},
+                          {"-5", false, 0},     {"9761 ", false, 0},   {"$FFFFFFFF", false, 0}, {"-1", false, 0},
                           {"abc", false, 0},    {"", false, 0}};
     for (const Case& c : cases) {
         SetUp();
         WriteText(Slot(2), "Port", c.port);
         WriteText(Slot(2), "COM", "COM7");
-        EXPECT_EQ(Load().size(), c.loaded ? 1u : 0u) << c.port;
-        if (c.loaded) {
-            EXPECT_EQ(Bridges[2].Port, c.value) << c.port;
-        } else {
-            EXPECT_EQ(Bridges[2].COM, "") << "other values are not read for " << c.port;
-            EXPECT_FALSE(IsFreeSlot(2)) << "a Port that is there keeps its slot: " << c.port;
-            SaveAll();
+        WriteText(Slot(2), "Index", "x");
+        EXPECT_EQ(Load(), std::vector<std::string>{"COM7"}) << "a Port that is there lists its slot: " << c.port;
+        EXPECT_EQ(Bridges[2].Port, c.value) << c.port;
+        EXPECT_EQ(Unreadable[2], !c.readable) << c.port;
+        if (!c.readable) {
+            EXPECT_FALSE(IsFreeSlot(2)) << c.port;
+            EXPECT_EQ(UnreadReason(2), "Port '" + std::string(c.port) + "' cannot be read");
+            EXPECT_EQ(Bridges[2].Index, 0) << "no pair known to be its own";
+            SaveBridge(2);
             EXPECT_EQ(ReadText(Slot(2), "Port"), c.port) << "kept as stored";
         }
     }
@@ -227,10 +229,11 @@ TEST_F(ConfigStore, SaveKeepsWhatTheWindowCannotShowOrChangeAndDropsFreedSlots) 
     WriteText(Slot(4), "Port", "9761");
     WriteText(Slot(4), "COM", "");
     WriteText(Slot(5), "Port", "4710 2");
-    EXPECT_EQ(Load(), (std::vector<std::string>{"COM2", "COM3"})) << "Port 0 and negative ports are listed";
-    EXPECT_FALSE(IsFreeSlot(4)) << "an empty COM text is held back";
+    EXPECT_EQ(Load(), (std::vector<std::string>{"COM2", "COM3", "", "COM3"})) << "every slot with a Port is listed";
+    EXPECT_FALSE(IsFreeSlot(4)) << "an empty COM text is unreadable";
     EXPECT_EQ(HeldBackText(4), "Bridge slot 4 cannot be read: COM ''");
-    EXPECT_EQ(HeldBackText(5), "Bridge slot 5 cannot be read: Port '4710 2'");
+    EXPECT_EQ(LeftOutText(5), "Bridge slot 5 was left out: Port '4710 2' cannot be read");
+    EXPECT_EQ(RowOf(Bridges[5]).Port, "4710 2") << "shown as stored";
     SaveAll();
     EXPECT_EQ(ReadText(Slot(2), "Port"), "0") << "a listed bridge without a valid port stays as stored";
     EXPECT_EQ(ReadText(Slot(3), "COM"), "<missing>") << "and is not rewritten";
@@ -264,6 +267,27 @@ TEST_F(ConfigStore, SaveOverwritesInPlaceAndKeepsOtherValues) {
     SaveAll();
     EXPECT_EQ(ReadRaw(Slot(1), "Port").type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(ReadRaw(Slot(1), "Extra").data, std::string("kept\0", 5));
+
+    // A save of one bridge writes its changed values and nothing else: a Name in UTF-16 (as an
+    // import writes it) and one past the field's length stay byte for byte.
+    const std::wstring wide = L"\x0412\x0435\x0441\x044B-\x2116\x0031";
+    const std::string utf16(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * sizeof(wchar_t));
+    WriteRaw(Slot(1), "Name", REG_SZ, utf16);
+    WriteText(Slot(3), "Port", "4003");
+    WriteText(Slot(3), "COM", "COM4");
+    WriteText(Slot(3), "Name", std::string(255, 'n'));
+    ClearBridges();
+    Load();
+    for (int n : {1, 3}) {
+        const TBridge before = Bridges[n];
+        Bridges[n].Port = 4100 + n;
+        SaveBridge(n, &before);
+    }
+    Define(2, "COM5", 4002);
+    SaveBridge(2);
+    EXPECT_EQ(ReadRaw(Slot(1), "Name").data, utf16);
+    EXPECT_EQ(ReadText(Slot(3), "Name"), std::string(255, 'n'));
+    EXPECT_EQ(ReadText(Slot(3), "Port"), "4103");
 }
 
 TEST_F(ConfigStore, RecordingTheHubCommandReplacesAnyValue) {

@@ -214,9 +214,9 @@ TEST_F(BridgeCommands, RemoveCountsCodesBelowTenAsSuccess) {
 
 TEST_F(BridgeCommands, RowsWithoutASlotAreNeverEditedOrDeleted) {
     UseTestToolSetup("0");
-    WriteBridge(1, "", "10.0.0.1", "9761");  // an empty COM text names no row: held back
+    WriteBridge(1, "", "10.0.0.1", "9761");  // an empty COM text: listed as unreadable
     Open();
-    EXPECT_EQ(RowCount(), 0);
+    EXPECT_EQ(RowCount(), 1);
     ZeroSlot(AddRow("COM9", "10.0.0.1", 9761));  // a row whose slot was freed behind its back
     Select("COM9");
     MessageBoxWatcher boxes;
@@ -226,6 +226,14 @@ TEST_F(BridgeCommands, RowsWithoutASlotAreNeverEditedOrDeleted) {
     EXPECT_EQ(boxes.Boxes()[0].text, "Bridge slot 2 is not defined");
     EXPECT_EQ(boxes.Boxes()[1].text, "Bridge slot 2 is not defined");
     EXPECT_EQ(ToolArguments(), "");
+
+    // The unreadable row opens with what could be read, and OK stores it whole.
+    Select("");
+    WithDialog(IdEditButton, {Pick(IdPortCombo, "COM7"), Press(IdOkButton)});
+    EXPECT_EQ(ReadText(SlotKey(1), "COM"), "COM7");
+    EXPECT_EQ(ReadText(SlotKey(1), "IP"), "10.0.0.1");
+    EXPECT_EQ(ReadText(SlotKey(1), "Enabled"), "1") << "written whole";
+    EXPECT_FALSE(Unreadable[1]);
 }
 
 TEST_F(BridgeCommands, DoubleClickEditsOnlyWhenEditIsAvailable) {

@@ -483,12 +483,12 @@ TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
     struct { const char *ip, *also, *output, *port2 = nullptr; int code = 1; const char* action = "-start"; } const cases[] = {
         {"", "-mdebug", "No bridges defined! Please define at least one.\r\n"},  // ip: of the one bridge, none when empty
         {"10.0.0.1 -x", "-mdebug", "Bridge 'COM3' has an invalid server address\r\n"},
-        {"127.0.0.1", "", "Bridge slot 2 cannot be read: Port '4710 2'\r\n", "4710 2"},  // not dropped unsaid
         {"127.0.0.1", "/bogus", "Unknown switch '/bogus'\r\n", nullptr, 64},
         {"127.0.0.1", "-stop", "Use one of -start, -stop and -status\r\n", nullptr, 64, "-status"},
         {"127.0.0.1", "-x", "Unknown switch '-x'\r\n", nullptr, 64, "-tray"},
-        {"127.0.0.1", "", "COM3\t127.0.0.1:9761\tstopped\r\n", nullptr, 2, "-status"},
-        {"", "", "", nullptr, 3, "-status"},
+        {"127.0.0.1", "", "COM3\t127.0.0.1:9761\tstopped\r\nBridge slot 2 cannot be read: Port '4710 2'\r\n", "4710 2", 2,
+         "-status"},  // stopped, whatever a slot holds
+        {"", "", "No bridges defined\r\n", nullptr, 3, "-status"},
     };
     for (const auto& c : cases) {
         testreg::DeleteProgramKey();
@@ -546,6 +546,8 @@ TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) 
     WriteText(SlotKey(2), "Enabled", "0");
     EXPECT_EQ(RunSwitch({"-status"}),
               std::make_pair(0, "COM3\tlocalhost:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"));
+    WriteText(SlotKey(10), "Port", "abc");  // left out of the hub: a failure while it runs
+    EXPECT_EQ(RunSwitch({"-status"}).first, 1);
     EXPECT_NE(FindProcess(HubExeName), 0u);
 }
 
@@ -594,7 +596,9 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     ExpectStartRefused(NoBridgesText);
     PumpUntil([] { return false; }, 1500);  // looks while the bridges are stopped log nothing
     const std::string lines = FileText(log);
-    EXPECT_EQ(lines.size(), 2 * 19 + std::string("\t-\t-\tstopped\r\n\t-\t-\trefused\r\n").size()) << lines;
+    EXPECT_EQ(lines.size(), 2 * 19 + std::string("\t-\t-\tstopped\r\n\t-\t-\trefused\t").size() +
+                                std::string(NoBridgesText).size() + 2)
+        << lines;
     EXPECT_NE(lines.find("\t-\t-\tstopped\r\n"), std::string::npos) << lines;
     Click(IdMenuShowLog);  // the test prefix has no program for .log files: Notepad shows it
     char title[256] = "";  // "Notepad" until the file is read
