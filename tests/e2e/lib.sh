@@ -134,6 +134,14 @@ row_count() { list_rows "$1" | grep -c . || true; }
 row_captions() { list_rows "$1" | cut -f1 | paste -sd' ' -; }
 row_count_is() { [ "$(row_count "$1")" -eq "$2" ]; }
 rows_are() { [ "$(row_captions "$1")" == "$2" ]; }
+# The image of a row in the main window (0 stopped, 1 waiting, 2 connected, 3 not answering, 4
+# off, 5 cannot be read), found by its caption.
+image_of() {
+    local i
+    i=$(list_rows "$MAIN_CAPTION" | cut -f1 | grep -nxF -- "$1" | cut -d: -f1)
+    [ -n "$i" ] && probe "$MAIN_CAPTION" | awk -F'\t' -v r="$((i - 1))" '$1 == "image" && $2 == r { print $3 }'
+}
+image_is() { [ "$(image_of "$1")" == "$2" ]; }
 
 # ---- input ----
 

@@ -63,13 +63,6 @@ log_has() { grep -qF -- "$2" "$1" 2>/dev/null; }
 client() { wine "$CLIENT" "$@" 2>/dev/null </dev/null | tr -d '\r'; }
 connected_count() { grep -c "<-> 127.0.0.1:$1: connected" "$HUB_LOG" 2>/dev/null || true; }
 connected_more_than() { [ "$(connected_count "$1")" -gt "$2" ]; }
-# The state icon of a row (0 stopped, 1 waiting, 2 connected), found by its caption.
-image_of() {
-    local i
-    i=$(list_rows "$MAIN_CAPTION" | cut -f1 | grep -nxF -- "$1" | cut -d: -f1)
-    [ -n "$i" ] && probe "$MAIN_CAPTION" | awk -F'\t' -v r="$((i - 1))" '$1 == "image" && $2 == r { print $3 }'
-}
-image_is() { [ "$(image_of "$1")" == "$2" ]; }
 set_rx_delay() { wine reg add "$PROGRAM_KEY\\Bridges\\$1" /v RXDelay /d "$2" /f >/dev/null 2>&1 </dev/null; }
 is_pair_link() { [ "$(readlink "$DOSDEVICES/$1")" == "$2" ] && [ -c "$DOSDEVICES/$1" ]; }
 

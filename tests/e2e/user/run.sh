@@ -38,6 +38,8 @@ stored_bridge() {
 
 second_start() { timeout 20 wine "$INSTALL_DIR/PontisManager.exe" "$@" >/dev/null 2>&1 </dev/null; }
 log_has() { grep -qF -- "$2" "$1" 2>/dev/null; }
+logged() { log_has "$(conn_log)" "$(printf "$1")"; }
+logged_times() { [ "$(grep -cF -- "$(printf "$1")" "$(conn_log)" 2>/dev/null)" == "$2" ]; }
 # The hub's log line with the two-bridge arguments names the hub by this path.
 hub_started_from() { grep -F -- "$TWO_BRIDGES" "$HUB_LOG" | grep -qF -- "$1"; }
 # switch <arguments...>: the exit code, then the output, as a script sees them (a held pipe times out).
@@ -273,6 +275,34 @@ check_eq "-status: one connected, one waiting, exit code 1" \
     "$(printf '1\nCOM5\t127.0.0.1:%s\tconnected\nCOM7\t127.0.0.1:%s\twaiting' "$ECHO" $((ECHO + 1)))" "$(switch -status)"
 check_eq "/stop -mdebug stops them" "$(printf '0\nBridges stopped')" "$(switch /stop -mdebug)"
 check "the hub is gone" wait_until 10 hub_stopped
+end_step
+
+# ---- 8b ----
+step "8b. A slot that cannot be read is listed and left out; the window follows the registry; Delete removes it"
+for v in Index=3 COM=COM9 Port=abc; do set_value 'Bridges\3' "${v%%=*}" "${v#*=}"; done
+check "pair 3 is made for COM9" wine "$INSTALL_DIR/driver/setupc.exe" install 3 HiddenMode=yes PortName=COM9,EmuBR=yes,AddRTTO=0,AddRITO=10
+check "the main window opens" start_manager
+check_eq "slot 3 is listed" "COM5 COM7 COM9" "$(row_captions "$MAIN_CAPTION")"
+check_eq "with the warning sign" 5 "$(image_of COM9)"
+check_eq "-start starts the others and says so" \
+    "$(printf "0\nBridge slot 3 was left out: Port 'abc' cannot be read\nBridges started")" "$(switch -start)"
+check "the log has its line" wait_until 5 logged "\t-\t-\tleft out\tslot 3: Port 'abc' cannot be read"
+check "the window runs them" wait_until 5 control_is "$MAIN_CAPTION" '&Start bridges' disabled
+check "COM5 connects" wait_until 15 image_is COM5 2
+set_value 'Bridges\1' Port $((ECHO + 1))  # as a deployment script would, then its start
+check_eq "a script's -start takes the new port" "$(printf "0\nBridge slot 3 was left out: Port 'abc' cannot be read\nBridges started")" "$(switch -start)"
+check "the window's row follows" wait_until 5 has_row "$MAIN_CAPTION" "$(printf 'COM5\t127.0.0.1\t%s\tLine five' $((ECHO + 1)))"
+check "and waits on the new server" wait_until 10 image_is COM5 1
+set_value 'Bridges\1' Port "$ECHO"
+check_eq "-stop" "$(printf '0\nBridges stopped')" "$(switch -stop)"
+check "the window shows them stopped" wait_until 5 control_is "$MAIN_CAPTION" '&Start bridges' enabled
+check "a click selects COM9" click_row "$MAIN_CAPTION" COM9
+check "the Delete key opens \"Please confirm\"" open_dialog Delete "Please confirm"
+check "a click on Yes" click_control "Please confirm" "&Yes"
+check "the row is gone" wait_until 15 rows_are "$MAIN_CAPTION" "COM5 COM7"
+check "its pair is removed" wait_until 5 log_has "$SETUP_LOG" "remove 3"
+check "registry: slot 3 is gone" reg_key_absent 'Bridges\3'
+check "File / Exit closes the program" close_manager
 kill $(pgrep -P "$echo_pid") "$echo_pid" 2>/dev/null || true
 end_step
 
@@ -283,8 +313,6 @@ icon_count() { tray | grep -c '^icon' || true; }
 icons_are() { [ "$(icon_count)" -eq "$1" ]; }
 note_is() { [ "$(tray | sed -n 's/^note\t//p')" == "$1" ]; }
 note_has() { tray | sed -n 's/^note\t//p' | grep -qF -- "$1"; }
-logged() { log_has "$(conn_log)" "$(printf "$1")"; }
-logged_times() { [ "$(grep -cF -- "$(printf "$1")" "$(conn_log)" 2>/dev/null)" == "$2" ]; }
 click_icon() {
     local x y
     read -r x y < <(tray | awk -F'\t' '$1 == "icon" { print $2, $3; exit }')
