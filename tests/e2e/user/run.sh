@@ -284,6 +284,7 @@ check "pair 3 is made for COM9" wine "$INSTALL_DIR/driver/setupc.exe" install 3 
 check "the main window opens" start_manager
 check_eq "slot 3 is listed" "COM5 COM7 COM9" "$(row_captions "$MAIN_CAPTION")"
 check_eq "with the warning sign" 5 "$(image_of COM9)"
+shot "$SHOTS/08b-unreadable.png" "$MAIN_CAPTION"
 check_eq "-start starts the others and says so" \
     "$(printf "0\nBridge slot 3 was left out: Port 'abc' cannot be read\nBridges started")" "$(switch -start)"
 check "the log has its line" wait_until 5 logged "\t-\t-\tleft out\tslot 3: Port 'abc' cannot be read"
