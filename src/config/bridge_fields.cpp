@@ -20,6 +20,12 @@ bool HasAddress(const TBridge& b) { return IsValidServerAddress(b.IP.view()); } 
 bool HasPort(const TBridge& b) { return b.Port >= 1 && b.Port <= 65535; }  // port 0 would mark the slot free
 bool HasRXDelay(const TBridge& b) { return b.RXDelay >= 0; }  // the hub takes no negative read time-out
 
+// A tab or a line break would split the connection log's fields and lines.
+bool HasPlainName(const TBridge& b) {
+    const std::string_view name = b.Name.view();
+    return std::none_of(name.begin(), name.end(), platform::IsAsciiControl);
+}
+
 }  // namespace
 
 const TBridgeField BridgeFields[12] = {
@@ -27,7 +33,7 @@ const TBridgeField BridgeFields[12] = {
     {"COM", &TBridge::COM, "COM3", K::ComboText, HasCom, "COM port"},
     {"Baud", &TBridge::Baud, "9600", K::ComboText, HasBaud, "baud rate"},
     {"Emulate", &TBridge::Emulate, "1", K::Check},
-    {"Name", &TBridge::Name, "", K::Edit},
+    {"Name", &TBridge::Name, "", K::Edit, HasPlainName, "name", " (no tab, line break or other control character)"},
     // No selection (a stored signal past the list's end) gives 255: always connected, as every value from 4 up.
     {"Connect", &TBridge::Connect, "0", K::ComboPosition},
     {"IP", &TBridge::IP, "192.168.0.99", K::Edit, HasAddress, "server address"},
@@ -49,7 +55,7 @@ bool IsValidServerAddress(std::string_view address) {
     for (char c : address) {
         auto byte = static_cast<unsigned char>(c);
         // The hub would read a colon as the start of the port.
-        if (byte == ' ' || byte == '"' || byte == ':' || byte < 0x20 || byte == 0x7F) return false;
+        if (byte == ' ' || byte == '"' || byte == ':' || platform::IsAsciiControl(c)) return false;
         if (c == '.') {
             ++dots;
             number = 0;

@@ -1,5 +1,7 @@
 #include "tools/link_events.h"
 
+#include "platform/ascii.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -95,11 +97,23 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
     return log;
 }
 
+namespace {
+
+// A field as the log writes it: a control character would end the field or the line, or
+// start another, so each is a blank.
+std::string LogField(std::string text) {
+    std::replace_if(text.begin(), text.end(), platform::IsAsciiControl, ' ');
+    return text;
+}
+
+}  // namespace
+
 std::string LogLine(const std::string& dateTime, const TLogEvent& event) {
-    std::string line = dateTime + '\t' + event.Com + '\t' + event.Server + '\t' + event.Word;
-    if (event.Link) line += '\t' + event.Name;
-    if (event.Link && !event.After.empty()) line += '\t' + event.After;
-    if (!event.Link && !event.Why.empty()) line += '\t' + event.Why;
+    std::string line =
+        LogField(dateTime) + '\t' + LogField(event.Com) + '\t' + LogField(event.Server) + '\t' + LogField(event.Word);
+    if (event.Link) line += '\t' + LogField(event.Name);
+    if (event.Link && !event.After.empty()) line += '\t' + LogField(event.After);
+    if (!event.Link && !event.Why.empty()) line += '\t' + LogField(event.Why);
     return line;
 }
 

@@ -105,6 +105,8 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
 // The log's line for an event, without its line end: the local date and time
 // ("2026-12-07 14:02:11"), the COM text, the server and the word, separated by tabs; a link's
 // line adds its Name and, when it ends an outage, the outage's length; another line its reason.
+// A control character in any field (a tab, a line break) is written as a blank, so each event
+// is one line of its fields.
 std::string LogLine(const std::string& dateTime, const TLogEvent& event);
 
 // The date and time as the log writes it.

@@ -33,6 +33,13 @@ TEST_F(ConnectionLog, MakesEveryFolderLevelAndTurnsAFullLogIntoTheOlderCopy) {
     EXPECT_TRUE(AppendToConnectionLog({}));
     ASSERT_TRUE(AppendToConnectionLog({{"COM1", "-", "started"}}));
     EXPECT_EQ(FileText(log_).substr(19), "\tCOM1\t-\tstarted\r\n");
+    // A control character in a field is a blank: no field splits, no line is forged.
+    std::filesystem::remove(log_);
+    ASSERT_TRUE(AppendToConnectionLog({{"COM3", "h:1", "waiting", true, "D\tafter 999 s"},
+                                       {"COM4", "h:1", "connected", true, "B\n2026-01-01 00:00:00\x7f", "after\r2 s"}}));
+    const std::string one = "\tCOM3\th:1\twaiting\tD after 999 s\r\n", text = FileText(log_);
+    EXPECT_EQ(text.substr(19, one.size()) + text.substr(19 + one.size() + 19),
+              one + "\tCOM4\th:1\tconnected\tB 2026-01-01 00:00:00 \tafter 2 s\r\n");
     for (char full : {'x', 'y'}) {  // the second replaces the first older copy
         const std::string past(LogLimitBytes + 1, full);
         std::ofstream(log_, std::ios::binary | std::ios::trunc) << past;

@@ -16,19 +16,14 @@ const char kExample1[] =
     R"(--create-filter=pin2con,pc1:"--connect=dsr --delay-disconnect=500" --add-filters=0:pc1 --bi-route=0:1 )"
     R"(--use-driver=serial --ito=10 --baud=9600 \\.\CNCA1 --use-driver=tcp 127.0.0.1:1)";
 
-// The hub's directory: <build>\bin\driver.
-std::string DriverDir() {
-    std::string relative = ExeDir() + "\\..\\bin\\driver\\";
-    char full[MAX_PATH];
-    DWORD n = ::GetFullPathNameA(relative.c_str(), MAX_PATH, full, nullptr);
-    return std::string(full, n);
-}
-
-// A hub started with the given arguments, its stdout and stderr going to a file. Ended when
-// the test is done with it, whatever the outcome.
+// A hub started with the given arguments, its stdout and stderr going to a file: a copy of the
+// one built in <build>\bin\driver, in a folder of its own where it writes its log. Ended when
+// the test is done with it, whatever the outcome, and its folder removed.
 class HubProcess {
 public:
     explicit HubProcess(const std::string& arguments) : output_(ExeDir() + "\\hub_output_" + std::to_string(::GetCurrentProcessId()) + ".txt") {
+        EXPECT_TRUE(::CreateDirectoryA(dir_.c_str(), nullptr)) << ::GetLastError();
+        EXPECT_TRUE(::CopyFileA((ExeDir() + "\\..\\bin\\driver\\hub4com.exe").c_str(), (dir_ + "hub4com.exe").c_str(), FALSE));
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         platform::FileHandle out(::CreateFileA(
             output_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -39,7 +34,7 @@ public:
         si.dwFlags = STARTF_USESTDHANDLES;
         si.hStdOutput = out.get();
         si.hStdError = out.get();
-        std::string line = "\"" + DriverDir() + "hub4com.exe\" " + arguments;
+        std::string line = "\"" + dir_ + "hub4com.exe\" " + arguments;
         PROCESS_INFORMATION pi{};
         EXPECT_TRUE(::CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
                                      &pi))
@@ -54,6 +49,8 @@ public:
             ::WaitForSingleObject(process_.get(), 5000);
         }
         EXPECT_TRUE(::DeleteFileA(output_.c_str())) << ::GetLastError();
+        for (const char* file : {"hub4com.exe", "hub4com.log"}) ::DeleteFileA((dir_ + file).c_str());
+        EXPECT_TRUE(::RemoveDirectoryA(dir_.c_str())) << ::GetLastError();
     }
 
     // The exit code once the process has ended within the time, else STILL_ACTIVE.
@@ -64,8 +61,10 @@ public:
     }
 
     std::string Output() const { return FileText(output_); }
+    std::string Log() const { return FileText(dir_ + "hub4com.log"); }
 
 private:
+    const std::string dir_ = ExeDir() + "\\hub-test-" + std::to_string(::GetCurrentProcessId()) + "\\";
     std::string output_;
     platform::Handle process_;
 };
@@ -96,15 +95,11 @@ const BadLine kBadLines[] = {
 INSTANTIATE_TEST_SUITE_P(Table, HubRejects, testing::ValuesIn(kBadLines));
 
 TEST(Hub, KeepsRunningWithAGoodLineAndLogsWhatItUnderstood) {
-    const std::string log = DriverDir() + "hub4com.log";
-    const std::size_t before = FileText(log).size();
-
     HubProcess hub(kExample1);
     std::string record;
     for (int waited = 0; waited < 5000 && record.find("\r\n  ") == std::string::npos; waited += 50) {
         ::Sleep(50);
-        std::string text = FileText(log);
-        record = text.size() > before ? text.substr(before) : std::string();
+        record = hub.Log();
     }
     EXPECT_NE(record.find(std::string("hub4com.exe\" ") + kExample1 + "\r\n"), std::string::npos) << record;
     EXPECT_NE(record.find(R"(  ports 0:1: serial \\.\CNCA1 baud 9600 ito 10, server 127.0.0.1:1 )"
@@ -117,11 +112,11 @@ TEST(Hub, KeepsRunningWithAGoodLineAndLogsWhatItUnderstood) {
     const std::string noPort = R"(\\.\CNCA1 <-> 127.0.0.1:1: cannot open the serial port (error 2); trying again every 1000 ms)";
     for (int waited = 0; waited < 5000 && record.find(noPort) == std::string::npos; waited += 50) {
         ::Sleep(50);
-        record = FileText(log).substr(before);
+        record = hub.Log();
     }
     EXPECT_NE(record.find(noPort), std::string::npos) << record;
     ::Sleep(1500);
-    record = FileText(log).substr(before);
+    record = hub.Log();
     EXPECT_EQ(record.find(noPort), record.rfind(noPort)) << record;
 
     EXPECT_EQ(hub.ExitCodeWithin(500), STILL_ACTIVE);

@@ -308,6 +308,7 @@ TEST_F(BridgeDialog, RefusedInputIsReportedAndKeepsTheDialogOpenOnItsField) {
         {IdServerIP, "my host", "'my host' is not a valid server address."},
         {IdServerIP, "127.0.0.1:80", "'127.0.0.1:80' is not a valid server address."},
         {IdRXDelay, "-1", "'-1' is not a valid RX delay (0 or more)"},
+        {IdBridgeName, "D\tafter 999 s", "'D\tafter 999 s' is not a valid name (no tab, line break or other control character)"},
         {IdServerIP, longName.c_str(), longShown.c_str()},  // a name of 254 characters, not cut to fit
     };
     for (const auto& c : cases) {
