@@ -7,6 +7,7 @@
 #include "tools/hub_control.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -135,33 +136,58 @@ TEST_F(Hub, TwoStartsAtOnceRunOneAfterTheOther) {
 TEST_F(Hub, AHubThatCannotRunIsAFailedStart) {
     struct {
         const char* name;
-        const char* program;  // the hub's program: the test tool, or missing, empty or a folder
+        const char* program;  // the hub's program: the test tool, or missing, empty, a folder or another image
         const char* behaviour;
-        bool running;  // a hub of ours runs before, moved aside so that its program can be broken
+        bool running;  // a hub of ours runs before, moved aside (but for the tool) so that its program can be broken
     } const cases[] = {
         {"ends at once", "tool", "1", false},
         {"ends soon", "tool", "0 300", false},
+        {"ends at once after the running hub", "tool", "1", true},
         {"missing", "missing", "", false},
         {"an empty file beside a running hub", "empty", "", true},
         {"a folder beside a running hub", "folder", "", true},
+        {"a library beside a running hub", "library", "", true},
+        {"an ARM64 image beside a running hub", "arm64", "", true},
+        {"a 32-bit image beside a running hub", "x86", "", true},
     };
     const std::string program = InDriver(HubExeName), aside = InDriver("running.exe");
+    // The test tool, or "MZ" and a PE header alone, with its file header's machine set.
+    const auto image = [&program](const char* from, unsigned char machine0, unsigned char machine1) {
+        std::string bytes = from ? FileText(from) : "MZ" + std::string(0x3A, '\0') + "@" + std::string(3, '\0') +
+                                                     "PE" + std::string(20, '\0') + "\x22" + '\0';
+        const std::size_t pe = static_cast<unsigned char>(bytes[0x3C]) | static_cast<unsigned char>(bytes[0x3D]) << 8;
+        bytes[pe + 4] = static_cast<char>(machine0);
+        bytes[pe + 5] = static_cast<char>(machine1);
+        std::ofstream(program, std::ios::binary) << bytes;
+    };
     for (const auto& c : cases) {
+        const std::string kind = c.program;
         HANDLE running = nullptr;
         if (c.running) {
             InstallHub();
             running = OutsideHub();
-            ASSERT_TRUE(::MoveFileA(program.c_str(), aside.c_str())) << c.name;
+            if (kind == "tool") {
+                ToolBehaviour(c.behaviour);  // for the next start; the running hub keeps its own
+            } else {
+                ASSERT_TRUE(::MoveFileA(program.c_str(), aside.c_str())) << c.name;
+            }
         }
-        const std::string kind = c.program;
-        if (kind == "tool") InstallHub(c.behaviour);
+        const std::uint32_t before = StartsAndStops()->Count;
+        if (kind == "tool" && !c.running) InstallHub(c.behaviour);
         if (kind == "empty") ::CloseHandle(::CreateFileA(program.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
         if (kind == "folder") Folder(program);
+        if (kind == "library") ::CopyFileA((ExeDir() + "\\planted_library.dll").c_str(), program.c_str(), FALSE);
+        if (kind == "arm64") image(nullptr, 0x64, 0xAA);
+        if (kind == "x86") image((ExeDir() + "\\testtool.exe").c_str(), 0x4C, 0x01);
 
         const TOutcome started = StartBridges({1}, {});
         EXPECT_EQ(started.Text, kind == "tool" ? UnableToStartText : HubProgramText + program) << c.name;
         EXPECT_TRUE(started.Failed) << c.name;
-        EXPECT_EQ(running && !Ended(running), c.running) << c.name << ": nothing is ended for a hub that cannot start";
+        const bool ended = kind == "tool";  // only a program that can run gets to end the running hub
+        EXPECT_EQ(running && !Ended(running), c.running && !ended) << c.name;
+        // A start that ended the hub is a stop for the other copies.
+        EXPECT_EQ(StartsAndStops()->Count - before, running && ended ? 1u : 0u) << c.name;
+        EXPECT_FALSE(StartsAndStops()->Running) << c.name;
         EndEveryHub();
         ::DeleteFileA(program.c_str());
         ::RemoveDirectoryA(program.c_str());
