@@ -1,10 +1,13 @@
 // Starting and stopping the hub, with the test tool standing in for it.
+#include "platform/system_error.h"
 #include "support/test_registry.h"
 #include "support/tool_fixture.h"
 
 #include "config/bridge.h"
 #include "tools/hub_args.h"
 #include "tools/hub_control.h"
+
+#include <sddl.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -131,6 +134,69 @@ TEST_F(Hub, TwoStartsAtOnceRunOneAfterTheOther) {
     EXPECT_TRUE(first) << first.Text;
     EXPECT_TRUE(second) << second.Text;
     EXPECT_EQ(FindHubs().size(), 1u) << "the second ended the first one's hub, after its start";
+}
+
+// Another start, on a thread of its own, that holds the lock while it shows the hub's line; ended
+// there, it leaves the lock abandoned as a copy killed mid-start does.
+struct OtherStart {
+    HANDLE shown, release;
+    bool ended;
+};
+DWORD WINAPI RunOtherStart(void* param) {
+    const auto* other = static_cast<const OtherStart*>(param);
+    StartBridges({1}, {[other](const std::string&) {
+        ::SetEvent(other->shown);
+        if (other->ended) ::ExitThread(0);
+        ::WaitForSingleObject(other->release, 10000);
+    }, nullptr});
+    return 0;
+}
+
+// A lock or a record another program made that refuses us is said at once with the system's
+// reason, and a running hub is left alone; a lock held past the wait names its holder; a lock
+// left by a start that was ended is taken over. The record's row comes first: it must be the
+// first use of the record in this process.
+TEST_F(Hub, AStartLockThatCannotBeHadSaysWhy) {
+    enum { RecordRefusing, LockRefusing, StartUnderWay, StartEnded };
+    const std::string refused = platform::SystemErrorText(ERROR_ACCESS_DENIED);
+    const struct {
+        int other;
+        std::string text;
+    } cases[] = {
+        {RecordRefusing, RecordUnusableText + refused},
+        {LockRefusing, LockUnusableText + refused},
+        {StartUnderWay, LockHeldText + std::string(": tools_process_tests.exe (process ") + std::to_string(::GetCurrentProcessId()) + ")"},
+        {StartEnded, ""},
+    };
+    StartStopWaitMs = 300;
+    InstallHub();
+    DebugMode = true;
+    for (const auto& c : cases) {
+        HANDLE running = OutsideHub();
+        SECURITY_ATTRIBUTES refusing{sizeof refusing, nullptr, FALSE};  // no one is let in
+        ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &refusing.lpSecurityDescriptor, nullptr));
+        const platform::Handle squatter(
+            c.other == LockRefusing ? ::CreateMutexW(&refusing, FALSE, L"Local\\Pontis Manager start and stop")
+            : c.other == RecordRefusing ? ::CreateFileMappingW(INVALID_HANDLE_VALUE, &refusing, PAGE_READWRITE, 0, 16, L"Local\\Pontis Manager starts and stops")
+                                        : nullptr);
+        ::LocalFree(refusing.lpSecurityDescriptor);
+        OtherStart other{::CreateEventW(nullptr, TRUE, FALSE, nullptr), ::CreateEventW(nullptr, TRUE, FALSE, nullptr), c.other == StartEnded};
+        const platform::Handle thread(c.other >= StartUnderWay ? ::CreateThread(nullptr, 0, RunOtherStart, &other, 0, nullptr) : nullptr);
+        if (thread) {
+            ASSERT_EQ(::WaitForSingleObject(other.shown, 10000), WAIT_OBJECT_0) << c.text;
+        }
+        if (c.other == StartEnded) ::WaitForSingleObject(thread.get(), 10000);
+
+        EXPECT_EQ(StartBridges({1}, {}).Text, c.text);
+        if (!c.text.empty()) {
+            EXPECT_EQ(StopBridges().Text, c.text);
+        }
+        EXPECT_EQ(Ended(running), thread.valid()) << c.text;  // the other start ended it
+        ::SetEvent(other.release);
+        ::WaitForSingleObject(thread.get(), 10000);
+        for (HANDLE event : {other.shown, other.release}) ::CloseHandle(event);
+        EndEveryHub();
+    }
 }
 
 TEST_F(Hub, AHubThatCannotRunIsAFailedStart) {

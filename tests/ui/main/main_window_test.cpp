@@ -4,6 +4,7 @@
 #include "config/bridge.h"
 #include "platform/ascii.h"
 #include "platform/module.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 #include "config/config_store.h"
 #include "support/loopback.h"
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <sddl.h>
 
 #include <cstring>
 #include <filesystem>
@@ -555,6 +557,11 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     ::GetEnvironmentVariableA("LOCALAPPDATA", saved, MAX_PATH);
     ::SetEnvironmentVariableA("LOCALAPPDATA", appData.c_str());
     ::DeleteFileA(log.c_str());
+    // Until a script's stop, the record of starts and stops is another program's that refuses us.
+    SECURITY_ATTRIBUTES refusing{sizeof refusing, nullptr, FALSE};
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &refusing.lpSecurityDescriptor, nullptr));
+    platform::Handle squatter(::CreateFileMappingW(INVALID_HANDLE_VALUE, &refusing, PAGE_READWRITE, 0, 16, L"Local\\Pontis Manager starts and stops"));
+    ::LocalFree(refusing.lpSecurityDescriptor);
     StartOutsideHub();
     Open({"-tray"});
     ASSERT_TRUE(form->StaysInTray()) << "no notification area took the icon";
@@ -585,6 +592,8 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
         ::SendMessageA(form->Handle(), WM_TRAYICON, 1, WM_RBUTTONUP);
     }
     EXPECT_EQ(entry, static_cast<UINT>(IdStopButton));
+    EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(1, RecordUnusableText + platform::SystemErrorText(ERROR_ACCESS_DENIED) + "\r\n"));
+    squatter.reset();
     EXPECT_EQ(RunSwitch({"-stop"}).first, 0);  // a script's stop is a stop, not a crash
     ASSERT_TRUE(PumpUntil([&] { return !form->Running(); }));
     EXPECT_EQ(icon.Last().szInfo, std::wstring(L"Bridges stopped")) << "not handed to the system";
