@@ -2,11 +2,14 @@
 // processes writing at once.
 #include "common/log_file.h"
 #include "platform/handles.h"
+#include "platform/named_lock.h"
+#include "platform/system_error.h"
 #include "support/test_host.h"
 #include "tools/connection_log.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <filesystem>
 #include <fstream>
@@ -24,12 +27,31 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(base_); }
 
+    // A process of log_writer with those arguments.
+    static platform::Handle Writer(std::string args) {
+        std::string line = "\"" + ExeDir() + "\\log_writer.exe\" " + args;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        EXPECT_TRUE(::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+        platform::Handle thread(info.hThread);
+        return platform::Handle(info.hProcess);
+    }
+
     const std::string base_ = ExeDir() + "\\log-test-" + std::to_string(::GetCurrentProcessId());
     const std::string log_ = base_ + "\\Local\\Data\\Pontis Manager\\connections.log";
     const std::string older_ = base_ + "\\Local\\Data\\Pontis Manager\\connections.1.log";
 };
 
 TEST_F(ConnectionLog, MakesEveryFolderLevelAndTurnsAFullLogIntoTheOlderCopy) {
+    SECURITY_ATTRIBUTES refusing{sizeof refusing, nullptr, FALSE};  // another program's lock that lets no one in
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:", SDDL_REVISION_1, &refusing.lpSecurityDescriptor, nullptr));
+    platform::Handle squatter(::CreateMutexA(&refusing, FALSE, ConnectionLogLockName().c_str()));
+    ::LocalFree(refusing.lpSecurityDescriptor);
+    std::string why;
+    EXPECT_FALSE(AppendToConnectionLog({{"COM1", "-", "started"}}, &why));
+    EXPECT_EQ(why, "its lock cannot be opened: " + platform::SystemErrorText(ERROR_ACCESS_DENIED));
+    squatter.reset();
     EXPECT_TRUE(AppendToConnectionLog({}));
     ASSERT_TRUE(AppendToConnectionLog({{"COM1", "-", "started"}}));
     EXPECT_EQ(FileText(log_).substr(19), "\tCOM1\t-\tstarted\r\n");
@@ -40,6 +62,18 @@ TEST_F(ConnectionLog, MakesEveryFolderLevelAndTurnsAFullLogIntoTheOlderCopy) {
         EXPECT_EQ(FileText(log_).substr(19, 64), "\tCOM2\t-\tstopped\r\n");
         EXPECT_TRUE(FileText(older_) == past) << full;
     }
+    // A writer that died holding the lock (its mutex kept open) leaves it to the next, and this
+    // process, having written, holds it no longer: another process writes at once.
+    const platform::Handle died(::CreateThread(nullptr, 0, [](void*) -> DWORD {
+        const platform::NamedLock lock(ConnectionLogLockName(), 0);
+        ::ExitThread(lock.Held() ? 0 : 1);
+    }, nullptr, 0, nullptr));
+    ::WaitForSingleObject(died.get(), 5000);
+    EXPECT_TRUE(AppendToConnectionLog({{"COM3", "-", "stopped"}}));
+    const platform::Handle late = Writer("late 1");
+    DWORD code = 1;
+    EXPECT_TRUE(::WaitForSingleObject(late.get(), 20000) == WAIT_OBJECT_0 && ::GetExitCodeProcess(late.get(), &code) && code == 0);
+    EXPECT_NE(FileText(log_).find("\tlate 0\t-\t"), std::string::npos);
 }
 
 // Four writers, 1200 lines each, all in one process each at once: every line there once and
@@ -51,16 +85,8 @@ TEST_F(ConnectionLog, WritersAtOnceLoseAndGarbleNoLine) {
     for (const std::string& file : {std::string(), standIns}) {
         SCOPED_TRACE(file.empty() ? "connection log" : "stand-ins' log");
         std::vector<platform::Handle> writers;
-        for (int w = 0; w < Writers; ++w) {
-            std::string line = "\"" + ExeDir() + "\\log_writer.exe\" w" + std::to_string(w) + " " +
-                               std::to_string(Lines) + (file.empty() ? "" : " \"" + file + "\"");
-            STARTUPINFOA startup{};
-            startup.cb = sizeof startup;
-            PROCESS_INFORMATION info{};
-            ASSERT_TRUE(::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
-            platform::Handle thread(info.hThread);
-            writers.emplace_back(info.hProcess);
-        }
+        for (int w = 0; w < Writers; ++w)
+            writers.push_back(Writer("w" + std::to_string(w) + " " + std::to_string(Lines) + (file.empty() ? "" : " \"" + file + "\"")));
         for (const platform::Handle& writer : writers) {
             DWORD code = 1;
             ASSERT_EQ(::WaitForSingleObject(writer.get(), 20000), WAIT_OBJECT_0);

@@ -626,7 +626,8 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     std::wstring notes[2];
     for (std::wstring& note : notes) { form->Tray().Show(events, links, false); note = icon.Last().szInfo; }
     ::DeleteFileW(blocked.c_str());
-    EXPECT_EQ(notes[0], L"The connection log could not be written: " + blocked + L"\\Pontis Manager\\connections.log");
+    EXPECT_EQ(notes[0], L"The connection log could not be written: " + blocked + L"\\Pontis Manager\\connections.log (" +
+                            platform::Widen(platform::SystemErrorText(ERROR_PATH_NOT_FOUND), CP_ACP) + L")");
     EXPECT_EQ(notes[1], L"COM\u00E9 lost h\u00F4te:1") << "the log's failure is noted once";
 
     ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
