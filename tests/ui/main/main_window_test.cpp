@@ -482,24 +482,38 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
 }
 
 TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
-    struct { const char *ip, *also, *output, *port2 = nullptr; int code = 1; const char* action = "-start"; } const cases[] = {
-        {"", "-mdebug", "No bridges defined! Please define at least one.\r\n"},  // ip: of the one bridge, none when empty
-        {"10.0.0.1 -x", "-mdebug", "Bridge 'COM3' has an invalid server address\r\n"},
-        {"127.0.0.1", "", "Bridge slot 2 cannot be read: Port '4710 2'\r\n", "4710 2"},  // not dropped unsaid
+    struct { const char *ip, *also, *output, *port2 = nullptr; int code = 1; const char* action = "-start"; const char* logged = nullptr; } const cases[] = {
+        {"", "-mdebug", "No bridges defined! Please define at least one.\r\n", nullptr, 1, "-start", "refused"},  // ip: of the one bridge, none when empty
+        {"10.0.0.1 -x", "-mdebug", "Bridge 'COM3' has an invalid server address\r\n", nullptr, 1, "-start", "refused"},
+        {"127.0.0.1", "", "Unable to start bridges! Please check your settings and try again\r\n", nullptr, 1, "-start", "failed"},  // the hub ends at once
+        {"127.0.0.1", "", "Bridge slot 2 cannot be read: Port '4710 2'\r\n", "4710 2", 1, "-start", "refused"},  // not dropped unsaid
         {"127.0.0.1", "/bogus", "Unknown switch '/bogus'\r\n", nullptr, 64},
         {"127.0.0.1", "-stop", "Use one of -start, -stop and -status\r\n", nullptr, 64, "-status"},
         {"127.0.0.1", "-x", "Unknown switch '-x'\r\n", nullptr, 64, "-tray"},
         {"127.0.0.1", "", "COM3\t127.0.0.1:9761\tstopped\r\n", nullptr, 2, "-status"},
         {"", "", "", nullptr, 3, "-status"},
     };
+    char saved[MAX_PATH] = "";
+    ::GetEnvironmentVariableA("LOCALAPPDATA", saved, MAX_PATH);
+    ::SetEnvironmentVariableA("LOCALAPPDATA", (ExeDir() + "\\switch-app-data").c_str());
+    const std::string log = ExeDir() + "\\switch-app-data\\Pontis Manager\\connections.log";
     for (const auto& c : cases) {
         testreg::DeleteProgramKey();
         if (*c.ip) WriteBridge(1, "COM3", c.ip);
         if (c.port2) WriteBridge(2, "COM4", "10.0.0.2", c.port2);
+        if (c.logged && c.logged == std::string("failed")) {
+            CopyTool(InDriver(HubExeName));
+            ToolBehaviour("1");
+        }
+        ::DeleteFileA(log.c_str());
         EXPECT_EQ(RunSwitch({c.action, c.also}), std::make_pair(c.code, std::string(c.output)));
         EXPECT_EQ(FindProcess(HubExeName), 0u) << c.output;
         EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>") << c.output;
+        const std::string lines = FileText(log);
+        EXPECT_EQ(lines.substr(std::min<std::size_t>(19, lines.size())), c.logged ? "\t-\t-\t" + std::string(c.logged) + "\r\n" : "") << c.output;
     }
+    ::SetEnvironmentVariableA("LOCALAPPDATA", saved);
+    std::filesystem::remove_all(ExeDir() + "\\switch-app-data");
 }
 
 TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
@@ -595,6 +609,7 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(1, RecordUnusableText + platform::SystemErrorText(ERROR_ACCESS_DENIED) + "\r\n"));
     squatter.reset();
     EXPECT_EQ(RunSwitch({"-stop"}).first, 0);  // a script's stop is a stop, not a crash
+    EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));  // and logs nothing
     ASSERT_TRUE(PumpUntil([&] { return !form->Running(); }));
     EXPECT_EQ(icon.Last().szInfo, std::wstring(L"Bridges stopped")) << "not handed to the system";
     EXPECT_EQ(icon.Last().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
