@@ -125,6 +125,18 @@ TEST_F(Hub, StartEndsTheRunningHubAndLaunchesTheNewOne) {
     EXPECT_EQ(FindProcess(HubExeName), 0u);
 }
 
+// Another start that holds the lock while it shows the hub's line; ended there, it leaves the
+// lock abandoned as a copy killed mid-start does.
+HANDLE shown = ::CreateEventW(nullptr, FALSE, FALSE, nullptr), release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+DWORD WINAPI OtherStart(void* ended) {
+    StartBridges({1}, {[ended](const std::string&) {
+        ::SetEvent(shown);
+        if (ended) ::ExitThread(0);
+        ::WaitForSingleObject(release, 10000);
+    }, nullptr});
+    return 0;
+}
+
 TEST_F(Hub, TwoStartsAtOnceRunOneAfterTheOther) {
     InstallHub();
     TOutcome first, second;
@@ -134,68 +146,25 @@ TEST_F(Hub, TwoStartsAtOnceRunOneAfterTheOther) {
     EXPECT_TRUE(first) << first.Text;
     EXPECT_TRUE(second) << second.Text;
     EXPECT_EQ(FindHubs().size(), 1u) << "the second ended the first one's hub, after its start";
-}
 
-// Another start, on a thread of its own, that holds the lock while it shows the hub's line; ended
-// there, it leaves the lock abandoned as a copy killed mid-start does.
-struct OtherStart {
-    HANDLE shown, release;
-    bool ended;
-};
-DWORD WINAPI RunOtherStart(void* param) {
-    const auto* other = static_cast<const OtherStart*>(param);
-    StartBridges({1}, {[other](const std::string&) {
-        ::SetEvent(other->shown);
-        if (other->ended) ::ExitThread(0);
-        ::WaitForSingleObject(other->release, 10000);
-    }, nullptr});
-    return 0;
-}
-
-// A lock or a record another program made that refuses us is said at once with the system's
-// reason, and a running hub is left alone; a lock held past the wait names its holder; a lock
-// left by a start that was ended is taken over. The record's row comes first: it must be the
-// first use of the record in this process.
-TEST_F(Hub, AStartLockThatCannotBeHadSaysWhy) {
-    enum { RecordRefusing, LockRefusing, StartUnderWay, StartEnded };
-    const std::string refused = platform::SystemErrorText(ERROR_ACCESS_DENIED);
-    const struct {
-        int other;
-        std::string text;
-    } cases[] = {
-        {RecordRefusing, RecordUnusableText + refused},
-        {LockRefusing, LockUnusableText + refused},
-        {StartUnderWay, LockHeldText + std::string(": tools_process_tests.exe (process ") + std::to_string(::GetCurrentProcessId()) + ")"},
-        {StartEnded, ""},
-    };
+    // Another program's lock that lets no one in: said at once, with the system's reason.
+    SECURITY_ATTRIBUTES refusing{sizeof refusing, nullptr, FALSE};
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &refusing.lpSecurityDescriptor, nullptr));
+    platform::Handle squatter(::CreateMutexW(&refusing, FALSE, L"Local\\Pontis Manager start and stop"));
+    ::LocalFree(refusing.lpSecurityDescriptor);
+    EXPECT_EQ(StopBridges().Text, LockUnusableText + platform::SystemErrorText(ERROR_ACCESS_DENIED));
+    squatter.reset();
+    // A lock held past the wait names its holder; one left by a start ended mid-way is taken over.
     StartStopWaitMs = 300;
-    InstallHub();
     DebugMode = true;
-    for (const auto& c : cases) {
-        HANDLE running = OutsideHub();
-        SECURITY_ATTRIBUTES refusing{sizeof refusing, nullptr, FALSE};  // no one is let in
-        ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &refusing.lpSecurityDescriptor, nullptr));
-        const platform::Handle squatter(
-            c.other == LockRefusing ? ::CreateMutexW(&refusing, FALSE, L"Local\\Pontis Manager start and stop")
-            : c.other == RecordRefusing ? ::CreateFileMappingW(INVALID_HANDLE_VALUE, &refusing, PAGE_READWRITE, 0, 16, L"Local\\Pontis Manager starts and stops")
-                                        : nullptr);
-        ::LocalFree(refusing.lpSecurityDescriptor);
-        OtherStart other{::CreateEventW(nullptr, TRUE, FALSE, nullptr), ::CreateEventW(nullptr, TRUE, FALSE, nullptr), c.other == StartEnded};
-        const platform::Handle thread(c.other >= StartUnderWay ? ::CreateThread(nullptr, 0, RunOtherStart, &other, 0, nullptr) : nullptr);
-        if (thread) {
-            ASSERT_EQ(::WaitForSingleObject(other.shown, 10000), WAIT_OBJECT_0) << c.text;
-        }
-        if (c.other == StartEnded) ::WaitForSingleObject(thread.get(), 10000);
-
-        EXPECT_EQ(StartBridges({1}, {}).Text, c.text);
-        if (!c.text.empty()) {
-            EXPECT_EQ(StopBridges().Text, c.text);
-        }
-        EXPECT_EQ(Ended(running), thread.valid()) << c.text;  // the other start ended it
-        ::SetEvent(other.release);
-        ::WaitForSingleObject(thread.get(), 10000);
-        for (HANDLE event : {other.shown, other.release}) ::CloseHandle(event);
-        EndEveryHub();
+    for (void* ended : {static_cast<void*>(nullptr), static_cast<void*>(&first)}) {
+        const platform::Handle start(::CreateThread(nullptr, 0, OtherStart, ended, 0, nullptr));
+        ASSERT_EQ(::WaitForSingleObject(shown, 10000), WAIT_OBJECT_0);
+        if (ended) ::WaitForSingleObject(start.get(), 10000);
+        EXPECT_EQ(StartBridges({1}, {}).Text, ended ? "" : LockHeldText + std::string(": tools_process_tests.exe (process ") +
+                                                             std::to_string(::GetCurrentProcessId()) + ")");
+        ::SetEvent(release);
+        ::WaitForSingleObject(start.get(), 10000);
     }
 }
 
@@ -217,13 +186,9 @@ TEST_F(Hub, AHubThatCannotRunIsAFailedStart) {
         {"a 32-bit image beside a running hub", "x86", "", true},
     };
     const std::string program = InDriver(HubExeName), aside = InDriver("running.exe");
-    // The test tool, or "MZ" and a PE header alone, with its file header's machine set.
-    const auto image = [&program](const char* from, unsigned char machine0, unsigned char machine1) {
-        std::string bytes = from ? FileText(from) : "MZ" + std::string(0x3A, '\0') + "@" + std::string(3, '\0') +
-                                                     "PE" + std::string(20, '\0') + "\x22" + '\0';
-        const std::size_t pe = static_cast<unsigned char>(bytes[0x3C]) | static_cast<unsigned char>(bytes[0x3D]) << 8;
-        bytes[pe + 4] = static_cast<char>(machine0);
-        bytes[pe + 5] = static_cast<char>(machine1);
+    // The test tool, or "MZ" and a PE header alone, its file header's machine set.
+    const auto image = [&program](std::string bytes, const char* machine) {
+        bytes.replace(static_cast<unsigned char>(bytes[0x3C]) + 4, 2, machine, 2);
         std::ofstream(program, std::ios::binary) << bytes;
     };
     for (const auto& c : cases) {
@@ -243,8 +208,8 @@ TEST_F(Hub, AHubThatCannotRunIsAFailedStart) {
         if (kind == "empty") ::CloseHandle(::CreateFileA(program.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
         if (kind == "folder") Folder(program);
         if (kind == "library") ::CopyFileA((ExeDir() + "\\planted_library.dll").c_str(), program.c_str(), FALSE);
-        if (kind == "arm64") image(nullptr, 0x64, 0xAA);
-        if (kind == "x86") image((ExeDir() + "\\testtool.exe").c_str(), 0x4C, 0x01);
+        if (kind == "arm64") image("MZ" + std::string(0x3A, '\0') + "@" + std::string(3, '\0') + "PE" + std::string(20, '\0') + "\x22" + '\0', "\x64\xAA");
+        if (kind == "x86") image(FileText(ExeDir() + "\\testtool.exe"), "\x4C\x01");
 
         const TOutcome started = StartBridges({1}, {});
         EXPECT_EQ(started.Text, kind == "tool" ? UnableToStartText : HubProgramText + program) << c.name;

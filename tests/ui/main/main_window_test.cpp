@@ -493,8 +493,6 @@ TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
         {"127.0.0.1", "", "COM3\t127.0.0.1:9761\tstopped\r\n", nullptr, 2, "-status"},
         {"", "", "", nullptr, 3, "-status"},
     };
-    char saved[MAX_PATH] = "";
-    ::GetEnvironmentVariableA("LOCALAPPDATA", saved, MAX_PATH);
     ::SetEnvironmentVariableA("LOCALAPPDATA", (ExeDir() + "\\switch-app-data").c_str());
     const std::string log = ExeDir() + "\\switch-app-data\\Pontis Manager\\connections.log";
     for (const auto& c : cases) {
@@ -512,7 +510,6 @@ TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
         const std::string lines = FileText(log);
         EXPECT_EQ(lines.substr(std::min<std::size_t>(19, lines.size())), c.logged ? "\t-\t-\t" + std::string(c.logged) + "\r\n" : "") << c.output;
     }
-    ::SetEnvironmentVariableA("LOCALAPPDATA", saved);
     std::filesystem::remove_all(ExeDir() + "\\switch-app-data");
 }
 
