@@ -16,11 +16,15 @@ namespace platform {
 
 class NamedLock {
 public:
-    // Waits at most timeoutMs; Held() tells whether the lock was had.
+    // Waits at most timeoutMs; Held() tells whether the lock was had, and Error() why not.
     NamedLock(const std::string& name, DWORD timeoutMs) : mutex_(::CreateMutexA(nullptr, FALSE, name.c_str())) {
-        if (!mutex_) return;
+        if (!mutex_) {
+            error_ = ::GetLastError();
+            return;
+        }
         const DWORD r = ::WaitForSingleObject(mutex_.get(), timeoutMs);
         held_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+        if (!held_) error_ = r == WAIT_TIMEOUT ? ERROR_TIMEOUT : ::GetLastError();
     }
     ~NamedLock() {
         if (held_) ::ReleaseMutex(mutex_.get());
@@ -29,10 +33,15 @@ public:
     NamedLock& operator=(const NamedLock&) = delete;
 
     bool Held() const { return held_; }
+    // 0 when held; ERROR_TIMEOUT when another holder kept it past the wait; else the system's
+    // error for a mutex of that name that could not be opened (another program's that refuses
+    // us) or waited for.
+    DWORD Error() const { return error_; }
 
 private:
     Handle mutex_;
     bool held_ = false;
+    DWORD error_ = 0;
 };
 
 // "Local\<prefix>-<hash of the path>", letter case aside: a path may be longer than a name can be.

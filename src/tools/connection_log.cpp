@@ -2,6 +2,7 @@
 
 #include "platform/handles.h"
 #include "platform/named_lock.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 
 #include <windows.h>
@@ -61,22 +62,31 @@ std::string ConnectionLogPath() {
     return folder.empty() ? std::string() : platform::Narrow(folder + L"\\connections.log");
 }
 
-bool AppendToConnectionLog(const std::vector<TLogEvent>& events) {
+std::string ConnectionLogLockName() { return platform::LockNameFor("Pontis Manager log", platform::Narrow(LogFolder())); }
+
+bool AppendToConnectionLog(const std::vector<TLogEvent>& events, std::string* why) {
+    const auto fails = [why](const std::string& reason) {
+        if (why) *why = reason;
+        return false;
+    };
     if (events.empty()) return true;
     const std::wstring folder = LogFolder();
-    if (folder.empty()) return false;
+    if (folder.empty()) return fails("no local application data folder");
     // Held from the open to the last write, by every process that writes the log.
-    const platform::NamedLock lock(platform::LockNameFor("Pontis Manager log", platform::Narrow(folder)), LogLockTimeoutMs);
-    if (!lock.Held()) return false;
+    const platform::NamedLock lock(ConnectionLogLockName(), LogLockTimeoutMs);
+    if (lock.Error() == ERROR_TIMEOUT) return fails("another program holds its lock");
+    if (!lock.Held()) return fails("its lock cannot be opened: " + platform::SystemErrorText(lock.Error()));
     const platform::FileHandle file = OpenLog(folder);
-    if (!file) return false;
+    if (!file) return fails(platform::SystemErrorText(::GetLastError()));
     const std::string time = Now();
-    bool written = true;
+    DWORD error = 0;
     for (const TLogEvent& event : events) {
         const std::string line = LogLine(time, event) + "\r\n";
         DWORD count = 0;
-        written = ::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &count, nullptr) &&
-                  count == line.size() && written;
+        if (!::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &count, nullptr))
+            error = ::GetLastError();
+        else if (count != line.size())
+            error = ERROR_WRITE_FAULT;
     }
-    return written;
+    return error == 0 || fails(platform::SystemErrorText(error));
 }

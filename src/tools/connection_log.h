@@ -13,5 +13,8 @@ std::string ConnectionLogPath();
 // Appends one line per event, stamped with the local time, each with one write and no read of
 // the file, holding the lock every writing process takes; makes the folder, each missing level
 // of it, when it is missing. True for no events. False when a line could not be written, or the
-// lock not had within a few seconds.
-bool AppendToConnectionLog(const std::vector<TLogEvent>& events);
+// lock not had within a few seconds; *why then says which, with the system's reason.
+bool AppendToConnectionLog(const std::vector<TLogEvent>& events, std::string* why = nullptr);
+
+// The name of the lock every process that writes the log holds while it writes.
+std::string ConnectionLogLockName();

@@ -18,6 +18,12 @@ constexpr char HubProgramText[] = "Unable to start bridges! The hub's program ca
 constexpr char AlreadyRunningText[] = "Bridges are already running";
 constexpr char AllOffText[] = "All bridges are switched off";
 constexpr char BusyText[] = "Another start or stop of the bridges did not finish. Please try again";
+constexpr char LockHeldText[] = "Another program holds the bridges' start lock";  // and, when it is a copy of ours, which
+constexpr char LockUnusableText[] = "The bridges' start lock cannot be opened: ";  // and the system's reason
+constexpr char RecordUnusableText[] = "The record of the bridges' starts and stops cannot be opened: ";  // and the reason
+
+// How long a start or stop waits for one under way in another copy: 30 seconds (tests shorten it).
+extern unsigned long StartStopWaitMs;
 
 // What a start lets its caller see while it runs.
 struct TStartSteps {
@@ -53,6 +59,9 @@ TOutcome StopBridges(bool* ended = nullptr);
 struct TStartsAndStops {
     std::uint32_t Count = 0;
     bool Running = false;
+    // False when the lock or the record cannot be opened: another copy's start or stop then
+    // cannot be told from a hub that ended.
+    bool Known = true;
 };
 // The record, or nothing while a start or stop is under way, here or in another copy.
 std::optional<TStartsAndStops> StartsAndStops();

@@ -4,11 +4,13 @@
 #include "platform/handles.h"
 #include "platform/module.h"
 #include "platform/text.h"
+#include "tools/program_image.h"
 #include "tools/tool_paths.h"
 
 #include <tlhelp32.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 bool DebugMode = false;
@@ -116,6 +118,17 @@ DWORD FindProcess(const std::string& name) {
     return ids.empty() ? 0 : ids.front();
 }
 
+namespace {
+
+// The machine this program's own image, as loaded, is built for.
+std::uint16_t OwnMachine() {
+    const auto* image = reinterpret_cast<const unsigned char*>(::GetModuleHandleW(nullptr));
+    const std::optional<TImageHeader> header = ReadPeHeader(image + PeHeaderOffset(image));
+    return header ? header->Machine : 0;
+}
+
+}  // namespace
+
 bool IsProgramFile(const std::string& path) {
     const platform::FileHandle file(::CreateFileW(platform::Widen(path).c_str(), GENERIC_READ,
                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -123,16 +136,17 @@ bool IsProgramFile(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!file || !::GetFileInformationByHandle(file.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
-    // The DOS header's "MZ", and at the offset it gives, the "PE" signature.
-    const auto readAt = [&file](LONG offset, void* into, DWORD size) {
+    const auto readAt = [&file](LONG offset, unsigned char* into, DWORD size) {
         DWORD read = 0;
         return ::SetFilePointer(file.get(), offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
                ::ReadFile(file.get(), into, size, &read, nullptr) && read == size;
     };
-    IMAGE_DOS_HEADER dos{};
-    DWORD signature = 0;
-    return readAt(0, &dos, sizeof dos) && dos.e_magic == IMAGE_DOS_SIGNATURE && dos.e_lfanew > 0 &&
-           readAt(dos.e_lfanew, &signature, sizeof signature) && signature == IMAGE_NT_SIGNATURE;
+    unsigned char dos[DosHeaderSize], pe[PeHeaderSize];
+    if (!readAt(0, dos, sizeof dos)) return false;
+    const std::uint32_t offset = PeHeaderOffset(dos);
+    if (offset == 0 || !readAt(static_cast<LONG>(offset), pe, sizeof pe)) return false;
+    const std::optional<TImageHeader> header = ReadPeHeader(pe);
+    return header && RunsAsProgram(*header, OwnMachine());
 }
 
 namespace {

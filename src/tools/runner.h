@@ -41,8 +41,9 @@ DWORD FindProcess(const std::string& name);
 // The ids of the running processes of that name, in the process list's order, at most limit.
 std::vector<DWORD> FindProcesses(const std::string& name, std::size_t limit = SIZE_MAX);
 
-// Whether the file at path (UTF-8) is a Windows program: a file, not a folder, that begins with
-// the program headers the system loads.
+// Whether the file at path (UTF-8) is a program this system starts as it started this one: a
+// file, not a folder, whose image headers name this program's machine and an executable, not
+// a library.
 bool IsProgramFile(const std::string& path);
 
 // The hubs of this program: the running processes named like the hub whose executable is the

@@ -304,7 +304,8 @@ void TMainWindow::LookAfresh() {
 }
 
 void TMainWindow::TakeStartsAndStops() {
-    if (const std::optional<TStartsAndStops> done = StartsAndStops()) seenStartsAndStops_ = done->Count;
+    const std::optional<TStartsAndStops> done = StartsAndStops();
+    if (done && done->Known) seenStartsAndStops_ = done->Count;
 }
 
 void TMainWindow::LinksRead() {
@@ -316,14 +317,17 @@ void TMainWindow::LinksRead() {
     FollowStoredBridges();
     std::vector<TLinkEvent> events;
     const std::optional<bool> hub = watcher_->HubSeen();
-    if (done->Count != seenStartsAndStops_) {
+    if (done->Known && done->Count != seenStartsAndStops_) {
         seenStartsAndStops_ = done->Count;
         SetRunning(done->Running);
         LookAfresh();
         events.push_back({done->Running ? TEventKind::StartedElsewhere : TEventKind::StoppedElsewhere});
     } else if (hub && *hub != Running()) {
         SetRunning(*hub);
-        events.push_back({*hub ? TEventKind::HubAppeared : TEventKind::HubEnded});
+        // Without the record a hub that is gone may have been stopped by another copy: it is
+        // told as a stop, never as the hub's own end.
+        const TEventKind gone = done->Known ? TEventKind::HubEnded : TEventKind::StoppedElsewhere;
+        events.push_back({*hub ? TEventKind::HubAppeared : gone});
     }
     LookAtLinks(std::move(events));
     UpdateAvailability();

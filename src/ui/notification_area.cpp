@@ -69,10 +69,12 @@ void TNotificationArea::Show(const std::vector<TLinkEvent>& events, const TLinks
 }
 
 void TNotificationArea::Log(const std::vector<TLogEvent>& events) {
-    if (AppendToConnectionLog(events) || logFailed_) return;
+    std::string why;  // in the ANSI code page, as the system's texts are
+    if (AppendToConnectionLog(events, &why) || logFailed_) return;
     logFailed_ = true;
     const std::string path = ConnectionLogPath();  // UTF-8
     icon_.Note(L"Connection log",
-               L"The connection log could not be written" + (path.empty() ? std::wstring(L".") : L": " + platform::Widen(path)),
+               L"The connection log could not be written" + (path.empty() ? std::wstring() : L": " + platform::Widen(path)) +
+                   L" (" + platform::Widen(why, CP_ACP) + L")",
                true);
 }

@@ -16,7 +16,7 @@ namespace standin {
 // of the failed call (ERROR_TIMEOUT when another writer held the file for seconds).
 inline unsigned long AppendToLog(const std::string& path, const std::string& record) {
     const platform::NamedLock lock(platform::LockNameFor("standin-log", path), 5000);
-    if (!lock.Held()) return ERROR_TIMEOUT;
+    if (!lock.Held()) return lock.Error();
     platform::FileHandle file(::CreateFileW(platform::Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return ::GetLastError();

@@ -2,6 +2,7 @@
 // processes writing at once.
 #include "common/log_file.h"
 #include "platform/handles.h"
+#include "platform/named_lock.h"
 #include "support/test_host.h"
 #include "tools/connection_log.h"
 
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -47,6 +49,15 @@ TEST_F(ConnectionLog, MakesEveryFolderLevelAndTurnsAFullLogIntoTheOlderCopy) {
         EXPECT_EQ(FileText(log_).substr(19, 64), "\tCOM2\t-\tstopped\r\n");
         EXPECT_TRUE(FileText(older_) == past) << full;
     }
+    // A writer that died holding the lock (its mutex kept open) leaves it to the next, and this
+    // thread, having written, holds it no longer: another one writes at once.
+    const platform::Handle died(::CreateThread(nullptr, 0, [](void*) -> DWORD {
+        const platform::NamedLock lock(ConnectionLogLockName(), 0);
+        ::ExitThread(0);
+    }, nullptr, 0, nullptr));
+    ::WaitForSingleObject(died.get(), 5000);
+    EXPECT_TRUE(AppendToConnectionLog({{"COM3", "-", "stopped"}}));
+    std::thread([] { EXPECT_TRUE(AppendToConnectionLog({{"COM4", "-", "started"}})); }).join();
 }
 
 // Four writers, 1200 lines each, all in one process each at once: every line there once and

@@ -1,4 +1,5 @@
 // Starting and stopping the hub, with the test tool standing in for it.
+#include "platform/system_error.h"
 #include "support/test_registry.h"
 #include "support/tool_fixture.h"
 
@@ -6,7 +7,10 @@
 #include "tools/hub_args.h"
 #include "tools/hub_control.h"
 
+#include <sddl.h>
+
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -121,6 +125,18 @@ TEST_F(Hub, StartEndsTheRunningHubAndLaunchesTheNewOne) {
     EXPECT_EQ(FindProcess(HubExeName), 0u);
 }
 
+// Another start that holds the lock while it shows the hub's line; ended there, it leaves the
+// lock abandoned as a copy killed mid-start does.
+HANDLE shown = ::CreateEventW(nullptr, FALSE, FALSE, nullptr), release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+DWORD WINAPI OtherStart(void* ended) {
+    StartBridges({1}, {[ended](const std::string&) {
+        ::SetEvent(shown);
+        if (ended) ::ExitThread(0);
+        ::WaitForSingleObject(release, 10000);
+    }, nullptr});
+    return 0;
+}
+
 TEST_F(Hub, TwoStartsAtOnceRunOneAfterTheOther) {
     InstallHub();
     TOutcome first, second;
@@ -130,38 +146,78 @@ TEST_F(Hub, TwoStartsAtOnceRunOneAfterTheOther) {
     EXPECT_TRUE(first) << first.Text;
     EXPECT_TRUE(second) << second.Text;
     EXPECT_EQ(FindHubs().size(), 1u) << "the second ended the first one's hub, after its start";
+
+    // Another program's lock that lets no one in: said at once, with the system's reason.
+    SECURITY_ATTRIBUTES refusing{sizeof refusing, nullptr, FALSE};
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &refusing.lpSecurityDescriptor, nullptr));
+    platform::Handle squatter(::CreateMutexW(&refusing, FALSE, L"Local\\Pontis Manager start and stop"));
+    ::LocalFree(refusing.lpSecurityDescriptor);
+    EXPECT_EQ(StopBridges().Text, LockUnusableText + platform::SystemErrorText(ERROR_ACCESS_DENIED));
+    squatter.reset();
+    // A lock held past the wait names its holder; one left by a start ended mid-way is taken over.
+    StartStopWaitMs = 300;
+    DebugMode = true;
+    for (void* ended : {static_cast<void*>(nullptr), static_cast<void*>(&first)}) {
+        const platform::Handle start(::CreateThread(nullptr, 0, OtherStart, ended, 0, nullptr));
+        ASSERT_EQ(::WaitForSingleObject(shown, 10000), WAIT_OBJECT_0);
+        if (ended) ::WaitForSingleObject(start.get(), 10000);
+        EXPECT_EQ(StartBridges({1}, {}).Text, ended ? "" : LockHeldText + std::string(": tools_process_tests.exe (process ") +
+                                                             std::to_string(::GetCurrentProcessId()) + ")");
+        ::SetEvent(release);
+        ::WaitForSingleObject(start.get(), 10000);
+    }
 }
 
 TEST_F(Hub, AHubThatCannotRunIsAFailedStart) {
     struct {
         const char* name;
-        const char* program;  // the hub's program: the test tool, or missing, empty or a folder
+        const char* program;  // the hub's program: the test tool, or missing, empty, a folder or another image
         const char* behaviour;
-        bool running;  // a hub of ours runs before, moved aside so that its program can be broken
+        bool running;  // a hub of ours runs before, moved aside (but for the tool) so that its program can be broken
     } const cases[] = {
         {"ends at once", "tool", "1", false},
         {"ends soon", "tool", "0 300", false},
+        {"ends at once after the running hub", "tool", "1", true},
         {"missing", "missing", "", false},
         {"an empty file beside a running hub", "empty", "", true},
         {"a folder beside a running hub", "folder", "", true},
+        {"a library beside a running hub", "library", "", true},
+        {"an ARM64 image beside a running hub", "arm64", "", true},
+        {"a 32-bit image beside a running hub", "x86", "", true},
     };
     const std::string program = InDriver(HubExeName), aside = InDriver("running.exe");
+    // The test tool, or "MZ" and a PE header alone, its file header's machine set.
+    const auto image = [&program](std::string bytes, const char* machine) {
+        bytes.replace(static_cast<unsigned char>(bytes[0x3C]) + 4, 2, machine, 2);
+        std::ofstream(program, std::ios::binary) << bytes;
+    };
     for (const auto& c : cases) {
+        const std::string kind = c.program;
         HANDLE running = nullptr;
         if (c.running) {
             InstallHub();
             running = OutsideHub();
-            ASSERT_TRUE(::MoveFileA(program.c_str(), aside.c_str())) << c.name;
+            if (kind == "tool") {
+                ToolBehaviour(c.behaviour);  // for the next start; the running hub keeps its own
+            } else {
+                ASSERT_TRUE(::MoveFileA(program.c_str(), aside.c_str())) << c.name;
+            }
         }
-        const std::string kind = c.program;
-        if (kind == "tool") InstallHub(c.behaviour);
+        const std::uint32_t before = StartsAndStops()->Count;
+        if (kind == "tool" && !c.running) InstallHub(c.behaviour);
         if (kind == "empty") ::CloseHandle(::CreateFileA(program.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
         if (kind == "folder") Folder(program);
+        if (kind == "library") ::CopyFileA((ExeDir() + "\\planted_library.dll").c_str(), program.c_str(), FALSE);
+        if (kind == "arm64") image("MZ" + std::string(0x3A, '\0') + "@" + std::string(3, '\0') + "PE" + std::string(20, '\0') + "\x22" + '\0', "\x64\xAA");
+        if (kind == "x86") image(FileText(ExeDir() + "\\testtool.exe"), "\x4C\x01");
 
         const TOutcome started = StartBridges({1}, {});
         EXPECT_EQ(started.Text, kind == "tool" ? UnableToStartText : HubProgramText + program) << c.name;
         EXPECT_TRUE(started.Failed) << c.name;
-        EXPECT_EQ(running && !Ended(running), c.running) << c.name << ": nothing is ended for a hub that cannot start";
+        const bool ended = kind == "tool";  // only a program that can run gets to end the running hub
+        EXPECT_EQ(running && !Ended(running), c.running && !ended) << c.name;
+        // A start that ended the hub is a stop for the other copies.
+        EXPECT_EQ(StartsAndStops()->Count - before, running && ended ? 1u : 0u) << c.name;
         EndEveryHub();
         ::DeleteFileA(program.c_str());
         ::RemoveDirectoryA(program.c_str());

@@ -4,6 +4,7 @@
 #include "config/bridge.h"
 #include "platform/ascii.h"
 #include "platform/module.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 #include "config/config_store.h"
 #include "support/loopback.h"
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <sddl.h>
 
 #include <cstring>
 #include <filesystem>
@@ -480,9 +482,10 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
 }
 
 TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
-    struct { const char *ip, *also, *output, *port2 = nullptr; int code = 1; const char* action = "-start"; } const cases[] = {
-        {"", "-mdebug", "No bridges defined! Please define at least one.\r\n"},  // ip: of the one bridge, none when empty
-        {"10.0.0.1 -x", "-mdebug", "Bridge 'COM3' has an invalid server address\r\n"},
+    struct { const char *ip, *also, *output, *port2 = nullptr; int code = 1; const char* action = "-start"; const char* logged = nullptr; } const cases[] = {
+        {"", "-mdebug", "No bridges defined! Please define at least one.\r\n", nullptr, 1, "-start", "refused"},  // ip: of the one bridge, none when empty
+        {"10.0.0.1 -x", "-mdebug", "Bridge 'COM3' has an invalid server address\r\n", nullptr, 1, "-start", "refused"},
+        {"127.0.0.1", "", "Unable to start bridges! Please check your settings and try again\r\n", nullptr, 1, "-start", "failed"},  // the hub ends at once
         {"127.0.0.1", "/bogus", "Unknown switch '/bogus'\r\n", nullptr, 64},
         {"127.0.0.1", "-stop", "Use one of -start, -stop and -status\r\n", nullptr, 64, "-status"},
         {"127.0.0.1", "-x", "Unknown switch '-x'\r\n", nullptr, 64, "-tray"},
@@ -490,14 +493,27 @@ TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
          "-status"},  // stopped, whatever a slot holds
         {"", "", "No bridges defined\r\n", nullptr, 3, "-status"},
     };
+    ::SetEnvironmentVariableA("LOCALAPPDATA", (ExeDir() + "\\switch-app-data").c_str());
+    const std::string log = ExeDir() + "\\switch-app-data\\Pontis Manager\\connections.log";
     for (const auto& c : cases) {
         testreg::DeleteProgramKey();
         if (*c.ip) WriteBridge(1, "COM3", c.ip);
         if (c.port2) WriteBridge(2, "COM4", "10.0.0.2", c.port2);
+        if (c.logged && c.logged == std::string("failed")) {
+            CopyTool(InDriver(HubExeName));
+            ToolBehaviour("1");
+        }
+        ::DeleteFileA(log.c_str());
         EXPECT_EQ(RunSwitch({c.action, c.also}), std::make_pair(c.code, std::string(c.output)));
         EXPECT_EQ(FindProcess(HubExeName), 0u) << c.output;
         EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>") << c.output;
+        const std::string lines = FileText(log);
+        const std::string why(c.output, std::strlen(c.output) - 2);  // the line a script reads, and the log
+        EXPECT_EQ(lines.substr(std::min<std::size_t>(19, lines.size())),
+                  c.logged ? "\t-\t-\t" + std::string(c.logged) + '\t' + why + "\r\n" : "")
+            << c.output;
     }
+    std::filesystem::remove_all(ExeDir() + "\\switch-app-data");
 }
 
 TEST_F(MainWindow, StartAtLogOnEntryWritesTheRunValueThenDeletesIt) {
@@ -557,6 +573,11 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     ::GetEnvironmentVariableA("LOCALAPPDATA", saved, MAX_PATH);
     ::SetEnvironmentVariableA("LOCALAPPDATA", appData.c_str());
     ::DeleteFileA(log.c_str());
+    // Until a script's stop, the record of starts and stops is another program's that refuses us.
+    SECURITY_ATTRIBUTES refusing{sizeof refusing, nullptr, FALSE};
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &refusing.lpSecurityDescriptor, nullptr));
+    platform::Handle squatter(::CreateFileMappingW(INVALID_HANDLE_VALUE, &refusing, PAGE_READWRITE, 0, 16, L"Local\\Pontis Manager starts and stops"));
+    ::LocalFree(refusing.lpSecurityDescriptor);
     StartOutsideHub();
     Open({"-tray"});
     ASSERT_TRUE(form->StaysInTray()) << "no notification area took the icon";
@@ -587,7 +608,10 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
         ::SendMessageA(form->Handle(), WM_TRAYICON, 1, WM_RBUTTONUP);
     }
     EXPECT_EQ(entry, static_cast<UINT>(IdStopButton));
+    EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(1, RecordUnusableText + platform::SystemErrorText(ERROR_ACCESS_DENIED) + "\r\n"));
+    squatter.reset();
     EXPECT_EQ(RunSwitch({"-stop"}).first, 0);  // a script's stop is a stop, not a crash
+    EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));  // and logs nothing
     ASSERT_TRUE(PumpUntil([&] { return !form->Running(); }));
     EXPECT_EQ(icon.Last().szInfo, std::wstring(L"Bridges stopped")) << "not handed to the system";
     EXPECT_EQ(icon.Last().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
@@ -621,7 +645,8 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     std::wstring notes[2];
     for (std::wstring& note : notes) { form->Tray().Show(events, links, false); note = icon.Last().szInfo; }
     ::DeleteFileW(blocked.c_str());
-    EXPECT_EQ(notes[0], L"The connection log could not be written: " + blocked + L"\\Pontis Manager\\connections.log");
+    EXPECT_EQ(notes[0], L"The connection log could not be written: " + blocked + L"\\Pontis Manager\\connections.log (" +
+                            platform::Widen(platform::SystemErrorText(ERROR_PATH_NOT_FOUND), CP_ACP) + L")");
     EXPECT_EQ(notes[1], L"COM\u00E9 lost h\u00F4te:1") << "the log's failure is noted once";
 
     ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
