@@ -1,13 +1,12 @@
 // The manager's hub line against the stand-in hub's reading of it. For any table of bridges
-// (a port chosen from the dialog's list, a baud rate from its list, an address and a Name it
-// accepts, a server port from 1 to 65535, any integer delays), listed in any order, that the start's check
+// (a port chosen from the dialog's list, a baud rate from its list, an address it accepts, a
+// server port from 1 to 65535, any integer delays), listed in any order, that the start's check
 // accepts, the hub must accept the line the manager builds and understand each row as the bridge
 // the manager meant; a bridge switched off is left out. The check may refuse only a table edited by hand, here one with a negative
 // RX delay or two bridges on one pair.
 #include "config/bridge_fields.h"
 #include "config/number.h"
 #include "fuzz_support.h"
-#include "platform/ascii.h"
 #include "support/hub_bridge.h"
 #include "tools/hub_args.h"
 
@@ -27,13 +26,6 @@ std::string Address(fuzz::Bytes& in) {
     for (char& c : ip)
         if (!IsValidServerAddress(std::string("a") + c)) c = static_cast<char>('a' + static_cast<unsigned char>(c) % 26);
     return IsValidServerAddress(ip) ? ip : "h" + ip;
-}
-
-// A Name of up to 20 bytes that the dialog accepts: each control character made a blank.
-std::string Name(fuzz::Bytes& in) {
-    std::string name = in.Text(20);
-    std::replace_if(name.begin(), name.end(), platform::IsAsciiControl, ' ');
-    return name;
 }
 
 // Any value of the field's type.
@@ -60,7 +52,6 @@ void Fill(int slot, fuzz::Bytes& in) {
         else if (name == "Baud") b.Baud = BaudRates[in.Byte() % std::size(BaudRates)];
         else if (name == "Connect") b.Connect = Connects[in.Byte() % std::size(Connects)];
         else if (name == "IP") b.IP = Address(in);
-        else if (name == "Name") b.Name = Name(in);
         else if (name == "Port") b.Port = 1 + static_cast<std::int32_t>(in.Word() % 65535);
         else Any(b, field, in);
     }

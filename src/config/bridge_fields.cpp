@@ -33,7 +33,8 @@ const TBridgeField BridgeFields[12] = {
     {"COM", &TBridge::COM, "COM3", K::ComboText, HasCom, "COM port"},
     {"Baud", &TBridge::Baud, "9600", K::ComboText, HasBaud, "baud rate"},
     {"Emulate", &TBridge::Emulate, "1", K::Check},
-    {"Name", &TBridge::Name, "", K::Edit, HasPlainName, "name", " (no tab, line break or other control character)"},
+    {"Name", &TBridge::Name, "", K::Edit, HasPlainName, "name", " (no tab, line break or other control character)",
+     false},
     // No selection (a stored signal past the list's end) gives 255: always connected, as every value from 4 up.
     {"Connect", &TBridge::Connect, "0", K::ComboPosition},
     {"IP", &TBridge::IP, "192.168.0.99", K::Edit, HasAddress, "server address"},
@@ -86,7 +87,7 @@ std::string FieldText(const TBridge& bridge, const TBridgeField& field) {
 
 const TBridgeField* InvalidField(const TBridge& bridge) {
     for (const TBridgeField& field : BridgeFields)
-        if (field.Valid && !field.Valid(bridge)) return &field;
+        if (field.Valid && field.StartRefuses && !field.Valid(bridge)) return &field;
     return nullptr;
 }
 

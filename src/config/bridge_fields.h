@@ -30,6 +30,9 @@ struct TBridgeField {
     bool (*Valid)(const TBridge&) = nullptr;
     const char* What = nullptr;
     const char* Range = "";
+    // Whether a start refuses a stored bridge against the rule; not for a rule that only keeps
+    // what is typed tidy (a Name stored with a tab still starts, and is logged with a blank).
+    bool StartRefuses = true;
 };
 
 // In the dialog's order, the index of the pair (which the dialog does not show) first.
@@ -48,7 +51,7 @@ std::string FieldText(const TBridge& bridge, const TBridgeField& field);
 bool SetFieldText(TBridge& bridge, const TBridgeField& field, const std::string& text,
                   std::optional<std::int32_t> (*parse)(std::string_view));
 
-// The first field whose value the bridge may not hold, or null.
+// The first field whose value keeps the bridge from a start, or null.
 const TBridgeField* InvalidField(const TBridge& bridge);
 
 // What the dialog's controls hold, as OK reads them, by the fields' names: a drop-down list's

@@ -187,6 +187,7 @@ protected:
 };
 
 TEST_F(HubRows, AcceptDefinedBridgesWithValidAddresses) {
+    Bridges[2].Name = "B\n2026";  // the dialog refuses it, a stored one starts
     EXPECT_EQ(CheckHubRows(Rows({"COM3", "COM9"})), std::nullopt);
 }
 
