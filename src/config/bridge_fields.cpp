@@ -129,7 +129,7 @@ void CheckComPortFree(const TBridge& record, int exceptSlot) {
         const TBridge& other = Bridges[n];
         if (n == exceptSlot || IsFreeSlot(n) || !platform::EqualsIgnoringAsciiCase(other.COM.view(), record.COM.view()))
             continue;
-        const std::string user = other.Name.empty() ? "the bridge to " + other.IP.str() + ":" + Decimal(other.Port)
+        const std::string user = other.Name.empty() ? "the bridge to " + other.IP.str() + ":" + RowOf(other).Port
                                                     : "bridge '" + other.Name.str() + "'";
         const auto com = std::find_if(std::begin(BridgeFields), std::end(BridgeFields),
                                       [](const TBridgeField& field) { return std::string_view(field.Name) == "COM"; });
