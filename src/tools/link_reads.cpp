@@ -6,6 +6,7 @@
 
 #include "tools/link_reads.h"
 
+#include "platform/hub_links.h"
 #include "platform/module.h"
 #include "tools/runner.h"
 #include "tools/tool_paths.h"
@@ -155,7 +156,15 @@ bool HubRunning() { return !FindHubs().empty(); }
 TTcpTable ReadTcpTable() {
     TTcpTable table;
     table.Connections = TcpConnections();
-    if (OwnersReported(table.Connections))  // never under Wine, which names no owners
-        for (DWORD id : FindHubs()) table.HubPids.push_back(id);
+    // Wine names the owners of some connections (of other Windows programs) and not of others (its
+    // caller's own, and those of programs that are not Windows programs): 0 for those.
+    const bool owners = OwnersReported(table.Connections);
+    for (DWORD id : FindHubs()) {
+        if (owners) table.HubPids.push_back(id);
+        if (std::optional<std::vector<std::uint16_t>> ports = platform::HubLinkPorts(id)) {
+            if (!table.HubPorts) table.HubPorts.emplace();
+            table.HubPorts->insert(table.HubPorts->end(), ports->begin(), ports->end());
+        }
+    }
     return table;
 }

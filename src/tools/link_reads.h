@@ -18,11 +18,13 @@ struct TLinkTarget {
 // The IPv4 connections of the system, established or not; none when the table cannot be read.
 std::vector<TTcpConnection> TcpConnections();
 
-// One read of the system's table: the connections and, where the system names
-// their owners, the hub's process ids.
+// One read of the system's table: the connections and, where the system names their owners,
+// the hub's process ids; for the connections whose owner it does not name, the local ports of
+// the hub's connections when a running hub tells them.
 struct TTcpTable {
     std::vector<TTcpConnection> Connections;
     std::vector<std::uint32_t> HubPids;
+    std::optional<std::vector<std::uint16_t>> HubPorts;
 };
 TTcpTable ReadTcpTable();
 

@@ -136,7 +136,8 @@ std::vector<TLinkLook> TLinkWatcher::Looks(const std::vector<TLinkTarget>& targe
         for (const TLinkTarget& target : targets) ends.push_back({shared_->AddressOf(target.Host, ask), target.Port});
         const TTcpTable none;
         const TTcpTable& table = shared_->last ? *shared_->last : none;
-        states = MatchLinks(ends, table.Connections, table.HubPids, true, &localPorts);
+        states = MatchLinks(ends, table.Connections, table.HubPids, true, &localPorts,
+                            table.HubPorts ? &*table.HubPorts : nullptr);
     }
     if (ask) Ask();
     for (std::size_t i = 0; i < looks.size(); ++i) looks[i] = {states[i], ends[i].Address, localPorts[i]};
