@@ -61,6 +61,8 @@ std::string LinkTip(TLinkState state, std::string_view host, int port, std::stri
     return "Bridges are stopped";
 }
 
+std::string NameNotFoundTip(std::string_view host) { return "Name not found: " + std::string(host); }
+
 const char* LinkWord(TLinkState state) {
     switch (state) {
     case TLinkState::Connected: return "connected";

@@ -55,5 +55,9 @@ bool OwnersReported(const std::vector<TTcpConnection>& connections);
 // server as the bridge gives it, since the time of day the state began.
 std::string LinkTip(TLinkState state, std::string_view host, int port, std::string_view since = {});
 
+// The tip of a waiting link whose server's name the resolver did not find: "Name not found:
+// nosuchhost.invalid".
+std::string NameNotFoundTip(std::string_view host);
+
 // The state in words: "stopped", "waiting", "connected", "not answering" or "off".
 const char* LinkWord(TLinkState state);

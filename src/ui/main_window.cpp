@@ -245,6 +245,7 @@ void TMainWindow::ExitClick() {
 std::string TMainWindow::RowTip(int slot) const {
     if (IsUnread(slot)) return UnreadReason(slot);
     const TLinkTarget target = LinkTargetOf(slot);
+    if (links_.Of(slot).State == TLinkState::Waiting && (nameNotFound_ >> slot & 1)) return NameNotFoundTip(target.Host);
     return LinkTip(links_.Of(slot).State, target.Host, target.Port, links_.Of(slot).SinceTime);
 }
 
@@ -256,8 +257,10 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     const std::vector<TLinkLook> looks = watcher_->Looks(targets, Running());
     std::vector<TLinkSeen> seen;
     connectedHosts_.clear();
+    nameNotFound_ = 0;
     for (std::size_t row = 0; row < slots.size(); ++row) {
         const TLinkLook& look = looks[row];
+        if (look.NameNotFound) nameNotFound_ |= 1u << slots[row];
         const TBridge& bridge = Bridges[slots[row]];
         const TLinkState state = bridge.Enabled ? look.State : TLinkState::Off;  // off: not on the hub's line
         const bool dead = checkServers_ && state == TLinkState::Connected && look.Address &&

@@ -122,6 +122,7 @@ private:
     TLiveness liveness_;
     bool checkServers_ = true;
     std::vector<std::uint32_t> connectedHosts_;  // the hosts of the connected bridges at the last look
+    std::uint32_t nameNotFound_ = 0;  // a bit per slot: its server's name was not found at the last look
     std::uint32_t seenStartsAndStops_ = 0;
     std::unique_ptr<TNotificationArea> tray_;
     bool exiting_ = false;  // File / Exit: the window closes even when it stays in the tray

@@ -565,6 +565,9 @@ TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) 
     WriteText(SlotKey(2), "Enabled", "0");
     EXPECT_EQ(RunSwitch({"-status"}),
               std::make_pair(0, "COM3\tlocalhost:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"));
+    WriteText(SlotKey(1), "IP", "127.0.0.1");  // every server an address: still the look decides
+    EXPECT_EQ(RunSwitch({"-status"}),
+              std::make_pair(0, "COM3\t127.0.0.1:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"));
     WriteText(SlotKey(10), "Port", "abc");  // left out of the hub: a failure while it runs
     EXPECT_EQ(RunSwitch({"-status"}).first, 1);
     EXPECT_NE(FindProcess(HubExeName), 0u);
