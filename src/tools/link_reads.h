@@ -28,9 +28,15 @@ struct TTcpTable {
 };
 TTcpTable ReadTcpTable();
 
+// One round of echoes: whether each host answered, and, when the system refuses to send echoes
+// at all (the user may not), the system's reason; the hosts then tell nothing.
+struct TEchoRound {
+    std::vector<TEcho> Echoes;
+    std::string Refused;
+};
+
 // Sends one echo to each host at once and gives whether each answered within a second or so.
-// A host counts as not answering when the system cannot send the echo.
-std::vector<TEcho> SendEchoes(const std::vector<std::uint32_t>& hosts);
+TEchoRound SendEchoes(const std::vector<std::uint32_t>& hosts);
 
 // Whether a hub of this program runs.
 bool HubRunning();

@@ -36,7 +36,7 @@ struct TLinkWatcher::Shared {
     bool wanted = false;  // a look is asked for
     bool tableWanted = false;  // ... with the table even without a hub
     std::vector<std::uint32_t> echoesWanted;  // ... and echoes to these hosts
-    std::vector<TEcho> echoes;  // answered, not yet taken
+    TEchoRound echoes;  // answered, not yet taken
     unsigned generation = 0;  // a look started before the last restart is dropped
     std::optional<TTcpTable> last;
     std::optional<bool> hubSeen;
@@ -95,11 +95,16 @@ struct TLinkWatcher::Shared {
             lock.unlock();
             const bool hub = reads.HubRuns();
             TTcpTable table = hub || withTable ? reads.Table() : TTcpTable{};
-            const std::vector<TEcho> echoed = echoHosts.empty() ? std::vector<TEcho>{} : reads.Echo(echoHosts);
+            const TEchoRound echoed = echoHosts.empty() ? TEchoRound{} : reads.Echo(echoHosts);
             lock.lock();
             if (stop) return;
             if (started != generation) continue;
-            echoes.insert(echoes.end(), echoed.begin(), echoed.end());
+            if (!echoed.Refused.empty()) {
+                echoes = echoed;
+            } else if (!echoed.Echoes.empty()) {
+                if (!echoes.Refused.empty()) echoes = {};
+                echoes.Echoes.insert(echoes.Echoes.end(), echoed.Echoes.begin(), echoed.Echoes.end());
+            }
             last = std::move(table);
             hubSeen = hub;
             if (onRead) {
@@ -188,7 +193,7 @@ std::vector<TLinkLook> TLinkWatcher::Looks(const std::vector<TLinkTarget>& targe
     return looks;
 }
 
-std::vector<TEcho> TLinkWatcher::TakeEchoes() {
+TEchoRound TLinkWatcher::TakeEchoes() {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     return std::exchange(shared_->echoes, {});
 }
@@ -210,7 +215,7 @@ void TLinkWatcher::Restart() {
             if (entry.second.asked && !entry.second.address) entry.second.due = true;
         shared_->last.reset();
         shared_->hubSeen.reset();
-        shared_->echoes.clear();
+        shared_->echoes = {};
         shared_->echoesWanted.clear();
         ++shared_->generation;
     }

@@ -21,7 +21,7 @@ struct TLinkReads {
     std::function<bool()> HubRuns = HubRunning;
     std::function<TTcpTable()> Table = ReadTcpTable;
     std::function<std::optional<std::uint32_t>(const std::string&)> LookUp = LookUpHost;
-    std::function<std::vector<TEcho>(const std::vector<std::uint32_t>&)> Echo = SendEchoes;
+    std::function<TEchoRound(const std::vector<std::uint32_t>&)> Echo = SendEchoes;
     std::chrono::milliseconds RetryAfter{10000};
     std::chrono::milliseconds RenewAfter{600000};
 };
@@ -49,9 +49,10 @@ public:
 
     // Asks for a look; returns at once. The worker starts with the first one. Without
     // withTable, the table is read only when a hub is found. The look sends an echo to each of
-    // echoHosts, and keeps the answers until they are taken.
+    // echoHosts, and keeps the answers until they are taken, with the system's refusal of the
+    // last round that was refused, when no round has been sent since.
     void Ask(bool withTable = true, std::vector<std::uint32_t> echoHosts = {});
-    std::vector<TEcho> TakeEchoes();
+    TEchoRound TakeEchoes();
 
     // The states from the last finished look, at once (every running link waits until there is
     // one), with the host names as far as they are known: a name not yet looked up leaves only its

@@ -25,6 +25,9 @@ constexpr UINT LinkTimerMs = 1000;
 
 constexpr int MaxBridges = LastSlot - FirstSlot + 1;
 
+// How often echoes that the system refused are tried again.
+constexpr std::int64_t ChecksRetryMs = 60000;
+
 std::int64_t NowMs() { return static_cast<std::int64_t>(::GetTickCount64()); }
 
 std::string TimeOfDay() {
@@ -253,7 +256,16 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     const std::vector<int> slots = Readable(list_.Slots());  // a row that could not be read has no link
     std::vector<TLinkTarget> targets;
     for (int slot : slots) targets.push_back(LinkTargetOf(slot));
-    liveness_.Take(watcher_->TakeEchoes());
+    // Echoes the system refuses tell nothing of the hosts: said once, and tried again each minute.
+    const TEchoRound round = watcher_->TakeEchoes();
+    if (!round.Refused.empty()) {
+        if (!checksRefused_) events.push_back({TEventKind::ChecksRefused, 0, {}, {}, -1, round.Refused});
+        checksRefused_ = true;
+    } else if (!round.Echoes.empty()) {
+        if (checksRefused_) events.push_back({TEventKind::ChecksWork});
+        checksRefused_ = false;
+        liveness_.Take(round.Echoes);
+    }
     const std::vector<TLinkLook> looks = watcher_->Looks(targets, Running());
     std::vector<TLinkSeen> seen;
     connectedHosts_.clear();
@@ -296,8 +308,10 @@ void TMainWindow::RestartHub() {
 }
 
 void TMainWindow::LinkTimerTick() {
-    const bool check = checkServers_ && Running();
-    watcher_->Ask(Running(), check ? liveness_.Due(NowMs(), connectedHosts_) : std::vector<std::uint32_t>{});
+    const bool check = checkServers_ && Running() && (!checksRefused_ || NowMs() - checkTriedMs_ >= ChecksRetryMs);
+    std::vector<std::uint32_t> hosts = check ? liveness_.Due(NowMs(), connectedHosts_) : std::vector<std::uint32_t>{};
+    if (!hosts.empty()) checkTriedMs_ = NowMs();
+    watcher_->Ask(Running(), std::move(hosts));
     UpdateAvailability();
 }
 
