@@ -46,7 +46,8 @@ public:
         ::LocalFree(readOnly.lpSecurityDescriptor);
         if (mapping_ && error_ == ERROR_ALREADY_EXISTS) mapping_.reset();  // another's: ours must be new
         if (mapping_)
-            record_ = static_cast<HubLinksRecord*>(::MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, sizeof(HubLinksRecord)));
+            record_ = static_cast<HubLinksRecord*>(
+                ::MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, sizeof(HubLinksRecord)));
         if (mapping_ && !record_) error_ = ::GetLastError();
     }
     ~HubLinksWriter() {

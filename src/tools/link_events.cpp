@@ -190,7 +190,8 @@ std::vector<TNote> Notes(const std::vector<TLinkEvent>& events, const TLinks& li
         if (event.Kind == TEventKind::StoppedElsewhere) notes.push_back({"Pontis Manager", "Bridges stopped", false});
         if (event.Kind == TEventKind::ChecksRefused)
             notes.push_back({"Pontis Manager", "Servers cannot be checked: " + event.Why, true});
-        if (event.Kind == TEventKind::ChecksWork) notes.push_back({"Pontis Manager", "Servers can be checked again", false});
+        if (event.Kind == TEventKind::ChecksWork)
+            notes.push_back({"Pontis Manager", "Servers can be checked again", false});
     }
     AddNote(notes, lost, 0, true);
     AddNote(notes, restored, downMs, false);

@@ -125,7 +125,9 @@ namespace {
 
 // Whether an echo's failure is the system's refusal to send it (the user may not send echoes, or
 // has no means to), rather than what became of it on the network (timed out, unreachable).
-bool Refusal(DWORD error) { return error != 0 && error != ERROR_IO_PENDING && (error < IP_STATUS_BASE || error >= IP_STATUS_BASE + 1000); }
+bool Refusal(DWORD error) {
+    return error != 0 && error != ERROR_IO_PENDING && (error < IP_STATUS_BASE || error >= IP_STATUS_BASE + 1000);
+}
 
 }  // namespace
 
@@ -154,7 +156,8 @@ TEchoRound SendEchoes(const std::vector<std::uint32_t>& hosts) {
         const DWORD error = sent == 0 ? ::GetLastError() : 0;
         echo.pending = error == ERROR_IO_PENDING;
         if (Refusal(error)) refused = error;
-        if (sent != 0) round.Echoes[i].Answered = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo.reply)->Status == IP_SUCCESS;
+        if (sent != 0)
+            round.Echoes[i].Answered = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo.reply)->Status == IP_SUCCESS;
     }
     // All were sent at once, so the waits overlap; each echo ends by its own time-out, and its
     // reply is not let go before. One that ends with no reply and no word of the network's may

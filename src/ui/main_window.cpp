@@ -248,7 +248,8 @@ void TMainWindow::ExitClick() {
 std::string TMainWindow::RowTip(int slot) const {
     if (IsUnread(slot)) return UnreadReason(slot);
     const TLinkTarget target = LinkTargetOf(slot);
-    if (links_.Of(slot).State == TLinkState::Waiting && (nameNotFound_ >> slot & 1)) return NameNotFoundTip(target.Host);
+    if (links_.Of(slot).State == TLinkState::Waiting && (nameNotFound_ >> slot & 1))
+        return NameNotFoundTip(target.Host);
     return LinkTip(links_.Of(slot).State, target.Host, target.Port, links_.Of(slot).SinceTime);
 }
 

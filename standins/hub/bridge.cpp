@@ -318,7 +318,8 @@ enum class End { Lost, SerialFailed, SignalOff };
 class Worker {
 public:
     Worker(const Bridge& b, const Log& log, platform::HubLinksWriter& links, std::size_t index)
-        : b_(b), log_(log), links_(links), index_(index), gate_(b.connect, b.delayDisconnect), retryMs_(RetryDelay(b.reconnect)),
+        : b_(b), log_(log), links_(links), index_(index), gate_(b.connect, b.delayDisconnect),
+          retryMs_(RetryDelay(b.reconnect)),
           name_(b.path + " <-> " + b.host + ":" + std::to_string(b.port)) {}
 
     // Runs until the process ends; after an exception it may be run again, with the port and its
