@@ -10,16 +10,18 @@
 
 namespace {
 
-constexpr int ResolveWaitMs = 3000, ResolvePollMs = 50;
+constexpr int LookWaitMs = 10000, ResolveWaitMs = 3000, PollMs = 20;
 
-// The states after a look in which every named server was looked up, or after the wait.
+// The states after the first look, with the server names found within a few seconds; a name
+// the resolver has not answered for by then leaves its own bridges waiting.
 std::vector<TLinkState> SettledStates(const std::vector<TLinkTarget>& targets, bool hubRunning) {
     TLinkWatcher watcher;
     if (!hubRunning) return watcher.States(targets, false);
     watcher.States(targets, true);  // asks for the names
     watcher.Ask();
-    for (int waited = 0; waited < ResolveWaitMs && (watcher.Resolving() || !watcher.HubSeen()); waited += ResolvePollMs)
-        ::Sleep(ResolvePollMs);
+    for (int waited = 0; waited < LookWaitMs && (!watcher.HubSeen() || (waited < ResolveWaitMs && watcher.Resolving()));
+         waited += PollMs)
+        ::Sleep(PollMs);
     return watcher.States(targets, true);
 }
 

@@ -24,7 +24,8 @@ struct TBridgeStatus {
 TLinkTarget LinkTargetOf(int slot);
 std::string ServerText(const TLinkTarget& target);
 
-// Loads the stored bridges as the window does and reads the state of each link. Host names are
-// given up to a few seconds to resolve, so that a bridge to a named server is not called
-// waiting only because its name was not yet looked up. A registry error is raised.
+// Loads the stored bridges as the window does and reads the state of each link from a look made
+// after the call. Host names are given up to a few seconds to resolve, so that a bridge to a
+// named server is not called waiting only because its name was not yet looked up; a name not
+// found by then leaves only its own bridges waiting. A registry error is raised.
 TBridgeStatus StoredBridgeStatus();

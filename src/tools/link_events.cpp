@@ -86,6 +86,8 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
             log.push_back({"-", "-", "left out", false, {}, {}, "slot " + std::to_string(event.Slot) + ": " + event.Why});
             break;
         case TEventKind::Stopped: log.push_back({"-", "-", "stopped"}); break;
+        case TEventKind::ChecksRefused: log.push_back({"-", "-", "servers unchecked", false, {}, {}, event.Why}); break;
+        case TEventKind::ChecksWork: log.push_back({"-", "-", "servers checked"}); break;
         case TEventKind::LinkLost:
         case TEventKind::LinkRestored:
         case TEventKind::RestartWanted:
@@ -186,6 +188,10 @@ std::vector<TNote> Notes(const std::vector<TLinkEvent>& events, const TLinks& li
         }
         if (event.Kind == TEventKind::HubEnded) notes.push_back({"Pontis Manager", "Bridges stopped: the hub ended", true});
         if (event.Kind == TEventKind::StoppedElsewhere) notes.push_back({"Pontis Manager", "Bridges stopped", false});
+        if (event.Kind == TEventKind::ChecksRefused)
+            notes.push_back({"Pontis Manager", "Servers cannot be checked: " + event.Why, true});
+        if (event.Kind == TEventKind::ChecksWork)
+            notes.push_back({"Pontis Manager", "Servers can be checked again", false});
     }
     AddNote(notes, lost, 0, true);
     AddNote(notes, restored, downMs, false);

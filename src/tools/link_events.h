@@ -25,6 +25,8 @@ enum class TEventKind {
     Failed,        // a start could not launch the hub
     LeftOut,       // a start left out a stored bridge that could not be read
     Stopped,       // a stop ended the hub
+    ChecksRefused, // the system refuses to send the echoes that check the servers (Why: its reason)
+    ChecksWork,    // ... and sends them again
 };
 
 struct TLinkEvent {
@@ -32,7 +34,7 @@ struct TLinkEvent {
     int Slot = 0;  // a link's bridge
     TLinkState From = TLinkState::Stopped, To = TLinkState::Stopped;  // LinkChanged
     std::int64_t DownMs = -1;  // LinkChanged to connected and LinkRestored: how long it was down (-1: it was not)
-    std::string Why = {};  // Refused, Failed and LeftOut: the reason
+    std::string Why = {};  // Refused, Failed, LeftOut and ChecksRefused: the reason
 };
 
 // What a start gives: started, or refused (a check of the rows) or failed (the hub), with why.

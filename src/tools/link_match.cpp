@@ -27,12 +27,13 @@ bool OwnersReported(const std::vector<TTcpConnection>& connections) {
 
 std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std::vector<TTcpConnection>& connections,
                                    const std::vector<std::uint32_t>& hubPids, bool hubRunning,
-                                   std::vector<std::uint16_t>* localPorts) {
+                                   std::vector<std::uint16_t>* localPorts, const std::vector<std::uint16_t>* hubPorts) {
     std::vector<TLinkState> states(ends.size(), hubRunning ? TLinkState::Waiting : TLinkState::Stopped);
     if (localPorts) localPorts->assign(ends.size(), 0);
     if (!hubRunning) return states;
     auto isHubs = [&](const TTcpConnection& c) {
-        return c.OwnerPid == 0 || std::find(hubPids.begin(), hubPids.end(), c.OwnerPid) != hubPids.end();
+        if (c.OwnerPid != 0) return std::find(hubPids.begin(), hubPids.end(), c.OwnerPid) != hubPids.end();
+        return !hubPorts || std::find(hubPorts->begin(), hubPorts->end(), c.LocalPort) != hubPorts->end();
     };
     for (std::size_t i = 0; i < ends.size(); ++i) {
         const TLinkEnd& end = ends[i];
@@ -59,6 +60,8 @@ std::string LinkTip(TLinkState state, std::string_view host, int port, std::stri
     }
     return "Bridges are stopped";
 }
+
+std::string NameNotFoundTip(std::string_view host) { return "Name not found: " + std::string(host); }
 
 const char* LinkWord(TLinkState state) {
     switch (state) {

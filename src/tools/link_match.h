@@ -39,11 +39,13 @@ std::optional<std::uint32_t> ParseIPv4(std::string_view text);
 
 // The state of each end, in order. Without a running hub every link is stopped. Otherwise an
 // end is connected when an established connection goes to its address and port and is the hub's:
-// its owner is one of hubPids, or unknown (0), in which case the remote end alone decides.
+// its owner is one of hubPids, or unknown (0), in which case its local port is one of hubPorts
+// when the hub tells its own (hubPorts given), else the remote end alone decides.
 // localPorts, when given, gets the local port of each connected end's connection (0 for none).
 std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std::vector<TTcpConnection>& connections,
                                    const std::vector<std::uint32_t>& hubPids, bool hubRunning,
-                                   std::vector<std::uint16_t>* localPorts = nullptr);
+                                   std::vector<std::uint16_t>* localPorts = nullptr,
+                                   const std::vector<std::uint16_t>* hubPorts = nullptr);
 
 // Whether the connections name owners, so that the hub's process ids are needed to match them.
 bool OwnersReported(const std::vector<TTcpConnection>& connections);
@@ -52,6 +54,10 @@ bool OwnersReported(const std::vector<TTcpConnection>& connections);
 // "127.0.0.1:4001 is not answering (since 14:02:11)", "Switched off" or "Bridges are stopped"; host is the
 // server as the bridge gives it, since the time of day the state began.
 std::string LinkTip(TLinkState state, std::string_view host, int port, std::string_view since = {});
+
+// The tip of a waiting link whose server's name the resolver did not find: "Name not found:
+// nosuchhost.invalid".
+std::string NameNotFoundTip(std::string_view host);
 
 // The state in words: "stopped", "waiting", "connected", "not answering" or "off".
 const char* LinkWord(TLinkState state);

@@ -6,7 +6,9 @@
 
 #include "tools/link_reads.h"
 
+#include "platform/hub_links.h"
 #include "platform/module.h"
+#include "platform/system_error.h"
 #include "tools/runner.h"
 #include "tools/tool_paths.h"
 
@@ -21,6 +23,7 @@ struct Network {
     decltype(&::GetExtendedTcpTable) tcpTable = nullptr;
     decltype(&::IcmpCreateFile) icmpCreate = nullptr;
     decltype(&::IcmpSendEcho2) icmpSend = nullptr;
+    decltype(&::IcmpSendEcho) icmpSendNow = nullptr;
     decltype(&::IcmpParseReplies) icmpParse = nullptr;
     decltype(&::IcmpCloseHandle) icmpClose = nullptr;
 };
@@ -36,6 +39,7 @@ const Network& TheNetwork() {
             n.tcpTable = platform::ProcAddress<decltype(n.tcpTable)>(helper, "GetExtendedTcpTable");
             n.icmpCreate = platform::ProcAddress<decltype(n.icmpCreate)>(helper, "IcmpCreateFile");
             n.icmpSend = platform::ProcAddress<decltype(n.icmpSend)>(helper, "IcmpSendEcho2");
+            n.icmpSendNow = platform::ProcAddress<decltype(n.icmpSendNow)>(helper, "IcmpSendEcho");
             n.icmpParse = platform::ProcAddress<decltype(n.icmpParse)>(helper, "IcmpParseReplies");
             n.icmpClose = platform::ProcAddress<decltype(n.icmpClose)>(helper, "IcmpCloseHandle");
         }
@@ -117,37 +121,73 @@ struct Echo {
 
 }  // namespace
 
-std::vector<TEcho> SendEchoes(const std::vector<std::uint32_t>& hosts) {
+namespace {
+
+// Whether an echo's failure is the system's refusal to send it (the user may not send echoes, or
+// has no means to), rather than what became of it on the network (timed out, unreachable).
+bool Refusal(DWORD error) {
+    return error != 0 && error != ERROR_IO_PENDING && (error < IP_STATUS_BASE || error >= IP_STATUS_BASE + 1000);
+}
+
+}  // namespace
+
+TEchoRound SendEchoes(const std::vector<std::uint32_t>& hosts) {
     const Network& network = TheNetwork();
-    std::vector<TEcho> results;
-    for (std::uint32_t host : hosts) results.push_back({host, false});
-    if (!network.icmpCreate || !network.icmpSend || !network.icmpParse || !network.icmpClose) return results;
+    TEchoRound round;
+    for (std::uint32_t host : hosts) round.Echoes.push_back({host, false});
+    if (!network.icmpCreate || !network.icmpSend || !network.icmpSendNow || !network.icmpParse || !network.icmpClose) {
+        round.Refused = platform::SystemErrorText(ERROR_PROC_NOT_FOUND);
+        return round;
+    }
     std::vector<Echo> echoes(hosts.size());
+    std::vector<IPAddr> to(hosts.size(), 0);  // in network byte order
     static char data[] = "Pontis";
+    DWORD refused = 0;
     for (std::size_t i = 0; i < hosts.size(); ++i) {
         Echo& echo = echoes[i];
         echo.icmp = network.icmpCreate();
+        if (echo.icmp == INVALID_HANDLE_VALUE) refused = ::GetLastError();
         echo.done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         if (echo.icmp == INVALID_HANDLE_VALUE || !echo.done) continue;
-        IPAddr to = 0;  // in network byte order
-        const std::uint32_t h = hosts[i];
-        auto* bytes = reinterpret_cast<unsigned char*>(&to);
-        for (int b = 0; b < 4; ++b) bytes[b] = static_cast<unsigned char>(h >> (24 - 8 * b));
-        const DWORD sent = network.icmpSend(echo.icmp, echo.done.get(), nullptr, nullptr, to, data, sizeof data - 1,
+        auto* bytes = reinterpret_cast<unsigned char*>(&to[i]);
+        for (int b = 0; b < 4; ++b) bytes[b] = static_cast<unsigned char>(hosts[i] >> (24 - 8 * b));
+        const DWORD sent = network.icmpSend(echo.icmp, echo.done.get(), nullptr, nullptr, to[i], data, sizeof data - 1,
                                             nullptr, echo.reply, sizeof echo.reply, EchoTimeoutMs);
-        echo.pending = sent == 0 && ::GetLastError() == ERROR_IO_PENDING;
-        if (sent != 0) results[i].Answered = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo.reply)->Status == IP_SUCCESS;
+        const DWORD error = sent == 0 ? ::GetLastError() : 0;
+        echo.pending = error == ERROR_IO_PENDING;
+        if (Refusal(error)) refused = error;
+        if (sent != 0)
+            round.Echoes[i].Answered = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo.reply)->Status == IP_SUCCESS;
     }
     // All were sent at once, so the waits overlap; each echo ends by its own time-out, and its
-    // reply is not let go before.
+    // reply is not let go before. One that ends with no reply and no word of the network's may
+    // have been refused on its way out (Wine says so only to a waiting call): one echo that waits
+    // a moment tells.
+    std::optional<std::size_t> unclear;
     for (std::size_t i = 0; i < echoes.size(); ++i) {
         Echo& echo = echoes[i];
-        if (echo.pending && ::WaitForSingleObject(echo.done.get(), EchoTimeoutMs + 1000) == WAIT_OBJECT_0 &&
-            network.icmpParse(echo.reply, sizeof echo.reply) > 0)
-            results[i].Answered = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo.reply)->Status == IP_SUCCESS;
+        if (echo.pending && ::WaitForSingleObject(echo.done.get(), EchoTimeoutMs + 1000) == WAIT_OBJECT_0) {
+            if (network.icmpParse(echo.reply, sizeof echo.reply) > 0)
+                round.Echoes[i].Answered = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo.reply)->Status == IP_SUCCESS;
+            else if (::GetLastError() < IP_STATUS_BASE)
+                unclear = i;
+        }
         if (echo.icmp != INVALID_HANDLE_VALUE) network.icmpClose(echo.icmp);
     }
-    return results;
+    if (unclear && !refused) {
+        const HANDLE icmp = network.icmpCreate();
+        unsigned char reply[sizeof(ICMP_ECHO_REPLY) + 64] = {};
+        if (icmp != INVALID_HANDLE_VALUE &&
+            network.icmpSendNow(icmp, to[*unclear], data, sizeof data - 1, nullptr, reply, sizeof reply, 10) == 0 &&
+            Refusal(::GetLastError()))
+            refused = ::GetLastError();
+        if (icmp != INVALID_HANDLE_VALUE) network.icmpClose(icmp);
+    }
+    if (refused) {
+        round.Refused = platform::SystemErrorText(refused);
+        for (TEcho& echo : round.Echoes) echo.Answered = false;
+    }
+    return round;
 }
 
 bool HubRunning() { return !FindHubs().empty(); }
@@ -155,7 +195,15 @@ bool HubRunning() { return !FindHubs().empty(); }
 TTcpTable ReadTcpTable() {
     TTcpTable table;
     table.Connections = TcpConnections();
-    if (OwnersReported(table.Connections))  // never under Wine, which names no owners
-        for (DWORD id : FindHubs()) table.HubPids.push_back(id);
+    // Wine names the owners of some connections (of other Windows programs) and not of others (its
+    // caller's own, and those of programs that are not Windows programs): 0 for those.
+    const bool owners = OwnersReported(table.Connections);
+    for (DWORD id : FindHubs()) {
+        if (owners) table.HubPids.push_back(id);
+        if (std::optional<std::vector<std::uint16_t>> ports = platform::HubLinkPorts(id)) {
+            if (!table.HubPorts) table.HubPorts.emplace();
+            table.HubPorts->insert(table.HubPorts->end(), ports->begin(), ports->end());
+        }
+    }
     return table;
 }

@@ -18,17 +18,25 @@ struct TLinkTarget {
 // The IPv4 connections of the system, established or not; none when the table cannot be read.
 std::vector<TTcpConnection> TcpConnections();
 
-// One read of the system's table: the connections and, where the system names
-// their owners, the hub's process ids.
+// One read of the system's table: the connections and, where the system names their owners,
+// the hub's process ids; for the connections whose owner it does not name, the local ports of
+// the hub's connections when a running hub tells them.
 struct TTcpTable {
     std::vector<TTcpConnection> Connections;
     std::vector<std::uint32_t> HubPids;
+    std::optional<std::vector<std::uint16_t>> HubPorts;
 };
 TTcpTable ReadTcpTable();
 
+// One round of echoes: whether each host answered, and, when the system refuses to send echoes
+// at all (the user may not), the system's reason; the hosts then tell nothing.
+struct TEchoRound {
+    std::vector<TEcho> Echoes;
+    std::string Refused;
+};
+
 // Sends one echo to each host at once and gives whether each answered within a second or so.
-// A host counts as not answering when the system cannot send the echo.
-std::vector<TEcho> SendEchoes(const std::vector<std::uint32_t>& hosts);
+TEchoRound SendEchoes(const std::vector<std::uint32_t>& hosts);
 
 // Whether a hub of this program runs.
 bool HubRunning();

@@ -16,9 +16,12 @@ using Clock = std::chrono::steady_clock;
 // How long the end of the watcher waits for a look under way.
 constexpr DWORD EndWaitMs = 3000;
 
-struct Lookup {
-    bool pending = true;
+// A host name as the resolver last answered: an address found, or none (not found, or not yet
+// asked), and whether it is due for a lookup.
+struct Name {
     std::optional<std::uint32_t> address;
+    bool asked = false;  // the resolver has answered for it once
+    bool due = true;
     Clock::time_point answered;
 };
 
@@ -28,25 +31,56 @@ struct TLinkWatcher::Shared {
     std::function<void()> onRead;
     TLinkReads reads;
     std::mutex mutex;
-    std::condition_variable wake;
+    std::condition_variable wake, nameWake;
     bool stop = false;
     bool wanted = false;  // a look is asked for
     bool tableWanted = false;  // ... with the table even without a hub
     std::vector<std::uint32_t> echoesWanted;  // ... and echoes to these hosts
-    std::vector<TEcho> echoes;  // answered, not yet taken
+    TEchoRound echoes;  // answered, not yet taken
     unsigned generation = 0;  // a look started before the last restart is dropped
     std::optional<TTcpTable> last;
     std::optional<bool> hubSeen;
-    std::map<std::string, Lookup> names;
+    std::map<std::string, Name> names;
 
-    // The address of a host as far as it is known; sets ask when a name is due for a lookup.
-    std::optional<std::uint32_t> AddressOf(const std::string& host, bool& ask) {
+    // The address of a host as far as it is known; sets due when its name is due for a lookup,
+    // and notFound when the resolver found none for it.
+    std::optional<std::uint32_t> AddressOf(const std::string& host, bool& due, bool& notFound) {
         if (std::optional<std::uint32_t> address = ParseIPv4(host)) return address;
         if (host.empty()) return std::nullopt;
-        Lookup& lookup = names[host];  // a new name is pending
-        if (!lookup.pending && !lookup.address && Clock::now() - lookup.answered >= reads.RetryAfter) lookup.pending = true;
-        ask = ask || lookup.pending;
-        return lookup.address;
+        Name& name = names[host];  // a new name is due
+        const auto age = Clock::now() - name.answered;
+        if (name.asked && (name.address ? age >= reads.RenewAfter : age >= reads.RetryAfter)) name.due = true;
+        due = due || name.due;
+        notFound = notFound || (name.asked && !name.address);
+        return name.address;
+    }
+
+    bool AnyDue() const {
+        for (const auto& entry : names)
+            if (entry.second.due) return true;
+        return false;
+    }
+
+    // The names' thread: one due name at a time, for as long as any is due. A name found before
+    // keeps its address when a renewal finds none (the resolver may falter for a moment).
+    void Resolve() {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            nameWake.wait(lock, [this] { return stop || AnyDue(); });
+            if (stop) return;
+            std::string host;
+            for (const auto& entry : names)
+                if (entry.second.due) host = entry.first;
+            lock.unlock();
+            const std::optional<std::uint32_t> answer = reads.LookUp(host);
+            lock.lock();
+            if (stop) return;
+            Name& name = names[host];
+            if (answer) name.address = answer;
+            name.asked = true;
+            name.due = false;
+            name.answered = Clock::now();
+        }
     }
 
     void Work() {
@@ -58,20 +92,19 @@ struct TLinkWatcher::Shared {
             const bool withTable = std::exchange(tableWanted, false);
             const std::vector<std::uint32_t> echoHosts = std::exchange(echoesWanted, {});
             const unsigned started = generation;
-            std::vector<std::string> due;
-            for (const auto& [name, lookup] : names)
-                if (lookup.pending) due.push_back(name);
             lock.unlock();
-            std::vector<std::optional<std::uint32_t>> answers;
-            for (const std::string& name : due) answers.push_back(reads.LookUp(name));
             const bool hub = reads.HubRuns();
             TTcpTable table = hub || withTable ? reads.Table() : TTcpTable{};
-            const std::vector<TEcho> echoed = echoHosts.empty() ? std::vector<TEcho>{} : reads.Echo(echoHosts);
+            const TEchoRound echoed = echoHosts.empty() ? TEchoRound{} : reads.Echo(echoHosts);
             lock.lock();
             if (stop) return;
             if (started != generation) continue;
-            echoes.insert(echoes.end(), echoed.begin(), echoed.end());
-            for (std::size_t i = 0; i < due.size(); ++i) names[due[i]] = Lookup{false, answers[i], Clock::now()};
+            if (!echoed.Refused.empty()) {
+                echoes = echoed;
+            } else if (!echoed.Echoes.empty()) {
+                if (!echoes.Refused.empty()) echoes = {};
+                echoes.Echoes.insert(echoes.Echoes.end(), echoed.Echoes.begin(), echoed.Echoes.end());
+            }
             last = std::move(table);
             hubSeen = hub;
             if (onRead) {
@@ -80,6 +113,23 @@ struct TLinkWatcher::Shared {
                 lock.lock();
             }
         }
+    }
+
+    // A thread that runs one of the above and holds the shared state for as long as it runs.
+    static platform::Handle Start(const std::shared_ptr<Shared>& shared, void (Shared::*run)()) {
+        struct Held {
+            std::shared_ptr<Shared> shared;
+            void (Shared::*run)();
+        };
+        auto held = std::make_unique<Held>(Held{shared, run});
+        const auto work = [](void* param) -> DWORD {
+            const std::unique_ptr<Held> h(static_cast<Held*>(param));
+            ((*h->shared).*(h->run))();
+            return 0;
+        };
+        platform::Handle thread(::CreateThread(nullptr, 0, work, held.get(), 0, nullptr));
+        if (thread) held.release();
+        return thread;
     }
 };
 
@@ -94,21 +144,12 @@ TLinkWatcher::~TLinkWatcher() {
         shared_->stop = true;
     }
     shared_->wake.notify_one();
+    shared_->nameWake.notify_one();
     if (worker_) ::WaitForSingleObject(worker_.get(), EndWaitMs);
 }
 
 void TLinkWatcher::Ask(bool withTable, std::vector<std::uint32_t> echoHosts) {
-    if (!worker_) {
-        // The thread holds the shared state for as long as it runs.
-        auto held = std::make_unique<std::shared_ptr<Shared>>(shared_);
-        const auto work = [](void* param) -> DWORD {
-            const std::unique_ptr<std::shared_ptr<Shared>> shared(static_cast<std::shared_ptr<Shared>*>(param));
-            (*shared)->Work();
-            return 0;
-        };
-        worker_.reset(::CreateThread(nullptr, 0, work, held.get(), 0, nullptr));
-        if (worker_) held.release();
-    }
+    if (!worker_) worker_ = Shared::Start(shared_, &Shared::Work);
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         shared_->wanted = true;
@@ -127,23 +168,32 @@ std::vector<TLinkState> TLinkWatcher::States(const std::vector<TLinkTarget>& tar
 std::vector<TLinkLook> TLinkWatcher::Looks(const std::vector<TLinkTarget>& targets, bool hubRunning) {
     std::vector<TLinkLook> looks(targets.size());
     if (!hubRunning) return looks;
-    bool ask = false;
+    bool due = false;
     std::vector<TLinkEnd> ends;
     std::vector<TLinkState> states;
     std::vector<std::uint16_t> localPorts;
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
-        for (const TLinkTarget& target : targets) ends.push_back({shared_->AddressOf(target.Host, ask), target.Port});
+        for (std::size_t i = 0; i < targets.size(); ++i)
+            ends.push_back({shared_->AddressOf(targets[i].Host, due, looks[i].NameNotFound), targets[i].Port});
         const TTcpTable none;
         const TTcpTable& table = shared_->last ? *shared_->last : none;
-        states = MatchLinks(ends, table.Connections, table.HubPids, true, &localPorts);
+        states = MatchLinks(ends, table.Connections, table.HubPids, true, &localPorts,
+                            table.HubPorts ? &*table.HubPorts : nullptr);
     }
-    if (ask) Ask();
-    for (std::size_t i = 0; i < looks.size(); ++i) looks[i] = {states[i], ends[i].Address, localPorts[i]};
+    if (due) {
+        if (!resolver_) resolver_ = Shared::Start(shared_, &Shared::Resolve);
+        shared_->nameWake.notify_one();
+    }
+    for (std::size_t i = 0; i < looks.size(); ++i) {
+        looks[i].State = states[i];
+        looks[i].Address = ends[i].Address;
+        looks[i].LocalPort = localPorts[i];
+    }
     return looks;
 }
 
-std::vector<TEcho> TLinkWatcher::TakeEchoes() {
+TEchoRound TLinkWatcher::TakeEchoes() {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     return std::exchange(shared_->echoes, {});
 }
@@ -155,18 +205,17 @@ std::optional<bool> TLinkWatcher::HubSeen() const {
 
 bool TLinkWatcher::Resolving() const {
     std::lock_guard<std::mutex> lock(shared_->mutex);
-    for (const auto& entry : shared_->names)
-        if (entry.second.pending) return true;
-    return false;
+    return shared_->AnyDue();
 }
 
 void TLinkWatcher::Restart() {
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
-        shared_->names.clear();
+        for (auto& entry : shared_->names)
+            if (entry.second.asked && !entry.second.address) entry.second.due = true;
         shared_->last.reset();
         shared_->hubSeen.reset();
-        shared_->echoes.clear();
+        shared_->echoes = {};
         shared_->echoesWanted.clear();
         ++shared_->generation;
     }

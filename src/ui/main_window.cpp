@@ -25,6 +25,9 @@ constexpr UINT LinkTimerMs = 1000;
 
 constexpr int MaxBridges = LastSlot - FirstSlot + 1;
 
+// How often echoes that the system refused are tried again.
+constexpr std::int64_t ChecksRetryMs = 60000;
+
 std::int64_t NowMs() { return static_cast<std::int64_t>(::GetTickCount64()); }
 
 std::string TimeOfDay() {
@@ -245,6 +248,8 @@ void TMainWindow::ExitClick() {
 std::string TMainWindow::RowTip(int slot) const {
     if (IsUnread(slot)) return UnreadReason(slot);
     const TLinkTarget target = LinkTargetOf(slot);
+    if (links_.Of(slot).State == TLinkState::Waiting && (nameNotFound_ >> slot & 1))
+        return NameNotFoundTip(target.Host);
     return LinkTip(links_.Of(slot).State, target.Host, target.Port, links_.Of(slot).SinceTime);
 }
 
@@ -252,12 +257,23 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     const std::vector<int> slots = Readable(list_.Slots());  // a row that could not be read has no link
     std::vector<TLinkTarget> targets;
     for (int slot : slots) targets.push_back(LinkTargetOf(slot));
-    liveness_.Take(watcher_->TakeEchoes());
+    // Echoes the system refuses tell nothing of the hosts: said once, and tried again each minute.
+    const TEchoRound round = watcher_->TakeEchoes();
+    if (!round.Refused.empty()) {
+        if (!checksRefused_) events.push_back({TEventKind::ChecksRefused, 0, {}, {}, -1, round.Refused});
+        checksRefused_ = true;
+    } else if (!round.Echoes.empty()) {
+        if (checksRefused_) events.push_back({TEventKind::ChecksWork});
+        checksRefused_ = false;
+        liveness_.Take(round.Echoes);
+    }
     const std::vector<TLinkLook> looks = watcher_->Looks(targets, Running());
     std::vector<TLinkSeen> seen;
     connectedHosts_.clear();
+    nameNotFound_ = 0;
     for (std::size_t row = 0; row < slots.size(); ++row) {
         const TLinkLook& look = looks[row];
+        if (look.NameNotFound) nameNotFound_ |= 1u << slots[row];
         const TBridge& bridge = Bridges[slots[row]];
         const TLinkState state = bridge.Enabled ? look.State : TLinkState::Off;  // off: not on the hub's line
         const bool dead = checkServers_ && state == TLinkState::Connected && look.Address &&
@@ -293,8 +309,10 @@ void TMainWindow::RestartHub() {
 }
 
 void TMainWindow::LinkTimerTick() {
-    const bool check = checkServers_ && Running();
-    watcher_->Ask(Running(), check ? liveness_.Due(NowMs(), connectedHosts_) : std::vector<std::uint32_t>{});
+    const bool check = checkServers_ && Running() && (!checksRefused_ || NowMs() - checkTriedMs_ >= ChecksRetryMs);
+    std::vector<std::uint32_t> hosts = check ? liveness_.Due(NowMs(), connectedHosts_) : std::vector<std::uint32_t>{};
+    if (!hosts.empty()) checkTriedMs_ = NowMs();
+    watcher_->Ask(Running(), std::move(hosts));
     UpdateAvailability();
 }
 

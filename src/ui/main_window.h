@@ -122,6 +122,9 @@ private:
     TLiveness liveness_;
     bool checkServers_ = true;
     std::vector<std::uint32_t> connectedHosts_;  // the hosts of the connected bridges at the last look
+    bool checksRefused_ = false;  // the system refused the last round of echoes
+    std::int64_t checkTriedMs_ = 0;  // when the last round was asked for
+    std::uint32_t nameNotFound_ = 0;  // a bit per slot: its server's name was not found at the last look
     std::uint32_t seenStartsAndStops_ = 0;
     std::unique_ptr<TNotificationArea> tray_;
     bool exiting_ = false;  // File / Exit: the window closes even when it stays in the tray

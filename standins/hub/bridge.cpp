@@ -215,6 +215,13 @@ Socket Connect(const std::string& host, int port, int& error) {
     return s;
 }
 
+// The local port of a connected socket; 0 when it cannot be read.
+std::uint16_t LocalPort(SOCKET s) {
+    sockaddr_in local{};
+    int size = sizeof local;
+    return ::getsockname(s, reinterpret_cast<sockaddr*>(&local), &size) == 0 ? ntohs(local.sin_port) : 0;
+}
+
 // What the port's reader hands to its sender, in order. Its lock and wake-ups are Windows' slim
 // ones: under Wine they wait and wake within the process, where those of std::mutex and
 // std::condition_variable go through the Wine server, and a stream would pay for that twice a
@@ -310,8 +317,9 @@ enum class End { Lost, SerialFailed, SignalOff };
 // and can be read (a pseudo-terminal's cannot).
 class Worker {
 public:
-    Worker(const Bridge& b, const Log& log)
-        : b_(b), log_(log), gate_(b.connect, b.delayDisconnect), retryMs_(RetryDelay(b.reconnect)),
+    Worker(const Bridge& b, const Log& log, platform::HubLinksWriter& links, std::size_t index)
+        : b_(b), log_(log), links_(links), index_(index), gate_(b.connect, b.delayDisconnect),
+          retryMs_(RetryDelay(b.reconnect)),
           name_(b.path + " <-> " + b.host + ":" + std::to_string(b.port)) {}
 
     // Runs until the process ends; after an exception it may be run again, with the port and its
@@ -343,7 +351,9 @@ public:
             }
             refused = false;
             Note("connected");
+            links_.Set(index_, LocalPort(s.get()));
             End end = Serve(std::move(s));
+            links_.Set(index_, 0);
             Note(end == End::SignalOff ? std::string("disconnected: ") + SignalName(*b_.connect) + " off for " +
                                              std::to_string(b_.delayDisconnect) + " ms"
                  : end == End::Lost    ? "connection lost; trying again in " + std::to_string(retryMs_) + " ms"
@@ -583,6 +593,8 @@ private:
 
     const Bridge& b_;
     const Log& log_;
+    platform::HubLinksWriter& links_;
+    const std::size_t index_;
     ConnectGate gate_;
     const int retryMs_;
     const std::string name_;
@@ -609,9 +621,9 @@ private:
 
 // Detached: the hub ends only by being terminated (main never returns), so a bridge's thread
 // lives as long as the process and there is no end at which to join it.
-void StartBridge(Bridge settings, const Log& log) {
-    std::thread([settings = std::move(settings), &log] {
-        Worker worker(settings, log);
+void StartBridge(Bridge settings, const Log& log, platform::HubLinksWriter& links, std::size_t index) {
+    std::thread([settings = std::move(settings), &log, &links, index] {
+        Worker worker(settings, log, links, index);
         // Whatever goes wrong stays with this bridge: it starts over after a pause.
         for (;;) {
             try {

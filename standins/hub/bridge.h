@@ -10,10 +10,14 @@
 #include "hub/bridge_rules.h"
 #include "hub/hub_cmdline.h"
 #include "hub/hub_log.h"
+#include "platform/hub_links.h"
+
+#include <cstddef>
 
 namespace hub {
 
-// Starts the bridge's thread; log must last as long as the process.
-void StartBridge(Bridge settings, const Log& log);
+// Starts the bridge's thread; log and links must last as long as the process. The bridge tells
+// links, under its index, the local port of each connection it makes, and when it ends.
+void StartBridge(Bridge settings, const Log& log, platform::HubLinksWriter& links, std::size_t index);
 
 }  // namespace hub

@@ -71,6 +71,14 @@ int main(int argc, char** argv) {
     }
     if (platform::UnderWine()) RestorePairs(log);
 
-    for (const hub::Bridge& b : bridges) hub::StartBridge(b, log);
+    // Which connections are the bridges': the program reads it where the system does not name a
+    // connection's owner. PONTIS_HUB_RECORD=0 keeps no record, as a hub that tells nothing.
+    char setting[8] = "";
+    const bool tells =
+        !::GetEnvironmentVariableA("PONTIS_HUB_RECORD", setting, sizeof setting) || std::string(setting) != "0";
+    static platform::HubLinksWriter links(tells);
+    if (tells && !links)
+        log.Write("no record of the bridges' connections (error " + std::to_string(links.Error()) + ")");
+    for (std::size_t i = 0; i < bridges.size(); ++i) hub::StartBridge(bridges[i], log, links, i);
     for (;;) ::Sleep(INFINITE);
 }

@@ -122,10 +122,16 @@ TEST(LinkEvents, TheIconsTipAndColourTheLogsLineAndItsLimit) {
                                : "C5 and 5 more lost their servers");
         EXPECT_LE(text.size(), NoteTextLimit);
     }
+    const TLinkEvent echoesRefused{TEventKind::ChecksRefused, 0, S::Stopped, S::Stopped, -1, "Access denied"};
     const std::vector<TLogEvent> starts = LogEvents({{StartEvent(true, false)}, {StartEvent(false, true)},
-                                                     {StartEvent(false, false)}, {TEventKind::Stopped}}, {});
-    ASSERT_EQ(starts.size(), 4u);
+                                                     {StartEvent(false, false)}, {TEventKind::Stopped}, echoesRefused}, {});
+    ASSERT_EQ(starts.size(), 5u);
     EXPECT_EQ(starts[0].Word + " " + starts[1].Word + " " + starts[2].Word + " " + starts[3].Word, "started failed refused stopped");
+    EXPECT_EQ(LogLine("t", starts[4]), "t\t-\t-\tservers unchecked\tAccess denied");
+    const std::vector<TNote> checks = Notes({echoesRefused, {TEventKind::ChecksWork}}, {});
+    ASSERT_EQ(checks.size(), 2u);
+    EXPECT_EQ((checks[0].Warning ? "! " : "") + checks[0].Text + "|" + checks[1].Text,
+              "! Servers cannot be checked: Access denied|Servers can be checked again");
     EXPECT_FALSE(LogMustRotate(1024 * 1024));
     EXPECT_TRUE(LogMustRotate(1024 * 1024 + 1));
 }

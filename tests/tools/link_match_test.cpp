@@ -17,6 +17,7 @@ TEST(LinkMatch, States) {
         std::vector<std::uint32_t> hubPids;
         bool running;
         S state;
+        std::optional<std::vector<std::uint16_t>> hubPorts = {};  // the hub's own connections, as it tells them
     } const cases[] = {
         {"no hub runs", resolved, {{server, 9761, 0}}, {}, false, S::Stopped},
         {"owners unknown: the remote end decides", resolved, {{server, 9761, 0}}, {}, true, S::Connected},
@@ -28,11 +29,17 @@ TEST(LinkMatch, States) {
         {"no connection", resolved, {}, {}, true, S::Waiting},
         {"a connection the server closed", resolved, {{server, 9761, 0, false}}, {}, true, S::Waiting},
         {"host name not resolved yet", unresolved, {{0, 9761, 0}, {server, 9761, 0}}, {}, true, S::Waiting},
+        {"owners unknown, the hub tells its own: another's", resolved, {{server, 9761, 0, true, 50001}}, {}, true, S::Waiting, {{50002}}},
+        {"owners unknown, the hub tells its own: its own", resolved, {{server, 9761, 0, true, 50001}, {server, 9761, 0, true, 50002}}, {}, true, S::Connected, {{50002}}},
+        {"owners unknown, the hub tells none connected", resolved, {{server, 9761, 0, true, 50001}}, {}, true, S::Waiting, {{}}},
+        {"owners named: the ids decide, not the ports", resolved, {{server, 9761, 42, true, 50001}}, {42}, true, S::Connected, {{}}},
+        {"some owners named, another's unnamed", resolved, {{server, 9761, 0, true, 50001}, {other, 2, 42}}, {42}, true, S::Waiting, {{50002}}},
     };
     for (const auto& c : cases) {
         const std::vector<TLinkEnd> ends = {c.end, {other, 1}};
         const S second = c.running ? S::Waiting : S::Stopped;
-        EXPECT_EQ(MatchLinks(ends, c.established, c.hubPids, c.running), (std::vector<S>{c.state, second})) << c.what;
+        EXPECT_EQ(MatchLinks(ends, c.established, c.hubPids, c.running, nullptr, c.hubPorts ? &*c.hubPorts : nullptr),
+                  (std::vector<S>{c.state, second})) << c.what;
     }
     EXPECT_FALSE(OwnersReported({{server, 9761, 0}, {other, 1, 0}}));
     EXPECT_TRUE(OwnersReported({{server, 9761, 0}, {other, 1, 4}}));

@@ -99,4 +99,51 @@ TEST(LinkWatcher, ANameTheResolverCouldNotFindIsAskedAgainAfterTheRetryTimeAndNo
     EXPECT_EQ(lookedUp(2), 2) << "again after it";
 }
 
+TEST(LinkWatcher, NamesAreLookedUpApartAndAFoundOneOutlivesAResolverThatFalters) {
+    struct Resolver {
+        platform::Handle letGo{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+        std::atomic<int> plcLookups{0}, looks{0};
+    };
+    const auto resolver = std::make_shared<Resolver>();
+    TLinkReads reads;
+    reads.HubRuns = [] { return true; };
+    reads.Table = [] {
+        TTcpTable table;
+        table.Connections = {{0x7F000001, 502, 0}};  // 127.0.0.1:502
+        return table;
+    };
+    reads.LookUp = [resolver](const std::string& host) -> std::optional<std::uint32_t> {
+        if (host == "hang.invalid") ::WaitForSingleObject(resolver->letGo.get(), 10000);
+        if (host == "plc.example" && resolver->plcLookups++ == 0) return 0x7F000001u;  // found once, then not
+        return std::nullopt;
+    };
+    reads.RetryAfter = reads.RenewAfter = std::chrono::milliseconds(100);
+    TLinkWatcher watcher([resolver] { ++resolver->looks; }, reads);
+    std::vector<TLinkTarget> targets = {{"127.0.0.1", 502}, {"plc.example", 502}, {"nosuchhost.invalid", 502}};
+    using S = TLinkState;
+    const auto settled = [&] {
+        for (int i = 0, looks = resolver->looks; i < 250 && (watcher.Resolving() || resolver->looks == looks); ++i)
+            ::Sleep(10), watcher.Ask();
+        return watcher.States(targets, true);
+    };
+    watcher.States(targets, true);
+    EXPECT_EQ(settled(), (std::vector<S>{S::Connected, S::Connected, S::Waiting}));
+    EXPECT_TRUE(watcher.Looks(targets, true)[2].NameNotFound);
+    ::Sleep(150);  // past the renewal, which finds nothing
+    watcher.States(targets, true);
+    EXPECT_EQ(settled(), (std::vector<S>{S::Connected, S::Connected, S::Waiting}));
+    EXPECT_EQ(resolver->plcLookups, 2);
+
+    targets.push_back({"hang.invalid", 502});  // a resolver that does not answer for it
+    watcher.States(targets, true);
+    const int looks = resolver->looks;
+    const DWORD asked = ::GetTickCount();
+    for (int i = 0; i < 100 && resolver->looks < looks + 3; ++i) ::Sleep(10), watcher.Ask();
+    EXPECT_LT(::GetTickCount() - asked, 1000u) << "the looks went on";
+    EXPECT_TRUE(watcher.Resolving());
+    EXPECT_EQ(watcher.States(targets, true), (std::vector<S>{S::Connected, S::Connected, S::Waiting, S::Waiting}));
+    EXPECT_FALSE(watcher.Looks(targets, true)[3].NameNotFound) << "not yet answered";
+    ::SetEvent(resolver->letGo.get());
+}
+
 }  // namespace

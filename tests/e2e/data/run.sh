@@ -5,8 +5,10 @@
 # tests' own writes a pattern to the COM port and reads it back. The server is then stopped and
 # started again, and the bridge must carry data again within 12 s. Then ten bridges at once,
 # each to its own server, each with its own pattern; last, the pairs are lost as in a reboot,
-# and the hub makes them again when the bridges start. Last, the RX delay forms packets: bytes
+# and the hub makes them again when the bridges start. Then the RX delay forms packets: bytes
 # written closer together than the delay go on as one packet, bytes further apart one by one.
+# A bridge switched off is left out; last, a connection of another client's to a bridge's server
+# is not taken for the hub's.
 # Usage: run.sh <build dir>
 set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
@@ -230,6 +232,29 @@ check_eq "COM12 shows the hollow grey dot" 4 "$(image_of COM12)"
 check "the hub's line leaves pair 8 out" bash -c "tail -n 1 <(grep -a 'hub4com.exe\"' '$HUB_LOG') | grep -vq 'CNCA8 '"
 shot "$E2E_OUT/link-state.png" "$MAIN_CAPTION"
 [ -z "${DOCS_DIR:-}" ] || cp "$E2E_OUT/link-state.png" "$DOCS_DIR/link-state.png"
+end_step
+
+# ---- 7 ----
+step "7. The server holds a client of ours and refuses the hub: the bridge waits"
+P=$((BASE + 9))
+keys alt+o
+check "the hub is stopped" wait_until 10 hub_stopped
+accepts() { ss -Hltn "sport = :$P" | grep -q .; }
+socat TCP-LISTEN:"$P",bind=127.0.0.1,reuseaddr PIPE </dev/null >/dev/null 2>&1 &  # one client, then no more
+SERVER_PID[$P]=$!
+check "COM14's server listens for one client" wait_until 5 accepts
+socat -u TCP:127.0.0.1:"$P" /dev/null </dev/null >/dev/null 2>&1 &
+OTHER=$!
+check "our client is connected, and the server listens no more" wait_until 5 bash -c "! ss -Hltn 'sport = :$P' | grep -q ."
+refusals=$(grep -c "<-> 127.0.0.1:$P: cannot connect" "$HUB_LOG" || true)
+keys alt+s
+check "the hub cannot connect to it" wait_until 15 bash -c "[ \$(grep -c '<-> 127.0.0.1:$P: cannot connect' '$HUB_LOG') -gt $refusals ]"
+check "COM13 connects" wait_until 15 image_is COM13 2
+sleep 2  # a look or two after the hub's refusal
+check_eq "COM14 waits, though a connection to its server stands" 1 "$(image_of COM14)"
+check_eq "-status calls it waiting" waiting \
+    "$(wine "$INSTALL_DIR/PontisManager.exe" -status 2>/dev/null </dev/null | tr -d '\r' | awk -F'\t' '$1 == "COM14" { print $3 }')"
+kill "$OTHER" 2>/dev/null || true
 end_step
 
 summary

@@ -4,16 +4,20 @@
 # server A on 127.0.0.2 and COM6 to server B on 127.0.0.1; COM7 goes to server C on 127.0.0.3,
 # which drops every echo from the start. Then every packet from A is dropped, as when a device
 # server loses its power, and let through again: first with the stand-in hub's keep-alive, then
-# without it, when only the manager's restart makes the link anew.
+# without it, when only the manager's restart makes the link anew. Last, echoes are refused to
+# the program (it runs without CAP_NET_RAW, and ping sockets are closed to every group).
 # Usage: run.sh <build dir>
 set -euo pipefail
 if [ -z "${PONTIS_IN_NETNS:-}" ]; then
     [ "$(id -u)" -eq 0 ] || { echo "FAIL  the suite makes a network namespace and needs root"; exit 1; }
-    PONTIS_IN_NETNS=1 exec unshare --net bash "$0" "$@" ||
+    command -v capsh >/dev/null || { echo "FAIL  the suite drops CAP_NET_RAW with capsh (libcap2-bin)"; exit 1; }
+    # Without CAP_NET_RAW, as a user: echoes go through ping sockets, which ping_group_range allows.
+    PONTIS_IN_NETNS=1 exec unshare --net capsh --drop=cap_net_raw -- "$0" "$@" ||
         { echo "FAIL  no network namespace could be made (unshare --net)"; exit 1; }
 fi
 ip link set lo up
-sysctl -q -w net.ipv4.ping_group_range="0 2147483647" || true
+sysctl -q -w net.ipv4.ping_group_range="0 2147483647" ||
+    { echo "FAIL  ping sockets cannot be allowed in the namespace (net.ipv4.ping_group_range)"; exit 1; }
 source "$(dirname "$0")/../lib.sh"
 
 e2e_setup "$1" "$(cd "$1" && pwd)/e2e/liveness"
@@ -135,6 +139,23 @@ stay_connected() {
 check "COM7 is connected all along" stay_connected
 no_com7_since() { ! log_lines "$1" | grep -q $'\tCOM7\t'; }
 check "the log has no new COM7 line" no_com7_since "$lines"
+end_step
+
+step "5. Echoes refused: said once, nothing judged, and said again when they go"
+lines=$(log_count)
+sysctl -q -w net.ipv4.ping_group_range="1 0"
+check "the log says so, with the system's reason" wait_until 15 log_has "$lines" $'\t-\t-\tservers unchecked\t.+$'
+check "a note says so" wait_until 5 note_has "Servers cannot be checked: "
+echo "   $(log_lines "$lines" | grep 'servers unchecked' | cut -f4-); note: $(note)"
+stay_all_connected() {
+    local until=$(($(now_ms) + 20000))
+    while [ "$(now_ms)" -lt "$until" ]; do status_code_is 0 || return 1; sleep 2; done
+}
+check "-status calls every bridge connected for 20 s" stay_all_connected
+check_eq "the log said it once" 1 "$(log_lines "$lines" | grep -c $'\tservers unchecked\t')"
+sysctl -q -w net.ipv4.ping_group_range="0 2147483647"
+check "within a minute and a bit the log says the servers are checked again" \
+    wait_until 70 log_has "$lines" $'\t-\t-\tservers checked$'
 end_step
 
 manager -stop >/dev/null || true

@@ -89,12 +89,15 @@ protected:
         return text;
     }
 
-    // Starts a hub the way another program would, with a line it accepts.
+    // Starts a hub the way another program would, with a line it accepts, and one that tells
+    // nothing of its connections: the test's own connections stand for its.
     void StartOutsideHub() {
+        ::SetEnvironmentVariableA("PONTIS_HUB_RECORD", "0");
         Spawn(InDriver(HubExeName),
               "--reconnect=10000 --no-default-fc-route=All:All --create-filter=pinmap:--dtr=connect "
               "--add-filters=0:pinmap --bi-route=0:1 --use-driver=serial --ito=10 --baud=9600 \\\\.\\CNCA1 "
               "--use-driver=tcp 127.0.0.1:9761");
+        ::SetEnvironmentVariableA("PONTIS_HUB_RECORD", nullptr);
         ASSERT_NE(AwaitProcess(HubExeName), 0u);
     }
 
@@ -562,6 +565,9 @@ TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) 
     WriteText(SlotKey(2), "Enabled", "0");
     EXPECT_EQ(RunSwitch({"-status"}),
               std::make_pair(0, "COM3\tlocalhost:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"));
+    WriteText(SlotKey(1), "IP", "127.0.0.1");  // every server an address: still the look decides
+    EXPECT_EQ(RunSwitch({"-status"}),
+              std::make_pair(0, "COM3\t127.0.0.1:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"));
     WriteText(SlotKey(10), "Port", "abc");  // left out of the hub: a failure while it runs
     EXPECT_EQ(RunSwitch({"-status"}).first, 1);
     EXPECT_NE(FindProcess(HubExeName), 0u);
