@@ -14,6 +14,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 namespace {
 
 // Layout at 96 DPI.
@@ -264,10 +266,18 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
                           liveness_.NotAnswering(*look.Address);
         if (state == TLinkState::Connected && look.Address) connectedHosts_.push_back(*look.Address);
         seen.push_back({slots[row], bridge.COM.str(), ServerText(targets[row]), state, !dead, look.LocalPort,
-                        bridge.Name.str()});
+                        bridge.Name.str(), look.Address ? liveness_.LastAnswerMs(*look.Address) : 0});
     }
-    const std::vector<TLinkEvent> found = links_.Look(NowMs(), seen, TimeOfDay());
-    events.insert(events.end(), found.begin(), found.end());
+    // Until the watcher's first look since a start, links that ran are as they were (a window that
+    // opens takes them from that look); links of stopped bridges wait at once.
+    const std::vector<TLinkState> was = links_.States();
+    const bool stopped = !was.empty() && std::all_of(was.begin(), was.end(), [](TLinkState s) {
+        return s == TLinkState::Stopped || s == TLinkState::Off;
+    });
+    if (!Running() || stopped || watcher_->HubSeen()) {
+        const std::vector<TLinkEvent> found = links_.Look(NowMs(), seen, TimeOfDay());
+        events.insert(events.end(), found.begin(), found.end());
+    }
 
     std::uint32_t notAnswering = 0;
     for (int slot : slots)
@@ -275,7 +285,7 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     PublishNotAnswering(notAnswering);
     bool restart = false;
     for (const TLinkEvent& event : events) {
-        if (event.Kind == TEventKind::LinkChanged) list_.SetState(event.Slot, event.To);
+        if (event.Kind == TEventKind::LinkChanged || event.Kind == TEventKind::Unjudged) list_.SetState(event.Slot, event.To);
         restart = restart || event.Kind == TEventKind::RestartWanted;
     }
     tray_->Show(events, links_, Running());
@@ -287,7 +297,6 @@ void TMainWindow::RestartHub() {
     FollowStoredBridges();
     const TOutcome started = StartBridges(list_.Slots(), {nullptr, [this] { watcher_->Restart(); }});
     TakeStartsAndStops();
-    liveness_.Forget();
     if (!started) SetRunning(HubRunning());  // a refused start left the hub alone
     LookAtLinks({started ? TLinkEvent{TEventKind::Restarted} : StartEvent(false, started.Failed, started.Text)});
 }
@@ -298,9 +307,11 @@ void TMainWindow::LinkTimerTick() {
     UpdateAvailability();
 }
 
-void TMainWindow::LookAfresh() {
-    watcher_->Restart();
-    liveness_ = TLiveness();
+void TMainWindow::LookAfresh() { watcher_->Restart(); }
+
+void TMainWindow::ClearJudgements() {
+    liveness_.ClearJudgements();  // on again, each host must miss anew
+    if (!checkServers_) LookAtLinks(links_.Unjudge(NowMs(), TimeOfDay()));
 }
 
 void TMainWindow::TakeStartsAndStops() {
