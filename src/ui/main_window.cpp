@@ -295,7 +295,12 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
 void TMainWindow::RestartHub() {
     if (!Running() || !liveness_.MayRestart(NowMs())) return;
     FollowStoredBridges();
-    const TOutcome started = StartBridges(list_.Slots(), {nullptr, [this] { watcher_->Restart(); }});
+    bool superseded = false;
+    TStartSteps steps{nullptr, [this] { watcher_->Restart(); }};
+    steps.Seen = seenStartsAndStops_;
+    steps.Superseded = &superseded;
+    const TOutcome started = StartBridges(list_.Slots(), steps);
+    if (superseded) return;  // stopped or started elsewhere meanwhile: the next look takes that
     TakeStartsAndStops();
     if (!started) SetRunning(HubRunning());  // a refused start left the hub alone
     LookAtLinks({started ? TLinkEvent{TEventKind::Restarted} : StartEvent(false, started.Failed, started.Text)});

@@ -97,7 +97,7 @@ private:
     // before, so it looks anew. Which hosts answer is kept for the program's run.
     void LookAfresh();
     // Starts the hub anew so that a dead link is made anew; at most once a minute, and only
-    // while the bridges run.
+    // while the bridges run and no other start or stop came since the last look.
     void RestartHub();
     // The check of the servers switched: nothing judged so far counts, and switched off, the
     // links not answering are shown connected, with no restart and no line in the log.
