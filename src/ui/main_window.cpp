@@ -293,7 +293,8 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
 }
 
 void TMainWindow::RestartHub() {
-    if (!Running() || !liveness_.MayRestart(NowMs())) return;
+    // Held back while a start or stop runs elsewhere: the wish stands until it ends.
+    if (!Running() || !StartsAndStops() || !liveness_.MayRestart(NowMs())) return;
     FollowStoredBridges();
     bool superseded = false;
     TStartSteps steps{nullptr, [this] { watcher_->Restart(); }};
@@ -325,20 +326,19 @@ void TMainWindow::TakeStartsAndStops() {
 }
 
 void TMainWindow::LinksRead() {
-    // While a start or stop runs, here or in another copy, the look waits for its end. One that
-    // another copy (a script's switch) made since is taken as what it was; otherwise a hub that
-    // ended stops the bridges, and one that appeared runs them.
+    // A start or stop of another copy (a script's switch) made since is taken as what it was;
+    // otherwise a hub that ended stops the bridges, and one that appeared runs them. While a
+    // start or stop runs, here or in another copy, only the links are looked at.
     const std::optional<TStartsAndStops> done = StartsAndStops();
-    if (!done) return;
     FollowStoredBridges();
     std::vector<TLinkEvent> events;
     const std::optional<bool> hub = watcher_->HubSeen();
-    if (done->Known && done->Count != seenStartsAndStops_) {
+    if (done && done->Known && done->Count != seenStartsAndStops_) {
         seenStartsAndStops_ = done->Count;
         SetRunning(done->Running);
         LookAfresh();
         events.push_back({done->Running ? TEventKind::StartedElsewhere : TEventKind::StoppedElsewhere});
-    } else if (hub && *hub != Running()) {
+    } else if (done && hub && *hub != Running()) {
         SetRunning(*hub);
         // Without the record a hub that is gone may have been stopped by another copy: it is
         // told as a stop, never as the hub's own end.
