@@ -12,6 +12,7 @@ std::vector<std::uint32_t> TLiveness::Due(std::int64_t nowMs, const std::vector<
     for (std::uint32_t host : hosts) {
         THost& h = hosts_[host];
         if (h.Watched && nowMs - h.Asked < EchoEveryMs) continue;  // also a host that two bridges share
+        if (!h.Watched) h.AnsweredMs = nowMs;  // its bridge just connected: it answered that
         h.Asked = nowMs;
         h.Watched = true;
         due.push_back(host);

@@ -27,7 +27,7 @@ public:
     // A host that answered at least once, then missed MissesToJudge echoes in a row. One that
     // never answered (a firewall that drops echoes) is never judged.
     bool NotAnswering(std::uint32_t host) const;
-    // When the host's last answer came (the time its echo was sent); 0 before any.
+    // When the host last answered: the time its answered echo was sent, or its bridge connected.
     std::int64_t LastAnswerMs(std::uint32_t host) const;
 
     // The check switched off: no host is judged; each must miss MissesToJudge echoes again.
