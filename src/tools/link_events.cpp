@@ -84,6 +84,19 @@ std::vector<TLinkEvent> TLinks::Unjudge(std::int64_t nowMs, const std::string& t
     return events;
 }
 
+void TLinks::TakeAsStopped(const std::vector<int>& slots) {
+    std::vector<TLinkSeen> stopped(slots.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) stopped[i].Slot = slots[i];
+    Look(0, stopped);
+}
+
+bool TLinks::AllStopped() const {
+    const std::vector<TLinkState> states = States();
+    return !states.empty() && std::all_of(states.begin(), states.end(), [](TLinkState s) {
+        return s == TLinkState::Stopped || s == TLinkState::Off;
+    });
+}
+
 const TLinkRecord& TLinks::Of(int slot) const {
     static const TLinkRecord none;
     const auto found = records_.find(slot);

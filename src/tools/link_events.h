@@ -84,6 +84,11 @@ public:
     // with no return and no restart.
     std::vector<TLinkEvent> Unjudge(std::int64_t nowMs, const std::string& timeOfDay = {});
 
+    // The bridges in these slots taken as stopped, so that the next look tells them as a start's.
+    void TakeAsStopped(const std::vector<int>& slots);
+    // Whether the last look saw bridges, and every one stopped or off.
+    bool AllStopped() const;
+
     // The record of the bridge in that slot; a stopped one for a bridge no look saw.
     const TLinkRecord& Of(int slot) const;
     // The states of the bridges of the last look, in list order.

@@ -14,8 +14,6 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <algorithm>
-
 namespace {
 
 // Layout at 96 DPI.
@@ -64,6 +62,9 @@ TMainWindow::TMainWindow(std::vector<std::string> args) : args_(std::move(args))
     Guarded([this] { FormCreate(); });
     tray_ = std::make_unique<TNotificationArea>(hwnd_, ParseSwitches(args_).tray,
                                                 [this](int id) { Guarded([&] { OnCommand(id, BN_CLICKED); }); });
+    // This copy started the bridges before its window: its first look tells their links as a
+    // start's does, where a window that only opens takes them as they are.
+    if (ParseSwitches(args_).action == TSwitch::Start) links_.TakeAsStopped(list_.Slots());
     LookAtLinks({});
     ::SetTimer(hwnd_, LinkTimer, LinkTimerMs, nullptr);
     ShowLogOnCheck();
@@ -270,11 +271,7 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     }
     // Until the watcher's first look since a start, links that ran are as they were (a window that
     // opens takes them from that look); links of stopped bridges wait at once.
-    const std::vector<TLinkState> was = links_.States();
-    const bool stopped = !was.empty() && std::all_of(was.begin(), was.end(), [](TLinkState s) {
-        return s == TLinkState::Stopped || s == TLinkState::Off;
-    });
-    if (!Running() || stopped || watcher_->HubSeen()) {
+    if (!Running() || links_.AllStopped() || watcher_->HubSeen()) {
         const std::vector<TLinkEvent> found = links_.Look(NowMs(), seen, TimeOfDay());
         events.insert(events.end(), found.begin(), found.end());
     }
