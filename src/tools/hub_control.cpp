@@ -166,6 +166,10 @@ TOutcome StartBridges(const std::vector<int>& listed, const TStartSteps& steps) 
     if (!IsProgramFile(program)) return TOutcome::Fault(HubProgramText + program);
     const TStartStopLock lock(StartStopWaitMs);
     if (!lock) return TOutcome::Fault(lock.Fault());
+    if (steps.Seen && steps.Superseded && Record()->count != *steps.Seen) {
+        *steps.Superseded = true;
+        return {};
+    }
     const bool wasRunning = HubRunning();
     const std::string arguments = BuildHubArguments(slots);
     if (steps.AlreadyRunning && wasRunning && RecordedHubCommand() == arguments) {

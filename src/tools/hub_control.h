@@ -32,6 +32,11 @@ struct TStartSteps {
     // When given: a hub of ours that runs the very line this start would launch is left
     // running, and *AlreadyRunning is set (a watchdog's repeated start changes nothing).
     bool* AlreadyRunning = nullptr;
+    // A restart: the count of starts and stops its caller has taken. When the record holds
+    // another (the bridges were stopped or started elsewhere meanwhile), nothing is done and
+    // *Superseded is set.
+    std::optional<std::uint32_t> Seen = std::nullopt;
+    bool* Superseded = nullptr;
 };
 
 // The one start of the bridges, for the list rows (their slots in displayed order): leaves out

@@ -12,10 +12,12 @@ TLinkEvent StartEvent(bool done, bool hubFailed, std::string why) {
 }
 
 std::vector<TLinkEvent> TLinks::Look(std::int64_t nowMs, const std::vector<TLinkSeen>& seen, const std::string& timeOfDay) {
+    const auto down = [](TLinkState s) { return s == TLinkState::Waiting || s == TLinkState::NotAnswering; };
     std::vector<TLinkEvent> events;
     std::map<int, TLinkRecord> next;
     order_.clear();
     for (const TLinkSeen& bridge : seen) {
+        const bool first = records_.count(bridge.Slot) == 0;
         TLinkRecord link = Of(bridge.Slot);
         link.Com = bridge.Com;
         link.Server = bridge.Server;
@@ -23,23 +25,36 @@ std::vector<TLinkEvent> TLinks::Look(std::int64_t nowMs, const std::vector<TLink
         const bool dead = bridge.State == TLinkState::Connected && !bridge.Answering;
         const TLinkState state = dead ? TLinkState::NotAnswering : bridge.State;
         if (link.State != state) {
-            const auto down = [](TLinkState s) { return s == TLinkState::Waiting || s == TLinkState::NotAnswering; };
-            const std::int64_t downMs = down(link.State) && state == TLinkState::Connected ? nowMs - link.DownSince : -1;
-            events.push_back({TEventKind::LinkChanged, bridge.Slot, link.State, state, downMs});
+            // Only an outage the log told ends with its length.
+            const std::int64_t downMs = link.Told && state == TLinkState::Connected ? nowMs - link.DownSince : -1;
+            // A link that only began waiting with the bridges' start is told once the wait lasts.
+            const bool begins = (link.State == TLinkState::Stopped || link.State == TLinkState::Off) && state == TLinkState::Waiting;
+            events.push_back({TEventKind::LinkChanged, bridge.Slot, link.State, state, downMs, {}, first || begins});
             if (state == TLinkState::Connected && link.Noted)
                 events.push_back({TEventKind::LinkRestored, bridge.Slot, state, state, downMs});
             // The host answers again, and the connection that died with it is still the hub's.
             if (link.State == TLinkState::NotAnswering && state == TLinkState::Connected && bridge.LocalPort == link.DeadPort)
-                events.push_back({TEventKind::RestartWanted, bridge.Slot});
+                link.RestartPort = bridge.LocalPort;
             if (state == TLinkState::Stopped) link.WasConnected = false;
-            // From not answering to waiting the outage goes on: it was noted once.
+            // From not answering to waiting the outage goes on: it was noted and told once.
             if (!(down(link.State) && down(state))) link.Noted = false;
-            if (down(state) && !down(link.State)) link.DownSince = nowMs;
+            // Not answering began with the host's last answer while this connection stood.
+            if (down(state) && !down(link.State)) link.DownSince = dead ? std::max(bridge.LastAnswerMs, link.Since) : nowMs;
+            link.Told = down(state) && (link.Told || !(first || begins));
+            link.TellWaiting = begins && !first;
             link.DeadPort = dead ? bridge.LocalPort : 0;
             link.State = state;
             link.Since = nowMs;
             link.SinceTime = timeOfDay;
         }
+        if (link.TellWaiting && nowMs - link.Since >= DropMs) {
+            link.TellWaiting = false;
+            link.Told = true;
+            events.push_back({TEventKind::LinkWaits, bridge.Slot, state, state});
+        }
+        // A restart held back waits for as long as the dead connection stands.
+        if (state != TLinkState::Connected || bridge.LocalPort != link.RestartPort) link.RestartPort = 0;
+        if (link.RestartPort) events.push_back({TEventKind::RestartWanted, bridge.Slot});
         if (state == TLinkState::Connected) link.WasConnected = true;
         // Waiting is noted once it lasts; not answering has lasted already.
         const bool lost = (state == TLinkState::Waiting && link.WasConnected && nowMs - link.Since >= DropMs) || dead;
@@ -52,6 +67,34 @@ std::vector<TLinkEvent> TLinks::Look(std::int64_t nowMs, const std::vector<TLink
     }
     records_ = std::move(next);
     return events;
+}
+
+std::vector<TLinkEvent> TLinks::Unjudge(std::int64_t nowMs, const std::string& timeOfDay) {
+    std::vector<TLinkEvent> events;
+    for (auto& [slot, link] : records_) {
+        link.RestartPort = 0;
+        if (link.State != TLinkState::NotAnswering) continue;
+        events.push_back({TEventKind::Unjudged, slot, link.State, TLinkState::Connected});
+        link.State = TLinkState::Connected;
+        link.Since = nowMs;
+        link.SinceTime = timeOfDay;
+        link.Noted = link.Told = false;
+        link.DeadPort = 0;
+    }
+    return events;
+}
+
+void TLinks::TakeAsStopped(const std::vector<int>& slots) {
+    std::vector<TLinkSeen> stopped(slots.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) stopped[i].Slot = slots[i];
+    Look(0, stopped);
+}
+
+bool TLinks::AllStopped() const {
+    const std::vector<TLinkState> states = States();
+    return !states.empty() && std::all_of(states.begin(), states.end(), [](TLinkState s) {
+        return s == TLinkState::Stopped || s == TLinkState::Off;
+    });
 }
 
 const TLinkRecord& TLinks::Of(int slot) const {
@@ -72,9 +115,14 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
         switch (event.Kind) {
         case TEventKind::LinkChanged: {
             const TLinkRecord& link = links.Of(event.Slot);
-            if (event.To == TLinkState::Stopped || event.To == TLinkState::Off) break;
+            if (event.Quiet || event.To == TLinkState::Stopped || event.To == TLinkState::Off) break;
             const std::string after = event.DownMs < 0 ? std::string() : "after " + std::to_string(event.DownMs / 1000) + " s";
             log.push_back({link.Com, link.Server, LinkWord(event.To), true, link.Name, after});
+            break;
+        }
+        case TEventKind::LinkWaits: {
+            const TLinkRecord& link = links.Of(event.Slot);
+            log.push_back({link.Com, link.Server, LinkWord(TLinkState::Waiting), true, link.Name});
             break;
         }
         case TEventKind::HubEnded: log.push_back({"-", "-", "hub ended"}); break;
@@ -91,6 +139,7 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
         case TEventKind::LinkLost:
         case TEventKind::LinkRestored:
         case TEventKind::RestartWanted:
+        case TEventKind::Unjudged:
         case TEventKind::HubAppeared:
         case TEventKind::StartedElsewhere:  // the copy that did it logged it
         case TEventKind::StoppedElsewhere: break;

@@ -14,6 +14,8 @@ enum class TEventKind {
     LinkChanged,   // a link's state changed
     LinkLost,      // a link that was connected has waited TLinks::DropMs
     LinkRestored,  // a lost link is connected again
+    LinkWaits,     // a link waiting since the bridges started has waited TLinks::DropMs
+    Unjudged,      // the check of the servers was switched off: a not-answering link counts as connected
     RestartWanted, // the host of a link that stopped answering answers, and its dead connection stands
     HubEnded,      // the hub ended though nobody ended it
     HubAppeared,   // a hub runs that no copy of the program started
@@ -35,6 +37,7 @@ struct TLinkEvent {
     TLinkState From = TLinkState::Stopped, To = TLinkState::Stopped;  // LinkChanged
     std::int64_t DownMs = -1;  // LinkChanged to connected and LinkRestored: how long it was down (-1: it was not)
     std::string Why = {};  // Refused, Failed, LeftOut and ChecksRefused: the reason
+    bool Quiet = false;  // LinkChanged: shown, not logged (a link first seen, or one that only began waiting)
 };
 
 // What a start gives: started, or refused (a check of the rows) or failed (the hub), with why.
@@ -49,6 +52,7 @@ struct TLinkSeen {
     bool Answering = true;  // false: its host has stopped answering
     std::uint16_t LocalPort = 0;  // of its connection
     std::string Name = {};  // the bridge's Name, empty when it has none
+    std::int64_t LastAnswerMs = 0;  // when its host last answered an echo
 };
 
 // What the program knows of one bridge's link.
@@ -57,8 +61,11 @@ struct TLinkRecord {
     TLinkState State = TLinkState::Stopped;
     std::int64_t Since = 0;  // when the state began
     std::string SinceTime;  // ... as the time of day
-    std::int64_t DownSince = 0;  // when the link went from connected or stopped to waiting or not answering
+    std::int64_t DownSince = 0;  // when the outage began: the drop, or the host's last answer
     std::uint16_t DeadPort = 0;  // the local port of the connection whose host stopped answering
+    std::uint16_t RestartPort = 0;  // ... of that connection, still standing after the host answered again
+    bool Told = false;  // the log said it is waiting or not answering
+    bool TellWaiting = false;  // waiting since the bridges started: told once it lasts DropMs
     bool WasConnected = false;  // connected since the bridges started
     bool Noted = false;  // its drop was noted
 };
@@ -71,9 +78,18 @@ public:
     // A look at the time nowMs (any steady clock in milliseconds; timeOfDay names it) at the
     // listed bridges, in list order: the records follow it, and the events tell what changed. A
     // connected link whose host does not answer is not answering, and noted at once; when the
-    // host answers again while the same connection stands, the hub is wanted anew.
+    // host answers again while the same connection stands, the hub is wanted anew at each look
+    // for as long as that connection stands. A bridge's first look takes its state as it was.
     std::vector<TLinkEvent> Look(std::int64_t nowMs, const std::vector<TLinkSeen>& seen,
                                  const std::string& timeOfDay = {});
+    // The check of the servers switched off: the links not answering count as connected again,
+    // with no return and no restart.
+    std::vector<TLinkEvent> Unjudge(std::int64_t nowMs, const std::string& timeOfDay = {});
+
+    // The bridges in these slots taken as stopped, so that the next look tells them as a start's.
+    void TakeAsStopped(const std::vector<int>& slots);
+    // Whether the last look saw bridges, and every one stopped or off.
+    bool AllStopped() const;
 
     // The record of the bridge in that slot; a stopped one for a bridge no look saw.
     const TLinkRecord& Of(int slot) const;
@@ -101,7 +117,8 @@ struct TLogEvent {
 
 // What the log makes of the events: a line for each start, stop and ended hub, and for every
 // change of a link but to stopped (a link that stops with the bridges is told by their own
-// line), so the first look after a start logs each bridge's state.
+// line) and but those a look only showed: a link first seen, one that only began waiting (told
+// once it waited TLinks::DropMs), one no longer judged.
 std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TLinks& links);
 
 // The log's line for an event, without its line end: the local date and time

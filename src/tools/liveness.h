@@ -19,16 +19,19 @@ public:
     static constexpr std::int64_t RestartEveryMs = 60000;
 
     // The hosts due for an echo at nowMs (any steady clock in milliseconds): each of these
-    // hosts of connected bridges at most once per EchoEveryMs. Hosts no longer given are forgotten.
+    // hosts of connected bridges at once, then at most once per EchoEveryMs. Whether a host ever
+    // answered is kept for the program's run; a host no longer given starts its misses anew.
     std::vector<std::uint32_t> Due(std::int64_t nowMs, const std::vector<std::uint32_t>& hosts);
     void Take(const std::vector<TEcho>& echoes);
 
     // A host that answered at least once, then missed MissesToJudge echoes in a row. One that
     // never answered (a firewall that drops echoes) is never judged.
     bool NotAnswering(std::uint32_t host) const;
+    // When the host last answered: the time its answered echo was sent, or its bridge connected.
+    std::int64_t LastAnswerMs(std::uint32_t host) const;
 
-    // The bridges started or stopped: no host has answered since.
-    void Forget() { hosts_.clear(); }
+    // The check switched off: no host is judged; each must miss MissesToJudge echoes again.
+    void ClearJudgements();
 
     // Whether the hub may start anew at nowMs to make a dead link anew (at most once every
     // RestartEveryMs); true counts as the restart.
@@ -39,7 +42,8 @@ private:
     bool restarted_ = false;
     struct THost {
         std::int64_t Asked = 0;
-        bool EverAsked = false;
+        std::int64_t AnsweredMs = 0;
+        bool Watched = false;  // the host of a connected bridge since it was last asked
         bool Answered = false;
         int Misses = 0;
     };

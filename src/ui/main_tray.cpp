@@ -31,8 +31,8 @@ void TMainWindow::NotifyClick() {
 void TMainWindow::CheckServersClick() {
     WriteCheckServersSetting(!checkServers_);
     checkServers_ = !checkServers_;
-    liveness_.Forget();  // off, nothing is judged; on again, every host must answer first
     ShowLogOnCheck();
+    ClearJudgements();
 }
 
 // The log in the program for .log files, or in Notepad where there is none (a new system).

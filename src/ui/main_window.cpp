@@ -65,6 +65,9 @@ TMainWindow::TMainWindow(std::vector<std::string> args) : args_(std::move(args))
     Guarded([this] { FormCreate(); });
     tray_ = std::make_unique<TNotificationArea>(hwnd_, ParseSwitches(args_).tray,
                                                 [this](int id) { Guarded([&] { OnCommand(id, BN_CLICKED); }); });
+    // This copy started the bridges before its window: its first look tells their links as a
+    // start's does, where a window that only opens takes them as they are.
+    if (ParseSwitches(args_).action == TSwitch::Start) links_.TakeAsStopped(list_.Slots());
     LookAtLinks({});
     ::SetTimer(hwnd_, LinkTimer, LinkTimerMs, nullptr);
     ShowLogOnCheck();
@@ -280,10 +283,14 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
                           liveness_.NotAnswering(*look.Address);
         if (state == TLinkState::Connected && look.Address) connectedHosts_.push_back(*look.Address);
         seen.push_back({slots[row], bridge.COM.str(), ServerText(targets[row]), state, !dead, look.LocalPort,
-                        bridge.Name.str()});
+                        bridge.Name.str(), look.Address ? liveness_.LastAnswerMs(*look.Address) : 0});
     }
-    const std::vector<TLinkEvent> found = links_.Look(NowMs(), seen, TimeOfDay());
-    events.insert(events.end(), found.begin(), found.end());
+    // Until the watcher's first look since a start, links that ran are as they were (a window that
+    // opens takes them from that look); links of stopped bridges wait at once.
+    if (!Running() || links_.AllStopped() || watcher_->HubSeen()) {
+        const std::vector<TLinkEvent> found = links_.Look(NowMs(), seen, TimeOfDay());
+        events.insert(events.end(), found.begin(), found.end());
+    }
 
     std::uint32_t notAnswering = 0;
     for (int slot : slots)
@@ -291,7 +298,8 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     PublishNotAnswering(notAnswering);
     bool restart = false;
     for (const TLinkEvent& event : events) {
-        if (event.Kind == TEventKind::LinkChanged) list_.SetState(event.Slot, event.To);
+        if (event.Kind == TEventKind::LinkChanged || event.Kind == TEventKind::Unjudged)
+            list_.SetState(event.Slot, event.To);
         restart = restart || event.Kind == TEventKind::RestartWanted;
     }
     tray_->Show(events, links_, Running());
@@ -299,11 +307,16 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
 }
 
 void TMainWindow::RestartHub() {
-    if (!Running() || !liveness_.MayRestart(NowMs())) return;
+    // Held back while a start or stop runs elsewhere: the wish stands until it ends.
+    if (!Running() || !StartsAndStops() || !liveness_.MayRestart(NowMs())) return;
     FollowStoredBridges();
-    const TOutcome started = StartBridges(list_.Slots(), {nullptr, [this] { watcher_->Restart(); }});
+    bool superseded = false;
+    TStartSteps steps{nullptr, [this] { watcher_->Restart(); }};
+    steps.Seen = seenStartsAndStops_;
+    steps.Superseded = &superseded;
+    const TOutcome started = StartBridges(list_.Slots(), steps);
+    if (superseded) return;  // stopped or started elsewhere meanwhile: the next look takes that
     TakeStartsAndStops();
-    liveness_.Forget();
     if (!started) SetRunning(HubRunning());  // a refused start left the hub alone
     LookAtLinks({started ? TLinkEvent{TEventKind::Restarted} : StartEvent(false, started.Failed, started.Text)});
 }
@@ -316,9 +329,11 @@ void TMainWindow::LinkTimerTick() {
     UpdateAvailability();
 }
 
-void TMainWindow::LookAfresh() {
-    watcher_->Restart();
-    liveness_ = TLiveness();
+void TMainWindow::LookAfresh() { watcher_->Restart(); }
+
+void TMainWindow::ClearJudgements() {
+    liveness_.ClearJudgements();  // on again, each host must miss anew
+    if (!checkServers_) LookAtLinks(links_.Unjudge(NowMs(), TimeOfDay()));
 }
 
 void TMainWindow::TakeStartsAndStops() {
@@ -327,20 +342,19 @@ void TMainWindow::TakeStartsAndStops() {
 }
 
 void TMainWindow::LinksRead() {
-    // While a start or stop runs, here or in another copy, the look waits for its end. One that
-    // another copy (a script's switch) made since is taken as what it was; otherwise a hub that
-    // ended stops the bridges, and one that appeared runs them.
+    // A start or stop of another copy (a script's switch) made since is taken as what it was;
+    // otherwise a hub that ended stops the bridges, and one that appeared runs them. While a
+    // start or stop runs, here or in another copy, only the links are looked at.
     const std::optional<TStartsAndStops> done = StartsAndStops();
-    if (!done) return;
     FollowStoredBridges();
     std::vector<TLinkEvent> events;
     const std::optional<bool> hub = watcher_->HubSeen();
-    if (done->Known && done->Count != seenStartsAndStops_) {
+    if (done && done->Known && done->Count != seenStartsAndStops_) {
         seenStartsAndStops_ = done->Count;
         SetRunning(done->Running);
         LookAfresh();
         events.push_back({done->Running ? TEventKind::StartedElsewhere : TEventKind::StoppedElsewhere});
-    } else if (hub && *hub != Running()) {
+    } else if (done && hub && *hub != Running()) {
         SetRunning(*hub);
         // Without the record a hub that is gone may have been stopped by another copy: it is
         // told as a stop, never as the hub's own end.

@@ -93,12 +93,15 @@ private:
     void LookAtLinks(std::vector<TLinkEvent> events);
     // Takes the starts and stops of every copy so far as seen: after this window's own.
     void TakeStartsAndStops();
-    // After a start or stop of the user's or of another copy: what the watcher saw and the
-    // echoes' record may be from before, so both begin anew (a start of the user's is no restart).
+    // After a start or stop of the user's or of another copy: what the watcher saw may be from
+    // before, so it looks anew. Which hosts answer is kept for the program's run.
     void LookAfresh();
     // Starts the hub anew so that a dead link is made anew; at most once a minute, and only
-    // while the bridges run.
+    // while the bridges run and no other start or stop came since the last look.
     void RestartHub();
+    // The check of the servers switched: nothing judged so far counts, and switched off, the
+    // links not answering are shown connected, with no restart and no line in the log.
+    void ClearJudgements();
     void ShowLogOnCheck();
     void OnCommand(int id, int code);
     LRESULT OnNotify(const NMHDR& header);

@@ -118,9 +118,12 @@ TEST_F(Hub, StartEndsTheRunningHubAndLaunchesTheNewOne) {
     EXPECT_EQ(report["dir"], Driver());
     EXPECT_EQ(report["show"], "0");
 
+    bool superseded = false;  // a restart whose caller took the record before the stop:
+    const TStartSteps restart{nullptr, nullptr, nullptr, StartsAndStops()->Count, &superseded};
     OutsideHub();  // and one more, started elsewhere: the stop ends both
     EXPECT_TRUE(StopBridges());
     EXPECT_EQ(FindProcess(HubExeName), 0u);
+    EXPECT_TRUE(StartBridges(rows, restart) && superseded && !FindProcess(HubExeName)) << "it starts nothing";
     EXPECT_TRUE(StopBridges());  // nothing to end: nothing happens
     EXPECT_EQ(FindProcess(HubExeName), 0u);
 }

@@ -12,9 +12,9 @@ using S = TLinkState;
 TEST(LinkEvents, LogsChangesAndNotesDropsOfFiveSeconds) {
     const S c = S::Connected, w = S::Waiting, o = S::Stopped;
     struct { std::int64_t at; S com3, com4, com5; const char* log; const char* notes; } const looks[] = {
-        {0, w, w, w, "COM3 waiting|COM4 waiting|COM5 waiting|", ""},  // the first look after a start
-        {1000, c, c, w, "COM3 connected after 1 s|COM4 connected after 1 s|", ""},
-        {2000, w, c, c, "COM3 waiting|COM5 connected after 2 s|", ""},
+        {0, w, w, w, "", ""},  // the first look of a copy that opens: taken as it was
+        {1000, c, c, w, "COM3 connected|COM4 connected|", ""},
+        {2000, w, c, c, "COM3 waiting|COM5 connected|", ""},
         {6000, c, c, c, "COM3 connected after 4 s|", ""},  // 4 s: a short drop, only logged
         {7000, w, w, c, "COM3 waiting|COM4 waiting|", ""},
         {11000, w, w, w, "COM5 waiting|", ""},
@@ -27,8 +27,9 @@ TEST(LinkEvents, LogsChangesAndNotesDropsOfFiveSeconds) {
         {22000, o, o, o, "", ""},  // stopped: the stop's own line says it
         {22500, c, c, c, "COM3 connected|COM4 connected|COM5 connected|", ""},
         {22800, o, o, o, "", ""},
-        {23000, w, w, w, "COM3 waiting|COM4 waiting|COM5 waiting|", ""},
-        {29000, w, w, w, "", ""},  // never connected since the start: no note
+        {23000, w, w, w, "", ""},  // a start: told once the wait lasts
+        {29000, w, w, w, "COM3 waiting|COM4 waiting|COM5 waiting|", ""},  // never connected since the start: no note
+        {29500, c, w, S::Off, "COM3 connected after 6 s|", ""},
     };
     TLinks links;
     for (const auto& look : looks) {
@@ -49,15 +50,16 @@ TEST(LinkEvents, LogsChangesAndNotesDropsOfFiveSeconds) {
     EXPECT_EQ(LogLine("2026-12-07 14:02:11", LogEvents(ended, links)[0]), "2026-12-07 14:02:11\t-\t-\thub ended");
     ASSERT_EQ(Notes(ended, links).size(), 1u);
     EXPECT_EQ(Notes(ended, links)[0].Text, "Bridges stopped: the hub ended");
+    EXPECT_TRUE(Notes(ended, links)[0].Warning);
     EXPECT_EQ(links.Of(7).State, S::Stopped) << "a bridge no longer listed";
 }
 
-// COM5's server looked at every 5 s while the hub holds a connection to it (its local port;
-// 0 for none): the echo's answer, and what the look makes of it.
+// COM5's server, which another bridge shares, looked at every 5 s while the hub holds a
+// connection to it (its local port; 0 for none): the echo's answer, and what the look makes of it.
 TEST(LinkEvents, AHostThatStopsAnsweringMakesItsLinkDeadUntilItAnswers) {
     const std::uint32_t host = 0x7F000002;
-    struct { std::int64_t at; bool answers; std::uint16_t port; const char *state, *log; bool restart; } const looks[] = {
-        {0, false, 5000, "connected", "COM5 connected|", false},
+    struct { std::int64_t at; bool answers; std::uint16_t port; const char *state, *log; bool restart, checkOff = false; } const looks[] = {
+        {0, false, 5000, "connected", "", false},
         {15000, false, 5000, "connected", "", false},  // misses, but never an answer: never judged
         {20000, true, 5000, "connected", "", false},
         {25000, false, 5000, "connected", "", false},
@@ -66,27 +68,38 @@ TEST(LinkEvents, AHostThatStopsAnsweringMakesItsLinkDeadUntilItAnswers) {
         {40000, false, 5000, "connected", "", false},
         {45000, false, 5000, "connected", "", false},
         {50000, false, 5000, "not answering", "COM5 not answering|! Link lost|", false},  // the third miss
-        {55000, true, 5000, "connected", "COM5 connected|Link restored|", true},  // the dead connection stands
+        {55000, true, 5000, "connected", "COM5 connected after 20 s|Link restored|", true},  // the dead connection stands
         {60000, false, 5000, "connected", "", false},
         {65000, false, 5000, "connected", "", false},
         {70000, false, 5000, "not answering", "COM5 not answering|! Link lost|", false},
-        {75000, true, 5000, "connected", "COM5 connected|Link restored|", false},  // within a minute of the restart
-        {80000, false, 5000, "connected", "", false},
-        {85000, false, 5000, "connected", "", false},
-        {90000, false, 5000, "not answering", "COM5 not answering|! Link lost|", false},
-        {95000, false, 0, "waiting", "COM5 waiting|", false},  // the hub let the connection go: noted already
-        {100000, true, 5001, "connected", "COM5 connected|Link restored|", false},  // and made a new one
+        {75000, true, 5000, "connected", "COM5 connected after 20 s|Link restored|", false},  // within a minute of the restart
+        {115000, true, 5000, "connected", "", true},  // the minute ended, and the dead connection stands
+        {120000, false, 5001, "connected", "", false},
+        {125000, false, 5001, "connected", "", false},
+        {130000, false, 5001, "not answering", "COM5 not answering|! Link lost|", false},
+        {135000, false, 0, "waiting", "COM5 waiting|", false},  // the hub let the connection go: noted already
+        {136000, false, 5002, "connected", "COM5 connected after 21 s|Link restored|", false},  // a new one; the host is known
+        {141000, false, 5002, "connected", "", false},
+        {146000, false, 5002, "not answering", "COM5 not answering|! Link lost|", false},
+        {176000, true, 5003, "connected", "COM5 connected after 40 s|Link restored|", false},  // on a new connection
+        {181000, false, 5003, "connected", "", false},
+        {186000, false, 5003, "connected", "", false},
+        {191000, false, 5003, "not answering", "COM5 not answering|! Link lost|", false},
+        {192000, false, 5003, "connected", "", false, true},  // the check switched off
     };
     TLiveness liveness;
     TLinks links;
     for (const auto& look : looks) {
-        const std::vector<std::uint32_t> due = liveness.Due(look.at, look.port ? std::vector<std::uint32_t>{host} : std::vector<std::uint32_t>{});
-        liveness.Take(due.empty() ? std::vector<TEcho>{} : std::vector<TEcho>{{host, look.answers}});
-        const std::vector<TLinkEvent> events = links.Look(
-            look.at, {{5, "COM5", "127.0.0.2:4001", look.port ? S::Connected : S::Waiting, !liveness.NotAnswering(host), look.port}});
+        const std::vector<std::uint32_t> due = liveness.Due(look.at, look.port ? std::vector<std::uint32_t>{host, host} : std::vector<std::uint32_t>{});
+        liveness.Take(std::vector<TEcho>(due.size(), {host, look.answers}));
+        if (look.checkOff) liveness.ClearJudgements();
+        std::vector<TLinkEvent> events = look.checkOff ? links.Unjudge(look.at) : std::vector<TLinkEvent>{};
+        const std::vector<TLinkEvent> found = links.Look(look.at, {{5, "COM5", "127.0.0.2:4001", look.port ? S::Connected : S::Waiting,
+                                                                    !liveness.NotAnswering(host), look.port, "", liveness.LastAnswerMs(host)}});
+        events.insert(events.end(), found.begin(), found.end());
         std::string log;
         bool restart = false;
-        for (const TLogEvent& e : LogEvents(events, links)) log += e.Com + " " + e.Word + "|";
+        for (const TLogEvent& e : LogEvents(events, links)) log += e.Com + " " + e.Word + (e.After.empty() ? "" : " " + e.After) + "|";
         for (const TNote& n : Notes(events, links)) log += (n.Warning ? "! " : "") + n.Title + "|";
         for (const TLinkEvent& e : events) restart = restart || (e.Kind == TEventKind::RestartWanted && liveness.MayRestart(look.at));
         EXPECT_EQ(LinkWord(links.Of(5).State), std::string(look.state)) << look.at;
@@ -121,6 +134,7 @@ TEST(LinkEvents, TheIconsTipAndColourTheLogsLineAndItsLimit) {
                   com == "COM" ? "COM1, COM2, COM3, COM4, COM5, COM6, COM7, COM8, COM9 and COM10 lost their servers"
                                : "C5 and 5 more lost their servers");
         EXPECT_LE(text.size(), NoteTextLimit);
+        EXPECT_EQ(text.find(" and "), text.rfind(" and ")) << "one \"and\"";
     }
     const TLinkEvent echoesRefused{TEventKind::ChecksRefused, 0, S::Stopped, S::Stopped, -1, "Access denied"};
     const std::vector<TLogEvent> starts = LogEvents({{StartEvent(true, false)}, {StartEvent(false, true)},

@@ -3,9 +3,10 @@
 # Wine server, the servers and the program), two bridges are started with -start -tray: COM5 to
 # server A on 127.0.0.2 and COM6 to server B on 127.0.0.1; COM7 goes to server C on 127.0.0.3,
 # which drops every echo from the start. Then every packet from A is dropped, as when a device
-# server loses its power, and let through again: first with the stand-in hub's keep-alive, then
-# without it, when only the manager's restart makes the link anew. Last, echoes are refused to
-# the program (it runs without CAP_NET_RAW, and ping sockets are closed to every group).
+# server loses its power, and let through again: first with the stand-in hub's keep-alive and no
+# echoes, then without keep-alive right after a start, when only the manager's restart makes the
+# link anew, and once more within a minute of that restart. Last, echoes are refused to the
+# program (it runs without CAP_NET_RAW, and ping sockets are closed to every group).
 # Usage: run.sh <build dir>
 set -euo pipefail
 if [ -z "${PONTIS_IN_NETNS:-}" ]; then
@@ -74,17 +75,15 @@ store_bridges() {  # COM5 -> A, COM6 -> B, COM7 -> C; connected always, as the p
 }
 
 # A drop and its end: the time to "not answering" or "waiting", and back to "connected".
-dead_and_back() {  # <hub kind>
+dead_and_back() {  # <hub kind> <seconds> <state>
     local from lines first
-    sleep 6  # echoes go every 5 s: A answers at least once before it is dropped
     lines=$(log_count)
     from=$(now_ms)
     drop_from 127.0.0.2
-    check "within 20 s -status calls COM5 not answering or waiting" \
-        wait_until 20 status_is COM5 "not answering" waiting
+    check "within $2 s -status calls COM5 $3" wait_until "$2" status_is COM5 "$3"
     echo "   ($1) -status: $(status_of COM5) after $(ms_since "$from") ms"
     check_eq "and ends with 1" 1 "$(status_code)"
-    check "the log has COM5 not answering or waiting" wait_until 5 log_has "$lines" $'\tCOM5\t.*\t(not answering|waiting)\t$'
+    check "the log has COM5 $3" wait_until 5 log_has "$lines" $'\tCOM5\t.*\t'"$3"$'\t$'
     check "a \"Link lost\" note names COM5" wait_until 5 note_has "Link lost: COM5"
     echo "   ($1) note after $(ms_since "$from") ms: $(note)"
     check_eq "COM6 is connected" connected "$(status_of COM6)"
@@ -97,7 +96,7 @@ dead_and_back() {  # <hub kind>
     check_eq "-status ends with 0 once all are connected" 0 "$(wait_until 10 status_code_is 0; status_code)"
     check "the log has COM5 connected, and how long it was not" \
         wait_until 5 log_has "$lines" $'\tCOM5\t.*\tconnected\t\tafter [0-9]+ s$'
-    check "A counted a new connection" count_above A "$first"
+    check "A counted a new connection" wait_until 40 count_above A "$first"  # a restart may wait for its minute
 }
 
 BASE=$(first_free_port 5)
@@ -110,27 +109,46 @@ check "A listens on 127.0.0.2" start_server A 127.0.0.2 $((BASE + 1))
 check "B listens on 127.0.0.1" start_server B 127.0.0.1 $((BASE + 2))
 check "C listens on 127.0.0.3" start_server C 127.0.0.3 $((BASE + 3))
 check "the bridges are stored, their pairs made" store_bridges
+wine reg add "$PROGRAM_KEY" /v CheckServers /d 0 /f >/dev/null 2>&1 </dev/null
 wine "$INSTALL_DIR/PontisManager.exe" -start -tray >/dev/null 2>&1 </dev/null &
 MANAGER_JOB=$!
 check "every bridge is connected" wait_until 20 status_code_is 0
 end_step
 
-step "1-2. Every packet from A dropped, then let through, with the hub's keep-alive"
-dead_and_back keep-alive
+step "1-2. Every packet from A dropped, then let through, with the hub's keep-alive and no echoes"
+sleep 6  # keep-alive counts from the connection's last packet
+dead_and_back "keep-alive, no echoes" 30 waiting
 end_step
 
-step "3. The same with a hub without keep-alive: the manager's restart makes the link anew"
+# The echoes on, in a new copy whose own restarts start hubs without keep-alive; A answers it.
+kill $(prefix_pids PontisManager.exe) && wine reg add "$PROGRAM_KEY" /v CheckServers /d 1 /f >/dev/null 2>&1 </dev/null
+PONTIS_HUB_KEEPALIVE=0 wine "$INSTALL_DIR/PontisManager.exe" -tray >/dev/null 2>&1 </dev/null &
+MANAGER_JOB=$!
+sleep 6
+
+step "3. The same right after a start, with a hub without keep-alive: the manager's restart makes the link anew"
 manager -stop >/dev/null
 PONTIS_HUB_KEEPALIVE=0 manager -start >/dev/null
 check "every bridge is connected" wait_until 20 status_code_is 0
 lines=$(log_count)
-dead_and_back "no keep-alive"
+dead_and_back "no keep-alive, right after a start" 20 "not answering"
 check "the log has restarted" wait_until 10 log_has "$lines" $'\t-\t-\trestarted$'
 check "COM6 is connected again within 2 s of the restart" wait_until 2 status_is COM6 connected
 check "and every bridge" wait_until 10 status_code_is 0
 end_step
 
-step "4. C drops every echo from the start: its bridge stays connected for 60 s"
+restarted_at() { date -d "$(log_lines | grep -P '\t-\t-\trestarted$' | tail -n 1 | cut -f1)" +%s; }
+step "4. A cut 20 s after that restart, let through within its minute: made anew when the minute ends"
+first=$(restarted_at)
+until [ "$(date +%s)" -ge $((first + 20)) ]; do sleep 0.2; done
+lines=$(log_count)
+dead_and_back "within a minute of a restart" 20 "not answering"
+check "the log has restarted" wait_until 5 log_has "$lines" $'\t-\t-\trestarted$'
+echo "   restarted $(($(restarted_at) - first - 60)) s after the minute ended"
+check "not before" test $(($(restarted_at) - first)) -ge 60
+end_step
+
+step "5. C drops every echo from the start: its bridge stays connected for 60 s"
 lines=$(log_count)
 stay_connected() {
     local until=$(($(now_ms) + 60000))
@@ -141,7 +159,7 @@ no_com7_since() { ! log_lines "$1" | grep -q $'\tCOM7\t'; }
 check "the log has no new COM7 line" no_com7_since "$lines"
 end_step
 
-step "5. Echoes refused: said once, nothing judged, and said again when they go"
+step "6. Echoes refused: said once, nothing judged, and said again when they go"
 lines=$(log_count)
 sysctl -q -w net.ipv4.ping_group_range="1 0"
 check "the log says so, with the system's reason" wait_until 15 log_has "$lines" $'\t-\t-\tservers unchecked\t.+$'
