@@ -247,6 +247,7 @@ socat -u TCP:127.0.0.1:"$P" /dev/null </dev/null >/dev/null 2>&1 &
 OTHER=$!
 check "our client is connected, and the server listens no more" wait_until 5 bash -c "! ss -Hltn 'sport = :$P' | grep -q ."
 refusals=$(grep -c "<-> 127.0.0.1:$P: cannot connect" "$HUB_LOG" || true)
+lines=$(lines_in "$(conn_log)")
 keys alt+s
 check "the hub cannot connect to it" wait_until 15 bash -c "[ \$(grep -c '<-> 127.0.0.1:$P: cannot connect' '$HUB_LOG') -gt $refusals ]"
 check "COM13 connects" wait_until 15 image_is COM13 2
@@ -254,6 +255,10 @@ sleep 2  # a look or two after the hub's refusal
 check_eq "COM14 waits, though a connection to its server stands" 1 "$(image_of COM14)"
 check_eq "-status calls it waiting" waiting \
     "$(wine "$INSTALL_DIR/PontisManager.exe" -status 2>/dev/null </dev/null | tr -d '\r' | awk -F'\t' '$1 == "COM14" { print $3 }')"
+# The start's first look saw every bridge waiting for an instant; only COM14 still waits 5 s on.
+waiting_since() { tail -n +$((lines + 1)) "$(conn_log)" | awk -F'\t' '$4 == "waiting" { print $2 }' | paste -sd' ' -; }
+only_com14_waits() { [ "$(waiting_since)" == COM14 ]; }
+check "the start logs COM14 waiting, and no other" wait_until 10 only_com14_waits
 kill "$OTHER" 2>/dev/null || true
 end_step
 
