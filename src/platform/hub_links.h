@@ -17,8 +17,8 @@ namespace platform {
 
 constexpr std::uint32_t HubLinksMax = 64;
 
-// One word per bridge, so that each is written and read whole: the local port, with the high
-// bit set while the bridge is connected; 0 while it is not.
+// One word per bridge, so that each is written and read whole: the local port, with
+// HubLinkConnected set while the bridge is connected; 0 while it is not.
 struct HubLinksRecord {
     volatile LONG Links[HubLinksMax];
 };
