@@ -13,7 +13,7 @@ struct TBridge {
     ShortText<10> COM;
     std::int32_t Baud = 0;
     bool Emulate = false;
-    std::uint8_t Connect = 0;  // 0 DSR, 1 CTS, 2 DCD, 3 RI, 4 and above always
+    std::uint8_t Connect = 0;  // 0 DSR, 1 CTS, 2 DCD, 3 RI, ConnectAlways (4) and above always
     ShortText<254> IP;  // a host name runs to 253 characters; one more shows a longer one stored
     std::int32_t Port = 0;  // 0 in a free slot
     ShortText<21> Name;
@@ -23,6 +23,9 @@ struct TBridge {
     bool Enabled = true;  // off: left out of the hub's command line, its port pair kept
 };
 static_assert(std::is_trivially_copyable_v<TBridge>, "records are copied whole");
+
+// The Connect that keeps the bridge connected whatever the signals, as every value above it does.
+constexpr std::uint8_t ConnectAlways = 4;
 
 constexpr int ScratchSlot = 0;
 constexpr int FirstSlot = 1;

@@ -85,6 +85,13 @@ std::string FieldText(const TBridge& bridge, const TBridgeField& field) {
         field.Member);
 }
 
+TBridge NewBridge() {
+    TBridge bridge;
+    for (const TBridgeField& field : BridgeFields) SetFieldText(bridge, field, field.Default, ParseDecimal);
+    bridge.Port = 9761;
+    return bridge;
+}
+
 const TBridgeField* InvalidField(const TBridge& bridge) {
     for (const TBridgeField& field : BridgeFields)
         if (field.Valid && field.StartRefuses && !field.Valid(bridge)) return &field;

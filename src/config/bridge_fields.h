@@ -23,7 +23,7 @@ using TBridgeMember = std::variant<std::uint8_t TBridge::*, std::int32_t TBridge
 struct TBridgeField {
     const char* Name;  // the registry value, and the key of the typed text
     TBridgeMember Member;
-    const char* Default;  // the stored text a missing value stands for
+    const char* Default;  // the stored text a missing value stands for; Port aside, a new bridge's too
     TFieldControl Shows;  // the dialog binds its control to the field's name
     // Which values a bridge may hold; null when any goes. What names the value in a refusal
     // ("Bridge 'COM3' has an invalid server port"), Range is what the dialog's refusal adds.
@@ -42,6 +42,10 @@ extern const TBridgeField BridgeFields[12];
 // not empty, at most 253 characters (the longest host name), no blank, double quote, colon or control character, no leading "-" (the hub would
 // read an option), and when it is four dotted numbers, none above 255.
 bool IsValidServerAddress(std::string_view address);
+
+// What the dialog offers for a new bridge: every field's default, but a server port to keep
+// rather than the 0 that stands for a missing Port and a free slot.
+TBridge NewBridge();
 
 // A field's value as text: decimal for a number, "1" or "0" for a flag.
 std::string FieldText(const TBridge& bridge, const TBridgeField& field);

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr std::uint8_t ConnectAlways = 4;
-
 const char* ConnectWord(std::uint8_t connect) {
     static const char* const words[] = {"dsr", "cts", "dcd", "ring"};
     return words[connect];

@@ -230,14 +230,13 @@ std::uint32_t NotAnsweringSlots() {
     return record ? record->notAnswering : 0;
 }
 
-int CompareCaptions(const std::string& a, const std::string& b) { return ::lstrcmpA(a.c_str(), b.c_str()); }
+int CompareSlots(int a, int b) { return ::lstrcmpA(Bridges[a].COM.str().c_str(), Bridges[b].COM.str().c_str()); }
 
 std::vector<int> LoadStoredBridges() {
     ClearBridges();
     std::vector<int> slots;
     LoadBridges([&slots](const TBridge& bridge) { slots.push_back(SlotNumber(bridge)); });
     // Stable, as the list keeps rows that compare equal in the order they were added.
-    std::stable_sort(slots.begin(), slots.end(),
-                     [](int a, int b) { return CompareCaptions(Bridges[a].COM.str(), Bridges[b].COM.str()) < 0; });
+    std::stable_sort(slots.begin(), slots.end(), [](int a, int b) { return CompareSlots(a, b) < 0; });
     return slots;
 }

@@ -76,9 +76,10 @@ std::optional<TStartsAndStops> StartsAndStops();
 void PublishNotAnswering(std::uint32_t slots);
 std::uint32_t NotAnsweringSlots();
 
-// The list's order of two captions: the platform's locale-aware text comparison, negative
-// when a stands before b. The hub takes the bridges in this order.
-int CompareCaptions(const std::string& a, const std::string& b);
+// The list's order of two slots of Bridges by their captions (the COM texts): the platform's
+// locale-aware text comparison, negative when a stands before b. The hub takes the bridges in
+// this order.
+int CompareSlots(int a, int b);
 
 // Clears the bridge table, loads the stored bridges into it as the window does, and gives
 // their slots in list order. A registry error is raised as from the window's load.

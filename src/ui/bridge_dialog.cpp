@@ -22,7 +22,6 @@ constexpr int NoId = -1;
 constexpr int ComPortCount = 20;  // "COM1" to "COM20"
 constexpr const char* BaudRates[] = {"300", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
 constexpr const char* ConnectSignals[] = {"DSR Signal*", "CTS Signal", "DCD Signal", "RI Signal", "Always"};
-constexpr int AlwaysConnected = 4;  // the position of "Always"
 
 constexpr char RXDelayHint[] =
     "The maximum amount of time, that is allowed between two consecutive bytes in a read operation.\r\n"
@@ -130,45 +129,41 @@ void TBridgeDialog::CreateControls() {
     label("COM Port", 14, 28, 58);
     HWND port = AddFieldControl("COM", "COMBOBOX", "", comboStyle, 76, 24, 84, 200, IdPortCombo);
     for (int n = 1; n <= ComPortCount; ++n) controls::AddItem(port, "COM" + Decimal(n));
-    controls::Select(port, 2);  // "COM3"
     label("Baudrate", 14, 58, 58);
     HWND baud = AddFieldControl("Baud", "COMBOBOX", "", comboStyle, 76, 54, 84, 200, IdBaudCombo);
     for (const char* rate : BaudRates) controls::AddItem(baud, rate);
-    controls::Select(baud, 4);  // "9600"
     label("RX Delay", 14, 88, 58);
-    AddFieldControl("RXDelay", "EDIT", "10", editStyle, 76, 84, 44, 21, IdRXDelay, WS_EX_CLIENTEDGE);
+    AddFieldControl("RXDelay", "EDIT", "", editStyle, 76, 84, 44, 21, IdRXDelay, WS_EX_CLIENTEDGE);
     label("[ms]", 126, 88, 30);
     label("TX Delay", 14, 118, 58);
-    AddFieldControl("TXDelay", "EDIT", "10", editStyle, 76, 114, 44, 21, IdTXDelay, WS_EX_CLIENTEDGE);
+    AddFieldControl("TXDelay", "EDIT", "", editStyle, 76, 114, 44, 21, IdTXDelay, WS_EX_CLIENTEDGE);
     label("[ms]", 126, 118, 30);
-    HWND emulate = AddFieldControl("Emulate", "BUTTON", "Strict baudrate emulation", WS_GROUP | BS_AUTOCHECKBOX, 14, 150,
-                                   166, 17, IdEmuBR);
-    ::SendMessageA(emulate, BM_SETCHECK, BST_CHECKED, 0);
+    AddFieldControl("Emulate", "BUTTON", "Strict baudrate emulation", WS_GROUP | BS_AUTOCHECKBOX, 14, 150, 166, 17,
+                    IdEmuBR);
 
     // The network side: labels at 200, fields at 268. The disconnect delay stands below
     // "Connect on" but is reached first; its label may take two lines.
     setFont(AddControl("BUTTON", "Network ", WS_GROUP | BS_GROUPBOX, 192, 4, 179, 178, IdNetworkBox), boldFont_);
     HWND ipLabel = label("Server IP", 200, 28, 66);
-    HWND ip = AddFieldControl("IP", "EDIT", "192.168.0.99", editStyle, 268, 24, 97, 21, IdServerIP, WS_EX_CLIENTEDGE);
+    HWND ip = AddFieldControl("IP", "EDIT", "", editStyle, 268, 24, 97, 21, IdServerIP, WS_EX_CLIENTEDGE);
     ::SendMessageA(ip, EM_LIMITTEXT, 0, 0);  // a longer name is refused, not cut
     HWND portLabel = label("Server Port", 200, 58, 66);
-    HWND serverPort = AddFieldControl("Port", "EDIT", "9761", editStyle, 268, 54, 44, 21, IdServerPort, WS_EX_CLIENTEDGE);
+    HWND serverPort = AddFieldControl("Port", "EDIT", "", editStyle, 268, 54, 44, 21, IdServerPort, WS_EX_CLIENTEDGE);
     ::SendMessageA(serverPort, EM_LIMITTEXT, 5, 0);
     // Where the font in use is wider than the intended one, the two fields grow until their
     // longest values show in full, leftwards over their labels' spare room.
     FitEditTo(ip, "255.255.255.255", ipLabel, Scale(365));
     FitEditTo(serverPort, "99999", portLabel, Scale(365));
     label("Disconnect delay", 200, 112, 66, 26);
-    AddFieldControl("Delay", "EDIT", "500", editStyle, 268, 114, 44, 21, IdDisDelay, WS_EX_CLIENTEDGE);
+    AddFieldControl("Delay", "EDIT", "", editStyle, 268, 114, 44, 21, IdDisDelay, WS_EX_CLIENTEDGE);
     label("[ms]", 318, 118, 30);
     label("Connect on", 200, 88, 66);
     HWND connect = AddFieldControl("Connect", "COMBOBOX", "", comboStyle, 268, 84, 97, 200, IdConnectCombo);
     for (const char* signal : ConnectSignals) controls::AddItem(connect, signal);
-    controls::Select(connect, 0);  // "DSR Signal*"
     setFont(AddControl("STATIC", "*", WS_GROUP, 200, 147, 10, 20, NoId), legendFont_);
     label(" = Default value", 210, 151, 100);
-    HWND on = AddFieldControl("Enabled", "BUTTON", "On", WS_GROUP | BS_AUTOCHECKBOX, 318, 162, 44, 17, IdBridgeOn);
-    ::SendMessageA(on, BM_SETCHECK, BST_CHECKED, 0);
+    AddFieldControl("Enabled", "BUTTON", "On", WS_GROUP | BS_AUTOCHECKBOX, 318, 162, 44, 17, IdBridgeOn);
+    ShowFields(NewBridge());
 }
 
 HWND TBridgeDialog::AddFieldControl(const char* field, const char* className, const char* text, DWORD style, int x,
@@ -228,6 +223,11 @@ void TBridgeDialog::FormShow() {
         return;
     }
     ::SetWindowTextA(hwnd_, EditCaption);
+    ShowFields(record);
+    ConnectComboChange();
+}
+
+void TBridgeDialog::ShowFields(const TBridge& record) {
     for (const TBridgeField& field : BridgeFields) {
         HWND control = ControlOf(field);
         // A value that could not be read shows as stored, for the user to correct.
@@ -241,12 +241,11 @@ void TBridgeDialog::FormShow() {
         case TFieldControl::Edit: ::SetWindowTextA(control, text.c_str()); break;
         }
     }
-    ConnectComboChange();
 }
 
 void TBridgeDialog::ConnectComboChange() {
     const int position = controls::Selection(Control(IdConnectCombo));
-    ::EnableWindow(Control(IdDisDelay), position != AlwaysConnected);
+    ::EnableWindow(Control(IdDisDelay), position != ConnectAlways);
 }
 
 TBridgeFields TBridgeDialog::ReadFields() const {

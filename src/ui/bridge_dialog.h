@@ -50,6 +50,8 @@ private:
     // A control that shows the field of that name.
     HWND AddFieldControl(const char* field, const char* className, const char* text, DWORD style, int x, int y, int w,
                          int h, int id, DWORD exStyle = 0);
+    // Shows the record's fields in their controls.
+    void ShowFields(const TBridge& record);
     TBridgeFields ReadFields() const;
     // Puts the focus on the control of a field, its text selected.
     void FocusField(const TBridgeField& field);

@@ -47,9 +47,7 @@ controls::ImageList MakeStateIcons(int size) {
 namespace {
 
 // Two rows by their bridges' COM texts.
-int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM) {
-    return CompareCaptions(Bridges[a].COM.str(), Bridges[b].COM.str());
-}
+int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM) { return CompareSlots(static_cast<int>(a), static_cast<int>(b)); }
 
 }  // namespace
 

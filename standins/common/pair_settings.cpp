@@ -7,9 +7,9 @@
 
 namespace setupc {
 
-namespace {
-
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+namespace {
 
 bool IsPortName(std::string_view text) {
     if (text.size() < 4 || !SamePortName(text.substr(0, 3), "COM")) return false;

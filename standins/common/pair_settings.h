@@ -38,6 +38,9 @@ struct Command {
     PortSettings port;  // install and change only
 };
 
+// Text in double quotes, as the error messages show what they refuse.
+std::string Quoted(std::string_view text);
+
 // Port names are device names, which Windows compares without letter case.
 bool SamePortName(std::string_view a, std::string_view b);
 

@@ -2,13 +2,12 @@
 // Holds the port pairs of one tool folder for one run of the setup tool (or the hub's restore
 // of them), so two runs at once cannot lose each other's change. A run that ends without
 // releasing leaves the mutex abandoned, which still hands it on.
-#include "platform/ascii.h"
 #include "platform/handles.h"
+#include "platform/named_lock.h"
 #include "common/pair_settings.h"
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 namespace setupc {
@@ -16,16 +15,8 @@ namespace setupc {
 class StateLock {
 public:
     explicit StateLock(const std::string& dir, DWORD timeoutMs = 10000) {
-        // Named after the folder, letter case aside; hashed, since a path may be longer than a
-        // name can be.
-        unsigned long long hash = 14695981039346656037ull;
-        for (char c : dir) {
-            hash ^= static_cast<unsigned char>(platform::AsciiLower(c));
-            hash *= 1099511628211ull;
-        }
-        char name[64];
-        std::snprintf(name, sizeof name, "Local\\setupc-%016llx", hash);
-        mutex_.reset(CreateMutexA(nullptr, FALSE, name));
+        // Named after the folder, letter case aside.
+        mutex_.reset(CreateMutexA(nullptr, FALSE, platform::LockNameFor("setupc", dir).c_str()));
         if (!mutex_) throw SetupError("cannot create the state lock (error " + std::to_string(GetLastError()) + ")");
         DWORD r = WaitForSingleObject(mutex_.get(), timeoutMs);
         if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) throw SetupError("another run holds the port pairs");

@@ -8,8 +8,6 @@ namespace setupc {
 
 namespace {
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
 std::int32_t PairNumber(std::string_view text) {
     std::optional<std::int32_t> n = standin::ReadDecimal(text, 1);
     if (!n) throw SetupError("not a pair number: " + Quoted(text));
