@@ -140,9 +140,7 @@ TEST(LinkWatcher, NamesAreLookedUpApartAndAFoundOneOutlivesAResolverThatFalters)
     const DWORD asked = ::GetTickCount();
     for (int i = 0; i < 100 && resolver->looks < looks + 3; ++i) ::Sleep(10), watcher.Ask();
     EXPECT_LT(::GetTickCount() - asked, 1000u) << "the looks went on";
-    EXPECT_TRUE(watcher.Resolving());
     EXPECT_EQ(watcher.States(targets, true), (std::vector<S>{S::Connected, S::Connected, S::Waiting, S::Waiting}));
-    EXPECT_FALSE(watcher.Looks(targets, true)[3].NameNotFound) << "not yet answered";
     ::SetEvent(resolver->letGo.get());
 }
 
