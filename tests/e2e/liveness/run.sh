@@ -84,7 +84,8 @@ dead_and_back() {  # <hub kind> <seconds> <state>
     echo "   ($1) -status: $(status_of COM5) after $(ms_since "$from") ms"
     check_eq "and ends with 1" 1 "$(status_code)"
     check "the log has COM5 $3" wait_until 5 log_has "$lines" $'\tCOM5\t.*\t'"$3"$'\t$'
-    check "a \"Link lost\" note names COM5" wait_until 5 note_has "Link lost: COM5"
+    # A waiting link is told once it waited 5 s in the window's own looks, a second apart.
+    check "a \"Link lost\" note names COM5" wait_until 10 note_has "Link lost: COM5"
     echo "   ($1) note after $(ms_since "$from") ms: $(note)"
     check_eq "COM6 is connected" connected "$(status_of COM6)"
     first=$(count A)
