@@ -76,11 +76,3 @@ void ZeroSlot(int n) {
     Bridges[n] = TBridge{};
     ForgetUnreadable(n);
 }
-
-TBridgeRow RowOf(const TBridge& bridge) {
-    TBridgeRow row{bridge.COM.str(), bridge.IP.str(), Decimal(bridge.Port), bridge.Name.str()};
-    const int n = SlotNumber(bridge);
-    if (n >= FirstSlot && n <= LastSlot && Unreadable[n] && UnreadField[n] == "Port")
-        row.Port = UnreadText[n];  // as stored, to be mended
-    return row;
-}

@@ -79,13 +79,3 @@ void ClearBridges();
 void CopySlot(int from, int to);
 // Empties the slot, and forgets that it could not be read.
 void ZeroSlot(int n);
-
-// The texts a bridge shows in the main window's list, in column order.
-struct TBridgeRow {
-    std::string Caption;  // the COM text
-    std::string IP;
-    std::string Port;
-    std::string Name;
-};
-// For a slot of Bridges; an unreadable value shows as stored.
-TBridgeRow RowOf(const TBridge& bridge);

@@ -26,25 +26,103 @@ bool HasPlainName(const TBridge& b) {
     return std::none_of(name.begin(), name.end(), platform::IsAsciiControl);
 }
 
+constexpr const char* ComPorts[] = {"COM1",  "COM2",  "COM3",  "COM4",  "COM5",  "COM6",  "COM7",
+                                    "COM8",  "COM9",  "COM10", "COM11", "COM12", "COM13", "COM14",
+                                    "COM15", "COM16", "COM17", "COM18", "COM19", "COM20"};
+constexpr const char* BaudRates[] = {"300", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+constexpr const char* ConnectSignals[] = {"DSR Signal*", "CTS Signal", "DCD Signal", "RI Signal", "Always"};
+
+constexpr char RXDelayHint[] =
+    "The maximum amount of time, that is allowed between two consecutive bytes in a read operation.\r\n"
+    " Suitable for packet forming and to reduce fragmentation COM -> TCP.";
+constexpr char TXDelayHint[] =
+    "The maximum amount of time, that is allowed between two consecutive bytes in a write operation.\r\n"
+    " Suitable for packet forming and to reduce fragmentation TCP -> COM.";
+constexpr char DisDelayHint[] = "Delay between COM port release and TCP client disconnect";
+
+using G = TFieldGroup;
+
+constexpr TFieldView View(K control, const char* label, G group, int tab, int line) {
+    TFieldView view;
+    view.Control = control;
+    view.Label = label;
+    view.Group = group;
+    view.Tab = tab;
+    view.Line = line;
+    return view;
+}
+
+template <std::size_t N>
+constexpr TFieldView Choice(K control, const char* label, G group, int tab, int line, const char* const (&items)[N]) {
+    TFieldView view = View(control, label, group, tab, line);
+    view.Items = {items, static_cast<int>(N)};
+    return view;
+}
+
+constexpr TFieldView Edit(K control, const char* label, G group, int tab, int line, int limit = 0, const char* widest = "") {
+    TFieldView view = View(control, label, group, tab, line);
+    view.Limit = limit;
+    view.Widest = widest;
+    return view;
+}
+
+constexpr TFieldView Delay(const char* label, G group, int tab, int line, const char* hint) {
+    TFieldView view = View(K::Number, label, group, tab, line);
+    view.Unit = "[ms]";
+    view.Hint = hint;
+    return view;
+}
+
 }  // namespace
 
 const TBridgeField BridgeFields[12] = {
-    {"Index", &TBridge::Index, "1", K::None},
-    {"COM", &TBridge::COM, "COM3", K::ComboText, HasCom, "COM port"},
-    {"Baud", &TBridge::Baud, "9600", K::ComboText, HasBaud, "baud rate"},
-    {"Emulate", &TBridge::Emulate, "1", K::Check},
-    {"Name", &TBridge::Name, "", K::Edit, HasPlainName, "name", " (no tab, line break or other control character)",
-     false},
+    {"Index", &TBridge::Index, "1"},
+    {"COM", &TBridge::COM, "COM3", Choice(K::ComboText, "COM Port", G::Serial, 0, 0, ComPorts), {0, "Port", 60},
+     HasCom, "COM port"},
+    {"Baud", &TBridge::Baud, "9600", Choice(K::ComboText, "Baudrate", G::Serial, 1, 1, BaudRates), {}, HasBaud,
+     "baud rate"},
+    {"Emulate", &TBridge::Emulate, "1", View(K::Check, "Strict baudrate emulation", G::Serial, 4, 4)},
+    {"Name", &TBridge::Name, "", Edit(K::Edit, "Name", G::Below, 0, 0, 20), {3, "Name", 0, 1}, HasPlainName, "name",
+     " (no tab, line break or other control character)", false},
     // No selection (a stored signal past the list's end) gives 255: always connected, as every value from 4 up.
-    {"Connect", &TBridge::Connect, "0", K::ComboPosition},
-    {"IP", &TBridge::IP, "192.168.0.99", K::Edit, HasAddress, "server address"},
-    {"Port", &TBridge::Port, "0", K::Edit, HasPort, "server port", " (1 to 65535)"},
-    {"Delay", &TBridge::Delay, "500", K::Edit},
-    {"TXDelay", &TBridge::TXDelay, "10", K::Edit},
-    {"RXDelay", &TBridge::RXDelay, "10", K::Edit, HasRXDelay, "RX delay", " (0 or more)"},
+    {"Connect", &TBridge::Connect, "0", Choice(K::ComboPosition, "Connect on", G::Network, 3, 2, ConnectSignals)},
+    {"IP", &TBridge::IP, "192.168.0.99", Edit(K::Edit, "Server IP", G::Network, 0, 0, 0, "255.255.255.255"),
+     {1, "Server IP", 0, 1}, HasAddress, "server address"},
+    {"Port", &TBridge::Port, "0", Edit(K::Number, "Server Port", G::Network, 1, 1, 5, "99999"),
+     {2, "Server Port", 70}, HasPort, "server port", " (1 to 65535)"},
+    // Stands below "Connect on" but is reached first.
+    {"Delay", &TBridge::Delay, "500", Delay("Disconnect delay", G::Network, 2, 3, DisDelayHint)},
+    {"TXDelay", &TBridge::TXDelay, "10", Delay("TX Delay", G::Serial, 3, 3, TXDelayHint)},
+    {"RXDelay", &TBridge::RXDelay, "10", Delay("RX Delay", G::Serial, 2, 2, RXDelayHint), {}, HasRXDelay,
+     "RX delay", " (0 or more)"},
     // Decides whether the bridge is on the hub's line at all; a slot stored without it is on.
-    {"Enabled", &TBridge::Enabled, "1", K::Check},
+    {"Enabled", &TBridge::Enabled, "1", View(K::Check, "On", G::Network, 4, FootLine)},
 };
+
+const TBridgeField& FieldNamed(std::string_view name) {
+    return *std::find_if(std::begin(BridgeFields), std::end(BridgeFields),
+                         [name](const TBridgeField& field) { return field.Name == name; });
+}
+
+std::vector<const TBridgeField*> ListColumns() {
+    std::vector<const TBridgeField*> columns;
+    for (const TBridgeField& field : BridgeFields)
+        if (field.Column.Position >= 0) columns.push_back(&field);
+    std::sort(columns.begin(), columns.end(),
+              [](const TBridgeField* a, const TBridgeField* b) { return a->Column.Position < b->Column.Position; });
+    return columns;
+}
+
+std::string ShownText(const TBridge& bridge, const TBridgeField& field, int slot) {
+    const bool unread = slot >= FirstSlot && slot <= LastSlot && Unreadable[slot] && UnreadField[slot] == field.Name;
+    return unread ? UnreadText[slot] : FieldText(bridge, field);
+}
+
+std::vector<std::string> RowOf(const TBridge& bridge) {
+    std::vector<std::string> texts;
+    for (const TBridgeField* field : ListColumns()) texts.push_back(ShownText(bridge, *field, SlotNumber(bridge)));
+    return texts;
+}
 
 constexpr std::size_t MaxAddressLength = 253;
 
@@ -117,14 +195,14 @@ bool SetFieldText(TBridge& bridge, const TBridgeField& field, const std::string&
 
 void StoreBridgeFields(const TBridgeFields& fields, TBridge& record) {
     for (const TBridgeField& field : BridgeFields) {
-        if (field.Shows == K::None) continue;
+        if (field.View.Control == K::None) continue;
         const auto found = fields.find(field.Name);
         const std::string typed = found == fields.end() ? std::string() : found->second;
         TBridge edited = record;
         if (!SetFieldText(edited, field, typed, ParseDecimal))
             throw EInvalidInput("'" + typed + "' is not a valid integer value", field);
         if (field.Valid && !field.Valid(edited)) {
-            if (field.Shows == K::ComboText) throw EInvalidInput(std::string("Please select a ") + field.What, field);
+            if (field.View.Control == K::ComboText) throw EInvalidInput(std::string("Please select a ") + field.What, field);
             throw EInvalidInput("'" + typed + "' is not a valid " + field.What + field.Range, field);
         }
         record = edited;
@@ -136,10 +214,9 @@ void CheckComPortFree(const TBridge& record, int exceptSlot) {
         const TBridge& other = Bridges[n];
         if (n == exceptSlot || IsFreeSlot(n) || !platform::EqualsIgnoringAsciiCase(other.COM.view(), record.COM.view()))
             continue;
-        const std::string user = other.Name.empty() ? "the bridge to " + other.IP.str() + ":" + RowOf(other).Port
-                                                    : "bridge '" + other.Name.str() + "'";
-        const auto com = std::find_if(std::begin(BridgeFields), std::end(BridgeFields),
-                                      [](const TBridgeField& field) { return std::string_view(field.Name) == "COM"; });
-        throw EInvalidInput(record.COM.str() + " is already used by " + user, *com);
+        const std::string user = other.Name.empty()
+                                     ? "the bridge to " + other.IP.str() + ":" + ShownText(other, FieldNamed("Port"), n)
+                                     : "bridge '" + other.Name.str() + "'";
+        throw EInvalidInput(record.COM.str() + " is already used by " + user, FieldNamed("COM"));
     }
 }

@@ -11,10 +11,42 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
-// How the dialog shows a field: not at all, as the item of a drop-down list with the value's
-// text, as a position in a drop-down list, as a check box, or as an edit field.
-enum class TFieldControl { None, ComboText, ComboPosition, Check, Edit };
+// How the dialog edits a field: not at all, with a drop-down list whose item is the value's
+// text or whose position is the value, a check box, an edit of text, or a narrow edit of a number.
+enum class TFieldControl { None, ComboText, ComboPosition, Check, Edit, Number };
+
+// Where the dialog shows it: the row below the two boxes, the serial port's box, the network's.
+enum class TFieldGroup { Below, Serial, Network };
+
+struct TFieldItems {
+    const char* const* Texts = nullptr;
+    int Count = 0;
+};
+
+struct TFieldView {
+    TFieldControl Control = TFieldControl::None;
+    const char* Label = "";  // at the control's left; a check box's own text
+    TFieldGroup Group = TFieldGroup::Below;
+    int Tab = 0;   // its place in the group's tab order
+    int Line = 0;  // the line of its box it stands on; FootLine: the network box's foot, beside the legend
+    int Limit = 0;  // an edit's most characters; 0: no limit, a longer text is refused rather than cut
+    const char* Unit = "";  // at the control's right
+    const char* Hint = "";  // the control's tool tip
+    const char* Widest = "";  // an edit widens, over its label's spare room, until this shows in full
+    TFieldItems Items;  // a drop-down list's
+};
+constexpr int FootLine = -1;
+
+// Whether and how the main window's list shows a field: its column's place, title, and either a
+// fixed width (pixels at 96 dots per inch) or a share of what the fixed columns leave.
+struct TFieldColumn {
+    int Position = -1;  // -1: not shown
+    const char* Title = "";
+    int Width = 0;
+    int Share = 0;
+};
 
 using TBridgeMember = std::variant<std::uint8_t TBridge::*, std::int32_t TBridge::*, bool TBridge::*,
                                    ShortText<10> TBridge::*, ShortText<21> TBridge::*,
@@ -24,7 +56,8 @@ struct TBridgeField {
     const char* Name;  // the registry value, and the key of the typed text
     TBridgeMember Member;
     const char* Default;  // the stored text a missing value stands for; Port aside, a new bridge's too
-    TFieldControl Shows;  // the dialog binds its control to the field's name
+    TFieldView View;  // the dialog binds its control to the field's name
+    TFieldColumn Column;
     // Which values a bridge may hold; null when any goes. What names the value in a refusal
     // ("Bridge 'COM3' has an invalid server port"), Range is what the dialog's refusal adds.
     bool (*Valid)(const TBridge&) = nullptr;
@@ -35,8 +68,21 @@ struct TBridgeField {
     bool StartRefuses = true;
 };
 
-// In the dialog's order, the index of the pair (which the dialog does not show) first.
+// In the order OK writes them, the index of the pair (which the dialog does not show) first.
 extern const TBridgeField BridgeFields[12];
+
+// The field of that registry value's name, which must be one of the table's.
+const TBridgeField& FieldNamed(std::string_view name);
+
+// A field's text as the list and the dialog show it: for a value of the bridge in slot that
+// could not be read, the text as stored, for the user to mend.
+std::string ShownText(const TBridge& bridge, const TBridgeField& field, int slot);
+
+// The list's columns, in their order, with the field each shows.
+std::vector<const TBridgeField*> ListColumns();
+
+// The texts a bridge shows in the list's columns; an unreadable value shows as stored.
+std::vector<std::string> RowOf(const TBridge& bridge);
 
 // True for a server address that can stand unquoted in a command line and can name a server:
 // not empty, at most 253 characters (the longest host name), no blank, double quote, colon or control character, no leading "-" (the hub would

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -16,20 +18,50 @@ constexpr char NewCaption[] = "New bridge";
 constexpr char EditCaption[] = "Edit bridge";
 
 constexpr int ClientWidth = 377;
-constexpr int ClientHeight = 226;
 constexpr int NoId = -1;
 
-constexpr int ComPortCount = 20;  // "COM1" to "COM20"
-constexpr const char* BaudRates[] = {"300", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
-constexpr const char* ConnectSignals[] = {"DSR Signal*", "CTS Signal", "DCD Signal", "RI Signal", "Always"};
+// The dialog's grid, in pixels at 96 dots per inch. Each group has a column of labels and one of
+// fields; the boxes hold lines of fields, and the row below them the name and the buttons.
+struct TGroupGrid {
+    int BoxLeft, BoxWidth, LabelLeft, LabelWidth, FieldLeft, FieldWidth;
+    int BoxRight() const { return BoxLeft + BoxWidth; }
+};
+constexpr TGroupGrid Grids[] = {
+    {0, 0, 8, 34, 44, 142},        // below the boxes
+    {6, 180, 14, 58, 76, 84},      // "Serial Port "
+    {192, 179, 200, 66, 268, 97},  // "Network "
+};
+constexpr int BoxTop = 4, FirstLine = 24, LineHeight = 30, NumberWidth = 44, UnitGap = 6;
 
-constexpr char RXDelayHint[] =
-    "The maximum amount of time, that is allowed between two consecutive bytes in a read operation.\r\n"
-    " Suitable for packet forming and to reduce fragmentation COM -> TCP.";
-constexpr char TXDelayHint[] =
-    "The maximum amount of time, that is allowed between two consecutive bytes in a write operation.\r\n"
-    " Suitable for packet forming and to reduce fragmentation TCP -> COM.";
-constexpr char DisDelayHint[] = "Delay between COM port release and TCP client disconnect";
+const TGroupGrid& GridOf(TFieldGroup group) { return Grids[static_cast<int>(group)]; }
+
+int LineTop(int line) { return FirstLine + LineHeight * line; }
+
+// The lines the boxes need: as many as the fuller box has, the network's foot counted.
+int BoxLines() {
+    int lines = 0;
+    for (const TBridgeField& field : BridgeFields) {
+        if (field.View.Group == TFieldGroup::Serial) lines = std::max(lines, field.View.Line + 1);
+        if (field.View.Group == TFieldGroup::Network) lines = std::max(lines, field.View.Line + 2);
+    }
+    return lines;
+}
+
+int BoxBottom() { return FirstLine + LineHeight * BoxLines() + 8; }
+
+int ClientHeight() { return BoxBottom() + 44; }  // the row below the boxes and its margin
+
+// The fields in the order the dialog creates, and tabs through, them: the row below the boxes,
+// then each box, each in the tab order of its group.
+std::vector<const TBridgeField*> FieldsInTabOrder() {
+    std::vector<const TBridgeField*> fields;
+    for (const TBridgeField& field : BridgeFields)
+        if (field.View.Control != TFieldControl::None) fields.push_back(&field);
+    std::stable_sort(fields.begin(), fields.end(), [](const TBridgeField* a, const TBridgeField* b) {
+        return std::make_pair(a->View.Group, a->View.Tab) < std::make_pair(b->View.Group, b->View.Tab);
+    });
+    return fields;
+}
 
 std::string SelectedText(HWND combo) { return controls::ItemText(combo, controls::Selection(combo)); }
 
@@ -94,7 +126,7 @@ void FitEditTo(HWND edit, const char* text, HWND label, int maxRight) {
 }  // namespace
 
 TBridgeDialog::TBridgeDialog(HWND owner) {
-    CreateFrame(ClassName, FirstCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, ClientWidth, ClientHeight, owner);
+    CreateFrame(ClassName, FirstCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, ClientWidth, ClientHeight(), owner);
 }
 
 TBridgeDialog::~TBridgeDialog() {
@@ -105,71 +137,64 @@ TBridgeDialog::~TBridgeDialog() {
 void TBridgeDialog::CreateControls() {
     boldFont_.reset(BoldFont(Scale(11)));
     legendFont_.reset(BoldFont(Scale(16)));
-
-    // Every control starts a group of its own, so arrow keys move only between OK and Cancel.
-    const DWORD stop = WS_TABSTOP | WS_GROUP;
-    const DWORD editStyle = stop | ES_AUTOHSCROLL;
-    const DWORD comboStyle = stop | CBS_DROPDOWNLIST | WS_VSCROLL;
-    auto label = [this](const char* text, int x, int y, int w, int h = 13) {
-        return AddControl("STATIC", text, WS_GROUP, x, y, w, h, NoId);
-    };
     auto setFont = [](HWND control, const platform::Font& font) {
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     };
-
-    // Created in tab order: the row below the boxes first.
-    label("Name", 8, 196, 34);
-    HWND name = AddFieldControl("Name", "EDIT", "", editStyle, 44, 192, 142, 21, IdBridgeName, WS_EX_CLIENTEDGE);
-    ::SendMessageA(name, EM_LIMITTEXT, 20, 0);
-    AddControl("BUTTON", "&OK", stop | BS_PUSHBUTTON, 215, 190, 75, 25, IdOkButton);
-    AddControl("BUTTON", "&Cancel", WS_TABSTOP | BS_DEFPUSHBUTTON, 296, 190, 75, 25, IdCancelButton);
-
-    // The serial port: labels at 14, fields at 76.
-    setFont(AddControl("BUTTON", "Serial Port ", WS_GROUP | BS_GROUPBOX, 6, 4, 180, 178, IdSerialBox), boldFont_);
-    label("COM Port", 14, 28, 58);
-    HWND port = AddFieldControl("COM", "COMBOBOX", "", comboStyle, 76, 24, 84, 200, IdPortCombo);
-    for (int n = 1; n <= ComPortCount; ++n) controls::AddItem(port, "COM" + Decimal(n));
-    label("Baudrate", 14, 58, 58);
-    HWND baud = AddFieldControl("Baud", "COMBOBOX", "", comboStyle, 76, 54, 84, 200, IdBaudCombo);
-    for (const char* rate : BaudRates) controls::AddItem(baud, rate);
-    label("RX Delay", 14, 88, 58);
-    AddFieldControl("RXDelay", "EDIT", "", editStyle, 76, 84, 44, 21, IdRXDelay, WS_EX_CLIENTEDGE);
-    label("[ms]", 126, 88, 30);
-    label("TX Delay", 14, 118, 58);
-    AddFieldControl("TXDelay", "EDIT", "", editStyle, 76, 114, 44, 21, IdTXDelay, WS_EX_CLIENTEDGE);
-    label("[ms]", 126, 118, 30);
-    AddFieldControl("Emulate", "BUTTON", "Strict baudrate emulation", WS_GROUP | BS_AUTOCHECKBOX, 14, 150, 166, 17,
-                    IdEmuBR);
-
-    // The network side: labels at 200, fields at 268. The disconnect delay stands below
-    // "Connect on" but is reached first; its label may take two lines.
-    setFont(AddControl("BUTTON", "Network ", WS_GROUP | BS_GROUPBOX, 192, 4, 179, 178, IdNetworkBox), boldFont_);
-    HWND ipLabel = label("Server IP", 200, 28, 66);
-    HWND ip = AddFieldControl("IP", "EDIT", "", editStyle, 268, 24, 97, 21, IdServerIP, WS_EX_CLIENTEDGE);
-    ::SendMessageA(ip, EM_LIMITTEXT, 0, 0);  // a longer name is refused, not cut
-    HWND portLabel = label("Server Port", 200, 58, 66);
-    HWND serverPort = AddFieldControl("Port", "EDIT", "", editStyle, 268, 54, 44, 21, IdServerPort, WS_EX_CLIENTEDGE);
-    ::SendMessageA(serverPort, EM_LIMITTEXT, 5, 0);
-    // Where the font in use is wider than the intended one, the two fields grow until their
-    // longest values show in full, leftwards over their labels' spare room.
-    FitEditTo(ip, "255.255.255.255", ipLabel, Scale(365));
-    FitEditTo(serverPort, "99999", portLabel, Scale(365));
-    label("Disconnect delay", 200, 112, 66, 26);
-    AddFieldControl("Delay", "EDIT", "", editStyle, 268, 114, 44, 21, IdDisDelay, WS_EX_CLIENTEDGE);
-    label("[ms]", 318, 118, 30);
-    label("Connect on", 200, 88, 66);
-    HWND connect = AddFieldControl("Connect", "COMBOBOX", "", comboStyle, 268, 84, 97, 200, IdConnectCombo);
-    for (const char* signal : ConnectSignals) controls::AddItem(connect, signal);
-    setFont(AddControl("STATIC", "*", WS_GROUP, 200, 147, 10, 20, NoId), legendFont_);
-    label(" = Default value", 210, 151, 100);
-    AddFieldControl("Enabled", "BUTTON", "On", WS_GROUP | BS_AUTOCHECKBOX, 318, 162, 44, 17, IdBridgeOn);
+    const int boxBottom = BoxBottom(), below = boxBottom + 8;
+    TFieldGroup group = TFieldGroup::Below;
+    for (const TBridgeField* field : FieldsInTabOrder()) {
+        // A box, and after the row below the boxes its buttons, come before their group's fields.
+        if (field->View.Group != group && group == TFieldGroup::Below) {
+            AddControl("BUTTON", "&OK", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 215, below, 75, 25, IdOkButton);
+            AddControl("BUTTON", "&Cancel", WS_TABSTOP | BS_DEFPUSHBUTTON, 296, below, 75, 25, IdCancelButton);
+        }
+        if (field->View.Group != group) {
+            group = field->View.Group;
+            const TGroupGrid& grid = GridOf(group);
+            const bool serial = group == TFieldGroup::Serial;
+            setFont(AddControl("BUTTON", serial ? "Serial Port " : "Network ", WS_GROUP | BS_GROUPBOX, grid.BoxLeft,
+                               BoxTop, grid.BoxWidth, boxBottom - BoxTop, serial ? IdSerialBox : IdNetworkBox),
+                    boldFont_);
+            if (!serial) {
+                setFont(AddControl("STATIC", "*", WS_GROUP, grid.LabelLeft, boxBottom - 35, 10, 20, NoId), legendFont_);
+                AddControl("STATIC", " = Default value", WS_GROUP, grid.LabelLeft + 10, boxBottom - 31, 100, 13, NoId);
+            }
+        }
+        AddFieldControl(*field, group == TFieldGroup::Below ? below + 2 : LineTop(field->View.Line), boxBottom);
+    }
     ShowFields(NewBridge());
 }
 
-HWND TBridgeDialog::AddFieldControl(const char* field, const char* className, const char* text, DWORD style, int x,
-                                    int y, int w, int h, int id, DWORD exStyle) {
-    fieldControls_[field] = id;
-    return AddControl(className, text, style, x, y, w, h, id, exStyle);
+// Every control starts a group of its own, so arrow keys move only between OK and Cancel.
+void TBridgeDialog::AddFieldControl(const TBridgeField& field, int top, int boxBottom) {
+    const TFieldView& view = field.View;
+    const TGroupGrid& grid = GridOf(view.Group);
+    const int id = IdFirstField + static_cast<int>(&field - BridgeFields);
+    fieldControls_[field.Name] = id;
+    if (view.Control == TFieldControl::Check) {
+        // On a line from the labels' edge; at the foot in the units' column.
+        const int left = view.Line == FootLine ? grid.FieldLeft + NumberWidth + UnitGap : grid.LabelLeft;
+        AddControl("BUTTON", view.Label, WS_GROUP | BS_AUTOCHECKBOX, left, view.Line == FootLine ? boxBottom - 20 : top + 6,
+                   grid.BoxRight() - 6 - left, 17, id);
+        return;
+    }
+    // A label too long for its column takes two lines.
+    HWND label = AddControl("STATIC", view.Label, WS_GROUP, grid.LabelLeft, top + 4, grid.LabelWidth, 13, NoId);
+    if (TextWidth(label, view.Label) > Scale(grid.LabelWidth))
+        ::SetWindowPos(label, nullptr, Scale(grid.LabelLeft), Scale(top - 2), Scale(grid.LabelWidth), Scale(26),
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    const bool combo = view.Control == TFieldControl::ComboText || view.Control == TFieldControl::ComboPosition;
+    const int width = view.Control == TFieldControl::Number ? NumberWidth : grid.FieldWidth;
+    HWND control = combo ? AddControl("COMBOBOX", "", WS_TABSTOP | WS_GROUP | CBS_DROPDOWNLIST | WS_VSCROLL,
+                                      grid.FieldLeft, top, width, 200, id)
+                         : AddControl("EDIT", "", WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, grid.FieldLeft, top, width,
+                                      21, id, WS_EX_CLIENTEDGE);
+    for (int i = 0; i < view.Items.Count; ++i) controls::AddItem(control, view.Items.Texts[i]);
+    if (!combo) ::SendMessageA(control, EM_LIMITTEXT, static_cast<WPARAM>(view.Limit), 0);
+    if (*view.Unit) AddControl("STATIC", view.Unit, WS_GROUP, grid.FieldLeft + width + UnitGap, top + 4, 30, 13, NoId);
+    // Where the font in use is wider than the intended one, the field grows until its longest
+    // value shows in full, leftwards over its label's spare room.
+    if (*view.Widest) FitEditTo(control, view.Widest, label, Scale(grid.BoxRight() - 6));
 }
 
 HWND TBridgeDialog::ControlOf(const TBridgeField& field) const {
@@ -181,17 +206,14 @@ void TBridgeDialog::FormCreate() {
     HWND tip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                  ::GetModuleHandleA(nullptr), nullptr);
-    const struct {
-        int id;
-        const char* text;
-    } hints[] = {{IdRXDelay, RXDelayHint}, {IdTXDelay, TXDelayHint}, {IdDisDelay, DisDelayHint}};
-    for (const auto& hint : hints) {
+    for (const TBridgeField& field : BridgeFields) {
+        if (!*field.View.Hint) continue;
         TOOLINFOA tool{};
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = hwnd_;
-        tool.uId = reinterpret_cast<UINT_PTR>(Control(hint.id));
-        tool.lpszText = const_cast<char*>(hint.text);
+        tool.uId = reinterpret_cast<UINT_PTR>(ControlOf(field));
+        tool.lpszText = const_cast<char*>(field.View.Hint);
         ::SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
     }
     ::SendMessageA(tip, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(Application.HintHidePause, 0));
@@ -230,34 +252,34 @@ void TBridgeDialog::FormShow() {
 void TBridgeDialog::ShowFields(const TBridge& record) {
     for (const TBridgeField& field : BridgeFields) {
         HWND control = ControlOf(field);
-        // A value that could not be read shows as stored, for the user to correct.
-        const bool unread = slot_ >= FirstSlot && Unreadable[slot_] && UnreadField[slot_] == field.Name;
-        const std::string text = unread ? UnreadText[slot_] : FieldText(record, field);
-        switch (field.Shows) {
+        const std::string text = ShownText(record, field, slot_);
+        switch (field.View.Control) {
         case TFieldControl::None: break;
         case TFieldControl::ComboText: SelectText(control, text); break;
         case TFieldControl::ComboPosition: controls::Select(control, ParseDecimal(text).value_or(-1)); break;
         case TFieldControl::Check: ::SendMessageA(control, BM_SETCHECK, text == "1" ? BST_CHECKED : BST_UNCHECKED, 0); break;
-        case TFieldControl::Edit: ::SetWindowTextA(control, text.c_str()); break;
+        case TFieldControl::Edit:
+        case TFieldControl::Number: ::SetWindowTextA(control, text.c_str()); break;
         }
     }
 }
 
 void TBridgeDialog::ConnectComboChange() {
-    const int position = controls::Selection(Control(IdConnectCombo));
-    ::EnableWindow(Control(IdDisDelay), position != ConnectAlways);
+    const int position = controls::Selection(ControlOf(FieldNamed("Connect")));
+    ::EnableWindow(ControlOf(FieldNamed("Delay")), position != ConnectAlways);
 }
 
 TBridgeFields TBridgeDialog::ReadFields() const {
     TBridgeFields fields;
     for (const TBridgeField& field : BridgeFields) {
         HWND control = ControlOf(field);
-        switch (field.Shows) {
+        switch (field.View.Control) {
         case TFieldControl::None: break;
         case TFieldControl::ComboText: fields[field.Name] = SelectedText(control); break;
         case TFieldControl::ComboPosition: fields[field.Name] = Decimal(controls::Selection(control)); break;
         case TFieldControl::Check: fields[field.Name] = ::SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? "1" : "0"; break;
-        case TFieldControl::Edit: fields[field.Name] = WindowText(control); break;
+        case TFieldControl::Edit:
+        case TFieldControl::Number: fields[field.Name] = WindowText(control); break;
         }
     }
     return fields;
@@ -315,10 +337,9 @@ LRESULT TBridgeDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case IdCancelButton:  // also Escape, and Enter as the default button
             if (HIWORD(wp) == BN_CLICKED) CancelButtonClick();
             return 0;
-        case IdConnectCombo:
-            if (HIWORD(wp) == CBN_SELCHANGE) ConnectComboChange();
-            return 0;
         }
+        if (HIWORD(wp) == CBN_SELCHANGE && reinterpret_cast<HWND>(lp) == ControlOf(FieldNamed("Connect")))
+            ConnectComboChange();
         break;
     case DM_GETDEFID:
         return MAKELRESULT(IdCancelButton, DC_HASDEFID);

@@ -30,7 +30,6 @@ public:
     // the fields, false when the dialog was cancelled.
     bool ShowModal();
 
-    // Handlers.
     void FormCreate();
     void FormShow();
     void ConnectComboChange();
@@ -47,9 +46,9 @@ protected:
 
 private:
     void CreateControls();
-    // A control that shows the field of that name.
-    HWND AddFieldControl(const char* field, const char* className, const char* text, DWORD style, int x, int y, int w,
-                         int h, int id, DWORD exStyle = 0);
+    // The controls that show a field: its label, the control, its unit. Top is its line's, in
+    // pixels at 96 dots per inch.
+    void AddFieldControl(const TBridgeField& field, int top, int boxBottom);
     // Shows the record's fields in their controls.
     void ShowFields(const TBridge& record);
     TBridgeFields ReadFields() const;

@@ -1,13 +1,12 @@
 #include "ui/bridge_list.h"
 
+#include "config/bridge_fields.h"
 #include "platform/handles.h"
 #include "tools/hub_control.h"
 
 #include <algorithm>
 
 namespace {
-
-enum Column { ColPort, ColServerIP, ColServerPort, ColName };
 
 constexpr int UnreadImage = LinkStateCount;  // after the state dots
 
@@ -51,29 +50,43 @@ int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM) { return CompareSlots(stat
 
 }  // namespace
 
-void TBridgeList::Attach(HWND list, int portColumnWidth, int serverPortColumnWidth) {
+void TBridgeList::Attach(HWND list, int dpi) {
     list_ = list;
-    // The port column holds the dot and "COM20" in full, in the font in use.
-    const int dotAndMargins = ::GetSystemMetrics(SM_CXSMICON) + 20;
-    portWidth_ = std::max(portColumnWidth, ListView_GetStringWidth(list_, "COM20") + dotAndMargins);
-    serverPortWidth_ = serverPortColumnWidth;
     ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     states_ = MakeStateIcons(::GetSystemMetrics(SM_CXSMICON));
     ListView_SetImageList(list_, states_.get(), LVSIL_SMALL);
-    const char* titles[] = {"Port", "Server IP", "Server Port", "Name"};
-    for (int i = 0; i < 4; ++i) controls::AddColumn(list_, i, titles[i], portWidth_);
+    // The first column holds the dot and its field's longest item in full, in the font in use.
+    const int dotAndMargins = ::GetSystemMetrics(SM_CXSMICON) + 20;
+    for (const TBridgeField* field : ListColumns()) {
+        int width = ::MulDiv(field->Column.Width, dpi, 96);
+        for (int i = 0; columns_.empty() && i < field->View.Items.Count; ++i)
+            width = std::max(width, ListView_GetStringWidth(list_, field->View.Items.Texts[i]) + dotAndMargins);
+        controls::AddColumn(list_, static_cast<int>(columns_.size()), field->Column.Title, width);
+        columns_.push_back({width, field->Column.Share});
+    }
     FitColumns();
 }
 
-// The two text columns share what the fixed ones leave.
+// The columns with a share divide what the fixed ones leave; the last of them takes the rest.
 void TBridgeList::FitColumns() {
     RECT r;
     ::GetClientRect(list_, &r);
-    const int rest = std::max(0, static_cast<int>(r.right - r.left) - portWidth_ - serverPortWidth_);
-    ListView_SetColumnWidth(list_, ColPort, portWidth_);
-    ListView_SetColumnWidth(list_, ColServerIP, rest / 2);
-    ListView_SetColumnWidth(list_, ColServerPort, serverPortWidth_);
-    ListView_SetColumnWidth(list_, ColName, rest - rest / 2);
+    int rest = r.right - r.left, shares = 0;
+    for (const TColumn& column : columns_) {
+        rest -= column.Share ? 0 : column.Width;
+        shares += column.Share;
+    }
+    rest = std::max(0, rest);
+    int left = rest, sharesLeft = shares;
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        int width = columns_[i].Width;
+        if (columns_[i].Share) {
+            sharesLeft -= columns_[i].Share;
+            width = sharesLeft ? rest * columns_[i].Share / shares : left;
+            left -= width;
+        }
+        ListView_SetColumnWidth(list_, static_cast<int>(i), width);
+    }
 }
 
 int TBridgeList::RowCount() const { return ListView_GetItemCount(list_); }
@@ -97,11 +110,9 @@ int TBridgeList::SelectedSlot() const {
     return row < 0 ? NoSlot : SlotAt(row);
 }
 
-void TBridgeList::SetRowTexts(int row, const TBridgeRow& texts) {
-    ListView_SetItemText(list_, row, ColPort, const_cast<char*>(texts.Caption.c_str()));
-    ListView_SetItemText(list_, row, ColServerIP, const_cast<char*>(texts.IP.c_str()));
-    ListView_SetItemText(list_, row, ColServerPort, const_cast<char*>(texts.Port.c_str()));
-    ListView_SetItemText(list_, row, ColName, const_cast<char*>(texts.Name.c_str()));
+void TBridgeList::SetRowTexts(int row, const std::vector<std::string>& texts) {
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        ListView_SetItemText(list_, row, static_cast<int>(i), const_cast<char*>(texts[i].c_str()));
 }
 
 void TBridgeList::SetState(int slot, TLinkState state) {
@@ -110,8 +121,8 @@ void TBridgeList::SetState(int slot, TLinkState state) {
 }
 
 void TBridgeList::AddRow(int slot, TLinkState state) {
-    const TBridgeRow texts = RowOf(Bridges[slot]);
-    const int row = controls::InsertItem(list_, RowCount(), texts.Caption, slot);
+    const std::vector<std::string> texts = RowOf(Bridges[slot]);
+    const int row = controls::InsertItem(list_, RowCount(), texts.front(), slot);
     SetState(slot, state);
     SetRowTexts(row, texts);
     SortRows();

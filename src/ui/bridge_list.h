@@ -17,9 +17,9 @@ controls::ImageList MakeStateIcons(int size);
 
 class TBridgeList {
 public:
-    // Makes a report-view control the list: its columns, the port columns at the given widths
-    // in pixels (the first one wider where its longest text needs it), and the state dots.
-    void Attach(HWND list, int portColumnWidth, int serverPortColumnWidth);
+    // Makes a report-view control the list: its columns, as the field table says, scaled to the
+    // screen's dots per inch, and the state dots.
+    void Attach(HWND list, int dpi);
     HWND Handle() const { return list_; }
 
     // Each row shows the bridge of one slot of the table and holds that slot as its data, with
@@ -42,11 +42,15 @@ public:
 private:
     int IndexOf(int slot) const;
     int SelectedIndex() const;
-    void SetRowTexts(int row, const TBridgeRow& texts);
+    void SetRowTexts(int row, const std::vector<std::string>& texts);
     void SortRows();
     void FitColumns();
 
     HWND list_ = nullptr;
     controls::ImageList states_;  // stopped, waiting, connected, not answering
-    int portWidth_ = 0, serverPortWidth_ = 0;
+    struct TColumn {
+        int Width;  // in pixels, the fixed columns'
+        int Share;  // of what the fixed columns leave; 0 for a fixed column
+    };
+    std::vector<TColumn> columns_;
 };

@@ -25,22 +25,12 @@ enum : int {
     IdMenuOpen,  // the icon's "&Open Pontis Manager"
 };
 
-// The bridge dialog. The controls are created, and tabbed through, in the order of the ids: the
-// name, OK and Cancel first, then the serial port's fields and the network's.
+// The bridge dialog: a field's control has the id IdFirstField plus the field's place in
+// BridgeFields.
 enum : int {
     IdOkButton = IDOK,
     IdCancelButton = IDCANCEL,
-    IdBridgeName = 300,
-    IdPortCombo = 310,
-    IdBaudCombo,
-    IdRXDelay,
-    IdTXDelay,
-    IdEmuBR,
-    IdServerIP = 320,
-    IdServerPort,
-    IdDisDelay,
-    IdConnectCombo,
-    IdBridgeOn,
+    IdFirstField = 300,
     IdSerialBox = 330,
     IdNetworkBox,
 };

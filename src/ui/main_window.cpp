@@ -18,7 +18,6 @@ namespace {
 
 // Layout at 96 DPI.
 constexpr int ClientWidth = 499, ClientHeight = 239;
-constexpr int PortColumnWidth = 60, ServerPortColumnWidth = 70;
 
 constexpr UINT_PTR LinkTimer = 1;
 constexpr UINT LinkTimerMs = 1000;
@@ -84,7 +83,7 @@ void TMainWindow::CreateControls() {
     HWND list = AddControl(WC_LISTVIEWA, "",
                            WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                            16, 22, 378, 166, IdBridgeList);
-    list_.Attach(list, Scale(PortColumnWidth), Scale(ServerPortColumnWidth));
+    list_.Attach(list, Dpi());
     AddControl("BUTTON", "&Add", WS_TABSTOP | BS_PUSHBUTTON, 404, 22, 79, 25, IdAddButton);
     AddControl("BUTTON", "&Edit", WS_TABSTOP | BS_PUSHBUTTON, 404, 54, 79, 25, IdEditButton);
     AddControl("BUTTON", "&Delete", WS_TABSTOP | BS_PUSHBUTTON, 404, 86, 79, 25, IdDeleteButton);

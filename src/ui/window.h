@@ -30,6 +30,7 @@ protected:
 
     // A 96-DPI length at the system's DPI.
     int Scale(int pixels) const;
+    int Dpi() const { return dpi_; }
 
     // For WM_ACTIVATE: remembers the focused control when the window goes inactive and gives it
     // back when the window is active again, as a dialog does. The first time, or when that

@@ -1,4 +1,5 @@
 #include "config/bridge.h"
+#include "config/bridge_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -83,15 +84,12 @@ TEST_F(BridgeTable, ClearKeepsTheScratchSlotAndCopyIsWhole) {
     EXPECT_EQ(SlotNumber(Bridges[4]), 4);
 }
 
-TEST_F(BridgeTable, RowShowsComIpPortAndName) {
+TEST_F(BridgeTable, RowShowsTheListedFieldsInColumnOrder) {
     Use(1, "COM3");
     Bridges[1].IP = "10.0.0.1";
     Bridges[1].Port = -7;
-    const TBridgeRow row = RowOf(Bridges[1]);
-    EXPECT_EQ(row.Caption, "COM3");
-    EXPECT_EQ(row.IP, "10.0.0.1");
-    EXPECT_EQ(row.Port, "-7");
-    EXPECT_EQ(row.Name, "");
+    Bridges[1].Name = "Scale";
+    EXPECT_EQ(RowOf(Bridges[1]), (std::vector<std::string>{"COM3", "10.0.0.1", "-7", "Scale"}));
 }
 
 }  // namespace

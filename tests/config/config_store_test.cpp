@@ -233,7 +233,7 @@ TEST_F(ConfigStore, SaveKeepsWhatTheWindowCannotShowOrChangeAndDropsFreedSlots) 
     EXPECT_FALSE(IsFreeSlot(4)) << "an empty COM text is unreadable";
     EXPECT_EQ(HeldBackText(4), "Bridge slot 4 cannot be read: COM ''");
     EXPECT_EQ(LeftOutText(5), "Bridge slot 5 was left out: Port '4710 2' cannot be read");
-    EXPECT_EQ(RowOf(Bridges[5]).Port, "4710 2") << "shown as stored";
+    EXPECT_EQ(RowOf(Bridges[5])[2], "4710 2") << "the server port shown as stored";
     SaveAll();
     EXPECT_EQ(ReadText(Slot(2), "Port"), "0") << "a listed bridge without a valid port stays as stored";
     EXPECT_EQ(ReadText(Slot(3), "COM"), "<missing>") << "and is not rewritten";

@@ -3,6 +3,7 @@
 // Whatever a tool does, the program answers with its message boxes and loses no bridge.
 #include "config/bridge.h"
 #include "registry_snapshot.h"
+#include "support/dialog_ids.h"
 #include "support/message_boxes.h"
 #include "support/window_fixture.h"
 #include "tools/hub_control.h"

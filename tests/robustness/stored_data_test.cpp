@@ -7,6 +7,7 @@
 #include "config/bridge_fields.h"
 #include "config/number.h"
 #include "registry_snapshot.h"
+#include "support/dialog_ids.h"
 #include "support/message_boxes.h"
 #include "support/window_fixture.h"
 

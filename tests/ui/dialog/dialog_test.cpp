@@ -2,6 +2,7 @@
 // modal loop.
 #include "ui/app_info.h"
 #include "config/bridge_fields.h"
+#include "support/dialog_ids.h"
 #include "support/message_boxes.h"
 #include "support/modal_script.h"
 #include "ui/bridge_dialog.h"
@@ -503,13 +504,13 @@ TEST(StoreBridgeFields, StopsAtTheFirstRefusedFieldAndKeepsTheOnesBefore) {
     const auto changed = [](const TBridge& was, const TBridge& now) {
         std::vector<std::string> names;
         for (const TBridgeField& field : BridgeFields)
-            if (field.Shows != TFieldControl::None && FieldText(now, field) != FieldText(was, field))
+            if (field.View.Control != TFieldControl::None && FieldText(now, field) != FieldText(was, field))
                 names.push_back(field.Name);
         return names;
     };
     std::vector<std::string> shown;
     for (const TBridgeField& field : BridgeFields)
-        if (field.Shows != TFieldControl::None) shown.push_back(field.Name);
+        if (field.View.Control != TFieldControl::None) shown.push_back(field.Name);
     const struct {
         std::function<void(TBridgeFields&)> spoil;
         const char* message;  // null: stored

@@ -1,6 +1,7 @@
 // Adding, editing and deleting bridges on the real windows, with real setup-tool runs: the
 // stand-in setup tool, or the test tool ending with a chosen code.
 #include "config/bridge.h"
+#include "support/dialog_ids.h"
 #include "support/message_boxes.h"
 #include "support/window_fixture.h"
 
