@@ -159,6 +159,23 @@ click_row() {
     xdotool mousemove --sync "$x" "$y" click 1
 }
 
+# click_field <caption> <label>: a click on the field the label names (the control made after it).
+click_field() {
+    local x y
+    read -r x y < <(probe "$1" | awk -F'\t' -v label="$2" '$1 == "control" { if (next_one) { print $5, $6; exit } if ($7 == label) next_one = 1 }')
+    [ -n "${y:-}" ] || return 1
+    xdotool mousemove --sync "$x" "$y" click 1
+}
+# fill <caption> <label> <text>: types the text into the labelled edit, over what it held.
+fill() { click_field "$1" "$2" && keys End shift+Home && type_text "$3"; }
+# choose <caption> <label> <n>: picks item n (from 0) of the labelled drop-down list. The first
+# click opens the list and the second closes it again, the focus left on the list.
+choose() {
+    local i
+    click_field "$1" "$2" && click_field "$1" "$2" && keys Home || return 1
+    for ((i = 0; i < $3; i++)); do keys Down; done
+}
+
 keys() { xdotool key --delay 40 "$@"; }
 type_text() { xdotool type --delay 30 -- "$1"; }
 

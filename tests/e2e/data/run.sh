@@ -94,12 +94,9 @@ check "the echo server listens on 127.0.0.1:$PORT" start_echo "$PORT"
 check "the main window opens" start_manager
 keys alt+a
 check "Alt+A opens \"New bridge\"" dialog_open "New bridge"
-type_text "Echo one"
-keys Tab Tab Tab Home Down Down Down Down   # COM5
-keys Tab                                    # 9600
-keys Tab Tab                                # RX and TX Delay 10: packets formed by a 10 ms gap
-keys Tab; type_text "127.0.0.1"
-keys Tab; type_text "$PORT"
+fill "New bridge" Name "Echo one"
+choose "New bridge" "COM Port" 4 && choose "New bridge" Baudrate 4   # COM5, 9600
+fill "New bridge" "Server IP" 127.0.0.1 && fill "New bridge" "Server Port" "$PORT"
 keys alt+o
 check "the dialog closes" wait_until 15 window_gone "New bridge"
 check "the setup tool made pair 1 for COM5" wait_until 15 log_has "$SETUP_LOG" \

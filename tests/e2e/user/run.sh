@@ -84,30 +84,22 @@ end_step
 # ---- 2 ----
 step "2. Add two bridges through the dialog"
 check "Alt+A opens \"New bridge\"" open_dialog alt+a "New bridge"
-# Tab order: Name, OK, Cancel, COM port, baud rate, RX delay, TX delay, server, port,
-# disconnect delay, connect on. Tabbing into an edit selects its text.
-type_text "Line five"
-keys Tab Tab Tab Home Down Down Down Down    # COM5
-keys Tab End                                 # 115200
-keys Tab; type_text "20"
-keys Tab; type_text "30"
-keys Tab; type_text "127.0.0.1"
-keys Tab; type_text "4001"
-keys Tab Tab End                             # Always
+D="New bridge"
+fill "$D" Name "Line five"
+choose "$D" "COM Port" 4 && choose "$D" Baudrate 8      # COM5, 115200
+fill "$D" "RX Delay" 20 && fill "$D" "TX Delay" 30
+fill "$D" "Server IP" 127.0.0.1 && fill "$D" "Server Port" 4001
+choose "$D" "Connect on" 4                              # Always
 shot "$SHOTS/02-dialog-first-bridge.png" "New bridge"
 check "OK closes the dialog" confirm_dialog "New bridge"
 check "the first bridge is listed" wait_until 15 row_count_is "$MAIN_CAPTION" 1
 
 check "Alt+A opens \"New bridge\"" open_dialog alt+a "New bridge"
-type_text "Lab twelve"
-keys Tab Tab Tab Home; for _ in {1..11}; do keys Down; done   # COM12
-keys Tab Home Down Down Down Down            # 9600
-keys Tab; type_text "10"
-keys Tab; type_text "10"
-keys Tab Tab; type_text "9761"
-# "Always" left the disconnect delay disabled, so Tab skips it: the signal first, then back.
-keys Tab Home Down Down                      # DCD Signal
-keys shift+Tab; type_text "250"
+fill "$D" Name "Lab twelve"
+choose "$D" "COM Port" 11 && choose "$D" Baudrate 4     # COM12, 9600
+fill "$D" "RX Delay" 10 && fill "$D" "TX Delay" 10 && fill "$D" "Server Port" 9761
+# "Always" left the disconnect delay disabled: the signal first, then the delay.
+choose "$D" "Connect on" 2 && fill "$D" "Disconnect delay" 250    # DCD Signal
 check "a click clears Strict baudrate emulation" click_control "New bridge" "Strict baudrate emulation"
 shot "$SHOTS/02-dialog-second-bridge.png" "New bridge"
 check "OK closes the dialog" confirm_dialog "New bridge"
@@ -129,8 +121,7 @@ end_step
 # ---- 3 ----
 step "3. A bad port and a blank in the server address are refused"
 check "Alt+A opens \"New bridge\"" open_dialog alt+a "New bridge"
-type_text "Bad port"
-for _ in {1..8}; do keys Tab; done; type_text "70000"
+fill "$D" Name "Bad port" && fill "$D" "Server Port" 70000
 keys alt+o
 check "an error box opens" window_opens "Pontis Manager"
 check "it names the port" box_says "Pontis Manager" "'70000' is not a valid server port (1 to 65535)"
@@ -141,9 +132,7 @@ keys Escape
 check "Escape cancels it" wait_until 10 window_gone "New bridge"
 
 check "Alt+A opens \"New bridge\"" open_dialog alt+a "New bridge"
-type_text "Blank"
-for _ in {1..7}; do keys Tab; done; type_text "127.0.0 .1"
-keys Tab; type_text "4002"
+fill "$D" Name "Blank" && fill "$D" "Server IP" "127.0.0 .1" && fill "$D" "Server Port" 4002
 keys alt+o
 check "an error box opens" window_opens "Pontis Manager"
 check "it names the address" box_says "Pontis Manager" "'127.0.0 .1' is not a valid server address."
@@ -202,7 +191,7 @@ step "6. Edit the server, then the TX delay; delete a bridge"
 check "a click selects COM5" click_row "$MAIN_CAPTION" COM5
 check "Alt+E opens \"Edit bridge\"" open_dialog alt+e "Edit bridge"
 check_eq "the dialog shows the bridge's port" 4001 "$(labelled_text "Edit bridge" "Server Port")"
-for _ in {1..8}; do keys Tab; done; type_text "4101"
+fill "Edit bridge" "Server Port" 4101
 shot "$SHOTS/06-edit-server.png" "Edit bridge"
 check "OK closes the dialog" confirm_dialog "Edit bridge"
 check "the row shows the new port" wait_until 5 has_row "$MAIN_CAPTION" "$(printf 'COM5\t127.0.0.1\t4101\tLine five')"
@@ -211,7 +200,7 @@ check_eq "no setup-tool run" 2 "$(lines_in "$SETUP_LOG")"
 
 check "a click selects COM5" click_row "$MAIN_CAPTION" COM5
 check "Enter in the list opens \"Edit bridge\"" open_dialog Return "Edit bridge"
-for _ in {1..6}; do keys Tab; done; type_text "45"
+fill "Edit bridge" "TX Delay" 45
 check "OK closes the dialog" confirm_dialog "Edit bridge"
 check "the change line" wait_until 15 log_has "$SETUP_LOG" "change CNCB1 PortName=COM5,EmuBR=yes,AddRTTO=0,AddRITO=45"
 check "registry: the new TX delay" wait_until 5 reg_value_is 'Bridges\1' TXDelay 45
