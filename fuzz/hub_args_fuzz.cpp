@@ -32,12 +32,15 @@ std::string Address(fuzz::Bytes& in) {
 void Any(TBridge& b, const TBridgeField& field, fuzz::Bytes& in) {
     std::visit(
         [&](auto member) {
-            auto& value = b.*member;
-            using T = std::remove_reference_t<decltype(value)>;
-            if constexpr (std::is_same_v<T, bool>) value = in.Byte() & 1;
-            else if constexpr (std::is_same_v<T, std::uint8_t>) value = in.Byte();
-            else if constexpr (std::is_integral_v<T>) value = in.Int();
-            else value = in.Text(20);
+            if constexpr (std::is_same_v<decltype(member), TTextMember>) {
+                member.Set(b, in.Text(20));
+            } else {
+                auto& value = b.*member;
+                using T = std::remove_reference_t<decltype(value)>;
+                if constexpr (std::is_same_v<T, bool>) value = in.Byte() & 1;
+                else if constexpr (std::is_same_v<T, std::uint8_t>) value = in.Byte();
+                else value = in.Int();
+            }
         },
         field.Member);
 }

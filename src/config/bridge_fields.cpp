@@ -77,16 +77,16 @@ constexpr TFieldView Delay(const char* label, G group, int tab, int line, const 
 
 const TBridgeField BridgeFields[12] = {
     {"Index", &TBridge::Index, "1"},
-    {"COM", &TBridge::COM, "COM3", Choice(K::ComboText, "COM Port", G::Serial, 0, 0, ComPorts), {0, "Port", 60},
+    {"COM", TextMember<&TBridge::COM>(), "COM3", Choice(K::ComboText, "COM Port", G::Serial, 0, 0, ComPorts), {0, "Port", 60},
      HasCom, "COM port"},
     {"Baud", &TBridge::Baud, "9600", Choice(K::ComboText, "Baudrate", G::Serial, 1, 1, BaudRates), {}, HasBaud,
      "baud rate"},
     {"Emulate", &TBridge::Emulate, "1", View(K::Check, "Strict baudrate emulation", G::Serial, 4, 4)},
-    {"Name", &TBridge::Name, "", Edit(K::Edit, "Name", G::Below, 0, 0, 20), {3, "Name", 0, 1}, HasPlainName, "name",
+    {"Name", TextMember<&TBridge::Name>(), "", Edit(K::Edit, "Name", G::Below, 0, 0, 20), {3, "Name", 0, 1}, HasPlainName, "name",
      " (no tab, line break or other control character)", false},
     // No selection (a stored signal past the list's end) gives 255: always connected, as every value from 4 up.
     {"Connect", &TBridge::Connect, "0", Choice(K::ComboPosition, "Connect on", G::Network, 3, 2, ConnectSignals)},
-    {"IP", &TBridge::IP, "192.168.0.99", Edit(K::Edit, "Server IP", G::Network, 0, 0, 0, "255.255.255.255"),
+    {"IP", TextMember<&TBridge::IP>(), "192.168.0.99", Edit(K::Edit, "Server IP", G::Network, 0, 0, 0, "255.255.255.255"),
      {1, "Server IP", 0, 1}, HasAddress, "server address"},
     {"Port", &TBridge::Port, "0", Edit(K::Number, "Server Port", G::Network, 1, 1, 5, "99999"),
      {2, "Server Port", 70}, HasPort, "server port", " (1 to 65535)"},
@@ -152,13 +152,13 @@ bool IsValidServerAddress(std::string_view address) {
 std::string FieldText(const TBridge& bridge, const TBridgeField& field) {
     return std::visit(
         [&bridge](auto member) -> std::string {
-            using T = FieldValue<decltype(member)>;
-            if constexpr (std::is_same_v<T, bool>)
-                return bridge.*member ? "1" : "0";
-            else if constexpr (std::is_integral_v<T>)
-                return Decimal(bridge.*member);
-            else
-                return (bridge.*member).str();
+            if constexpr (std::is_same_v<decltype(member), TTextMember>) {
+                return std::string(member.Get(bridge));
+            } else {
+                using T = FieldValue<decltype(member)>;
+                if constexpr (std::is_same_v<T, bool>) return bridge.*member ? "1" : "0";
+                else return Decimal(bridge.*member);
+            }
         },
         field.Member);
 }
@@ -180,14 +180,13 @@ bool SetFieldText(TBridge& bridge, const TBridgeField& field, const std::string&
                   std::optional<std::int32_t> (*parse)(std::string_view)) {
     return std::visit(
         [&](auto member) {
-            using T = FieldValue<decltype(member)>;
-            if constexpr (std::is_integral_v<T>) {  // a flag too: any number but 0 sets it
-                const std::optional<std::int32_t> number = parse(text);
-                if (number) bridge.*member = static_cast<T>(*number);
-                return number.has_value();
-            } else {
-                bridge.*member = text;
+            if constexpr (std::is_same_v<decltype(member), TTextMember>) {
+                member.Set(bridge, text);
                 return true;
+            } else {  // a flag too: any number but 0 sets it
+                const std::optional<std::int32_t> number = parse(text);
+                if (number) bridge.*member = static_cast<FieldValue<decltype(member)>>(*number);
+                return number.has_value();
             }
         },
         field.Member);

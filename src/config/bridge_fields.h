@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -48,9 +50,20 @@ struct TFieldColumn {
     int Share = 0;
 };
 
-using TBridgeMember = std::variant<std::uint8_t TBridge::*, std::int32_t TBridge::*, bool TBridge::*,
-                                   ShortText<10> TBridge::*, ShortText<21> TBridge::*,
-                                   ShortText<254> TBridge::*>;
+// A text member of any length: read, and written cut to its length.
+struct TTextMember {
+    std::string_view (*Get)(const TBridge&);
+    void (*Set)(TBridge&, std::string_view);
+    std::size_t MaxSize;
+};
+
+template <auto Member>
+constexpr TTextMember TextMember() {
+    return {[](const TBridge& b) { return (b.*Member).view(); }, [](TBridge& b, std::string_view t) { b.*Member = t; },
+            std::remove_reference_t<decltype(std::declval<TBridge&>().*Member)>::max_size};
+}
+
+using TBridgeMember = std::variant<std::uint8_t TBridge::*, std::int32_t TBridge::*, bool TBridge::*, TTextMember>;
 
 struct TBridgeField {
     const char* Name;  // the registry value, and the key of the typed text

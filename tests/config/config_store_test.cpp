@@ -3,6 +3,7 @@
 #include "config/config_store.h"
 #include "config/number.h"
 #include "config/reg_ini_file.h"
+#include "support/every_field.h"
 #include "support/test_registry.h"
 
 #include <gtest/gtest.h>
@@ -75,7 +76,9 @@ TEST_F(ConfigStore, SavesTheExampleSlotValueByValue) {
 }
 
 TEST_F(ConfigStore, RoundTripsEveryField) {
-    Define(4, "COM12", 4001);
+    Bridges[4] = EveryFieldSet();
+    Bridges[4].COM = "COM12";
+    Bridges[4].Port = 4001;
     Bridges[4].Index = 7;
     Bridges[4].Baud = 115200;
     Bridges[4].Emulate = false;

@@ -174,13 +174,13 @@ private:
     static std::string Loaded(const TBridgeField& field, const std::optional<std::string>& stored) {
         return std::visit(
             [&](auto member) -> std::string {
-                using T = std::remove_reference_t<decltype(std::declval<TBridge&>().*member)>;
-                if constexpr (std::is_integral_v<T>) {
+                if constexpr (std::is_same_v<decltype(member), TTextMember>) {
+                    return stored.value_or(field.Default).substr(0, member.MaxSize);
+                } else {
+                    using T = std::remove_reference_t<decltype(std::declval<TBridge&>().*member)>;
                     const std::int32_t number = ParseNumber(stored.value_or("")).value_or(*ParseNumber(field.Default));
                     if constexpr (std::is_same_v<T, bool>) return number != 0 ? "1" : "0";
                     else return Decimal(static_cast<T>(number));
-                } else {
-                    return stored.value_or(field.Default).substr(0, T::max_size);
                 }
             },
             field.Member);

@@ -3,6 +3,7 @@
 #include "ui/app_info.h"
 #include "config/bridge_fields.h"
 #include "support/dialog_ids.h"
+#include "support/every_field.h"
 #include "support/message_boxes.h"
 #include "support/modal_script.h"
 #include "ui/bridge_dialog.h"
@@ -29,7 +30,7 @@ std::string Describe(const TBridge& b) {
 }
 
 TBridge Edited() {
-    TBridge b;
+    TBridge b = EveryFieldSet();
     b.flag = true;
     b.Index = 4;
     b.COM = "COM12";
@@ -495,8 +496,13 @@ TEST_F(BridgeDialog, ExplainsTheDelaysInToolTips) {
 
 // The fields as OK reads them, each different from what the record held before.
 TBridgeFields Typed() {
-    return {{"COM", "COM7"}, {"Baud", "19200"}, {"Emulate", "1"},   {"Name", "Press 2"},  {"Connect", "1"},
-            {"IP", "plc.local"}, {"Port", "502"}, {"Delay", "100"}, {"TXDelay", "20"}, {"RXDelay", "30"}, {"Enabled", "1"}};
+    TBridge typed = Edited();
+    TBridgeFields fields;
+    for (const TBridgeField& field : BridgeFields) {
+        MoveOn(typed, field);
+        if (field.View.Control != TFieldControl::None) fields[field.Name] = FieldText(typed, field);
+    }
+    return fields;
 }
 
 TEST(StoreBridgeFields, StopsAtTheFirstRefusedFieldAndKeepsTheOnesBefore) {
@@ -511,24 +517,25 @@ TEST(StoreBridgeFields, StopsAtTheFirstRefusedFieldAndKeepsTheOnesBefore) {
     std::vector<std::string> shown;
     for (const TBridgeField& field : BridgeFields)
         if (field.View.Control != TFieldControl::None) shown.push_back(field.Name);
+    const std::size_t All = shown.size();
     const struct {
         std::function<void(TBridgeFields&)> spoil;
         const char* message;  // null: stored
-        std::size_t written;
+        std::size_t written;  // All: every shown field
     } cases[] = {
-        {[](TBridgeFields&) {}, nullptr, 11},
+        {[](TBridgeFields&) {}, nullptr, All},
         {[](TBridgeFields& f) { f["COM"].clear(); }, "Please select a COM port", 0},
         {[](TBridgeFields& f) { f["Baud"].clear(); }, "'' is not a valid integer value", 1},
         {[](TBridgeFields& f) { f["IP"] = "plc\tlocal"; }, "'plc\tlocal' is not a valid server address", 5},
         {[](TBridgeFields& f) { f["Port"] = "80a"; }, "'80a' is not a valid integer value", 6},
         {[](TBridgeFields& f) { f["Port"] = "65536"; }, "'65536' is not a valid server port (1 to 65535)", 6},
-        {[](TBridgeFields& f) { f["Port"] = "65535"; }, nullptr, 11},
-        {[](TBridgeFields& f) { f["Port"] = " +1"; }, nullptr, 11},
+        {[](TBridgeFields& f) { f["Port"] = "65535"; }, nullptr, All},
+        {[](TBridgeFields& f) { f["Port"] = " +1"; }, nullptr, All},
         {[](TBridgeFields& f) { f["Delay"] = "-2147483649"; }, "'-2147483649' is not a valid integer value", 7},
         {[](TBridgeFields& f) { f["TXDelay"] = "1.5"; }, "'1.5' is not a valid integer value", 8},
         {[](TBridgeFields& f) { f["RXDelay"] = "$10"; }, "'$10' is not a valid integer value", 9},
         {[](TBridgeFields& f) { f["RXDelay"] = "-1"; }, "'-1' is not a valid RX delay (0 or more)", 9},
-        {[](TBridgeFields& f) { f["RXDelay"] = "0"; f["TXDelay"] = "-5"; }, nullptr, 11},
+        {[](TBridgeFields& f) { f["RXDelay"] = "0"; f["TXDelay"] = "-5"; }, nullptr, All},
     };
     for (const auto& c : cases) {
         TBridgeFields fields = Typed();
