@@ -328,7 +328,7 @@ TEST_F(MainWindow, TenRowsMakeAddUnavailable) {
         RECT r{};
         ::GetClientRect(list, &r);
         int widths = 0;
-        for (int c = 0; c < 4; ++c) widths += ListView_GetColumnWidth(list, c);
+        for (int c = 0; c < Header_GetItemCount(ListView_GetHeader(list)); ++c) widths += ListView_GetColumnWidth(list, c);
         EXPECT_EQ(widths, r.right) << rows << " rows";
         EXPECT_FALSE(::GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL) << rows << " rows";
     }
