@@ -4,7 +4,7 @@
 // tip and the notes at the program's own seam; the last note's title and text are also the text
 // of a message-only window of the class NotesClass, which another process can read.
 #include "platform/handles.h"
-#include "tools/link_events.h"
+#include "tools/link_match.h"
 #include "ui/ids.h"
 
 #include <windows.h>

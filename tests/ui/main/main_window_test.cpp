@@ -10,6 +10,7 @@
 #include "support/loopback.h"
 #include "support/message_boxes.h"
 #include "support/modal_script.h"
+#include "support/shell_notify.h"
 #include "support/test_host.h"
 #include "support/window_fixture.h"
 #include "tools/hub_args.h"
@@ -584,10 +585,10 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &refusing.lpSecurityDescriptor, nullptr));
     platform::Handle squatter(::CreateFileMappingW(INVALID_HANDLE_VALUE, &refusing, PAGE_READWRITE, 0, 16, L"Local\\Pontis Manager starts and stops"));
     ::LocalFree(refusing.lpSecurityDescriptor);
+    const ShellNotifyRecorder icon;
     StartOutsideHub();
     Open({"-tray"});
     ASSERT_TRUE(form->StaysInTray()) << "no notification area took the icon";
-    const TTrayIcon& icon = form->Tray().Icon();
     ASSERT_TRUE(PumpUntil([&] { return icon.Last().szTip == std::wstring(L"Pontis Manager: 0 of 0 bridges connected"); }));
     const HICON runningDot = icon.Last().hIcon;
     // A notification area made anew: an icon it still has stays shown, a lost one comes back.
@@ -618,7 +619,7 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     squatter.reset();
     EXPECT_EQ(RunSwitch({"-stop"}).first, 0);  // a script's stop is a stop, not a crash
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));  // and logs nothing
-    ASSERT_TRUE(PumpUntil([&] { return !form->Running(); }));
+    ASSERT_TRUE(PumpUntil([&] { return Enabled(IdStartButton); }));
     EXPECT_EQ(icon.Last().szInfo, std::wstring(L"Bridges stopped")) << "not handed to the system";
     EXPECT_EQ(icon.Last().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
     EXPECT_EQ(icon.Last().szTip, std::wstring(L"Pontis Manager: bridges stopped"));
@@ -649,7 +650,7 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     for (int at : {0, 1000, 6000}) events = links.Look(at, {{1, "COM\xE9", "h\xF4te:1", at ? TLinkState::Waiting : TLinkState::Connected}});
     events.push_back({TEventKind::HubEnded});
     std::wstring notes[2];
-    for (std::wstring& note : notes) { form->Tray().Show(events, links, false); note = icon.Last().szInfo; }
+    for (std::wstring& note : notes) { form->Tray().Show(events, links); note = icon.Last().szInfo; }
     ::DeleteFileW(blocked.c_str());
     EXPECT_EQ(notes[0], L"The connection log could not be written: " + blocked + L"\\Pontis Manager\\connections.log (" +
                             platform::Widen(platform::SystemErrorText(ERROR_PATH_NOT_FOUND), CP_ACP) + L")");
