@@ -2,10 +2,6 @@
 // The connection log's lines: which events it tells, and how a line is written. Pure logic.
 #include "tools/link_events.h"
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 // One event of the connection log: the COM text and the server ("-" for the whole set), and
 // the event word (started, stopped, refused, failed, left out, connected, waiting, hub ended).
 // A link's event also has its bridge's Name, and when it ends an outage, its length ("after 130

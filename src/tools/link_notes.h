@@ -2,11 +2,6 @@
 // What the icon shows of the links: the notes it gives, and its colour and tip. Pure logic.
 #include "tools/link_events.h"
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
-// A note from the icon.
 struct TNote {
     std::string Title;
     std::string Text;

@@ -5,8 +5,6 @@
 // its icon, the link watcher and the switches read the run from here.
 #include "platform/handles.h"
 
-#include <windows.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -62,8 +60,7 @@ public:
     const std::string& Fault() const { return fault_; }
     bool Unusable() const { return unusable_; }  // the lock or the record cannot be opened
 
-    // The record's count of starts and stops.
-    std::uint32_t Count() const;
+    std::uint32_t Count() const;  // of starts and stops so far
     // A start or stop that changed whether the hub runs tells the other copies.
     void Changed() const;
 

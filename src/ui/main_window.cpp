@@ -101,6 +101,13 @@ void TMainWindow::Show() {
     ::SetFocus(list_.Handle());
 }
 
+bool TMainWindow::StaysInTray() const { return tray_ && tray_->Stays(); }
+
+void TMainWindow::ShowInFront() {
+    ::ShowWindow(hwnd_, ::IsIconic(hwnd_) ? SW_RESTORE : SW_SHOWNORMAL);
+    ::SetForegroundWindow(hwnd_);
+}
+
 void TMainWindow::FormCreate() {
     Application.HintHidePause = 30000;
     checkServers_ = ReadCheckServersSetting();

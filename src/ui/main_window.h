@@ -37,7 +37,6 @@ public:
     bool StaysInTray() const;
     // Restored and in front, as a click on the icon shows it.
     void ShowInFront();
-    const TNotificationArea& Tray() const { return *tray_; }
     TNotificationArea& Tray() { return *tray_; }
     const bool* ClosedFlag() const { return &closed_; }
 
@@ -71,7 +70,6 @@ public:
 
     // The list's rows: the bridges of these slots of the table.
     void AddRow(int slot) { list_.AddRow(slot, links_.Of(slot).State); }
-    const TBridgeList& List() const { return list_; }
     TBridgeList& List() { return list_; }
     // The info tip of a bridge's row.
     std::string RowTip(int slot) const;

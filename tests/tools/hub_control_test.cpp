@@ -109,7 +109,7 @@ TEST_F(Hub, StartEndsTheRunningHubAndLaunchesTheNewOne) {
     EXPECT_TRUE(StartBridges(rows, {nullptr, [&] { oldGoneWhenLaunched = Ended(old); }}));
     EXPECT_TRUE(oldGoneWhenLaunched) << "the running hub is ended before the launch";
     EXPECT_EQ(testreg::ReadText(testreg::kProgramKey, "command"), BuildHubArguments(rows));
-    const DWORD hub = FindProcess(HubExeName);
+    const DWORD hub = FirstProcess(HubExeName);
     EXPECT_NE(hub, 0u);
     EXPECT_NE(hub, ::GetProcessId(old));
 
@@ -122,10 +122,10 @@ TEST_F(Hub, StartEndsTheRunningHubAndLaunchesTheNewOne) {
     const TStartSteps restart{nullptr, nullptr, nullptr, StartsAndStops()->Count, &superseded};
     OutsideHub();  // and one more, started elsewhere: the stop ends both
     EXPECT_TRUE(StopBridges());
-    EXPECT_EQ(FindProcess(HubExeName), 0u);
-    EXPECT_TRUE(StartBridges(rows, restart) && superseded && !FindProcess(HubExeName)) << "it starts nothing";
+    EXPECT_EQ(FirstProcess(HubExeName), 0u);
+    EXPECT_TRUE(StartBridges(rows, restart) && superseded && !FirstProcess(HubExeName)) << "it starts nothing";
     EXPECT_TRUE(StopBridges());  // nothing to end: nothing happens
-    EXPECT_EQ(FindProcess(HubExeName), 0u);
+    EXPECT_EQ(FirstProcess(HubExeName), 0u);
 }
 
 // Another start that holds the lock while it shows the hub's line; ended there, it leaves the

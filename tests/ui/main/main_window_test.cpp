@@ -358,7 +358,7 @@ TEST_F(MainWindow, StartUpWithARunningHubCountsAsRunning) {
 
     Click(IdStopButton);
     EXPECT_TRUE(Enabled(IdStartButton));
-    EXPECT_EQ(FindProcess("hub4com.exe"), 0u) << "stop ends the hub";
+    EXPECT_EQ(FirstProcess("hub4com.exe"), 0u) << "stop ends the hub";
 }
 
 TEST_F(MainWindow, RegistryErrorEndsStartUpButTheWindowOpens) {
@@ -398,7 +398,7 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     ::SetFocus(form->Control(IdStartButton));
     Click(IdStartButton);
 
-    EXPECT_NE(FindProcess("hub4com.exe"), 0u);
+    EXPECT_NE(FirstProcess("hub4com.exe"), 0u);
     EXPECT_FALSE(Enabled(IdStartButton));
     EXPECT_EQ(::GetFocus(), form->Control(IdStopButton)) << "focus leaves the disabled button";
     EXPECT_EQ(RowState(0), TLinkState::Waiting) << "no server listens";
@@ -409,7 +409,7 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     EXPECT_EQ(ReadText(kProgramKey, "command").find(" --reconnect=10000"), 0u);
 
     Click(IdStopButton);
-    EXPECT_EQ(FindProcess("hub4com.exe"), 0u);
+    EXPECT_EQ(FirstProcess("hub4com.exe"), 0u);
     EXPECT_TRUE(Enabled(IdStartButton));
     EXPECT_EQ(RowState(1), TLinkState::Stopped);
     EXPECT_EQ(Tip(1), "Bridges are stopped");
@@ -469,19 +469,19 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     EXPECT_EQ(ReadText(kProgramKey, "command"), button);
     EXPECT_NE(FileText(InDriver("hub4com.log")).find(": \"" + InDriver(HubExeName) + "\"" + button + "\r\n"),
               std::string::npos);
-    const auto hub = FindProcess(HubExeName);
+    const auto hub = FirstProcess(HubExeName);
     EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges are already running\r\n")));
-    EXPECT_EQ(FindProcess(HubExeName), hub) << "the same line: left running";
+    EXPECT_EQ(FirstProcess(HubExeName), hub) << "the same line: left running";
     WriteBridge(4, "COM3", "10.0.0.9");
     EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges started\r\n")));
-    EXPECT_NE(FindProcess(HubExeName), hub) << "an edited bridge: started anew";
+    EXPECT_NE(FirstProcess(HubExeName), hub) << "an edited bridge: started anew";
     for (int n : {1, 2, 3, 4}) WriteText(SlotKey(n), "Enabled", "0");
     EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("All bridges are switched off\r\n")));
-    EXPECT_EQ(FindProcess(HubExeName), 0u) << "ended as a stop ends it";
+    EXPECT_EQ(FirstProcess(HubExeName), 0u) << "ended as a stop ends it";
     for (int n : {1, 2, 3, 4}) WriteText(SlotKey(n), "Enabled", "1");
     EXPECT_EQ(RunSwitch({"-start"}).first, 0);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges stopped\r\n")));
-    EXPECT_EQ(FindProcess(HubExeName), 0u);
+    EXPECT_EQ(FirstProcess(HubExeName), 0u);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));
 }
 
@@ -509,7 +509,7 @@ TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
         }
         ::DeleteFileA(log.c_str());
         EXPECT_EQ(RunSwitch({c.action, c.also}), std::make_pair(c.code, std::string(c.output)));
-        EXPECT_EQ(FindProcess(HubExeName), 0u) << c.output;
+        EXPECT_EQ(FirstProcess(HubExeName), 0u) << c.output;
         EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>") << c.output;
         const std::string lines = FileText(log);
         const std::string why(c.output, std::strlen(c.output) - 2);  // the line a script reads, and the log
@@ -571,7 +571,7 @@ TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) 
               std::make_pair(0, "COM3\t127.0.0.1:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"));
     WriteText(SlotKey(10), "Port", "abc");  // left out of the hub: a failure while it runs
     EXPECT_EQ(RunSwitch({"-status"}).first, 1);
-    EXPECT_NE(FindProcess(HubExeName), 0u);
+    EXPECT_NE(FirstProcess(HubExeName), 0u);
 }
 
 TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
@@ -688,7 +688,7 @@ TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {
     Open();
     form->SetRunning(false);
     ExpectStartRefused("No bridges defined! Please define at least one.");
-    EXPECT_NE(FindProcess("hub4com.exe"), 0u);
+    EXPECT_NE(FirstProcess("hub4com.exe"), 0u);
 }
 
 TEST_F(MainWindow, AHubThatEndsAtOnceIsAFailedStart) {
@@ -707,7 +707,7 @@ TEST_F(MainWindow, DebugModeShowsTheArgumentsBeforeTheLaunch) {
     AskForReport();
     Open({"-mdebug"});
     MessageBoxWatcher boxes;
-    boxes.SetProbe([] { return FindProcess(HubExeName) != 0; });
+    boxes.SetProbe([] { return FirstProcess(HubExeName) != 0; });
     Click(IdStartButton);
 
     ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
@@ -718,7 +718,7 @@ TEST_F(MainWindow, DebugModeShowsTheArgumentsBeforeTheLaunch) {
     EXPECT_EQ(box.icon, nullptr);
     EXPECT_TRUE(box.centred);
     EXPECT_FALSE(box.probed) << "the hub ran while the line showed";
-    EXPECT_NE(FindProcess(HubExeName), 0u);
+    EXPECT_NE(FirstProcess(HubExeName), 0u);
     // The tool writes its report as it starts: wait for it rather than for a moment.
     for (int i = 0; i < 100 && Report()["show"].empty(); ++i) ::Sleep(50);
     EXPECT_EQ(Report()["show"], "-1");  // the hub's window is shown too
