@@ -1,6 +1,5 @@
 #include "tools/hub_control.h"
 
-#include "config/config_store.h"
 #include "platform/cursor.h"
 #include "tools/hub_args.h"
 #include "tools/runner.h"
@@ -62,7 +61,7 @@ TOutcome StartBridges(const std::vector<int>& listed, const TStartSteps& steps) 
     }
     const bool wasRunning = TRun::HubFound();
     const std::string arguments = BuildHubArguments(slots);
-    if (steps.AlreadyRunning && wasRunning && RecordedHubCommand() == arguments) {
+    if (steps.AlreadyRunning && wasRunning && TRun::HubLine() == arguments) {
         *steps.AlreadyRunning = true;
         return {};
     }
@@ -76,7 +75,7 @@ TOutcome StartBridges(const std::vector<int>& listed, const TStartSteps& steps) 
     if (started || wasRunning) lock.Changed();
     if (!started) return TOutcome::Fault(UnableToStartText);
     if (steps.Launched) steps.Launched();
-    RecordHubCommand(arguments);
+    TRun::RecordHubLine(arguments);
     return {};
 }
 

@@ -1,6 +1,7 @@
 #include "tools/run.h"
 
 #include "config/config_store.h"
+#include "config/reg_ini_file.h"
 #include "platform/module.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
@@ -64,6 +65,16 @@ std::string HeldText() {
 }  // namespace
 
 bool TRun::HubFound() { return !FindHubs().empty(); }
+
+std::string TRun::HubLine() {
+    try {
+        return TRegIniFile(ProgramKey).GetText("", "command", "");
+    } catch (const ERegistryException&) {
+        return {};
+    }
+}
+
+void TRun::RecordHubLine(const std::string& arguments) { TRegIniFile(ProgramKey).PutText("", "command", arguments); }
 
 TStartStopLock::TStartStopLock(DWORD waitMs) {
     if (lockedHere) {

@@ -29,6 +29,10 @@ public:
 
     // Whether a hub of this program runs now.
     static bool HubFound();
+    // The argument string of the hub last started, kept in the program's key (the value
+    // "command"); empty when there is none or it cannot be read.
+    static std::string HubLine();
+    static void RecordHubLine(const std::string& arguments);
 
 private:
     bool running_;

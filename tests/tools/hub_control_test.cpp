@@ -105,9 +105,11 @@ TEST_F(Hub, StartEndsTheRunningHubAndLaunchesTheNewOne) {
     Define(2, "COM1", "10.0.0.1");
     const std::vector<int> rows = {2, 1};  // COM1, COM3
 
+    testreg::WriteRaw(testreg::kProgramKey, "command", REG_DWORD, std::string(4, '\1'));  // replaced whatever it is
     bool oldGoneWhenLaunched = false;
     EXPECT_TRUE(StartBridges(rows, {nullptr, [&] { oldGoneWhenLaunched = Ended(old); }}));
     EXPECT_TRUE(oldGoneWhenLaunched) << "the running hub is ended before the launch";
+    EXPECT_EQ(testreg::ReadRaw(testreg::kProgramKey, "command").type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(testreg::ReadText(testreg::kProgramKey, "command"), BuildHubArguments(rows));
     const DWORD hub = FirstProcess(HubExeName);
     EXPECT_NE(hub, 0u);
