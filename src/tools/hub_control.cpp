@@ -86,11 +86,6 @@ std::vector<TLinkEvent> StartEvents(const TOutcome& started) {
     return events;
 }
 
-bool AllSwitchedOff(const std::vector<int>& listed) {
-    const std::vector<int> slots = Readable(listed);
-    return !slots.empty() && SwitchedOn(slots).empty();
-}
-
 TOutcome StopBridges(bool* ended) {
     const TStartStopLock lock(StartStopWaitMs);
     if (!lock) return TOutcome::Failure(lock.Fault());

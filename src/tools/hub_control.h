@@ -44,10 +44,6 @@ TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps);
 // after a launch, a bridge left out for each stored one that could not be read.
 std::vector<TLinkEvent> StartEvents(const TOutcome& started);
 
-// Whether every one of the listed bridges that could be read, of which there is at least one, is switched off: a
-// start then ends the running hub as a stop does, and says AllOffText.
-bool AllSwitchedOff(const std::vector<int>& slots);
-
 // Ends every running hub of this program; fails when one still runs after a few seconds. ended
 // tells whether there was one to end.
 TOutcome StopBridges(bool* ended = nullptr);
