@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
         ::ResetEvent(looked.get());
         watcher.Ask();
         if (!watched) ::WaitForSingleObject(looked.get(), INFINITE);
-        states = watcher.States(targets, true);
+        states = watcher.States(targets, TRun(true));
         ::QueryPerformanceCounter(&t1);
         if (watched) ::Sleep(10);
         ms.push_back(static_cast<double>(t1.QuadPart - t0.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart));

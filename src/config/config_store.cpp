@@ -129,19 +129,6 @@ bool TStoredChanges::Changed() {
     return true;
 }
 
-void RecordHubCommand(const std::string& arguments) {
-    TRegIniFile store(ProgramKey);
-    store.PutText("", "command", arguments);
-}
-
-std::string RecordedHubCommand() {
-    try {
-        return TRegIniFile(ProgramKey).GetText("", "command", "");
-    } catch (const ERegistryException&) {
-        return {};
-    }
-}
-
 std::optional<std::string> ReadLogOnValue() {
     platform::RegKey key;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, RunKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return std::nullopt;

@@ -37,11 +37,6 @@ private:
     platform::Handle event_;
 };
 
-// Stores the argument string of the hub that was just started in the value "command".
-void RecordHubCommand(const std::string& arguments);
-// The argument string last recorded; empty when there is none or it cannot be read.
-std::string RecordedHubCommand();
-
 // Start at log-on: the value "Pontis Manager" of the current user's Run key
 // (Software\Microsoft\Windows\CurrentVersion\Run), which holds the command started at log-on.
 // Reading gives nothing when the value is missing, is no text or cannot be read; writing and

@@ -3,8 +3,8 @@
 #include "config/bridge.h"
 #include "config/number.h"
 #include "tools/hub_args.h"
-#include "tools/hub_control.h"
 #include "tools/link_watcher.h"
+#include "tools/run.h"
 
 #include <windows.h>
 
@@ -14,15 +14,15 @@ constexpr int LookWaitMs = 10000, ResolveWaitMs = 3000, PollMs = 20;
 
 // The states after the first look, with the server names found within a few seconds; a name
 // the resolver has not answered for by then leaves its own bridges waiting.
-std::vector<TLinkState> SettledStates(const std::vector<TLinkTarget>& targets, bool hubRunning) {
+std::vector<TLinkState> SettledStates(const std::vector<TLinkTarget>& targets, const TRun& run) {
     TLinkWatcher watcher;
-    if (!hubRunning) return watcher.States(targets, false);
-    watcher.States(targets, true);  // asks for the names
+    if (!run.Running()) return watcher.States(targets, run);
+    watcher.States(targets, run);  // asks for the names
     watcher.Ask();
     for (int waited = 0; waited < LookWaitMs && (!watcher.HubSeen() || (waited < ResolveWaitMs && watcher.Resolving()));
          waited += PollMs)
         ::Sleep(PollMs);
-    return watcher.States(targets, true);
+    return watcher.States(targets, run);
 }
 
 }  // namespace
@@ -35,8 +35,8 @@ TBridgeStatus StoredBridgeStatus() {
     const std::vector<int> slots = Readable(LoadStoredBridges());
     std::vector<TLinkTarget> targets;
     for (int slot : slots) targets.push_back(LinkTargetOf(slot));
-    const bool running = HubRunning();
-    std::vector<TLinkState> states = SettledStates(targets, running);
+    const TRun run(TRun::HubFound());
+    std::vector<TLinkState> states = SettledStates(targets, run);
 
     TBridgeStatus status;
     bool allConnected = true;
@@ -54,7 +54,7 @@ TBridgeStatus StoredBridgeStatus() {
     }
     if (status.Lines.empty()) status.Lines.push_back(NoBridgesLine);
     status.Code = slots.empty() && LeftOut().empty() ? StatusNoBridges
-                  : !running                         ? StatusStopped
+                  : !run.Running()                   ? StatusStopped
                   : allConnected                     ? StatusAllConnected
                                                      : StatusWaiting;
     return status;

@@ -2,7 +2,7 @@
 // The connection log: %LOCALAPPDATA%\Pontis Manager\connections.log, one line per event, kept
 // below about 1 MB by turning it into connections.1.log. Whichever copy of the program acts
 // writes it; a log that cannot be written stops nothing, the caller only learns of it.
-#include "tools/link_events.h"
+#include "tools/link_log.h"
 
 #include <string>
 #include <vector>

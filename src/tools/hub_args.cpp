@@ -57,6 +57,11 @@ std::vector<int> SwitchedOn(const std::vector<int>& slots) {
     return on;
 }
 
+bool AllSwitchedOff(const std::vector<int>& listed) {
+    const std::vector<int> slots = Readable(listed);
+    return !slots.empty() && SwitchedOn(slots).empty();
+}
+
 std::string BuildHubArguments(const std::vector<int>& listed) {
     const std::vector<int> slots = SwitchedOn(listed);
     if (std::optional<std::string> fault = CheckHubRows(slots)) throw std::invalid_argument(*fault);

@@ -25,6 +25,10 @@ std::vector<int> LeftOut();
 // The slots of the bridges that are switched on, in the same order.
 std::vector<int> SwitchedOn(const std::vector<int>& slots);
 
+// Whether every one of the listed bridges that could be read, of which there is at least one, is
+// switched off: a start then ends the running hub as a stop does, and says so.
+bool AllSwitchedOff(const std::vector<int>& slots);
+
 // The argument string, beginning with one space, for rows that CheckHubRows accepted; the
 // bridges that are switched off are left out.
 std::string BuildHubArguments(const std::vector<int>& slots);

@@ -3,6 +3,7 @@
 // They report what happened; the caller shows it.
 #include "tools/link_events.h"
 #include "tools/outcome.h"
+#include "tools/run.h"
 
 #include <cstdint>
 #include <functional>
@@ -17,13 +18,6 @@ constexpr char HubNotEndedText[] = "Unable to start bridges! The running hub cou
 constexpr char HubProgramText[] = "Unable to start bridges! The hub's program cannot run: ";  // and its path
 constexpr char AlreadyRunningText[] = "Bridges are already running";
 constexpr char AllOffText[] = "All bridges are switched off";
-constexpr char BusyText[] = "Another start or stop of the bridges did not finish. Please try again";
-constexpr char LockHeldText[] = "Another program holds the bridges' start lock";  // and, when it is a copy of ours, which
-constexpr char LockUnusableText[] = "The bridges' start lock cannot be opened: ";  // and the system's reason
-constexpr char RecordUnusableText[] = "The record of the bridges' starts and stops cannot be opened: ";  // and the reason
-
-// How long a start or stop waits for one under way in another copy: 30 seconds (tests shorten it).
-extern unsigned long StartStopWaitMs;
 
 // What a start lets its caller see while it runs.
 struct TStartSteps {
@@ -50,37 +44,6 @@ TOutcome StartBridges(const std::vector<int>& slots, const TStartSteps& steps);
 // after a launch, a bridge left out for each stored one that could not be read.
 std::vector<TLinkEvent> StartEvents(const TOutcome& started);
 
-// Whether every one of the listed bridges that could be read, of which there is at least one, is switched off: a
-// start then ends the running hub as a stop does, and says AllOffText.
-bool AllSwitchedOff(const std::vector<int>& slots);
-
 // Ends every running hub of this program; fails when one still runs after a few seconds. ended
 // tells whether there was one to end.
 TOutcome StopBridges(bool* ended = nullptr);
-
-// A start or stop of any copy of this program for this user runs alone: the next one waits for
-// it. What they did is kept for every copy to read: how many there have been, and whether the
-// last one left the bridges running.
-struct TStartsAndStops {
-    std::uint32_t Count = 0;
-    bool Running = false;
-    // False when the lock or the record cannot be opened: another copy's start or stop then
-    // cannot be told from a hub that ended.
-    bool Known = true;
-};
-// The record, or nothing while a start or stop is under way, here or in another copy.
-std::optional<TStartsAndStops> StartsAndStops();
-
-// The bridges whose servers the watching copy finds not answering, a bit per slot, for the
-// others to show (-status); every start and stop clears them.
-void PublishNotAnswering(std::uint32_t slots);
-std::uint32_t NotAnsweringSlots();
-
-// The list's order of two slots of Bridges by their captions (the COM texts): the platform's
-// locale-aware text comparison, negative when a stands before b. The hub takes the bridges in
-// this order.
-int CompareSlots(int a, int b);
-
-// Clears the bridge table, loads the stored bridges into it as the window does, and gives
-// their slots in list order. A registry error is raised as from the window's load.
-std::vector<int> LoadStoredBridges();

@@ -1,7 +1,7 @@
 #pragma once
 // What the program knows of each bridge's link, and what happens to the links: each look, start
-// and stop gives one list of events, from which the list, the icon, the log and the notes each
-// take what they show. Pure logic.
+// and stop gives one list of events, from which the list, the icon, the log (link_log.h) and the
+// notes (link_notes.h) each take what they show. Pure logic.
 #include "tools/link_match.h"
 
 #include <cstdint>
@@ -100,61 +100,3 @@ private:
     std::vector<int> order_;  // the slots of the last look
     std::map<int, TLinkRecord> records_;
 };
-
-// One event of the connection log: the COM text and the server ("-" for the whole set), and
-// the event word (started, stopped, refused, failed, left out, connected, waiting, hub ended).
-// A link's event also has its bridge's Name, and when it ends an outage, its length ("after 130
-// s"); a refused or failed start and a bridge left out have their reason.
-struct TLogEvent {
-    std::string Com = "-";
-    std::string Server = "-";
-    std::string Word;
-    bool Link = false;
-    std::string Name = {};
-    std::string After = {};
-    std::string Why = {};
-};
-
-// What the log makes of the events: a line for each start, stop and ended hub, and for every
-// change of a link but to stopped (a link that stops with the bridges is told by their own
-// line) and but those a look only showed: a link first seen, one that only began waiting (told
-// once it waited TLinks::DropMs), one no longer judged.
-std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TLinks& links);
-
-// The log's line for an event, without its line end: the local date and time
-// ("2026-12-07 14:02:11"), the COM text, the server and the word, separated by tabs; a link's
-// line adds its Name and, when it ends an outage, the outage's length; another line its reason.
-// A control character in any field (a tab, a line break) is written as a blank, so each event
-// is one line of its fields.
-std::string LogLine(const std::string& dateTime, const TLogEvent& event);
-
-// The date and time as the log writes it.
-std::string LogTime(int year, int month, int day, int hour, int minute, int second);
-
-// A log that has passed this size becomes the older copy before the next line is appended.
-constexpr std::uint64_t LogLimitBytes = 1024 * 1024;
-inline bool LogMustRotate(std::uint64_t size) { return size > LogLimitBytes; }
-
-// A note from the icon.
-struct TNote {
-    std::string Title;
-    std::string Text;
-    bool Warning = false;
-};
-
-// What the notes make of the events: the links lost in one look merged into one note, those
-// restored into another, and a note for a hub that ended by itself. A link is named by its
-// Name and COM text ("Scale (COM3)"), or its COM text; a restored one alone tells its outage.
-std::vector<TNote> Notes(const std::vector<TLinkEvent>& events, const TLinks& links);
-
-// A note's text holds this many characters at most.
-constexpr std::size_t NoteTextLimit = 255;
-
-// A length of time as the notes tell it: "45 s", "2 min 10 s", "1 h 5 min".
-std::string OutageText(std::int64_t ms);
-
-// The icon's colour (the state of its dot) and its tip, for the links' states: grey while the
-// bridges are stopped, red while any is not answering, green when every bridge is connected,
-// amber while any waits. Bridges that are off do not count.
-TLinkState TrayState(const std::vector<TLinkState>& states, bool running);
-std::string TrayTip(const std::vector<TLinkState>& states, bool running);

@@ -190,8 +190,6 @@ TEchoRound SendEchoes(const std::vector<std::uint32_t>& hosts) {
     return round;
 }
 
-bool HubRunning() { return !FindHubs().empty(); }
-
 TTcpTable ReadTcpTable() {
     TTcpTable table;
     table.Connections = TcpConnections();

@@ -1,6 +1,5 @@
 #pragma once
-// The system reads behind the link state: the established TCP connections, whether the hub
-// runs, and the address of a server's name. Each may take a while; the watcher makes them on a
+// The system reads behind the link state: the established TCP connections and the address of a server's name. Each may take a while; the watcher makes them on a
 // thread of its own.
 #include "tools/link_match.h"
 #include "tools/liveness.h"
@@ -37,9 +36,6 @@ struct TEchoRound {
 
 // Sends one echo to each host at once and gives whether each answered within a second or so.
 TEchoRound SendEchoes(const std::vector<std::uint32_t>& hosts);
-
-// Whether a hub of this program runs.
-bool HubRunning();
 
 // The address of a server: a dotted address at once, a host name as the system's resolver
 // answers, waiting for it; nothing when it has none.

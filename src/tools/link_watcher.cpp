@@ -159,15 +159,15 @@ void TLinkWatcher::Ask(bool withTable, std::vector<std::uint32_t> echoHosts) {
     shared_->wake.notify_one();
 }
 
-std::vector<TLinkState> TLinkWatcher::States(const std::vector<TLinkTarget>& targets, bool hubRunning) {
+std::vector<TLinkState> TLinkWatcher::States(const std::vector<TLinkTarget>& targets, const TRun& run) {
     std::vector<TLinkState> states;
-    for (const TLinkLook& look : Looks(targets, hubRunning)) states.push_back(look.State);
+    for (const TLinkLook& look : Looks(targets, run)) states.push_back(look.State);
     return states;
 }
 
-std::vector<TLinkLook> TLinkWatcher::Looks(const std::vector<TLinkTarget>& targets, bool hubRunning) {
+std::vector<TLinkLook> TLinkWatcher::Looks(const std::vector<TLinkTarget>& targets, const TRun& run) {
     std::vector<TLinkLook> looks(targets.size());
-    if (!hubRunning) return looks;
+    if (!run.Running()) return looks;
     bool due = false;
     std::vector<TLinkEnd> ends;
     std::vector<TLinkState> states;

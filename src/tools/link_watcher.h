@@ -6,6 +6,7 @@
 #include "platform/handles.h"
 #include "tools/link_reads.h"
 #include "tools/liveness.h"
+#include "tools/run.h"
 
 #include <chrono>
 #include <functional>
@@ -18,7 +19,7 @@
 // address found stays in use meanwhile, and when the renewal finds nothing): the system's, unless
 // a test gives its own.
 struct TLinkReads {
-    std::function<bool()> HubRuns = HubRunning;
+    std::function<bool()> HubRuns = TRun::HubFound;
     std::function<TTcpTable()> Table = ReadTcpTable;
     std::function<std::optional<std::uint32_t>(const std::string&)> LookUp = LookUpHost;
     std::function<TEchoRound(const std::vector<std::uint32_t>&)> Echo = SendEchoes;
@@ -58,8 +59,8 @@ public:
     // one), with the host names as far as they are known: a name not yet looked up leaves only its
     // own links waiting. A name not yet looked up, not found a while ago or found long ago is
     // looked up on the names' thread.
-    std::vector<TLinkState> States(const std::vector<TLinkTarget>& targets, bool hubRunning);
-    std::vector<TLinkLook> Looks(const std::vector<TLinkTarget>& targets, bool hubRunning);
+    std::vector<TLinkState> States(const std::vector<TLinkTarget>& targets, const TRun& run);
+    std::vector<TLinkLook> Looks(const std::vector<TLinkTarget>& targets, const TRun& run);
 
     // Whether the last finished look found a hub running; nothing before the first.
     std::optional<bool> HubSeen() const;

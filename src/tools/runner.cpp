@@ -113,11 +113,6 @@ std::vector<DWORD> FindProcesses(const std::string& name, std::size_t limit) {
     return ids;
 }
 
-DWORD FindProcess(const std::string& name) {
-    const std::vector<DWORD> ids = FindProcesses(name, 1);
-    return ids.empty() ? 0 : ids.front();
-}
-
 namespace {
 
 // The machine this program's own image, as loaded, is built for.

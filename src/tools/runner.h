@@ -34,11 +34,8 @@ platform::Handle StartTool(const std::string& program, const std::string& argume
 // Binds the process-list functions from the loaded kernel32.dll on first use.
 void BindToolHelp();
 
-// The id of the first running process whose executable name is name (ASCII letters compared
-// without case, whole name), or 0.
-DWORD FindProcess(const std::string& name);
-
-// The ids of the running processes of that name, in the process list's order, at most limit.
+// The ids of the running processes whose executable name is name (ASCII letters compared
+// without case, whole name), in the process list's order, at most limit.
 std::vector<DWORD> FindProcesses(const std::string& name, std::size_t limit = SIZE_MAX);
 
 // Whether the file at path (UTF-8) is a program this system starts as it started this one: a

@@ -5,6 +5,7 @@
 #include "tools/command_line.h"
 #include "tools/hub_args.h"
 #include "tools/hub_control.h"
+#include "tools/link_log.h"
 #include "tools/runner.h"
 #include "ui/app_info.h"
 #include "ui/application.h"
@@ -62,7 +63,7 @@ TMainWindow::TMainWindow(std::vector<std::string> args) : args_(std::move(args))
     CreateControls();
     TakeStartsAndStops();
     Guarded([this] { FormCreate(); });
-    tray_ = std::make_unique<TNotificationArea>(hwnd_, ParseSwitches(args_).tray,
+    tray_ = std::make_unique<TNotificationArea>(hwnd_, ParseSwitches(args_).tray, run_,
                                                 [this](int id) { Guarded([&] { OnCommand(id, BN_CLICKED); }); });
     // This copy started the bridges before its window: its first look tells their links as a
     // start's does, where a window that only opens takes them as they are.
@@ -99,13 +100,20 @@ void TMainWindow::Show() {
     ::SetFocus(list_.Handle());
 }
 
+bool TMainWindow::StaysInTray() const { return tray_ && tray_->Stays(); }
+
+void TMainWindow::ShowInFront() {
+    ::ShowWindow(hwnd_, ::IsIconic(hwnd_) ? SW_RESTORE : SW_SHOWNORMAL);
+    ::SetForegroundWindow(hwnd_);
+}
+
 void TMainWindow::FormCreate() {
     Application.HintHidePause = 30000;
     checkServers_ = ReadCheckServersSetting();
     storedChanges_ = std::make_unique<TStoredChanges>();  // before the load, so no change goes unseen
     ClearBridges();
     LoadConfig();
-    if (HubRunning()) SetRunning(true);
+    if (TRun::HubFound()) SetRunning(true);
     DebugMode = HasDebugSwitch(args_);
 }
 
@@ -127,16 +135,16 @@ void TMainWindow::FollowStoredBridges() {
 // ---- availability ----
 
 void TMainWindow::SetRunning(bool running) {
-    running_ = running;
+    run_.Take(running);
     HWND button = Control(IdStartButton);
     const bool hadFocus = ::GetFocus() == button;
     ::EnableWindow(button, !running);
     if (hadFocus && running) ::SetFocus(Control(IdStopButton));
 }
 
-bool TMainWindow::CanAdd() const { return !Running() && list_.RowCount() < MaxBridges; }
+bool TMainWindow::CanAdd() const { return !run_.Running() && list_.RowCount() < MaxBridges; }
 
-bool TMainWindow::CanChange() const { return !Running() && list_.SelectedCount() == 1; }
+bool TMainWindow::CanChange() const { return !run_.Running() && list_.SelectedCount() == 1; }
 
 void TMainWindow::UpdateAvailability() {
     const bool add = CanAdd(), change = CanChange();
@@ -160,7 +168,7 @@ void TMainWindow::StartButtonClick() {
     FollowStoredBridges();  // what is stored now
     if (AllSwitchedOff(list_.Slots())) {  // a start of no bridge is a stop
         StopButtonClick();
-        if (!Running()) ShowOutcome(hwnd_, TOutcome::Failure(AllOffText), MB_ICONINFORMATION);
+        if (!run_.Running()) ShowOutcome(hwnd_, TOutcome::Failure(AllOffText), MB_ICONINFORMATION);
         return;
     }
     const auto launched = [this] {
@@ -269,7 +277,7 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
         checksRefused_ = false;
         liveness_.Take(round.Echoes);
     }
-    const std::vector<TLinkLook> looks = watcher_->Looks(targets, Running());
+    const std::vector<TLinkLook> looks = watcher_->Looks(targets, run_);
     std::vector<TLinkSeen> seen;
     connectedHosts_.clear();
     nameNotFound_ = 0;
@@ -286,7 +294,7 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     }
     // Until the watcher's first look since a start, links that ran are as they were (a window that
     // opens takes them from that look); links of stopped bridges wait at once.
-    if (!Running() || links_.AllStopped() || watcher_->HubSeen()) {
+    if (!run_.Running() || links_.AllStopped() || watcher_->HubSeen()) {
         const std::vector<TLinkEvent> found = links_.Look(NowMs(), seen, TimeOfDay());
         events.insert(events.end(), found.begin(), found.end());
     }
@@ -301,13 +309,13 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
             list_.SetState(event.Slot, event.To);
         restart = restart || event.Kind == TEventKind::RestartWanted;
     }
-    tray_->Show(events, links_, Running());
+    tray_->Show(events, links_);
     if (restart) RestartHub();
 }
 
 void TMainWindow::RestartHub() {
     // Held back while a start or stop runs elsewhere: the wish stands until it ends.
-    if (!Running() || !StartsAndStops() || !liveness_.MayRestart(NowMs())) return;
+    if (!run_.Running() || !StartsAndStops() || !liveness_.MayRestart(NowMs())) return;
     FollowStoredBridges();
     bool superseded = false;
     TStartSteps steps{nullptr, [this] { watcher_->Restart(); }};
@@ -316,15 +324,15 @@ void TMainWindow::RestartHub() {
     const TOutcome started = StartBridges(list_.Slots(), steps);
     if (superseded) return;  // stopped or started elsewhere meanwhile: the next look takes that
     TakeStartsAndStops();
-    if (!started) SetRunning(HubRunning());  // a refused start left the hub alone
+    if (!started) SetRunning(TRun::HubFound());  // a refused start left the hub alone
     LookAtLinks({started ? TLinkEvent{TEventKind::Restarted} : StartEvent(false, started.Failed, started.Text)});
 }
 
 void TMainWindow::LinkTimerTick() {
-    const bool check = checkServers_ && Running() && (!checksRefused_ || NowMs() - checkTriedMs_ >= ChecksRetryMs);
+    const bool check = checkServers_ && run_.Running() && (!checksRefused_ || NowMs() - checkTriedMs_ >= ChecksRetryMs);
     std::vector<std::uint32_t> hosts = check ? liveness_.Due(NowMs(), connectedHosts_) : std::vector<std::uint32_t>{};
     if (!hosts.empty()) checkTriedMs_ = NowMs();
-    watcher_->Ask(Running(), std::move(hosts));
+    watcher_->Ask(run_.Running(), std::move(hosts));
     UpdateAvailability();
 }
 
@@ -353,7 +361,7 @@ void TMainWindow::LinksRead() {
         SetRunning(done->Running);
         LookAfresh();
         events.push_back({done->Running ? TEventKind::StartedElsewhere : TEventKind::StoppedElsewhere});
-    } else if (done && hub && *hub != Running()) {
+    } else if (done && hub && *hub != run_.Running()) {
         SetRunning(*hub);
         // Without the record a hub that is gone may have been stopped by another copy: it is
         // told as a stop, never as the hub's own end.

@@ -1,12 +1,13 @@
 #pragma once
 // The main window: the bridge list, the commands that change it, and starting and stopping
-// the bridges. It keeps whether the bridges run and the state of each link; the list only shows them.
+// the bridges. It keeps the run of the bridges and the state of each link; the list only shows them.
 #include "config/bridge.h"
 #include "config/config_store.h"
 #include "tools/bridge_commands.h"
 #include "tools/link_events.h"
 #include "tools/link_watcher.h"
 #include "tools/liveness.h"
+#include "tools/run.h"
 #include "ui/bridge_list.h"
 #include "ui/ids.h"
 #include "ui/window.h"
@@ -36,11 +37,9 @@ public:
     bool StaysInTray() const;
     // Restored and in front, as a click on the icon shows it.
     void ShowInFront();
-    const TNotificationArea& Tray() const { return *tray_; }
     TNotificationArea& Tray() { return *tray_; }
     const bool* ClosedFlag() const { return &closed_; }
 
-    // Handlers.
     void FormCreate();
     void StartButtonClick();
     void StopButtonClick();
@@ -66,16 +65,12 @@ public:
     // edit, an import, another copy, a script's start), unless a command of the user's is open.
     void FollowStoredBridges();
 
-    // Whether the bridges run; the Start button shows it to the user.
-    bool Running() const { return running_; }
+    // Takes whether the bridges run; the Start button shows it to the user.
     void SetRunning(bool running);
 
     // The list's rows: the bridges of these slots of the table.
     void AddRow(int slot) { list_.AddRow(slot, links_.Of(slot).State); }
-    const TBridgeList& List() const { return list_; }
     TBridgeList& List() { return list_; }
-    // What the program knows of each bridge's link.
-    const TLinks& Links() const { return links_; }
     // The info tip of a bridge's row.
     std::string RowTip(int slot) const;
 
@@ -120,7 +115,7 @@ private:
     HMENU fileMenu_ = nullptr, bridgeMenu_ = nullptr;  // the menu bar's, which the window owns
     TBridgeList list_;
     std::unique_ptr<TLinkWatcher> watcher_;
-    bool running_ = false;
+    TRun run_;
     TLinks links_;
     TLiveness liveness_;
     bool checkServers_ = true;

@@ -5,9 +5,10 @@
 #include "tools/connection_log.h"
 #include "ui/ids.h"
 
-TNotificationArea::TNotificationArea(HWND owner, bool stay, std::function<void(int)> command)
+TNotificationArea::TNotificationArea(HWND owner, bool stay, const TRun& run, std::function<void(int)> command)
     : owner_(owner),
       stay_(stay),
+      run_(run),
       command_(std::move(command)),
       icon_(owner),
       taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")),
@@ -38,7 +39,7 @@ void TNotificationArea::ShowMenu() {
     const platform::Menu owned(::CreatePopupMenu());
     const HMENU menu = owned.get();
     ::AppendMenuA(menu, MF_STRING, IdMenuOpen, "&Open Pontis Manager");
-    if (running_)
+    if (run_.Running())
         ::AppendMenuA(menu, MF_STRING, IdStopButton, "St&op bridges");
     else
         ::AppendMenuA(menu, MF_STRING, IdStartButton, "&Start bridges");
@@ -58,10 +59,9 @@ void TNotificationArea::Note(const TNote& note) {
     icon_.Note(platform::Widen(note.Title, CP_ACP), platform::Widen(note.Text, CP_ACP), note.Warning);
 }
 
-void TNotificationArea::Show(const std::vector<TLinkEvent>& events, const TLinks& links, bool running) {
-    running_ = running;
+void TNotificationArea::Show(const std::vector<TLinkEvent>& events, const TLinks& links) {
     const std::vector<TLinkState> states = links.States();
-    icon_.Show(TrayState(states, running), platform::Widen(TrayTip(states, running), CP_ACP));
+    icon_.Show(TrayState(states, run_.Running()), platform::Widen(TrayTip(states, run_.Running()), CP_ACP));
     if (notify_)
         for (const TNote& note : Notes(events, links)) Note(note);
     // Last, so that no other note of this look takes its place at once.

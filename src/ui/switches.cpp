@@ -6,7 +6,6 @@
 #include "tools/connection_log.h"
 #include "tools/hub_args.h"
 #include "tools/hub_control.h"
-#include "tools/link_reads.h"
 #include "tools/runner.h"
 #include "ui/application.h"
 

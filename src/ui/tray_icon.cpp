@@ -47,15 +47,10 @@ TTrayIcon::~TTrayIcon() {
     if (notes_) ::DestroyWindow(notes_);
 }
 
-bool TTrayIcon::Send(DWORD message, NOTIFYICONDATAW data) {
-    last_ = data;
-    return ::Shell_NotifyIconW(message, &data) != FALSE;
-}
-
 bool TTrayIcon::Add() {
     // A notification area made anew says so to every window, also while it still has our icon
     // (a "TaskbarCreated" of another program's); adding fails then, and changing it shows it.
-    shown_ = Send(NIM_ADD, data_) || Send(NIM_MODIFY, data_);
+    shown_ = ::Shell_NotifyIconW(NIM_ADD, &data_) || ::Shell_NotifyIconW(NIM_MODIFY, &data_);
     return shown_;
 }
 
@@ -64,7 +59,7 @@ void TTrayIcon::Show(TLinkState state, const std::wstring& tip) {
     state_ = state;
     data_.hIcon = icons_[static_cast<int>(state)].get();
     CopyText(data_.szTip, tip);
-    if (shown_) Send(NIM_MODIFY, data_);
+    if (shown_) ::Shell_NotifyIconW(NIM_MODIFY, &data_);
 }
 
 void TTrayIcon::Note(const std::wstring& title, const std::wstring& text, bool warning) {
@@ -73,7 +68,6 @@ void TTrayIcon::Note(const std::wstring& title, const std::wstring& text, bool w
     CopyText(data.szInfoTitle, title);
     CopyText(data.szInfo, text);
     data.dwInfoFlags = warning ? NIIF_WARNING : NIIF_INFO;
-    lastNote_ = data;
     if (notes_) ::SetWindowTextW(notes_, (title + L": " + text).c_str());
-    if (shown_) Send(NIM_MODIFY, data);
+    if (shown_) ::Shell_NotifyIconW(NIM_MODIFY, &data);
 }

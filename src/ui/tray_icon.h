@@ -1,10 +1,9 @@
 #pragma once
 // The program's icon in the notification area: one dot in the colour of the list's dots, a tip,
-// and notes, all wide text. It keeps what it last handed to the system, so that tests read the
-// tip and the notes at the program's own seam; the last note's title and text are also the text
-// of a message-only window of the class NotesClass, which another process can read.
+// and notes, all wide text. The last note's title and text are also the text of a message-only
+// window of the class NotesClass, which another process can read.
 #include "platform/handles.h"
-#include "tools/link_events.h"
+#include "tools/link_match.h"
 #include "ui/ids.h"
 
 #include <windows.h>
@@ -32,15 +31,8 @@ public:
     // Shows a note from the icon; it takes no focus.
     void Note(const std::wstring& title, const std::wstring& text, bool warning);
 
-    // What the program last handed to the system, and the last note.
-    const NOTIFYICONDATAW& Last() const { return last_; }
-    const NOTIFYICONDATAW& LastNote() const { return lastNote_; }
-
 private:
-    bool Send(DWORD message, NOTIFYICONDATAW data);
-
     NOTIFYICONDATAW data_{};  // the icon and tip as shown
-    NOTIFYICONDATAW last_{}, lastNote_{};
     platform::Icon icons_[LinkStateCount];
     HWND notes_ = nullptr;
     TLinkState state_ = TLinkState::Stopped;

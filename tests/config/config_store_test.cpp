@@ -293,14 +293,6 @@ TEST_F(ConfigStore, SaveOverwritesInPlaceAndKeepsOtherValues) {
     EXPECT_EQ(ReadText(Slot(3), "Port"), "4103");
 }
 
-TEST_F(ConfigStore, RecordingTheHubCommandReplacesAnyValue) {
-    WriteRaw(kKey, "command", REG_DWORD, std::string(4, '\1'));
-    RecordHubCommand(" --reconnect=10000");
-    const RawValue v = ReadRaw(kKey, "command");
-    EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(v.data, std::string(" --reconnect=10000\0", 19));
-}
-
 TEST(RegIniFile, ReportsTheFourFailures) {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quillon");
     TRegIniFile store(kKey);

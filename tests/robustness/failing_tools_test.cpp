@@ -58,7 +58,7 @@ TEST_F(FailingTools, HungSetupToolIsEndedAndTheAddFails) {
     WithDialogOk(IdAddButton, {PickPort("COM4")});
     EXPECT_LT(::GetTickCount() - start, 10000u);
     EXPECT_EQ(boxes.Texts(), std::string("[Error] ") + kInstallFailed + "\n");
-    EXPECT_EQ(FindProcess(SetupExeName), 0u) << "the hung tool was ended";
+    EXPECT_EQ(FirstProcess(SetupExeName), 0u) << "the hung tool was ended";
     EXPECT_EQ(RowCount(), 0);
     EXPECT_EQ(FirstFreeSlot(), 1);
     EXPECT_FALSE(KeyExists(SlotKey(1)));
@@ -121,7 +121,7 @@ TEST_F(FailingTools, HubKilledFromOutsideIsStoppedAndStartedAgain) {
     Open();
     MessageBoxWatcher boxes;
     Click(IdStartButton);
-    const DWORD first = FindProcess(HubExeName);
+    const DWORD first = FirstProcess(HubExeName);
     ASSERT_NE(first, 0u) << boxes.Texts();
     ASSERT_FALSE(Enabled(IdStartButton));
 
@@ -133,7 +133,7 @@ TEST_F(FailingTools, HubKilledFromOutsideIsStoppedAndStartedAgain) {
     Click(IdStopButton);
     EXPECT_TRUE(Enabled(IdStartButton)) << "stop finds no hub and still enables Start";
     Click(IdStartButton);
-    const DWORD second = FindProcess(HubExeName);
+    const DWORD second = FirstProcess(HubExeName);
     EXPECT_NE(second, 0u);
     EXPECT_NE(second, first);
     EXPECT_FALSE(Enabled(IdStartButton));

@@ -15,6 +15,12 @@
 #include <string>
 #include <vector>
 
+// The id of the first running process of that name, or 0.
+inline DWORD FirstProcess(const std::string& name) {
+    const std::vector<DWORD> ids = FindProcesses(name, 1);
+    return ids.empty() ? 0 : ids.front();
+}
+
 // Ends every process named like the hub, the program's or not.
 inline void EndEveryHub() {
     for (DWORD id : FindProcesses(HubExeName)) {
@@ -104,7 +110,7 @@ protected:
     // Waits up to five seconds for a process of that name to show in the process list.
     static DWORD AwaitProcess(const std::string& name) {
         for (int i = 0; i < 100; ++i) {
-            if (DWORD id = FindProcess(name)) return id;
+            if (DWORD id = FirstProcess(name)) return id;
             ::Sleep(50);
         }
         return 0;

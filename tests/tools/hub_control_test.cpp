@@ -105,11 +105,13 @@ TEST_F(Hub, StartEndsTheRunningHubAndLaunchesTheNewOne) {
     Define(2, "COM1", "10.0.0.1");
     const std::vector<int> rows = {2, 1};  // COM1, COM3
 
+    testreg::WriteRaw(testreg::kProgramKey, "command", REG_DWORD, std::string(4, '\1'));  // replaced whatever it is
     bool oldGoneWhenLaunched = false;
     EXPECT_TRUE(StartBridges(rows, {nullptr, [&] { oldGoneWhenLaunched = Ended(old); }}));
     EXPECT_TRUE(oldGoneWhenLaunched) << "the running hub is ended before the launch";
+    EXPECT_EQ(testreg::ReadRaw(testreg::kProgramKey, "command").type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(testreg::ReadText(testreg::kProgramKey, "command"), BuildHubArguments(rows));
-    const DWORD hub = FindProcess(HubExeName);
+    const DWORD hub = FirstProcess(HubExeName);
     EXPECT_NE(hub, 0u);
     EXPECT_NE(hub, ::GetProcessId(old));
 
@@ -122,10 +124,10 @@ TEST_F(Hub, StartEndsTheRunningHubAndLaunchesTheNewOne) {
     const TStartSteps restart{nullptr, nullptr, nullptr, StartsAndStops()->Count, &superseded};
     OutsideHub();  // and one more, started elsewhere: the stop ends both
     EXPECT_TRUE(StopBridges());
-    EXPECT_EQ(FindProcess(HubExeName), 0u);
-    EXPECT_TRUE(StartBridges(rows, restart) && superseded && !FindProcess(HubExeName)) << "it starts nothing";
+    EXPECT_EQ(FirstProcess(HubExeName), 0u);
+    EXPECT_TRUE(StartBridges(rows, restart) && superseded && !FirstProcess(HubExeName)) << "it starts nothing";
     EXPECT_TRUE(StopBridges());  // nothing to end: nothing happens
-    EXPECT_EQ(FindProcess(HubExeName), 0u);
+    EXPECT_EQ(FirstProcess(HubExeName), 0u);
 }
 
 // Another start that holds the lock while it shows the hub's line; ended there, it leaves the

@@ -22,13 +22,13 @@ TEST(LinkStates, AConnectionToTheServerShowsItsBridgeConnected) {
     using S = TLinkState;
     const std::vector<S> connected = {S::Connected, S::Waiting, S::Connected};
     TLinkWatcher watcher;
-    EXPECT_EQ(watcher.States(targets, false), (std::vector<S>{S::Stopped, S::Stopped, S::Stopped}));
+    EXPECT_EQ(watcher.States(targets, TRun()), (std::vector<S>{S::Stopped, S::Stopped, S::Stopped}));
     // The name resolves on the watcher's thread; until a look after that, its bridge waits.
-    watcher.States(targets, true);
+    watcher.States(targets, TRun(true));
     std::vector<S> states;
     for (int i = 0; i < 100 && states != connected; ++i, ::Sleep(50)) {
         watcher.Ask();
-        states = watcher.States(targets, true);
+        states = watcher.States(targets, TRun(true));
     }
     EXPECT_EQ(states, connected);
 }
@@ -89,13 +89,13 @@ TEST(LinkWatcher, ANameTheResolverCouldNotFindIsAskedAgainAfterTheRetryTimeAndNo
         for (int i = 0; i < 250 && (reads->lookups < atLeast || watcher.Resolving()); ++i) ::Sleep(10);
         return reads->lookups.load();
     };
-    watcher.States(named, true);
+    watcher.States(named, TRun(true));
     EXPECT_EQ(lookedUp(1), 1);
-    watcher.States(named, true);
+    watcher.States(named, TRun(true));
     ::Sleep(100);
     EXPECT_EQ(lookedUp(1), 1) << "not before the retry time";
     ::Sleep(500);
-    watcher.States(named, true);
+    watcher.States(named, TRun(true));
     EXPECT_EQ(lookedUp(2), 2) << "again after it";
 }
 
@@ -124,23 +124,23 @@ TEST(LinkWatcher, NamesAreLookedUpApartAndAFoundOneOutlivesAResolverThatFalters)
     const auto settled = [&] {
         for (int i = 0, looks = resolver->looks; i < 250 && (watcher.Resolving() || resolver->looks == looks); ++i)
             ::Sleep(10), watcher.Ask();
-        return watcher.States(targets, true);
+        return watcher.States(targets, TRun(true));
     };
-    watcher.States(targets, true);
+    watcher.States(targets, TRun(true));
     EXPECT_EQ(settled(), (std::vector<S>{S::Connected, S::Connected, S::Waiting}));
-    EXPECT_TRUE(watcher.Looks(targets, true)[2].NameNotFound);
+    EXPECT_TRUE(watcher.Looks(targets, TRun(true))[2].NameNotFound);
     ::Sleep(150);  // past the renewal, which finds nothing
-    watcher.States(targets, true);
+    watcher.States(targets, TRun(true));
     EXPECT_EQ(settled(), (std::vector<S>{S::Connected, S::Connected, S::Waiting}));
     EXPECT_EQ(resolver->plcLookups, 2);
 
     targets.push_back({"hang.invalid", 502});  // a resolver that does not answer for it
-    watcher.States(targets, true);
+    watcher.States(targets, TRun(true));
     const int looks = resolver->looks;
     const DWORD asked = ::GetTickCount();
     for (int i = 0; i < 100 && resolver->looks < looks + 3; ++i) ::Sleep(10), watcher.Ask();
     EXPECT_LT(::GetTickCount() - asked, 1000u) << "the looks went on";
-    EXPECT_EQ(watcher.States(targets, true), (std::vector<S>{S::Connected, S::Connected, S::Waiting, S::Waiting}));
+    EXPECT_EQ(watcher.States(targets, TRun(true)), (std::vector<S>{S::Connected, S::Connected, S::Waiting, S::Waiting}));
     ::SetEvent(resolver->letGo.get());
 }
 

@@ -70,7 +70,7 @@ TEST_F(Runner, AToolThatRunsTooLongIsEndedAndFails) {
     DWORD start = ::GetTickCount();
     EXPECT_EQ(RunCommand(QuotedToolPath(ToolDir(), "slow.exe"), " 0 30000", 300), RunFailed);
     EXPECT_LT(::GetTickCount() - start, 10000u);
-    EXPECT_EQ(FindProcess("slow.exe"), 0u);
+    EXPECT_EQ(FirstProcess("slow.exe"), 0u);
     EXPECT_EQ(::GetCursor(), Cursor(IDC_ARROW));
 }
 
@@ -100,7 +100,7 @@ TEST_F(Runner, FindProcessMatchesTheWholeNameWithoutCase) {
         HANDLE process = Spawn(InDriver(c.file), "0 30000");
         ASSERT_TRUE(process);
         ASSERT_EQ(AwaitProcess(c.file), ::GetProcessId(process)) << c.file;
-        EXPECT_EQ(FindProcess(HubExeName), c.found ? ::GetProcessId(process) : 0) << c.file;
+        EXPECT_EQ(FirstProcess(HubExeName), c.found ? ::GetProcessId(process) : 0) << c.file;
         EXPECT_EQ(FindHubs().size(), c.found ? 1u : 0u) << c.file;
         ::TerminateProcess(process, 0);
         ::WaitForSingleObject(process, 5000);

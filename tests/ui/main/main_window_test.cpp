@@ -10,6 +10,7 @@
 #include "support/loopback.h"
 #include "support/message_boxes.h"
 #include "support/modal_script.h"
+#include "support/shell_notify.h"
 #include "support/test_host.h"
 #include "support/window_fixture.h"
 #include "tools/hub_args.h"
@@ -357,7 +358,7 @@ TEST_F(MainWindow, StartUpWithARunningHubCountsAsRunning) {
 
     Click(IdStopButton);
     EXPECT_TRUE(Enabled(IdStartButton));
-    EXPECT_EQ(FindProcess("hub4com.exe"), 0u) << "stop ends the hub";
+    EXPECT_EQ(FirstProcess("hub4com.exe"), 0u) << "stop ends the hub";
 }
 
 TEST_F(MainWindow, RegistryErrorEndsStartUpButTheWindowOpens) {
@@ -397,7 +398,7 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     ::SetFocus(form->Control(IdStartButton));
     Click(IdStartButton);
 
-    EXPECT_NE(FindProcess("hub4com.exe"), 0u);
+    EXPECT_NE(FirstProcess("hub4com.exe"), 0u);
     EXPECT_FALSE(Enabled(IdStartButton));
     EXPECT_EQ(::GetFocus(), form->Control(IdStopButton)) << "focus leaves the disabled button";
     EXPECT_EQ(RowState(0), TLinkState::Waiting) << "no server listens";
@@ -408,7 +409,7 @@ TEST_F(MainWindow, StartRunsTheHubRecordsItsLineAndStopEndsIt) {
     EXPECT_EQ(ReadText(kProgramKey, "command").find(" --reconnect=10000"), 0u);
 
     Click(IdStopButton);
-    EXPECT_EQ(FindProcess("hub4com.exe"), 0u);
+    EXPECT_EQ(FirstProcess("hub4com.exe"), 0u);
     EXPECT_TRUE(Enabled(IdStartButton));
     EXPECT_EQ(RowState(1), TLinkState::Stopped);
     EXPECT_EQ(Tip(1), "Bridges are stopped");
@@ -468,19 +469,19 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     EXPECT_EQ(ReadText(kProgramKey, "command"), button);
     EXPECT_NE(FileText(InDriver("hub4com.log")).find(": \"" + InDriver(HubExeName) + "\"" + button + "\r\n"),
               std::string::npos);
-    const auto hub = FindProcess(HubExeName);
+    const auto hub = FirstProcess(HubExeName);
     EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges are already running\r\n")));
-    EXPECT_EQ(FindProcess(HubExeName), hub) << "the same line: left running";
+    EXPECT_EQ(FirstProcess(HubExeName), hub) << "the same line: left running";
     WriteBridge(4, "COM3", "10.0.0.9");
     EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges started\r\n")));
-    EXPECT_NE(FindProcess(HubExeName), hub) << "an edited bridge: started anew";
+    EXPECT_NE(FirstProcess(HubExeName), hub) << "an edited bridge: started anew";
     for (int n : {1, 2, 3, 4}) WriteText(SlotKey(n), "Enabled", "0");
     EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("All bridges are switched off\r\n")));
-    EXPECT_EQ(FindProcess(HubExeName), 0u) << "ended as a stop ends it";
+    EXPECT_EQ(FirstProcess(HubExeName), 0u) << "ended as a stop ends it";
     for (int n : {1, 2, 3, 4}) WriteText(SlotKey(n), "Enabled", "1");
     EXPECT_EQ(RunSwitch({"-start"}).first, 0);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges stopped\r\n")));
-    EXPECT_EQ(FindProcess(HubExeName), 0u);
+    EXPECT_EQ(FirstProcess(HubExeName), 0u);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));
 }
 
@@ -508,7 +509,7 @@ TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
         }
         ::DeleteFileA(log.c_str());
         EXPECT_EQ(RunSwitch({c.action, c.also}), std::make_pair(c.code, std::string(c.output)));
-        EXPECT_EQ(FindProcess(HubExeName), 0u) << c.output;
+        EXPECT_EQ(FirstProcess(HubExeName), 0u) << c.output;
         EXPECT_EQ(ReadText(kProgramKey, "command"), "<missing>") << c.output;
         const std::string lines = FileText(log);
         const std::string why(c.output, std::strlen(c.output) - 2);  // the line a script reads, and the log
@@ -570,7 +571,7 @@ TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) 
               std::make_pair(0, "COM3\t127.0.0.1:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"));
     WriteText(SlotKey(10), "Port", "abc");  // left out of the hub: a failure while it runs
     EXPECT_EQ(RunSwitch({"-status"}).first, 1);
-    EXPECT_NE(FindProcess(HubExeName), 0u);
+    EXPECT_NE(FirstProcess(HubExeName), 0u);
 }
 
 TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
@@ -584,10 +585,10 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &refusing.lpSecurityDescriptor, nullptr));
     platform::Handle squatter(::CreateFileMappingW(INVALID_HANDLE_VALUE, &refusing, PAGE_READWRITE, 0, 16, L"Local\\Pontis Manager starts and stops"));
     ::LocalFree(refusing.lpSecurityDescriptor);
+    const ShellNotifyRecorder icon;
     StartOutsideHub();
     Open({"-tray"});
     ASSERT_TRUE(form->StaysInTray()) << "no notification area took the icon";
-    const TTrayIcon& icon = form->Tray().Icon();
     ASSERT_TRUE(PumpUntil([&] { return icon.Last().szTip == std::wstring(L"Pontis Manager: 0 of 0 bridges connected"); }));
     const HICON runningDot = icon.Last().hIcon;
     // A notification area made anew: an icon it still has stays shown, a lost one comes back.
@@ -618,7 +619,7 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     squatter.reset();
     EXPECT_EQ(RunSwitch({"-stop"}).first, 0);  // a script's stop is a stop, not a crash
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));  // and logs nothing
-    ASSERT_TRUE(PumpUntil([&] { return !form->Running(); }));
+    ASSERT_TRUE(PumpUntil([&] { return Enabled(IdStartButton); }));
     EXPECT_EQ(icon.Last().szInfo, std::wstring(L"Bridges stopped")) << "not handed to the system";
     EXPECT_EQ(icon.Last().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
     EXPECT_EQ(icon.Last().szTip, std::wstring(L"Pontis Manager: bridges stopped"));
@@ -649,7 +650,7 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     for (int at : {0, 1000, 6000}) events = links.Look(at, {{1, "COM\xE9", "h\xF4te:1", at ? TLinkState::Waiting : TLinkState::Connected}});
     events.push_back({TEventKind::HubEnded});
     std::wstring notes[2];
-    for (std::wstring& note : notes) { form->Tray().Show(events, links, false); note = icon.Last().szInfo; }
+    for (std::wstring& note : notes) { form->Tray().Show(events, links); note = icon.Last().szInfo; }
     ::DeleteFileW(blocked.c_str());
     EXPECT_EQ(notes[0], L"The connection log could not be written: " + blocked + L"\\Pontis Manager\\connections.log (" +
                             platform::Widen(platform::SystemErrorText(ERROR_PATH_NOT_FOUND), CP_ACP) + L")");
@@ -687,7 +688,7 @@ TEST_F(MainWindow, StartWithoutBridgesSaysSoAndLeavesARunningHubAlone) {
     Open();
     form->SetRunning(false);
     ExpectStartRefused("No bridges defined! Please define at least one.");
-    EXPECT_NE(FindProcess("hub4com.exe"), 0u);
+    EXPECT_NE(FirstProcess("hub4com.exe"), 0u);
 }
 
 TEST_F(MainWindow, AHubThatEndsAtOnceIsAFailedStart) {
@@ -706,7 +707,7 @@ TEST_F(MainWindow, DebugModeShowsTheArgumentsBeforeTheLaunch) {
     AskForReport();
     Open({"-mdebug"});
     MessageBoxWatcher boxes;
-    boxes.SetProbe([] { return FindProcess(HubExeName) != 0; });
+    boxes.SetProbe([] { return FirstProcess(HubExeName) != 0; });
     Click(IdStartButton);
 
     ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
@@ -717,7 +718,7 @@ TEST_F(MainWindow, DebugModeShowsTheArgumentsBeforeTheLaunch) {
     EXPECT_EQ(box.icon, nullptr);
     EXPECT_TRUE(box.centred);
     EXPECT_FALSE(box.probed) << "the hub ran while the line showed";
-    EXPECT_NE(FindProcess(HubExeName), 0u);
+    EXPECT_NE(FirstProcess(HubExeName), 0u);
     // The tool writes its report as it starts: wait for it rather than for a moment.
     for (int i = 0; i < 100 && Report()["show"].empty(); ++i) ::Sleep(50);
     EXPECT_EQ(Report()["show"], "-1");  // the hub's window is shown too

@@ -1,25 +1,15 @@
-// The main window's side of life in the notification area: showing the window from the icon,
-// the File menu's log-on, notes and log entries, and the links as the icon and the log see them.
+// The main window's File menu: start at log-on, notes, the check of the servers, and the log.
 #include "ui/main_window.h"
 
 #include "config/config_store.h"
 #include "platform/module.h"
 #include "platform/text.h"
-#include "tools/bridge_status.h"
 #include "tools/command_line.h"
 #include "tools/connection_log.h"
 #include "ui/app_info.h"
-#include "ui/application.h"
 #include "ui/notification_area.h"
 
 #include <shellapi.h>
-
-bool TMainWindow::StaysInTray() const { return tray_ && tray_->Stays(); }
-
-void TMainWindow::ShowInFront() {
-    ::ShowWindow(hwnd_, ::IsIconic(hwnd_) ? SW_RESTORE : SW_SHOWNORMAL);
-    ::SetForegroundWindow(hwnd_);
-}
 
 void TMainWindow::NotifyClick() {
     const bool on = !tray_->Notify();
