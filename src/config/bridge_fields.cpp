@@ -42,61 +42,29 @@ constexpr char DisDelayHint[] = "Delay between COM port release and TCP client d
 
 using G = TFieldGroup;
 
-constexpr TFieldView View(K control, const char* label, G group, int tab, int line) {
-    TFieldView view;
-    view.Control = control;
-    view.Label = label;
-    view.Group = group;
-    view.Tab = tab;
-    view.Line = line;
-    return view;
-}
-
-template <std::size_t N>
-constexpr TFieldView Choice(K control, const char* label, G group, int tab, int line, const char* const (&items)[N]) {
-    TFieldView view = View(control, label, group, tab, line);
-    view.Items = {items, static_cast<int>(N)};
-    return view;
-}
-
-constexpr TFieldView Edit(K control, const char* label, G group, int tab, int line, int limit = 0, const char* widest = "") {
-    TFieldView view = View(control, label, group, tab, line);
-    view.Limit = limit;
-    view.Widest = widest;
-    return view;
-}
-
-constexpr TFieldView Delay(const char* label, G group, int tab, int line, const char* hint) {
-    TFieldView view = View(K::Number, label, group, tab, line);
-    view.Unit = "[ms]";
-    view.Hint = hint;
-    return view;
-}
-
 }  // namespace
 
 const TBridgeField BridgeFields[12] = {
     {"Index", &TBridge::Index, "1"},
-    {"COM", TextMember<&TBridge::COM>(), "COM3", Choice(K::ComboText, "COM Port", G::Serial, 0, 0, ComPorts), {0, "Port", 60},
+    {"COM", TextMember<&TBridge::COM>(), "COM3", {K::ComboText, "COM Port", G::Serial, 0, 0, ComPorts}, {0, "Port", 60},
      HasCom, "COM port"},
-    {"Baud", &TBridge::Baud, "9600", Choice(K::ComboText, "Baudrate", G::Serial, 1, 1, BaudRates), {}, HasBaud,
-     "baud rate"},
-    {"Emulate", &TBridge::Emulate, "1", View(K::Check, "Strict baudrate emulation", G::Serial, 4, 4)},
-    {"Name", TextMember<&TBridge::Name>(), "", Edit(K::Edit, "Name", G::Below, 0, 0, 20), {3, "Name", 0, 1}, HasPlainName, "name",
-     " (no tab, line break or other control character)", false},
+    {"Baud", &TBridge::Baud, "9600", {K::ComboText, "Baudrate", G::Serial, 1, 1, BaudRates}, {}, HasBaud, "baud rate"},
+    {"Emulate", &TBridge::Emulate, "1", {K::Check, "Strict baudrate emulation", G::Serial, 4, 4}},
+    {"Name", TextMember<&TBridge::Name>(), "", {K::Edit, "Name", G::Below, 0, 0, {}, 20}, {3, "Name", 0, 1},
+     HasPlainName, "name", " (no tab, line break or other control character)", false},
     // No selection (a stored signal past the list's end) gives 255: always connected, as every value from 4 up.
-    {"Connect", &TBridge::Connect, "0", Choice(K::ComboPosition, "Connect on", G::Network, 3, 2, ConnectSignals)},
-    {"IP", TextMember<&TBridge::IP>(), "192.168.0.99", Edit(K::Edit, "Server IP", G::Network, 0, 0, 0, "255.255.255.255"),
+    {"Connect", &TBridge::Connect, "0", {K::ComboPosition, "Connect on", G::Network, 3, 2, ConnectSignals}},
+    {"IP", TextMember<&TBridge::IP>(), "192.168.0.99", {K::Edit, "Server IP", G::Network, 0, 0, {}, 0, "255.255.255.255"},
      {1, "Server IP", 0, 1}, HasAddress, "server address"},
-    {"Port", &TBridge::Port, "0", Edit(K::Number, "Server Port", G::Network, 1, 1, 5, "99999"),
-     {2, "Server Port", 70}, HasPort, "server port", " (1 to 65535)"},
+    {"Port", &TBridge::Port, "0", {K::Number, "Server Port", G::Network, 1, 1, {}, 5, "99999"}, {2, "Server Port", 70},
+     HasPort, "server port", " (1 to 65535)"},
     // Stands below "Connect on" but is reached first.
-    {"Delay", &TBridge::Delay, "500", Delay("Disconnect delay", G::Network, 2, 3, DisDelayHint)},
-    {"TXDelay", &TBridge::TXDelay, "10", Delay("TX Delay", G::Serial, 3, 3, TXDelayHint)},
-    {"RXDelay", &TBridge::RXDelay, "10", Delay("RX Delay", G::Serial, 2, 2, RXDelayHint), {}, HasRXDelay,
-     "RX delay", " (0 or more)"},
+    {"Delay", &TBridge::Delay, "500", {K::Number, "Disconnect delay", G::Network, 2, 3, {}, 0, "", "[ms]", DisDelayHint}},
+    {"TXDelay", &TBridge::TXDelay, "10", {K::Number, "TX Delay", G::Serial, 3, 3, {}, 0, "", "[ms]", TXDelayHint}},
+    {"RXDelay", &TBridge::RXDelay, "10", {K::Number, "RX Delay", G::Serial, 2, 2, {}, 0, "", "[ms]", RXDelayHint}, {},
+     HasRXDelay, "RX delay", " (0 or more)"},
     // Decides whether the bridge is on the hub's line at all; a slot stored without it is on.
-    {"Enabled", &TBridge::Enabled, "1", View(K::Check, "On", G::Network, 4, FootLine)},
+    {"Enabled", &TBridge::Enabled, "1", {K::Check, "On", G::Network, 4, FootLine}},
 };
 
 const TBridgeField& FieldNamed(std::string_view name) {

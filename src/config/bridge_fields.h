@@ -23,6 +23,9 @@ enum class TFieldControl { None, ComboText, ComboPosition, Check, Edit, Number }
 enum class TFieldGroup { Below, Serial, Network };
 
 struct TFieldItems {
+    constexpr TFieldItems() = default;
+    template <std::size_t N>
+    constexpr TFieldItems(const char* const (&texts)[N]) : Texts(texts), Count(static_cast<int>(N)) {}  // NOLINT: implicit by design
     const char* const* Texts = nullptr;
     int Count = 0;
 };
@@ -33,11 +36,11 @@ struct TFieldView {
     TFieldGroup Group = TFieldGroup::Below;
     int Tab = 0;   // its place in the group's tab order
     int Line = 0;  // the line of its box it stands on; FootLine: the network box's foot, beside the legend
+    TFieldItems Items;  // a drop-down list's
     int Limit = 0;  // an edit's most characters; 0: no limit, a longer text is refused rather than cut
+    const char* Widest = "";  // an edit widens, over its label's spare room, until this shows in full
     const char* Unit = "";  // at the control's right
     const char* Hint = "";  // the control's tool tip
-    const char* Widest = "";  // an edit widens, over its label's spare room, until this shows in full
-    TFieldItems Items;  // a drop-down list's
 };
 constexpr int FootLine = -1;
 

@@ -35,21 +35,14 @@ constexpr int BoxTop = 4, FirstLine = 24, LineHeight = 30, NumberWidth = 44, Uni
 
 const TGroupGrid& GridOf(TFieldGroup group) { return Grids[static_cast<int>(group)]; }
 
-int LineTop(int line) { return FirstLine + LineHeight * line; }
-
-// The lines the boxes need: as many as the fuller box has, the network's foot counted.
-int BoxLines() {
+// The boxes' foot, below as many lines as the fuller box has, the network's foot counted.
+int BoxBottom() {
     int lines = 0;
-    for (const TBridgeField& field : BridgeFields) {
-        if (field.View.Group == TFieldGroup::Serial) lines = std::max(lines, field.View.Line + 1);
-        if (field.View.Group == TFieldGroup::Network) lines = std::max(lines, field.View.Line + 2);
-    }
-    return lines;
+    for (const TBridgeField& field : BridgeFields)
+        if (field.View.Group != TFieldGroup::Below)
+            lines = std::max(lines, field.View.Line + (field.View.Group == TFieldGroup::Network ? 2 : 1));
+    return FirstLine + LineHeight * lines + 8;
 }
-
-int BoxBottom() { return FirstLine + LineHeight * BoxLines() + 8; }
-
-int ClientHeight() { return BoxBottom() + 44; }  // the row below the boxes and its margin
 
 // The fields in the order the dialog creates, and tabs through, them: the row below the boxes,
 // then each box, each in the tab order of its group.
@@ -126,7 +119,7 @@ void FitEditTo(HWND edit, const char* text, HWND label, int maxRight) {
 }  // namespace
 
 TBridgeDialog::TBridgeDialog(HWND owner) {
-    CreateFrame(ClassName, FirstCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, ClientWidth, ClientHeight(), owner);
+    CreateFrame(ClassName, FirstCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, ClientWidth, BoxBottom() + 44, owner);  // the row below the boxes too
 }
 
 TBridgeDialog::~TBridgeDialog() {
@@ -160,7 +153,7 @@ void TBridgeDialog::CreateControls() {
                 AddControl("STATIC", " = Default value", WS_GROUP, grid.LabelLeft + 10, boxBottom - 31, 100, 13, NoId);
             }
         }
-        AddFieldControl(*field, group == TFieldGroup::Below ? below + 2 : LineTop(field->View.Line), boxBottom);
+        AddFieldControl(*field, group == TFieldGroup::Below ? below + 2 : FirstLine + LineHeight * field->View.Line, boxBottom);
     }
     ShowFields(NewBridge());
 }

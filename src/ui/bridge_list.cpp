@@ -2,7 +2,7 @@
 
 #include "config/bridge_fields.h"
 #include "platform/handles.h"
-#include "tools/hub_control.h"
+#include "tools/run.h"
 
 #include <algorithm>
 
