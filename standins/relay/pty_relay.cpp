@@ -139,21 +139,21 @@ public:
     short fromEvents() const { return static_cast<short>((holding() ? 0 : POLLIN) | (from_.watched() ? POLLPRI : 0)); }
     short toEvents() const { return holding() ? POLLOUT : 0; }
 
-    // A watched end's reads begin with packet mode's control byte: TIOCPKT_DATA before data, or
-    // alone, the notices. While bytes wait here, a read of one byte takes a notice and no data.
-    void Read(const End& app, const End& hub) {
+    // Reads and passes on what it can; true when the source's settings were changed. A watched
+    // end's reads begin with packet mode's control byte: TIOCPKT_DATA before data, or alone, the
+    // notices. While bytes wait here, a read of one byte takes a notice and no data.
+    bool Read() {
         char* into = holding() ? &control_ : buffer_.data();
         ssize_t n = ::read(from_.master(), into, holding() ? 1 : buffer_.size());
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return false;
         if (n <= 0) Fail("cannot read " + from_.slaveName() + "'s master");
-        if (from_.watched() && into[0] != TIOCPKT_DATA) {
-            if (into[0] & TIOCPKT_IOCTL) CarrySettings(app, hub);
-            return;
+        if (from_.watched() && into[0] != TIOCPKT_DATA) return (into[0] & TIOCPKT_IOCTL) != 0;
+        if (!holding()) {
+            at_ = from_.watched() ? 1 : 0;
+            end_ = static_cast<std::size_t>(n);
+            Write();
         }
-        if (holding()) return;
-        at_ = from_.watched() ? 1 : 0;
-        end_ = static_cast<std::size_t>(n);
-        Write();
+        return false;
     }
 
     void Write() {
@@ -204,8 +204,8 @@ int Relay(const char* hubLink, const char* appLink) {
         const short appGot = fds[0].revents, hubGot = fds[1].revents;
         if (toHub.holding() && (hubGot & POLLOUT)) toHub.Write();
         if (toApp.holding() && (appGot & POLLOUT)) toApp.Write();
-        if ((appGot & POLLPRI) || (!toHub.holding() && (appGot & POLLIN))) toHub.Read(app, hub);
-        if (!toApp.holding() && (hubGot & POLLIN)) toApp.Read(app, hub);
+        if (((appGot & POLLPRI) || (!toHub.holding() && (appGot & POLLIN))) && toHub.Read()) CarrySettings(app, hub);
+        if (!toApp.holding() && (hubGot & POLLIN)) toApp.Read();
     }
     return 0;
 }
