@@ -1,10 +1,11 @@
 #!/bin/bash
-# The Unix side of the setup tool's port pairs under Wine. Pair <n> is a pseudo-terminal pair
-# made by socat, its two ends linked in the prefix's dosdevices folder as cnca<n> and cncb<n>;
-# the pair's port name (com3) is a link to cncb<n>, so "\\.\CNCA<n>" and "COM3" open as the two
-# ends of a null-modem cable. One keeper process per pair holds socat (starting it again should
-# it die) and takes the pair away when told to, or once the state file that made it no longer
-# lists it.
+# The Unix side of the setup tool's port pairs under Wine. Pair <n> is two pseudo-terminals
+# relayed by pty-relay (beside this script), their ends linked in the prefix's dosdevices folder
+# as cnca<n> (the hub's) and cncb<n>; the pair's port name (com3) is a link to cncb<n>, so
+# "\\.\CNCA<n>" and "COM3" open as the two ends of a null-modem cable, and the speed, stop bits
+# and flow control the application sets on COM3 are what the hub reads on CNCA<n>. One keeper
+# process per pair holds the relay (starting it again should it die) and takes the pair away
+# when told to, or once the state file that made it no longer lists it.
 #
 #   pty-pairs.sh <dosdevices> <state file> <status file> make|relink|restore|end <n> [<port name>]
 #     make     makes pair n with its port link; refused when the pair is alive or the port
@@ -90,7 +91,9 @@ remove_leftovers() {
 
 make_pair() {
     local n=$1 name=$2
-    command -v socat >/dev/null || fail "socat is not installed"
+    [ -f "$RELAY" ] || fail "${RELAY##*/} is not beside ${SELF##*/}"
+    # A copy made from Windows is not executable: Wine marks only .exe and .com files so.
+    [ -x "$RELAY" ] || chmod +x "$RELAY" || fail "cannot make $RELAY executable"
     if keeper_of "$n" >/dev/null; then
         # A keeper whose state file no longer lists its pair is about to end by itself.
         if grep -q "^$n " "$KEEPER_STATE" 2>/dev/null; then fail "pair $n exists"; fi
@@ -101,7 +104,7 @@ make_pair() {
     setsid bash "$SELF" keep "$DD" "$STATE" "$n" </dev/null >/dev/null 2>&1 &
     if ! wait_for pair_ready "$n"; then
         end_pair "$n"
-        fail "socat made no pair $n"
+        fail "no pair $n was made"
     fi
     link_port "$n" "$name"
 }
@@ -123,14 +126,15 @@ end_pair() {
     remove_leftovers "$1"
 }
 
-# Starts socat and, once its ends are there, a holder for each: a session of its own whose
+# Starts the relay and, once its ends are there, a holder for each: a session of its own whose
 # controlling terminal the end becomes. Otherwise the first Wine process to open an end (the
 # wineserver, a session leader without a terminal) would take it for its own and be sent a
 # hangup signal when the pair ends.
 start_pair() {
     local n=$1 end
-    socat pty,raw,echo=0,link="$DD/cnca$n" pty,raw,echo=0,link="$DD/cncb$n" &
-    SOCAT_PID=$!
+    rm -f "$DD/cnca$n" "$DD/cncb$n"  # a dead relay's links point at nothing, or at another's terminal
+    "$RELAY" "$DD/cnca$n" "$DD/cncb$n" &
+    RELAY_PID=$!
     HOLDERS=()
     wait_for pair_ready "$n" || return 1
     for end in "$DD/cnca$n" "$DD/cncb$n"; do
@@ -140,16 +144,16 @@ start_pair() {
 }
 
 stop_pair() {
-    if [ -n "$SOCAT_PID" ]; then
-        kill -TERM "$SOCAT_PID" "${HOLDERS[@]}" 2>/dev/null
-        wait "$SOCAT_PID" "${HOLDERS[@]}" 2>/dev/null
+    if [ -n "$RELAY_PID" ]; then
+        kill -TERM "$RELAY_PID" "${HOLDERS[@]}" 2>/dev/null
+        wait "$RELAY_PID" "${HOLDERS[@]}" 2>/dev/null
     fi
-    SOCAT_PID=""
+    RELAY_PID=""
 }
 
 keep() {
     local n=$1 stop="" start=$SECONDS seen="" fd
-    SOCAT_PID=""
+    RELAY_PID=""
     for fd in /proc/$$/fd/*; do  # nothing of the Wine process that started us stays open
         fd=${fd##*/}
         if [ "$fd" -gt 2 ]; then eval "exec $fd>&-" 2>/dev/null; fi
@@ -163,7 +167,7 @@ keep() {
         elif [ -n "$seen" ] || ((SECONDS - start > GRACE)); then
             break
         fi
-        if [ -z "$SOCAT_PID" ] || ! kill -0 "$SOCAT_PID" 2>/dev/null; then
+        if [ -z "$RELAY_PID" ] || ! kill -0 "$RELAY_PID" 2>/dev/null; then
             stop_pair
             start_pair "$n"
         fi
@@ -180,6 +184,7 @@ answer() {
 fail() { answer "1 $*"; exit 1; }
 
 SELF=$(readlink -f "$0")
+RELAY=${SELF%/*}/pty-relay
 if [ "${1:-}" == keep ]; then
     [ $# -eq 4 ] || exit 2
     DD=$2 STATE=$3

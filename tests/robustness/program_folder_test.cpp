@@ -25,7 +25,7 @@ struct ProgramCopy {
     ~ProgramCopy() {
         EndEveryHub();
         for (const std::wstring& file : {Exe(), Hub(), dir + L"\\iphlpapi.dll"}) ::DeleteFileW(file.c_str());
-        for (const wchar_t* file : {L"setupc.exe", L"pty-pairs.sh", L"setupc.state", L"setupc.log", L"hub4com.log"})
+        for (const wchar_t* file : {L"setupc.exe", L"pty-pairs.sh", L"pty-relay", L"setupc.state", L"setupc.log", L"hub4com.log"})
             ::DeleteFileW((dir + L"\\driver\\" + file).c_str());
         ::RemoveDirectoryW((dir + L"\\driver").c_str());
         ::RemoveDirectoryW(dir.c_str());
@@ -128,7 +128,7 @@ TEST_F(ProgramFolder, AForeignFolderNameStartsItsOwnHubAndIsTheOneStartedAtLogOn
 // The stand-ins keep their pairs and their logs beside them in such a folder too.
 TEST_F(ProgramFolder, TheStandInsWorkFromAForeignFolderName) {
     const ProgramCopy copy(L"\u041C\u043E\u0441\u0442");
-    for (const wchar_t* tool : {L"setupc.exe", L"pty-pairs.sh", L"hub4com.exe"})
+    for (const wchar_t* tool : {L"setupc.exe", L"pty-pairs.sh", L"pty-relay", L"hub4com.exe"})
         ASSERT_TRUE(copy.Put("..\\bin\\driver\\" + platform::Narrow(tool), (std::wstring(L"\\driver\\") + tool).c_str()));
     const std::wstring driver = copy.dir + L"\\driver\\";
     const auto exitCode = [](const platform::Handle& process) {

@@ -7,8 +7,9 @@
 # each to its own server, each with its own pattern; last, the pairs are lost as in a reboot,
 # and the hub makes them again when the bridges start. Then the RX delay forms packets: bytes
 # written closer together than the delay go on as one packet, bytes further apart one by one.
-# A bridge switched off is left out; last, a connection of another client's to a bridge's server
-# is not taken for the hub's.
+# A bridge switched off is left out; a connection of another client's to a bridge's server is not
+# taken for the hub's; last, the speed, stop bits and flow control the program sets on its COM
+# port reach the hub's end of the pair.
 # Usage: run.sh <build dir>
 set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
@@ -257,6 +258,23 @@ waiting_since() { tail -n +$((lines + 1)) "$(conn_log)" | awk -F'\t' '$4 == "wai
 only_com14_waits() { [ "$(waiting_since)" == COM14 ]; }
 check "the start logs COM14 waiting, and no other" wait_until 10 only_com14_waits
 kill "$OTHER" 2>/dev/null || true
+end_step
+
+# ---- 8 ----
+step "8. The program's port settings reach the hub's end of the pair within 1 s"
+# What the hub reads of its end, \\.\CNCA1, as stty shows it.
+hub_end() { stty -a -F "$DOSDEVICES/cnca1" | grep -o 'speed [0-9]* baud\|-\?cstopb\|-\?crtscts' | paste -sd' ' -; }
+check_eq "CNCA1 keeps the hub's own 9600 baud, though COM5 was last set to 115200" \
+    "speed 9600 baud -cstopb -crtscts" "$(hub_end)"
+set_at=$(client set COM5 57600 2 1)
+check "COM5 is set to 57600 baud, two stop bits and RTS/CTS" grep -qx '[0-9]\+' <<<"$set_at"
+[[ $set_at =~ ^[0-9]+$ ]] || set_at=$(now_ms)
+until [ "$(hub_end)" == "speed 57600 baud cstopb crtscts" ] || [ $(($(now_ms) - set_at)) -gt 1000 ]; do :; done
+seen=$(now_ms)
+check_eq "CNCA1 shows them" "speed 57600 baud cstopb crtscts" "$(hub_end)"
+check "within 1 s ($((seen - set_at)) ms after SetCommState returned)" [ $((seen - set_at)) -le 1000 ]
+check_eq "COM5 carries data at the new settings" "ok 4096" "$(client echo COM5 9 4096)"
+check_eq "whose own settings went over as well" "speed 115200 baud -cstopb -crtscts" "$(hub_end)"
 end_step
 
 summary

@@ -14,6 +14,10 @@
 //                                              apart, to an echo; prints how many had come back
 //                                              before the last was written and the ms from that
 //                                              write until all were back: "<bytes> <ms>"
+//   serial_client set <port> <baud> <1|2> <rtscts 0|1>
+//                                              sets the speed, the stop bits and RTS/CTS flow
+//                                              control; prints the Unix time in ms at which
+//                                              SetCommState returned
 //
 // <port> is a name like COM3 (opened as \\.\COM3) or a full device path. Exit code 2: the port
 // cannot be opened or set up.
@@ -57,6 +61,7 @@ FileHandle OpenPort(const std::string& name) {
     dcb.StopBits = ONESTOPBIT;
     dcb.fBinary = TRUE;
     dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fOutX = dcb.fInX = FALSE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
     if (!SetCommState(port.get(), &dcb) || !SetCommTimeouts(port.get(), &timeouts)) {
         std::printf("cannot set up %s (error %lu)\n", path.c_str(), GetLastError());
         return FileHandle();
@@ -187,16 +192,36 @@ int Gaps(HANDLE port, DWORD gapMs, DWORD count) {
     return 0;
 }
 
+int Set(HANDLE port, DWORD baud, int stopBits, bool rtsCts) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(port, &dcb)) return 1;
+    dcb.BaudRate = baud;
+    dcb.StopBits = stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
+    dcb.fOutxCtsFlow = rtsCts;
+    dcb.fRtsControl = rtsCts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+    if (!SetCommState(port, &dcb)) {
+        std::printf("cannot set the port (error %lu)\n", GetLastError());
+        return 1;
+    }
+    FILETIME now;  // 100 ns steps since 1601
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+    std::printf("%llu\n", (t.QuadPart - 116444736000000000ULL) / 10000);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     bool known = (args.size() == 4 && (args[0] == "echo" || args[0] == "rtt" || args[0] == "gaps")) ||
                  (args.size() == 5 && args[0] == "echo" && std::atoi(args[4].c_str()) > 0) ||
+                 (args.size() == 5 && args[0] == "set") ||
                  (args.size() == 3 && args[0] == "send");
     if (!known) {
         std::printf("usage: serial_client echo <port> <seed> <bytes> [<chunk>] | rtt <port> <count> <size> | send <port> <bytes> | "
-                    "gaps <port> <gap ms> <count>\n");
+                    "gaps <port> <gap ms> <count> | set <port> <baud> <1|2> <rtscts 0|1>\n");
         return 2;
     }
     FileHandle port = OpenPort(args[1]);
@@ -208,6 +233,8 @@ int main(int argc, char** argv) {
                     args.size() == 5 ? static_cast<DWORD>(std::atoi(args[4].c_str())) : Chunk);
     else if (args[0] == "rtt")
         code = RoundTrips(port.get(), std::atoi(args[2].c_str()), static_cast<DWORD>(std::atoi(args[3].c_str())));
+    else if (args[0] == "set")
+        code = Set(port.get(), static_cast<DWORD>(std::atoi(args[2].c_str())), std::atoi(args[3].c_str()), args[4] == "1");
     else if (args[0] == "gaps")
         code = Gaps(port.get(), static_cast<DWORD>(std::atoi(args[2].c_str())),
                     static_cast<DWORD>(std::atoi(args[3].c_str())));

@@ -37,9 +37,9 @@ check "it names the zip it made" test -f "$zip"
 name=$(basename "$zip" .zip)
 check_eq "named after the project's version" \
     "PontisManager-$(sed -n 's/^project(PontisManager VERSION \([0-9.]*\).*/\1/p' "$E2E_REPO/CMakeLists.txt")" "$name"
-check_eq "it holds the program, the two stand-ins, the pairs' script and the read-me" \
+check_eq "it holds the program, the two stand-ins, the pairs' script and relay, and the read-me" \
     "$(printf '%s\n' "$name/" "$name/PontisManager.exe" "$name/README.txt" "$name/driver/" \
-        "$name/driver/hub4com.exe" "$name/driver/pty-pairs.sh" "$name/driver/setupc.exe")" \
+        "$name/driver/hub4com.exe" "$name/driver/pty-pairs.sh" "$name/driver/pty-relay" "$name/driver/setupc.exe")" \
     "$(cmake -E tar tf "$zip" | sort)"
 mkdir -p "$E2E_OUT/unpacked"
 check "it unpacks" bash -c "cd '$E2E_OUT/unpacked' && cmake -E tar xf '$zip'"

@@ -1,7 +1,7 @@
 #!/bin/bash
 # The Unix side of the setup tool's port pairs, run on its own in a folder that stands in for a
-# prefix's dosdevices: real socat pairs, real links, real keepers. Needs bash and socat only.
-# Usage: pty_pairs_test.sh <pty-pairs.sh> <work folder>
+# prefix's dosdevices: real pairs, real links, real keepers. Needs bash and stty only.
+# Usage: pty_pairs_test.sh <pty-pairs.sh, with pty-relay beside it> <work folder>
 set -u
 SCRIPT=$(readlink -f "$1")
 WORK=$2
@@ -94,8 +94,8 @@ check "cnca1 and com5 carry bytes" "yes" "$(carries cnca1 com5 && echo yes)"
 
 echo "== restore"
 check "restore of a live pair keeps its keeper" "0 0 $first" "$(answer restore 1 com5) $(keeper 1)"
-socat_pid=$(pgrep -P "$first" -x socat)
-kill -KILL "$first" "$socat_pid"  # as after a reboot: links left, nobody behind them
+relay_pid=$(pgrep -P "$first" -x pty-relay)
+kill -KILL "$first" "$relay_pid"  # as after a reboot: links left, nobody behind them
 wait_gone "$first"
 check "the links are left behind" "cnca1 cncb1 com1 com2 com5" "$(names)"
 check "restore makes the pair again" "0 0" "$(answer restore 1 com5)"
@@ -103,13 +103,23 @@ second=$(keeper 1)
 check "with a new keeper" "yes" "$([ "$second" != "$first" ] && alive "$second" && echo yes)"
 check "cnca1 and com5 carry bytes again" "yes" "$(carries cnca1 com5 && echo yes)"
 
-echo "== the keeper holds socat"
-old_socat=$(pgrep -P "$second" -x socat)
-kill -TERM "$old_socat"
-# Started again once a new socat runs and its ends are held.
-restarted() { pgrep -P "$second" -x socat | grep -qvx "$old_socat" && held cnca1 && held cncb1; }
-check "socat is started again" "yes" "$(within_10s restarted && echo yes)"
+echo "== the keeper holds the relay"
+old_relay=$(pgrep -P "$second" -x pty-relay)
+kill -TERM "$old_relay"
+# Started again once a new relay runs and its ends are held.
+restarted() { pgrep -P "$second" -x pty-relay | grep -qvx "$old_relay" && held cnca1 && held cncb1; }
+check "the relay is started again" "yes" "$(within_10s restarted && echo yes)"
 check "and the pair carries bytes" "yes" "$(carries cnca1 com5 && echo yes)"
+
+echo "== the application's settings reach the hub's end, and only that way"
+settings() { stty -a -F "$DD/$1" | grep -o 'speed [0-9]* baud\|-\?cstopb\|-\?crtscts\|-\?ixon\|-\?ixoff' | paste -sd' ' -; }
+stty -F "$DD/com5" 57600 cstopb crtscts ixon ixoff
+shows() { [ "$(settings cnca1)" == "$1" ]; }
+check "cnca1 shows com5's" "yes" "$(within_10s shows "speed 57600 baud cstopb crtscts ixon ixoff" && echo yes)"
+stty -F "$DD/cnca1" 9600 -cstopb
+stty -F "$DD/com5" -crtscts -ixon -ixoff
+check "com5 keeps its own; its next change goes over whole" "speed 57600 baud cstopb -crtscts -ixon -ixoff" \
+    "$(within_10s shows "speed 57600 baud cstopb -crtscts -ixon -ixoff"; settings cnca1)"
 
 echo "== end"
 check "end 1" "0 0" "$(answer end 1)"

@@ -47,15 +47,16 @@ protected:
         built_ = built.substr(0, built.find_last_of("\\/") + 1);
     }
 
-    // With the script beside it, the tool makes the pairs real under Wine.
+    // With the script and its relay beside it, the tool makes the pairs real under Wine.
     void AddScript() {
-        ASSERT_TRUE(CopyFileA((built_ + "pty-pairs.sh").c_str(), (dir_ + "pty-pairs.sh").c_str(), FALSE));
+        for (const char* name : {"pty-pairs.sh", "pty-relay"})
+            ASSERT_TRUE(CopyFileA((built_ + name).c_str(), (dir_ + name).c_str(), FALSE)) << name;
     }
 
     void TearDown() override {
         if (FileExists(dir_ + "pty-pairs.sh"))  // the pairs made real end with their removal
             for (const PortPair& p : State()) Run("remove " + std::to_string(p.Number));
-        for (const char* name : {"setupc.exe", "pty-pairs.sh", "setupc.state", "setupc.state.new", "setupc.log"})
+        for (const char* name : {"setupc.exe", "pty-pairs.sh", "pty-relay", "setupc.state", "setupc.state.new", "setupc.log"})
             DeleteFileA((dir_ + name).c_str());
         RemoveDirectoryA(dir_.c_str());
     }

@@ -23,9 +23,9 @@ protected:
         WindowTest::TearDown();
     }
 
-    // The stand-in setup tool, with no pairs yet, and the script with which it makes them real.
+    // The stand-in setup tool, with no pairs yet, and the script and relay that make them real.
     void UseStandInSetup() {
-        for (const char* file : {"setupc.exe", "pty-pairs.sh"})
+        for (const char* file : {"setupc.exe", "pty-pairs.sh", "pty-relay"})
             CopyTool(InDriver(file), ExeDir() + "\\..\\bin\\driver\\" + file);
     }
     // The test tool as the setup tool, ending with exitCode and reporting its command line.
