@@ -44,7 +44,7 @@ using G = TFieldGroup;
 
 }  // namespace
 
-const TBridgeField BridgeFields[12] = {
+const TBridgeField BridgeFields[13] = {
     {"Index", &TBridge::Index, "1"},
     {"COM", TextMember<&TBridge::COM>(), "COM3", {K::ComboText, "COM Port", G::Serial, 0, 0, ComPorts}, {0, "Port", 60},
      HasCom, "COM port"},
@@ -64,7 +64,8 @@ const TBridgeField BridgeFields[12] = {
     {"RXDelay", &TBridge::RXDelay, "10", {K::Number, "RX Delay", G::Serial, 2, 2, {}, 0, "", "[ms]", RXDelayHint}, {},
      HasRXDelay, "RX delay", " (0 or more)"},
     // Decides whether the bridge is on the hub's line at all; a slot stored without it is on.
-    {"Enabled", &TBridge::Enabled, "1", {K::Check, "On", G::Network, 4, FootLine}},
+    {"Enabled", &TBridge::Enabled, "1", {K::Check, "On", G::Network, 5, FootLine}},
+    {"RFC2217", &TBridge::Rfc2217, "0", {K::Check, "Port control (&RFC 2217)", G::Network, 4, 4}},
 };
 
 const TBridgeField& FieldNamed(std::string_view name) {

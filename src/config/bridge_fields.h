@@ -85,7 +85,7 @@ struct TBridgeField {
 };
 
 // In the order OK writes them, the index of the pair (which the dialog does not show) first.
-extern const TBridgeField BridgeFields[12];
+extern const TBridgeField BridgeFields[13];
 
 // The field of that registry value's name, which must be one of the table's.
 const TBridgeField& FieldNamed(std::string_view name);

@@ -63,7 +63,7 @@ TEST_F(ConfigStore, SavesTheExampleSlotValueByValue) {
     SaveAll();
 
     EXPECT_EQ(Fields(Bridges[1]), "Index=1 COM=COM3 Baud=9600 Emulate=1 Name= Connect=0 IP=192.168.0.99 Port=9761 "
-                                  "Delay=500 TXDelay=10 RXDelay=10 Enabled=1 ");
+                                  "Delay=500 TXDelay=10 RXDelay=10 Enabled=1 RFC2217=0 ");
     for (const TBridgeField& field : BridgeFields) {
         const std::string text = FieldText(Bridges[1], field);
         const RawValue v = ReadRaw(Slot(1), field.Name);

@@ -20,7 +20,7 @@ namespace {
 // read it, and a field no tool reads must be shown, in the dialog or in the list.
 const std::set<std::string> kToHub = {"Index", "Baud", "Connect", "IP", "Port", "Delay", "RXDelay"};
 const std::set<std::string> kToSetup = {"Index", "COM", "Emulate", "TXDelay"};
-const std::set<std::string> kToNoTool = {"Name", "Enabled"};  // the user's own label; whether the bridge is on the line
+const std::set<std::string> kToNoTool = {"Name", "Enabled", "RFC2217"};  // the user's own label; whether the bridge is on the line
 
 // The defaults, each value its field's rule refuses moved on until the rule takes it.
 TBridge Valid() {
