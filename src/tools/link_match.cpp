@@ -49,12 +49,13 @@ std::vector<TLinkState> MatchLinks(const std::vector<TLinkEnd>& ends, const std:
     return states;
 }
 
-std::string LinkTip(TLinkState state, std::string_view host, int port, std::string_view since) {
+std::string LinkTip(TLinkState state, std::string_view host, int port, std::string_view since, bool portControl) {
     const std::string server = std::string(host) + ":" + std::to_string(port);
+    const std::string control = portControl ? ", port control on" : "";
     switch (state) {
-    case TLinkState::Connected: return "Connected to " + server;
-    case TLinkState::Waiting: return "Waiting for " + server;
-    case TLinkState::NotAnswering: return server + " is not answering (since " + std::string(since) + ")";
+    case TLinkState::Connected: return "Connected to " + server + control;
+    case TLinkState::Waiting: return "Waiting for " + server + control;
+    case TLinkState::NotAnswering: return server + " is not answering (since " + std::string(since) + ")" + control;
     case TLinkState::Off: return "Switched off";
     case TLinkState::Stopped: break;
     }

@@ -52,8 +52,10 @@ bool OwnersReported(const std::vector<TTcpConnection>& connections);
 
 // The row's info tip: "Connected to 127.0.0.1:4001", "Waiting for 127.0.0.1:4001",
 // "127.0.0.1:4001 is not answering (since 14:02:11)", "Switched off" or "Bridges are stopped"; host is the
-// server as the bridge gives it, since the time of day the state began.
-std::string LinkTip(TLinkState state, std::string_view host, int port, std::string_view since = {});
+// server as the bridge gives it, since the time of day the state began; with ", port control
+// on" after a server that takes the port's settings.
+std::string LinkTip(TLinkState state, std::string_view host, int port, std::string_view since = {},
+                    bool portControl = false);
 
 // The tip of a waiting link whose server's name the resolver did not find: "Name not found:
 // nosuchhost.invalid".

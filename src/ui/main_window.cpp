@@ -260,7 +260,7 @@ std::string TMainWindow::RowTip(int slot) const {
     const TLinkTarget target = LinkTargetOf(slot);
     if (links_.Of(slot).State == TLinkState::Waiting && (nameNotFound_ >> slot & 1))
         return NameNotFoundTip(target.Host);
-    return LinkTip(links_.Of(slot).State, target.Host, target.Port, links_.Of(slot).SinceTime);
+    return LinkTip(links_.Of(slot).State, target.Host, target.Port, links_.Of(slot).SinceTime, Bridges[slot].Rfc2217);
 }
 
 void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {

@@ -57,6 +57,7 @@ TEST(LinkMatch, DottedAddresses) {
 
 TEST(LinkMatch, Words) {
     EXPECT_EQ(LinkTip(S::Connected, "127.0.0.1", 4001), "Connected to 127.0.0.1:4001");
+    EXPECT_EQ(LinkTip(S::Connected, "10.0.0.7", 4001, "", true), "Connected to 10.0.0.7:4001, port control on");
     EXPECT_EQ(LinkTip(S::Waiting, "server.example", 9761), "Waiting for server.example:9761");
     EXPECT_EQ(LinkTip(S::Stopped, "127.0.0.1", 4001), "Bridges are stopped");
 }
