@@ -42,7 +42,7 @@ stop_echo() {
 # The pairs end once the state file no longer lists them; the servers with the script.
 cleanup() {
     local port
-    for port in "${!SERVER_PID[@]}"; do stop_echo "$port"; done
+    for port in "${!SERVER_PID[@]}"; do stop_echo "$port"; done  # and the devices and ser2net
     rm -f "$DRIVER/setupc.state"
     wait_until 5 no_keepers || true
 }
@@ -275,6 +275,53 @@ check_eq "CNCA1 shows them" "speed 57600 baud cstopb crtscts" "$(hub_end)"
 check "within 1 s ($((seen - set_at)) ms after SetCommState returned)" [ $((seen - set_at)) -le 1000 ]
 check_eq "COM5 carries data at the new settings" "ok 4096" "$(client echo COM5 9 4096)"
 check_eq "whose own settings went over as well" "speed 115200 baud -cstopb -crtscts" "$(hub_end)"
+end_step
+
+# ---- 9 ----
+step "9. Port control against ser2net: the program's settings reach the device, and its data crosses intact"
+# Two devices, each a pseudo-terminal whose other end echoes, served by ser2net: one with
+# RFC 2217, one raw. COM5's bridge goes to the first with port control on, then to the second
+# with it off.
+device() { stty -a -F "$E2E_OUT/$1" | grep -o 'speed [0-9]* baud\|-\?cstopb\|-\?crtscts' | paste -sd' ' -; }
+for dev in dev1 dev2; do
+    socat PTY,link="$E2E_OUT/$dev",rawer PIPE </dev/null >/dev/null 2>&1 &
+    SERVER_PID[$dev]=$!
+done
+PC=$((BASE + 20)) RAW=$((BASE + 21))
+cat >"$E2E_OUT/ser2net.yaml" <<YAML
+connection: &control
+  accepter: telnet(rfc2217),tcp,127.0.0.1,$PC
+  connector: serialdev,$E2E_OUT/dev1,9600n81,local
+connection: &raw
+  accepter: tcp,127.0.0.1,$RAW
+  connector: serialdev,$E2E_OUT/dev2,9600n81,local
+YAML
+ser2net -n -c "$E2E_OUT/ser2net.yaml" -P "$E2E_OUT/ser2net.pid" </dev/null >"$E2E_OUT/ser2net.log" 2>&1 &
+SERVER_PID[ser2net]=$!
+check "ser2net serves both devices" wait_until 5 bash -c "(: >/dev/tcp/127.0.0.1/$PC) && (: >/dev/tcp/127.0.0.1/$RAW)"
+keys alt+o
+check "the hub is stopped" wait_until 10 hub_stopped
+for value in "Port $PC" "RFC2217 1" "Connect 4"; do wine reg add "$PROGRAM_KEY\\Bridges\\1" /v ${value% *} /d ${value#* } /f >/dev/null 2>&1 </dev/null; done
+keys alt+s
+check "COM5 connects to the RFC 2217 port" wait_until 15 image_is COM5 2
+check "the hub's line has COM5's port-control chain" \
+    bash -c "tail -n 1 <(grep -a 'hub4com.exe\"' '$HUB_LOG') | grep -q 'telnet:\"--comport=client\"'"
+for settings in "57600 2 1:speed 57600 baud cstopb crtscts" "19200 1 0:speed 19200 baud -cstopb -crtscts"; do
+    set_at=$(client set COM5 ${settings%%:*})
+    [[ $set_at =~ ^[0-9]+$ ]] || set_at=$(now_ms)
+    until [ "$(device dev1)" == "${settings#*:}" ] || [ $(($(now_ms) - set_at)) -gt 1000 ]; do :; done
+    seen=$(now_ms)
+    check_eq "COM5 set to ${settings%%:*}: the device shows it" "${settings#*:}" "$(device dev1)"
+    check "within 1 s ($((seen - set_at)) ms after SetCommState returned)" [ $((seen - set_at)) -le 1000 ]
+done
+check_eq "1 MiB of every byte value, runs of 0xFF among them, crosses both ways intact" \
+    "ok 1048576" "$(client echo COM5 7 1048576)"
+keys alt+o
+check "the hub is stopped" wait_until 10 hub_stopped
+for value in "Port $RAW" "RFC2217 0"; do wine reg add "$PROGRAM_KEY\\Bridges\\1" /v ${value% *} /d ${value#* } /f >/dev/null 2>&1 </dev/null; done
+keys alt+s
+check "COM5 connects to the raw port" wait_until 15 image_is COM5 2
+check_eq "with port control off, the raw port carries the same data" "ok 1048576" "$(client echo COM5 7 1048576)"
 end_step
 
 summary
