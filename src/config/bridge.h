@@ -21,6 +21,7 @@ struct TBridge {
     std::int32_t TXDelay = 0;
     std::int32_t RXDelay = 0;
     bool Enabled = true;  // off: left out of the hub's command line, its port pair kept
+    bool Rfc2217 = false;  // the server takes the port's settings by telnet (RFC 2217)
 };
 static_assert(std::is_trivially_copyable_v<TBridge>, "records are copied whole");
 
