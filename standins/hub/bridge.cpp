@@ -47,8 +47,7 @@ std::uint64_t NowMs() { return ::GetTickCount64(); }
 
 std::string ErrorText(DWORD error) { return "error " + std::to_string(error); }
 
-// Holds a slim lock: under Wine it waits and wakes within the process, where std::mutex goes
-// through the Wine server.
+// Holds a slim lock (see Outbox for why slim ones).
 class SrwLocked {
 public:
     explicit SrwLocked(SRWLOCK& lock) : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
@@ -262,8 +261,9 @@ std::uint16_t LocalPort(SOCKET s) {
 }
 
 // What the port's reader hands to its sender, in order. Its lock and wake-ups are Windows' slim
-// ones, as those of std::condition_variable go through the Wine server too, and a stream would
-// pay for that twice a packet.
+// ones: under Wine they wait and wake within the process, where those of std::mutex and
+// std::condition_variable go through the Wine server, and a stream would pay for that twice a
+// packet.
 class Outbox {
 public:
     Outbox() {
@@ -526,7 +526,7 @@ private:
         }
     }
 
-    // The port's settings, or when they cannot be read (said once), those it was opened with.
+    // The port's settings, or when they cannot be read (said once), those last asked.
     telnet::LineSettings PortSettings() {
         telnet::LineSettings settings;
         DWORD error = 0;
@@ -538,7 +538,8 @@ private:
 
     // Opens the telnet session: the offer and the port's settings go before any data.
     void StartPortControl(SOCKET s) {
-        sent_ = telnet::LineSettings{b_.baud ? static_cast<std::uint32_t>(*b_.baud) : sent_.baud};
+        sent_ = telnet::LineSettings();  // the line's baud rate, should the port's not be read
+        if (b_.baud) sent_.baud = static_cast<std::uint32_t>(*b_.baud);
         sent_ = PortSettings();
         std::string start;
         {
