@@ -85,6 +85,19 @@ std::string BuildHubArguments(const std::vector<int>& listed) {
             if (b.Delay > 0) args += " --delay-disconnect=" + Decimal(b.Delay);
             args += "\" --add-filters=" + serialPort + ":pc" + Decimal(slot);
         }
+        if (b.Rfc2217) {
+            // The serial side's filters are named after the slot with "com", the server side's with
+            // "tcp"; the telnet filter makes the hub a client of the server's port control.
+            const std::string com = "com" + Decimal(slot);
+            const std::string tcp = "tcp" + Decimal(slot);
+            args += " --create-filter=escparse," + com + ",parse";
+            args += " --create-filter=linectl," + com + ",lc:\"--br=local --lc=local\"";
+            args += " --add-filters=" + serialPort + ":" + com;
+            args += " --create-filter=telnet," + tcp + ",telnet:\"--comport=client\"";
+            args += " --create-filter=pinmap," + tcp + ",pinmap:\"--rts=cts --dtr=dsr --break=break\"";
+            args += " --create-filter=linectl," + tcp + ",lc:\"--br=remote --lc=remote\"";
+            args += " --add-filters=" + tcpPort + ":" + tcp;
+        }
         args += " --bi-route=" + serialPort + ":" + tcpPort;
         args += " --use-driver=serial --ito=" + Decimal(b.RXDelay);
         args += " --baud=" + Decimal(b.Baud);

@@ -1,5 +1,6 @@
 #include "hub/bridge.h"
 
+#include "hub/telnet.h"
 #include "platform/handles.h"
 #include "platform/module.h"
 
@@ -16,6 +17,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace hub {
 
@@ -25,6 +27,9 @@ constexpr DWORD BufferSize = 16384;   // a formed packet at most, and a receive 
 constexpr DWORD StreamBytes = 65536;  // a packet at most without packet forming
 constexpr DWORD ReopenMs = 1000;       // between tries to open a serial port that failed
 constexpr DWORD SignalPollMs = 50;     // how often a watched modem signal that can be read is read
+// How often a bridge with port control looks at its port's settings while connected: a change
+// the application makes reaches the server within this and a round trip.
+constexpr DWORD SettingsLookMs = 250;
 // Without packet forming, a packet this large is part of a stream: the port's reader hands it to
 // the sender and reads on, rather than sending it itself. Smaller ones go out at once from the
 // reader, unless the sender still holds bytes that must go first.
@@ -41,6 +46,18 @@ using Socket = platform::UniqueHandle<SocketTraits>;
 std::uint64_t NowMs() { return ::GetTickCount64(); }
 
 std::string ErrorText(DWORD error) { return "error " + std::to_string(error); }
+
+// Holds a slim lock (see Outbox for why slim ones).
+class SrwLocked {
+public:
+    explicit SrwLocked(SRWLOCK& lock) : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
+    ~SrwLocked() { ::ReleaseSRWLockExclusive(&lock_); }
+    SrwLocked(const SrwLocked&) = delete;
+    SrwLocked& operator=(const SrwLocked&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
 
 // The serial port of a bridge. A read waits for its first byte as long as it takes, then at most
 // the interval time-out between bytes; a write gives up after WriteTurnMs, so the thread that
@@ -102,6 +119,27 @@ public:
         DWORD bit = signal == Signal::Dsr ? MS_DSR_ON : signal == Signal::Cts ? MS_CTS_ON
                   : signal == Signal::Dcd ? MS_RLSD_ON : MS_RING_ON;
         on = (status & bit) != 0;
+        return true;
+    }
+
+    // The port's settings as the server's port should take them; false when they cannot be
+    // read, with the error.
+    bool Settings(telnet::LineSettings& settings, DWORD& error) const {
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        if (!::GetCommState(port_.get(), &dcb)) {
+            error = ::GetLastError();
+            return false;
+        }
+        using telnet::FlowControl;
+        using telnet::StopBits;
+        settings.baud = dcb.BaudRate;
+        settings.stopBits = dcb.StopBits == TWOSTOPBITS    ? StopBits::Two
+                            : dcb.StopBits == ONE5STOPBITS ? StopBits::OneAndHalf
+                                                           : StopBits::One;
+        settings.flow = dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE ? FlowControl::Hardware
+                        : dcb.fOutX || dcb.fInX                                      ? FlowControl::XonXoff
+                                                                                     : FlowControl::None;
         return true;
     }
 
@@ -280,13 +318,7 @@ public:
     }
 
 private:
-    struct Locked {
-        explicit Locked(SRWLOCK& lock) : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
-        ~Locked() { ::ReleaseSRWLockExclusive(&lock_); }
-        Locked(const Locked&) = delete;
-        Locked& operator=(const Locked&) = delete;
-        SRWLOCK& lock_;
-    };
+    using Locked = SrwLocked;
     void Wait(bool& waits) {
         waits = true;
         ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
@@ -306,15 +338,18 @@ enum class End { Lost, SerialFailed, SignalOff };
 
 // One bridge's work. Its own thread opens the port, connects and watches the connection; while the
 // port is open, a second thread reads it and sends what comes over the connection of the moment,
-// and while connected, a third receives from the server and writes to the port. Without packet
+// and while connected, a third receives from the server and writes to the port (with port
+// control, a fourth looks at the port's settings, see LookAtSettings). Without packet
 // forming the reader has a sender beside it: a stream's packets go to it, and while it sends, or
 // lets the other threads run before a send, the reader reads on, so that what comes meanwhile
 // leaves in one send (under Wine every send is two calls to the Wine server whatever its size, and
 // a pseudo-terminal gives at most 4 KB a read). Each thread waits on its own port or socket, or for
 // a change that another one tells it, never on a clock, as long as no byte moves; a clock runs only
 // for the gap that ends a packet, a write that the port does not take, a port that cannot be
-// opened, the wait before the next try to connect, and a modem signal that decides the connection
-// and can be read (a pseudo-terminal's cannot).
+// opened, the wait before the next try to connect, a modem signal that decides the connection
+// and can be read (a pseudo-terminal's cannot), and the looker. With port control the connection
+// speaks telnet: the bytes are coded both ways, and the server's port is set as the serial port
+// is set, at once and on every change.
 class Worker {
 public:
     Worker(const Bridge& b, const Log& log, platform::HubLinksWriter& links, std::size_t index)
@@ -442,17 +477,20 @@ private:
     End Serve(Socket s) {
         auto link = std::make_shared<Socket>(std::move(s));
         Tell([&] { lost_ = tcpEnded_ = writeFailed_ = false; });
+        if (b_.portControl) StartPortControl(link->get());
         std::thread toSerial([this, link] { CopyTcpToSerial(link->get()); });
+        std::thread looker;
         SetDtr(true);
         Tell([&] { link_ = link; });
         End end = End::Lost;
         try {
+            if (b_.portControl) looker = std::thread([this, link] { LookAtSettings(link->get()); });
             end = WaitForEnd();
         } catch (...) {
-            EndLink(*link, toSerial);
+            EndLink(*link, toSerial, looker);
             throw;
         }
-        EndLink(*link, toSerial);
+        EndLink(*link, toSerial, looker);
         SetDtr(false);
         return end;
     }
@@ -476,12 +514,87 @@ private:
         }
     }
 
+    // The looker of a connection with port control, a thread of its own: it follows the port's
+    // settings until the connection ends. Its clock is a slim condition variable's, which under
+    // Wine runs within the process; a timed wait on the std::condition_variable of the others
+    // would go through the Wine server four times a second.
+    void LookAtSettings(SOCKET s) {
+        SrwLocked locked(lookLock_);
+        while (!lookStops_) {
+            ::SleepConditionVariableSRW(&lookWake_, &lookLock_, SettingsLookMs, 0);
+            if (!lookStops_) FollowSettings(s);
+        }
+    }
+
+    // The port's settings, or when they cannot be read (said once), those last asked.
+    telnet::LineSettings PortSettings() {
+        telnet::LineSettings settings;
+        DWORD error = 0;
+        if (port_.Settings(settings, error)) return settings;
+        if (!std::exchange(settingsFailed_, true))
+            Note("the port's settings cannot be read (" + ErrorText(error) + "); the server keeps those asked");
+        return sent_;
+    }
+
+    // Opens the telnet session: the offer and the port's settings go before any data.
+    void StartPortControl(SOCKET s) {
+        sent_ = telnet::LineSettings();  // the line's baud rate, should the port's not be read
+        if (b_.baud) sent_.baud = static_cast<std::uint32_t>(*b_.baud);
+        sent_ = PortSettings();
+        std::string start;
+        {
+            SrwLocked locked(telnetLock_);
+            start = telnet_.Start(sent_);
+        }
+        SendShared(s, start.data(), start.size());
+        Note("server's port set: " + Text(sent_));
+    }
+
+    // Sets the server's port anew when the port's settings have changed since they were sent.
+    void FollowSettings(SOCKET s) {
+        const telnet::LineSettings now = PortSettings();
+        if (now == sent_) return;
+        std::string commands;
+        {
+            SrwLocked locked(telnetLock_);
+            commands = telnet_.Set(now);
+        }
+        sent_ = now;
+        if (!SendShared(s, commands.data(), commands.size())) Tell([&] { lost_ = true; });
+        Note("server's port set: " + Text(sent_));
+    }
+
+    static std::string Text(const telnet::LineSettings& settings) {
+        using telnet::FlowControl;
+        using telnet::StopBits;
+        return std::to_string(settings.baud) + " baud, stop bits " +
+               (settings.stopBits == StopBits::One ? "1" : settings.stopBits == StopBits::Two ? "2" : "1.5") +
+               ", flow control " +
+               (settings.flow == FlowControl::None ? "none" : settings.flow == FlowControl::XonXoff ? "xon/xoff" : "rts/cts");
+    }
+
+    // Sends over the connection, one sender at a time: with port control the data, the
+    // commands and the answers to the server share it, and none may cut into another.
+    bool SendShared(SOCKET s, const char* data, std::size_t size) {
+        SrwLocked locked(sendLock_);
+        return SendAll(s, data, static_cast<DWORD>(size));
+    }
+
     // Ends the connection: the receiving thread's recv and any send return, the reader holds
     // on to its next packet until the next connection. The socket closes with its last user.
-    void EndLink(const Socket& s, std::thread& toSerial) {
+    void EndLink(const Socket& s, std::thread& toSerial, std::thread& looker) {
         ending_ = true;
         ::shutdown(s.get(), SD_BOTH);
         toSerial.join();
+        if (looker.joinable()) {
+            {
+                SrwLocked locked(lookLock_);
+                lookStops_ = true;
+            }
+            ::WakeAllConditionVariable(&lookWake_);
+            looker.join();
+            lookStops_ = false;
+        }
         ending_ = false;
         Tell([&] { link_.reset(); });
     }
@@ -489,11 +602,28 @@ private:
     void CopyTcpToSerial(SOCKET s) {
         PortCalls port(port_);
         std::string buffer(BufferSize, '\0');
+        std::string data, reply;  // with port control: what the telnet client read
+        std::vector<std::string> notes;
         bool failed = false;
         for (;;) {
             int n = ::recv(s, &buffer[0], static_cast<int>(buffer.size()), 0);
             if (n <= 0) break;
-            DWORD error = WriteAll(port, buffer.data(), static_cast<DWORD>(n), ending_);
+            const char* out = buffer.data();
+            DWORD size = static_cast<DWORD>(n);
+            if (b_.portControl) {
+                data.clear();
+                reply.clear();
+                notes.clear();
+                {
+                    SrwLocked locked(telnetLock_);
+                    telnet_.Read(std::string_view(buffer.data(), size), data, reply, notes);
+                }
+                if (!reply.empty()) SendShared(s, reply.data(), reply.size());
+                for (const std::string& note : notes) Note(note);
+                out = data.data();
+                size = static_cast<DWORD>(data.size());
+            }
+            DWORD error = WriteAll(port, out, size, ending_);
             if (error != 0) {
                 failed = error != ERROR_OPERATION_ABORTED;
                 break;
@@ -527,7 +657,15 @@ private:
     }
 
     void Send(const std::shared_ptr<Socket>& link, const char* data, std::size_t size) {
-        if (!SendAll(link->get(), data, static_cast<DWORD>(size))) Tell([&] { lost_ = lost_ || link == link_; });
+        bool sent = false;
+        if (b_.portControl) {
+            std::string escaped;
+            telnet::Escape(std::string_view(data, size), escaped);
+            sent = SendShared(link->get(), escaped.data(), escaped.size());
+        } else {
+            sent = SendAll(link->get(), data, static_cast<DWORD>(size));
+        }
+        if (!sent) Tell([&] { lost_ = lost_ || link == link_; });
     }
 
     // The sender: all that the reader has handed over since its last send goes in one send over
@@ -607,6 +745,17 @@ private:
     bool signalUnreadable_ = false;
     bool dtrFailed_ = false;
     std::atomic<bool> ending_{false};  // the connection is being ended: a write that waits gives up
+
+    // Port control: the telnet client of the connection, its sends, the looker's stop, and what
+    // the server's port was last asked to be (set at the start, then the looker's).
+    SRWLOCK telnetLock_ = SRWLOCK_INIT;
+    telnet::Client telnet_;
+    SRWLOCK sendLock_ = SRWLOCK_INIT;
+    SRWLOCK lookLock_ = SRWLOCK_INIT;
+    CONDITION_VARIABLE lookWake_ = CONDITION_VARIABLE_INIT;
+    bool lookStops_ = false;
+    telnet::LineSettings sent_;
+    bool settingsFailed_ = false;
 
     std::mutex mutex_;  // guards what follows; changed_ tells of every change
     std::condition_variable changed_;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -18,6 +20,32 @@ constexpr std::string_view ConnectOption = "--connect=";
 constexpr std::string_view DelayOption = "--delay-disconnect=";
 
 const char* const SignalNames[] = {"dsr", "cts", "dcd", "ring"};  // in the order of Signal
+
+// Every filter type as a line writes it; a named one is a link of a port-control chain, with its
+// name, its options and its port's driver. In the order of FilterType.
+struct FilterKind {
+    const char* type;
+    const char* name;     // none: pinmap, pin2con
+    const char* options;  // the chain link's, whole
+    Driver side;
+};
+const FilterKind Kinds[] = {
+    {"pinmap", nullptr, nullptr, Driver::Serial},
+    {"pin2con", nullptr, nullptr, Driver::Serial},
+    {"escparse", "parse", "", Driver::Serial},
+    {"linectl", "lc", "--br=local --lc=local", Driver::Serial},
+    {"telnet", "telnet", "--comport=client", Driver::Tcp},
+    {"pinmap", "pinmap", "--rts=cts --dtr=dsr --break=break", Driver::Tcp},
+    {"linectl", "lc", "--br=remote --lc=remote", Driver::Tcp},
+};
+const FilterKind& KindOf(FilterType type) { return Kinds[static_cast<int>(type)]; }
+bool IsChainLink(FilterType type) { return KindOf(type).name != nullptr; }
+
+// A chain's links in order, for the serial port (id "com<n>") and for the tcp port ("tcp<n>").
+const std::vector<FilterType> SerialChain = {FilterType::EscParse, FilterType::LocalLineControl};
+const std::vector<FilterType> TcpChain = {FilterType::Telnet, FilterType::SignalMap, FilterType::RemoteLineControl};
+constexpr std::string_view SerialChainPrefix = "com";
+constexpr std::string_view TcpChainPrefix = "tcp";
 
 struct LineError { std::string message; };
 
@@ -62,7 +90,13 @@ bool IsHostName(std::string_view host) {
     return true;
 }
 
-const char* TypeName(FilterType type) { return type == FilterType::PinMap ? "pinmap" : "pin2con"; }
+const char* TypeName(FilterType type) { return KindOf(type).type; }
+
+// The n of a chain's id ("com3" and "tcp3" give "3"), or nothing for an id of another form.
+std::optional<std::string_view> ChainNumber(std::string_view id, std::string_view prefix) {
+    if (!StartsWith(id, prefix) || !standin::ReadDecimal(id.substr(prefix.size()), 0)) return std::nullopt;
+    return id.substr(prefix.size());
+}
 
 std::string PortName(const Port& port) {
     return port.driver == Driver::Serial ? port.path : port.host + ":" + std::to_string(port.tcpPort);
@@ -128,15 +162,26 @@ private:
         std::size_t comma = head.find(',');
         std::string_view type = head.substr(0, comma);
         std::string_view id = comma == std::string_view::npos ? type : head.substr(comma + 1);
+        std::optional<std::string_view> name;
+        if (std::size_t second = id.find(','); second != std::string_view::npos) {
+            name = id.substr(second + 1);
+            id = id.substr(0, second);
+        }
 
         Filter filter;
-        if (type == "pinmap") filter.type = FilterType::PinMap;
-        else if (type == "pin2con") filter.type = FilterType::PinToCon;
-        else Fail("Unknown filter type " + Q(type) + " in " + Q(arg));
+        if (type == "pinmap" && !name) filter.type = FilterType::PinMap;
+        else if (type == "pin2con" && !name) filter.type = FilterType::PinToCon;
+        else filter.type = ChainLink(type, name, options, arg);
         if (!IsFilterId(id)) Fail("Bad filter name " + Q(id) + " in " + Q(arg));
         filter.id = std::string(id);
+        // The links of one chain share its id; any other filter has an id of its own.
         for (const Filter& f : m_.filters)
-            if (f.id == filter.id) Fail("Filter " + Q(id) + " is defined twice");
+            if (f.id == filter.id && (!IsChainLink(f.type) || !IsChainLink(filter.type) || f.type == filter.type))
+                Fail("Filter " + Q(id) + " is defined twice");
+        if (IsChainLink(filter.type)) {
+            m_.filters.push_back(std::move(filter));
+            return;
+        }
 
         bool dtr = false, connect = false;
         for (std::string_view option : Split(options, ' ')) {
@@ -158,6 +203,23 @@ private:
         if (filter.type == FilterType::PinMap && !dtr) Fail("Filter " + Q(id) + " needs --dtr=connect");
         if (filter.type == FilterType::PinToCon && !connect) Fail("Filter " + Q(id) + " needs --connect=");
         m_.filters.push_back(std::move(filter));
+    }
+
+    // The chain link of that type and name, whose options must be its own to the byte.
+    static FilterType ChainLink(std::string_view type, std::optional<std::string_view> name,
+                                std::string_view options, std::string_view arg) {
+        bool known = false, named = false;
+        for (int i = 0; i < static_cast<int>(std::size(Kinds)); ++i) {
+            const FilterKind& kind = Kinds[i];
+            if (type != kind.type) continue;
+            known = true;
+            if (!kind.name || !name || *name != kind.name) continue;
+            named = true;
+            if (options == kind.options) return static_cast<FilterType>(i);
+        }
+        if (!known) Fail("Unknown filter type " + Q(type) + " in " + Q(arg));
+        if (!named) Fail("Unknown filter name " + Q(name.value_or("")) + " for " + Q(type) + " in " + Q(arg));
+        Fail("Unknown filter options " + Q(options) + " in " + Q(arg));
     }
 
     static Signal SignalOf(std::string_view word, std::string_view arg) {
@@ -200,8 +262,12 @@ private:
     void Check() const {
         if (m_.ports.empty()) Fail("No ports given");
 
-        // Per port: which filter of each type it carries.
+        CheckChains();
+
+        // Per port: which filter of each type it carries, and the id of its chain.
         std::vector<const Filter*> pinmap(m_.ports.size()), pin2con(m_.ports.size());
+        std::vector<std::string> chain(m_.ports.size());
+        std::vector<std::string> attachedChains;
         for (std::size_t i = 0; i < m_.attachments.size(); ++i) {
             const Attachment& at = m_.attachments[i];
             const std::string& arg = attachmentArgs_[i];
@@ -209,10 +275,24 @@ private:
             for (const Filter& f : m_.filters)
                 if (f.id == at.filter) filter = &f;
             if (!filter) Fail("Filter " + Q(at.filter) + " in " + Q(arg) + " is not defined");
+            const bool isChain = IsChainLink(filter->type);
+            if (isChain) {
+                if (at.ports.size() != 1 ||
+                    std::find(attachedChains.begin(), attachedChains.end(), at.filter) != attachedChains.end())
+                    Fail("Filters " + Q(at.filter) + " go on more than one port in " + Q(arg));
+                attachedChains.push_back(at.filter);
+            }
             for (int p : at.ports) {
                 CheckPort(p, arg);
-                if (m_.ports[p].driver != Driver::Serial)
-                    Fail("Port " + std::to_string(p) + " in " + Q(arg) + " is not a serial port");
+                if (m_.ports[p].driver != KindOf(filter->type).side)
+                    Fail("Port " + std::to_string(p) + " in " + Q(arg) + " is not a " +
+                         (KindOf(filter->type).side == Driver::Serial ? "serial" : "tcp") + " port");
+                if (isChain) {
+                    if (!chain[p].empty())
+                        Fail("Port " + std::to_string(p) + " gets a second chain in " + Q(arg));
+                    chain[p] = at.filter;
+                    continue;
+                }
                 auto& slot = filter->type == FilterType::PinMap ? pinmap[p] : pin2con[p];
                 if (slot)
                     Fail("Port " + std::to_string(p) + " gets a second " + TypeName(filter->type) + " filter in " +
@@ -233,10 +313,36 @@ private:
                 if (routed[p]) Fail("Port " + std::to_string(p) + " is in a second route in " + Q(arg));
                 routed[p] = true;
             }
+            // Port control takes both chains, of the same number.
+            const std::string& serialChain = chain[m_.ports[r.a].driver == Driver::Serial ? r.a : r.b];
+            const std::string& tcpChain = chain[m_.ports[r.a].driver == Driver::Serial ? r.b : r.a];
+            if ((serialChain.empty() && tcpChain.empty()) ||
+                (!serialChain.empty() && !tcpChain.empty() &&
+                 ChainNumber(serialChain, SerialChainPrefix) == ChainNumber(tcpChain, TcpChainPrefix)))
+                continue;
+            Fail("Route " + Q(arg) + " joins the chains " + Q(serialChain) + " and " + Q(tcpChain) +
+                 ", not com<n> and tcp<n>");
         }
         for (std::size_t p = 0; p < m_.ports.size(); ++p)
             if (!routed[p])
                 Fail("Port " + std::to_string(p) + " (" + PortName(m_.ports[p]) + ") is in no route");
+    }
+
+    // Each chain's links, by its id: all of one side's, in order, under an id of that side's form.
+    void CheckChains() const {
+        for (const Filter& first : m_.filters) {
+            if (!IsChainLink(first.type)) continue;
+            std::vector<FilterType> links;
+            for (const Filter& f : m_.filters)
+                if (f.id == first.id) links.push_back(f.type);
+            const bool serial = KindOf(first.type).side == Driver::Serial;
+            if (links != (serial ? SerialChain : TcpChain))
+                Fail("Filters " + Q(first.id) + " are not the chain " +
+                     (serial ? "escparse, linectl" : "telnet, pinmap, linectl"));
+            if (!ChainNumber(first.id, serial ? SerialChainPrefix : TcpChainPrefix))
+                Fail("Filters " + Q(first.id) + " are not named " + std::string(serial ? SerialChainPrefix : TcpChainPrefix) +
+                     "<n>");
+        }
     }
 
     Model m_;
@@ -246,6 +352,7 @@ private:
 };
 
 std::string Options(const Filter& filter) {
+    if (IsChainLink(filter.type)) return KindOf(filter.type).options;
     if (filter.type == FilterType::PinMap) return std::string(DtrOnConnect);
     std::string text = std::string(ConnectOption) + SignalName(filter.connect);
     if (filter.delayDisconnect) text += " " + std::string(DelayOption) + std::to_string(*filter.delayDisconnect);
@@ -264,10 +371,11 @@ std::vector<std::string> Build(const Model& m, bool quoteOptions) {
     if (m.noDefaultFlowControlRoute) args.push_back("--no-default-fc-route=" + std::string(AllFlowControl));
     for (const Filter& f : m.filters) {
         std::string head = TypeName(f.type);
-        if (f.id != head) head += "," + f.id;
+        if (f.id != head || IsChainLink(f.type)) head += "," + f.id;
+        if (IsChainLink(f.type)) head += "," + std::string(KindOf(f.type).name);
         std::string options = Options(f);
         if (quoteOptions && options.find(' ') != std::string::npos) options = '"' + options + '"';
-        args.push_back("--create-filter=" + head + ":" + options);
+        args.push_back("--create-filter=" + head + (options.empty() ? "" : ":" + options));
     }
     for (const Attachment& at : m.attachments) args.push_back("--add-filters=" + Join(at.ports) + ":" + at.filter);
     for (const Route& r : m.routes) args.push_back("--bi-route=" + std::to_string(r.a) + ":" + std::to_string(r.b));
@@ -336,7 +444,9 @@ std::vector<Bridge> Bridges(const Model& model) {
             if (std::find(at.ports.begin(), at.ports.end(), b.serialPort) == at.ports.end()) continue;
             for (const Filter& f : model.filters) {
                 if (f.id != at.filter) continue;
-                if (f.type == FilterType::PinMap) {
+                if (IsChainLink(f.type)) {
+                    b.portControl = true;
+                } else if (f.type == FilterType::PinMap) {
                     b.dtrOnConnect = true;
                 } else {
                     b.connect = f.connect;
@@ -360,6 +470,7 @@ std::string Describe(const Bridge& b) {
     else
         text += "always";
     if (b.dtrOnConnect) text += ", dtr on connect";
+    if (b.portControl) text += ", port control";
     return text;
 }
 

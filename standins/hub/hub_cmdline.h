@@ -6,7 +6,8 @@
 // the driver of the ports after it; "--baud=" and "--ito=" apply to later serial ports,
 // "--reconnect=" to later tcp ports. Filters are defined by "--create-filter=" and attached to
 // ports by "--add-filters="; "--bi-route=" joins a serial port and a tcp port both ways. Every
-// bridge is one such route with the filters on its serial port.
+// bridge is one such route with the filters on its serial port; a bridge with port control has
+// a fixed chain of filters on each of its two ports as well (see FilterType).
 #include <optional>
 #include <string>
 #include <tuple>
@@ -31,11 +32,17 @@ struct Port {
     }
 };
 
-enum class FilterType { PinMap, PinToCon };
+// "pinmap" drives DTR from the connection ("--dtr=connect"); "pin2con" connects while a modem
+// signal is on and disconnects after it has been off for the delay. The others are the links of
+// the port-control chains, each named ("<type>,<id>,<name>") and with its options fixed: on the
+// serial port the filters of id "com<n>", escparse "parse" then linectl "lc"
+// ("--br=local --lc=local"); on the tcp port those of id "tcp<n>", telnet "telnet"
+// ("--comport=client"), pinmap "pinmap" ("--rts=cts --dtr=dsr --break=break") then linectl "lc"
+// ("--br=remote --lc=remote"). The hub takes them whole or not at all: the server's port follows
+// the serial port's settings over telnet.
+enum class FilterType { PinMap, PinToCon, EscParse, LocalLineControl, Telnet, SignalMap, RemoteLineControl };
 enum class Signal { Dsr, Cts, Dcd, Ring };
 
-// "pinmap" drives DTR from the connection ("--dtr=connect"); "pin2con" connects while a modem
-// signal is on and disconnects after it has been off for the delay.
 struct Filter {
     FilterType type = FilterType::PinMap;
     std::string id;
@@ -103,12 +110,14 @@ struct Bridge {
     bool dtrOnConnect = false;            // a pinmap filter on the serial port
     std::optional<Signal> connect;        // none: always connected
     int delayDisconnect = 0;              // ms
+    bool portControl = false;             // the port-control chains on both ports
 };
 
 // The bridges of an accepted model: one per route, in route order.
 std::vector<Bridge> Bridges(const Model& model);
 
-// One line for the log: serial port, baud, interval time-out, server, connect signal, delay.
+// One line for the log: serial port, baud, interval time-out, server, connect signal, delay,
+// port control.
 std::string Describe(const Bridge& bridge);
 
 const char* SignalName(Signal signal);  // "dsr", "cts", "dcd", "ring"

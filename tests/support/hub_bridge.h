@@ -14,6 +14,7 @@ inline hub::Bridge HubBridgeOf(const TBridge& b) {
     want.port = b.Port;
     want.reconnect = 10000;
     want.dtrOnConnect = true;
+    want.portControl = b.Rfc2217;
     if (b.Connect < 4) {  // 4 and above: always connected
         const hub::Signal signals[] = {hub::Signal::Dsr, hub::Signal::Cts, hub::Signal::Dcd, hub::Signal::Ring};
         want.connect = signals[b.Connect];

@@ -18,9 +18,9 @@ namespace {
 
 // Where each field goes. A new field belongs in at least one list: its tool's stand-in must
 // read it, and a field no tool reads must be shown, in the dialog or in the list.
-const std::set<std::string> kToHub = {"Index", "Baud", "Connect", "IP", "Port", "Delay", "RXDelay"};
+const std::set<std::string> kToHub = {"Index", "Baud", "Connect", "IP", "Port", "Delay", "RXDelay", "RFC2217"};
 const std::set<std::string> kToSetup = {"Index", "COM", "Emulate", "TXDelay"};
-const std::set<std::string> kToNoTool = {"Name", "Enabled", "RFC2217"};  // the user's own label; whether the bridge is on the line
+const std::set<std::string> kToNoTool = {"Name", "Enabled"};  // the user's own label; whether the bridge is on the line
 
 // The defaults, each value its field's rule refuses moved on until the rule takes it.
 TBridge Valid() {

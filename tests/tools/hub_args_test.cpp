@@ -25,6 +25,7 @@ struct Slot {
     const char* ip;
     std::int32_t port;
     bool on = true;
+    bool rfc2217 = false;
 };
 
 struct Case {
@@ -55,6 +56,7 @@ void Fill(const Slot& s) {
     b.RXDelay = s.rxDelay;
     b.Name = "ignored";
     b.Enabled = s.on;
+    b.Rfc2217 = s.rfc2217;
 }
 
 const Case kCases[] = {
@@ -115,6 +117,16 @@ const Case kCases[] = {
      {"COM20"},
      kGlobal + "0:pinmap --create-filter=pin2con,pc10:\"--connect=cts\" --add-filters=0:pc10"
                " --bi-route=0:1 --use-driver=serial --ito=10 --baud=38400 \\\\.\\CNCA10 --use-driver=tcp h:5000"},
+    {"PortControlChainStandsBeforeItsRoute",
+     {{1, 1, "COM3", 9600, 4, 0, 10, "h", 1}, {3, 3, "COM5", 19200, 0, 100, 10, "10.0.0.2", 2217, true, true}},
+     {"COM3", "COM5"},
+     kGlobal + "0,2:pinmap --bi-route=0:1 --use-driver=serial --ito=10 --baud=9600 \\\\.\\CNCA1 --use-driver=tcp h:1"
+               " --create-filter=pin2con,pc3:\"--connect=dsr --delay-disconnect=100\" --add-filters=2:pc3"
+               " --create-filter=escparse,com3,parse --create-filter=linectl,com3,lc:\"--br=local --lc=local\""
+               " --add-filters=2:com3 --create-filter=telnet,tcp3,telnet:\"--comport=client\""
+               " --create-filter=pinmap,tcp3,pinmap:\"--rts=cts --dtr=dsr --break=break\""
+               " --create-filter=linectl,tcp3,lc:\"--br=remote --lc=remote\" --add-filters=3:tcp3"
+               " --bi-route=2:3 --use-driver=serial --ito=10 --baud=19200 \\\\.\\CNCA3 --use-driver=tcp 10.0.0.2:2217"},
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }

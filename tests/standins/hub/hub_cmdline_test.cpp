@@ -35,6 +35,20 @@ const std::vector<std::string> kExample2Args = {
     "192.168.0.99:9761", "--bi-route=2:3", "--use-driver=serial", "--ito=20", "--baud=115200", R"(\\.\CNCA1)",
     "--use-driver=tcp", "192.168.0.98:4001"};
 
+// The manager's port-control chains for slot 1 on hub ports 0 and 1, as they stand before the route.
+const std::string kChain1 =
+    R"(--create-filter=escparse,com1,parse --create-filter=linectl,com1,lc:"--br=local --lc=local" )"
+    R"(--add-filters=0:com1 --create-filter=telnet,tcp1,telnet:"--comport=client" )"
+    R"(--create-filter=pinmap,tcp1,pinmap:"--rts=cts --dtr=dsr --break=break" )"
+    R"(--create-filter=linectl,tcp1,lc:"--br=remote --lc=remote" --add-filters=1:tcp1 --bi-route=0:1)";
+
+// The text with every from made to.
+std::string With(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
 std::string Replaced(std::string line, const std::string& from, const std::string& to) {
     std::size_t at = line.find(from);
     EXPECT_NE(at, std::string::npos) << from;
@@ -106,7 +120,7 @@ TEST(HubLine, Example2HasPortsInRowOrderAndOneBridgeAlwaysConnected) {
 // Broken lines, each made from example 1 by one change, and what the hub says about them.
 struct Broken {
     const char* from;
-    const char* to;
+    std::string to;
     const char* message;
 };
 
@@ -162,6 +176,24 @@ const Broken kBroken[] = {
     {"--ito=10", "--ito=+10", "'+10' in '--ito=+10' is not a number from 0 to 2147483647"},
     {"--ito=10", "--ito=", "'' in '--ito=' is not a number from 0 to 2147483647"},
     {"--ito=10", "--ito=-1", "'-1' in '--ito=-1' is not a number from 0 to 2147483647"},
+    {"pin2con,pc1:", "pin2con,pc1,x:", "Unknown filter name 'x' for 'pin2con' in "
+                                       "'--create-filter=pin2con,pc1,x:--connect=dsr --delay-disconnect=500'"},
+    {"--bi-route=0:1", With(kChain1, "client", "server"),
+     "Unknown filter options '--comport=server' in '--create-filter=telnet,tcp1,telnet:--comport=server'"},
+    {"--bi-route=0:1", With(kChain1, "tcp1,telnet", "tcp1,tn"),
+     "Unknown filter name 'tn' for 'telnet' in '--create-filter=telnet,tcp1,tn:--comport=client'"},
+    {"--bi-route=0:1", With(kChain1, "escparse,com1,parse --create-filter=linectl,com1,lc:", "linectl,com1,lc:"),
+     "Filters 'com1' are not the chain escparse, linectl"},
+    {"--bi-route=0:1", With(kChain1, R"(pinmap,tcp1,pinmap:"--rts=cts --dtr=dsr --break=break")",
+                               R"(linectl,tcp1,lc:"--br=remote --lc=remote")"), "Filter 'tcp1' is defined twice"},
+    {"--bi-route=0:1", With(kChain1, "com1", "ser1"), "Filters 'ser1' are not named com<n>"},
+    {"--bi-route=0:1", With(kChain1, "tcp1", "tcp2"),
+     "Route '--bi-route=0:1' joins the chains 'com1' and 'tcp2', not com<n> and tcp<n>"},
+    {"--bi-route=0:1", With(kChain1, " --add-filters=1:tcp1", ""),
+     "Route '--bi-route=0:1' joins the chains 'com1' and '', not com<n> and tcp<n>"},
+    {"--bi-route=0:1", With(kChain1, "0:com1", "1:com1"), "Port 1 in '--add-filters=1:com1' is not a serial port"},
+    {"--bi-route=0:1", With(kChain1, "1:tcp1", "1,1:tcp1"),
+     "Filters 'tcp1' go on more than one port in '--add-filters=1,1:tcp1'"},
 };
 
 // Names the case after its message, in the test's name.
@@ -204,6 +236,7 @@ const Accepted kAccepted[] = {
      R"(--use-driver=serial --baud=19200 \\.\CNCA1 \\.\CNCA2 --use-driver=tcp a:1 b:2 --bi-route=0:2 --bi-route=3:1)"},
     {"what the bridge dialog lets through: an RX delay of 0, an address with colons",
      R"(--use-driver=serial --ito=0 \\.\CNCA1 --use-driver=tcp [::1]:9761 --bi-route=0:1)"},
+    {"a bridge with port control", With(kExample1, "--bi-route=0:1", kChain1)},
 };
 
 class AcceptedLine : public testing::TestWithParam<Accepted> {};
@@ -234,6 +267,13 @@ TEST(HubLine, LaterPortsKeepTheSettingsInForce) {
     EXPECT_EQ(bridges[1].tcpPort, 3);
     EXPECT_FALSE(bridges[1].dtrOnConnect);
     EXPECT_EQ(bridges[1].connect, std::nullopt);
+}
+
+TEST(HubLine, TheChainsMakeABridgeWithPortControl) {
+    hub::ParseResult r = hub::ParseArguments(SplitCommandLine(kAccepted[4].line));
+    ASSERT_TRUE(r.model) << r.error;
+    EXPECT_TRUE(hub::Bridges(*r.model).at(0).portControl);
+    EXPECT_FALSE(hub::Bridges(*hub::ParseArguments(kExample1Args).model).at(0).portControl);
 }
 
 TEST(HubLine, RebuiltLineOfExample1) {
