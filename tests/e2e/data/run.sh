@@ -301,7 +301,7 @@ SERVER_PID[ser2net]=$!
 check "ser2net serves both devices" wait_until 5 bash -c "(: >/dev/tcp/127.0.0.1/$PC) && (: >/dev/tcp/127.0.0.1/$RAW)"
 keys alt+o
 check "the hub is stopped" wait_until 10 hub_stopped
-for value in "Port $PC" "RFC2217 1" "Connect 4"; do wine reg add "$PROGRAM_KEY\\Bridges\\1" /v ${value% *} /d ${value#* } /f >/dev/null 2>&1 </dev/null; done
+for value in "Port $PC" "RFC2217 1" "Connect 4" "RXDelay 0"; do wine reg add "$PROGRAM_KEY\\Bridges\\1" /v ${value% *} /d ${value#* } /f >/dev/null 2>&1 </dev/null; done
 keys alt+s
 check "COM5 connects to the RFC 2217 port" wait_until 15 image_is COM5 2
 check "the hub's line has COM5's port-control chain" \
@@ -315,13 +315,13 @@ for settings in "57600 2 1:speed 57600 baud cstopb crtscts" "19200 1 0:speed 192
     check "within 1 s ($((seen - set_at)) ms after SetCommState returned)" [ $((seen - set_at)) -le 1000 ]
 done
 check_eq "1 MiB of every byte value, runs of 0xFF among them, crosses both ways intact" \
-    "ok 1048576" "$(client echo COM5 7 1048576)"
+    "ok 1048576" "$(client echo COM5 7 1048576 16384)"
 keys alt+o
 check "the hub is stopped" wait_until 10 hub_stopped
 for value in "Port $RAW" "RFC2217 0"; do wine reg add "$PROGRAM_KEY\\Bridges\\1" /v ${value% *} /d ${value#* } /f >/dev/null 2>&1 </dev/null; done
 keys alt+s
 check "COM5 connects to the raw port" wait_until 15 image_is COM5 2
-check_eq "with port control off, the raw port carries the same data" "ok 1048576" "$(client echo COM5 7 1048576)"
+check_eq "with port control off, the raw port carries the same data" "ok 1048576" "$(client echo COM5 7 1048576 16384)"
 end_step
 
 summary
