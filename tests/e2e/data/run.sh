@@ -298,7 +298,7 @@ connection: &raw
 YAML
 ser2net -n -c "$E2E_OUT/ser2net.yaml" -P "$E2E_OUT/ser2net.pid" </dev/null >"$E2E_OUT/ser2net.log" 2>&1 &
 SERVER_PID[ser2net]=$!
-check "ser2net serves both devices" wait_until 5 bash -c "(: >/dev/tcp/127.0.0.1/$PC) && (: >/dev/tcp/127.0.0.1/$RAW)"
+check "ser2net serves both devices" wait_until 5 bash -c "(: >/dev/tcp/127.0.0.1/$PC && : >/dev/tcp/127.0.0.1/$RAW) 2>/dev/null"
 keys alt+o
 check "the hub is stopped" wait_until 10 hub_stopped
 for value in "Port $PC" "RFC2217 1" "Connect 4" "RXDelay 0"; do wine reg add "$PROGRAM_KEY\\Bridges\\1" /v ${value% *} /d ${value#* } /f >/dev/null 2>&1 </dev/null; done
