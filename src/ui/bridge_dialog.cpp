@@ -251,7 +251,7 @@ void TBridgeDialog::FormShow() {
     closedByButton_ = false;
     test_.reset();
     ::EnableWindow(Control(IdTestButton), TRUE);
-    ::SetWindowTextA(Control(IdTestLine), "");
+    ShowTestLine("");
     const TBridge& record = *record_;
     if (!record.flag) {
         ::SetWindowTextA(hwnd_, NewCaption);
@@ -282,15 +282,25 @@ void TBridgeDialog::ConnectComboChange() {
     ::EnableWindow(ControlOf(FieldNamed("Delay")), position != ConnectAlways);
 }
 
+// Beside the button's caption; a text too long for one line takes two, centred on the button.
+void TBridgeDialog::ShowTestLine(const std::string& text) {
+    HWND line = Control(IdTestLine);
+    const RECT r = PlaceOf(line);
+    const int height = Scale(13) * (TextWidth(line, text.c_str()) > r.right - r.left ? 2 : 1);
+    const int top = Scale(RowTop(TestRow)) + (Scale(ButtonHeight) - height) / 2;
+    ::SetWindowPos(line, nullptr, r.left, top, r.right - r.left, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowTextA(line, text.c_str());
+}
+
 void TBridgeDialog::TestButtonClick() {
-    HWND line = Control(IdTestLine), button = Control(IdTestButton);
+    HWND button = Control(IdTestButton);
     const TServerTarget target =
         ServerTarget(WindowText(ControlOf(FieldNamed("IP"))), WindowText(ControlOf(FieldNamed("Port"))));
     if (!target.Refusal.empty()) {
-        ::SetWindowTextA(line, target.Refusal.c_str());
+        ShowTestLine(target.Refusal);
         return;
     }
-    ::SetWindowTextA(line, ("Testing " + target.Host + ":" + std::to_string(target.Port) + " ...").c_str());
+    ShowTestLine("Testing " + target.Host + ":" + std::to_string(target.Port) + " ...");
     // A disabled button would keep the focus from the keyboard.
     if (::GetFocus() == button) ::SetFocus(::GetNextDlgTabItem(hwnd_, button, FALSE));
     ::EnableWindow(button, FALSE);
@@ -305,7 +315,7 @@ void TBridgeDialog::ServerTested() {
     ::EnableWindow(Control(IdTestButton), TRUE);
     // The box as it is now: it may have changed while the test ran.
     const bool portControl = ::SendMessageA(ControlOf(FieldNamed("RFC2217")), BM_GETCHECK, 0, 0) == BST_CHECKED;
-    ::SetWindowTextA(Control(IdTestLine), ServerTestLine(*finding, portControl).c_str());
+    ShowTestLine(ServerTestLine(*finding, portControl));
 }
 
 TBridgeFields TBridgeDialog::ReadFields() const {

@@ -61,6 +61,7 @@ private:
     // Puts the focus on the control of a field, its text selected.
     void FocusField(const TBridgeField& field);
     void Close();
+    void ShowTestLine(const std::string& text);
 
     std::map<std::string, int> fieldControls_;  // by the field's name
     TBridge* record_ = &Bridges[ScratchSlot];
