@@ -19,8 +19,7 @@ TEST(TelnetScan, Findings) {
         const char* what;
         std::vector<std::string> pieces;
         A answer;
-        bool asked;
-        bool isSigned;
+        bool asked, isSigned;
         std::string signature;
     } cases[] = {
         {"nothing", {}, A::Raw, false, false, ""},
