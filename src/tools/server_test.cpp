@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <variant>
 
 namespace {
 
@@ -62,10 +63,10 @@ struct SocketTraits {
 };
 using Socket = platform::UniqueHandle<SocketTraits>;
 
-// The address of a host, or NoAnswer when the resolver keeps silent until the deadline: it is
-// asked on a thread of its own, which the test leaves behind.
-std::pair<std::optional<std::uint32_t>, TServerAnswer> Resolve(const std::string& host, Clock::time_point deadline) {
-    if (std::optional<std::uint32_t> address = ParseIPv4(host)) return {address, TServerAnswer::Raw};
+// The address of a host, or why there is none: NameNotFound, or NoAnswer when the resolver keeps
+// silent until the deadline. It is asked on a thread of its own, which the test leaves behind.
+std::variant<std::uint32_t, TServerAnswer> Resolve(const std::string& host, Clock::time_point deadline) {
+    if (std::optional<std::uint32_t> address = ParseIPv4(host)) return *address;
     struct Lookup {
         std::mutex mutex;
         std::condition_variable done;
@@ -80,8 +81,9 @@ std::pair<std::optional<std::uint32_t>, TServerAnswer> Resolve(const std::string
     }).detach();
     std::unique_lock<std::mutex> lock(lookup->mutex);
     if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->address.has_value(); }))
-        return {std::nullopt, TServerAnswer::NoAnswer};
-    return {*lookup->address, *lookup->address ? TServerAnswer::Raw : TServerAnswer::NameNotFound};
+        return TServerAnswer::NoAnswer;
+    if (!*lookup->address) return TServerAnswer::NameNotFound;
+    return **lookup->address;
 }
 
 // Whether the socket became ready to write (connected) or to read, or failed, before the deadline.
@@ -108,8 +110,8 @@ void Listen(SOCKET s, TTelnetScan& scan, Clock::time_point deadline, bool (TTeln
     }
 }
 
-// Connects within the deadline; the answer is Raw when connected.
-TServerAnswer Connect(SOCKET s, std::uint32_t address, std::uint16_t port, Clock::time_point deadline) {
+// Connects within the deadline; nothing when connected, else why not.
+std::optional<TServerAnswer> Connect(SOCKET s, std::uint32_t address, std::uint16_t port, Clock::time_point deadline) {
     const Sockets& api = TheSockets();
     u_long nonBlocking = 1;
     if (api.control(s, static_cast<long>(FIONBIO), &nonBlocking) != 0) return TServerAnswer::NoAnswer;
@@ -131,22 +133,23 @@ TServerAnswer Connect(SOCKET s, std::uint32_t address, std::uint16_t port, Clock
             if (api.option(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0) error = WSAEWOULDBLOCK;
         }
     }
+    if (error == 0) return std::nullopt;
     // An unreachable host or network is a server that does not answer, too.
-    return error == 0 ? TServerAnswer::Raw : error == WSAECONNREFUSED ? TServerAnswer::Refused : TServerAnswer::NoAnswer;
+    return error == WSAECONNREFUSED ? TServerAnswer::Refused : TServerAnswer::NoAnswer;
 }
 
 }  // namespace
 
 TServerFinding TestServer(const std::string& host, std::uint16_t port, const TServerTestTimes& times) {
     const Clock::time_point deadline = Clock::now() + times.Connect;
-    const auto [address, found] = Resolve(host, deadline);
-    if (!address) return {found, {}};
+    const std::variant<std::uint32_t, TServerAnswer> address = Resolve(host, deadline);
+    if (const auto* failure = std::get_if<TServerAnswer>(&address)) return {*failure, {}};
     const Sockets& api = TheSockets();
     if (!api.ready) return {TServerAnswer::NoAnswer, {}};
     const Socket s(api.open(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (!s) return {TServerAnswer::NoAnswer, {}};
-    const TServerAnswer connected = Connect(s.get(), *address, port, deadline);
-    if (connected != TServerAnswer::Raw) return {connected, {}};
+    if (const std::optional<TServerAnswer> failure = Connect(s.get(), std::get<std::uint32_t>(address), port, deadline))
+        return {*failure, {}};
 
     TTelnetScan scan;
     Listen(s.get(), scan, Clock::now() + times.Greeting, &TTelnetScan::PortControl);

@@ -33,7 +33,7 @@ constexpr TGroupGrid Grids[] = {
     {192, 179, 200, 66, 268, 97},  // "Network "
 };
 constexpr int BoxTop = 4, FirstLine = 24, LineHeight = 30, NumberWidth = 44, UnitGap = 6;
-constexpr int ButtonWidth = 75, ButtonHeight = 25, RowGap = 8, FootGap = 11, RightMargin = 6;
+constexpr int ButtonWidth = 75, ButtonHeight = 25, RowGap = 8, FootGap = 11, RightMargin = 6, TextHeight = 13;
 enum { TestRow, NameRow };
 
 const TGroupGrid& GridOf(TFieldGroup group) { return Grids[static_cast<int>(group)]; }
@@ -170,8 +170,8 @@ void TBridgeDialog::CreateControls() {
     const int lineLeft = testLeft + ButtonWidth + UnitGap;
     AddControl("BUTTON", "&Test", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, testLeft, testTop, ButtonWidth, ButtonHeight,
                IdTestButton);
-    AddControl("STATIC", "", WS_GROUP | SS_NOPREFIX, lineLeft, testTop + 6, ClientWidth - RightMargin - lineLeft, 13,
-               IdTestLine);
+    AddControl("STATIC", "", WS_GROUP | SS_NOPREFIX, lineLeft, testTop, ClientWidth - RightMargin - lineLeft,
+               ButtonHeight, IdTestLine);  // ShowTestLine gives it the height of its text
     ShowFields(NewBridge());
 }
 
@@ -282,11 +282,10 @@ void TBridgeDialog::ConnectComboChange() {
     ::EnableWindow(ControlOf(FieldNamed("Delay")), position != ConnectAlways);
 }
 
-// Beside the button's caption; a text too long for one line takes two, centred on the button.
 void TBridgeDialog::ShowTestLine(const std::string& text) {
     HWND line = Control(IdTestLine);
     const RECT r = PlaceOf(line);
-    const int height = Scale(13) * (TextWidth(line, text.c_str()) > r.right - r.left ? 2 : 1);
+    const int height = Scale(TextHeight) * (TextWidth(line, text.c_str()) > r.right - r.left ? 2 : 1);
     const int top = Scale(RowTop(TestRow)) + (Scale(ButtonHeight) - height) / 2;
     ::SetWindowPos(line, nullptr, r.left, top, r.right - r.left, height, SWP_NOZORDER | SWP_NOACTIVATE);
     ::SetWindowTextA(line, text.c_str());

@@ -61,6 +61,7 @@ private:
     // Puts the focus on the control of a field, its text selected.
     void FocusField(const TBridgeField& field);
     void Close();
+    // Shows text beside the Test button, centred on it; a text too long for one line takes two.
     void ShowTestLine(const std::string& text);
 
     std::map<std::string, int> fieldControls_;  // by the field's name
