@@ -21,7 +21,8 @@ constexpr int ClientWidth = 377;
 constexpr int NoId = -1;
 
 // The dialog's grid, in pixels at 96 dots per inch. Each group has a column of labels and one of
-// fields; the boxes hold lines of fields, and the row below them the name and the buttons.
+// fields; the boxes hold lines of fields, and below them stand two rows: the server test's, then
+// the name and the buttons.
 struct TGroupGrid {
     int BoxLeft, BoxWidth, LabelLeft, LabelWidth, FieldLeft, FieldWidth;
     int BoxRight() const { return BoxLeft + BoxWidth; }
@@ -32,6 +33,8 @@ constexpr TGroupGrid Grids[] = {
     {192, 179, 200, 66, 268, 97},  // "Network "
 };
 constexpr int BoxTop = 4, FirstLine = 24, LineHeight = 30, NumberWidth = 44, UnitGap = 6;
+constexpr int ButtonWidth = 75, ButtonHeight = 25, RowGap = 8, FootGap = 11, RightMargin = 6, TextHeight = 13;
+enum { TestRow, NameRow };
 
 const TGroupGrid& GridOf(TFieldGroup group) { return Grids[static_cast<int>(group)]; }
 
@@ -43,6 +46,9 @@ int BoxBottom() {
             lines = std::max(lines, field.View.Line + (field.View.Group == TFieldGroup::Network ? 2 : 1));
     return FirstLine + LineHeight * lines + 8;
 }
+
+// The rows below the boxes, each as high as a button.
+int RowTop(int row) { return BoxBottom() + RowGap + row * (ButtonHeight + RowGap); }
 
 // The fields in the order the dialog creates, and tabs through, them: the row below the boxes,
 // then each box, each in the tab order of its group.
@@ -119,7 +125,8 @@ void FitEditTo(HWND edit, const char* text, HWND label, int maxRight) {
 }  // namespace
 
 TBridgeDialog::TBridgeDialog(HWND owner) {
-    CreateFrame(ClassName, FirstCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, ClientWidth, BoxBottom() + 44, owner);  // the row below the boxes too
+    CreateFrame(ClassName, FirstCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, ClientWidth,
+                RowTop(NameRow) + ButtonHeight + FootGap, owner);
 }
 
 TBridgeDialog::~TBridgeDialog() {
@@ -133,13 +140,16 @@ void TBridgeDialog::CreateControls() {
     auto setFont = [](HWND control, const platform::Font& font) {
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     };
-    const int boxBottom = BoxBottom(), below = boxBottom + 8;
+    const int boxBottom = BoxBottom(), below = RowTop(NameRow);
     TFieldGroup group = TFieldGroup::Below;
     for (const TBridgeField* field : FieldsInTabOrder()) {
         // A box, and after the row below the boxes its buttons, come before their group's fields.
         if (field->View.Group != group && group == TFieldGroup::Below) {
-            AddControl("BUTTON", "&OK", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 215, below, 75, 25, IdOkButton);
-            AddControl("BUTTON", "&Cancel", WS_TABSTOP | BS_DEFPUSHBUTTON, 296, below, 75, 25, IdCancelButton);
+            const int cancelLeft = ClientWidth - RightMargin - ButtonWidth;
+            AddControl("BUTTON", "&OK", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, cancelLeft - UnitGap - ButtonWidth, below,
+                       ButtonWidth, ButtonHeight, IdOkButton);
+            AddControl("BUTTON", "&Cancel", WS_TABSTOP | BS_DEFPUSHBUTTON, cancelLeft, below, ButtonWidth, ButtonHeight,
+                       IdCancelButton);
         }
         if (field->View.Group != group) {
             group = field->View.Group;
@@ -155,6 +165,13 @@ void TBridgeDialog::CreateControls() {
         }
         AddFieldControl(*field, group == TFieldGroup::Below ? below + 2 : FirstLine + LineHeight * field->View.Line, boxBottom);
     }
+    // The server test comes after the fields it reads, in the tab order too.
+    const int testTop = RowTop(TestRow), testLeft = GridOf(TFieldGroup::Below).LabelLeft;
+    const int lineLeft = testLeft + ButtonWidth + UnitGap;
+    AddControl("BUTTON", "&Test", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, testLeft, testTop, ButtonWidth, ButtonHeight,
+               IdTestButton);
+    AddControl("STATIC", "", WS_GROUP | SS_NOPREFIX, lineLeft, testTop, ClientWidth - RightMargin - lineLeft,
+               ButtonHeight, IdTestLine);  // ShowTestLine gives it the height of its text
     ShowFields(NewBridge());
 }
 
@@ -232,6 +249,9 @@ bool TBridgeDialog::ShowModal() {
 
 void TBridgeDialog::FormShow() {
     closedByButton_ = false;
+    test_.reset();
+    ::EnableWindow(Control(IdTestButton), TRUE);
+    ShowTestLine("");
     const TBridge& record = *record_;
     if (!record.flag) {
         ::SetWindowTextA(hwnd_, NewCaption);
@@ -260,6 +280,41 @@ void TBridgeDialog::ShowFields(const TBridge& record) {
 void TBridgeDialog::ConnectComboChange() {
     const int position = controls::Selection(ControlOf(FieldNamed("Connect")));
     ::EnableWindow(ControlOf(FieldNamed("Delay")), position != ConnectAlways);
+}
+
+void TBridgeDialog::ShowTestLine(const std::string& text) {
+    HWND line = Control(IdTestLine);
+    const RECT r = PlaceOf(line);
+    const int height = Scale(TextHeight) * (TextWidth(line, text.c_str()) > r.right - r.left ? 2 : 1);
+    const int top = Scale(RowTop(TestRow)) + (Scale(ButtonHeight) - height) / 2;
+    ::SetWindowPos(line, nullptr, r.left, top, r.right - r.left, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowTextA(line, text.c_str());
+}
+
+void TBridgeDialog::TestButtonClick() {
+    HWND button = Control(IdTestButton);
+    const TServerTarget target =
+        ServerTarget(WindowText(ControlOf(FieldNamed("IP"))), WindowText(ControlOf(FieldNamed("Port"))));
+    if (!target.Refusal.empty()) {
+        ShowTestLine(target.Refusal);
+        return;
+    }
+    ShowTestLine("Testing " + target.Host + ":" + std::to_string(target.Port) + " ...");
+    // A disabled button would keep the focus from the keyboard.
+    if (::GetFocus() == button) ::SetFocus(::GetNextDlgTabItem(hwnd_, button, FALSE));
+    ::EnableWindow(button, FALSE);
+    test_ = std::make_unique<TServerTest>(target.Host, target.Port,
+                                          [window = hwnd_] { ::PostMessageA(window, WM_SERVERTESTED, 0, 0); });
+}
+
+void TBridgeDialog::ServerTested() {
+    const std::optional<TServerFinding> finding = test_ ? test_->Finding() : std::nullopt;
+    if (!finding) return;  // posted by a test dropped since
+    test_.reset();
+    ::EnableWindow(Control(IdTestButton), TRUE);
+    // The box as it is now: it may have changed while the test ran.
+    const bool portControl = ::SendMessageA(ControlOf(FieldNamed("RFC2217")), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    ShowTestLine(ServerTestLine(*finding, portControl));
 }
 
 TBridgeFields TBridgeDialog::ReadFields() const {
@@ -330,10 +385,16 @@ LRESULT TBridgeDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case IdCancelButton:  // also Escape, and Enter as the default button
             if (HIWORD(wp) == BN_CLICKED) CancelButtonClick();
             return 0;
+        case IdTestButton:
+            if (HIWORD(wp) == BN_CLICKED) TestButtonClick();
+            return 0;
         }
         if (HIWORD(wp) == CBN_SELCHANGE && reinterpret_cast<HWND>(lp) == ControlOf(FieldNamed("Connect")))
             ConnectComboChange();
         break;
+    case WM_SERVERTESTED:
+        ServerTested();
+        return 0;
     case DM_GETDEFID:
         return MAKELRESULT(IdCancelButton, DC_HASDEFID);
     case WM_ACTIVATE:

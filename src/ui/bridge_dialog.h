@@ -4,10 +4,12 @@
 // hidden between uses, so its controls keep the values they last showed.
 #include "config/bridge_fields.h"
 #include "platform/handles.h"
+#include "tools/server_test.h"
 #include "ui/ids.h"
 #include "ui/window.h"
 
 #include <map>
+#include <memory>
 #include <string>
 
 class TBridgeDialog : public TWindow {
@@ -33,6 +35,10 @@ public:
     void FormCreate();
     void FormShow();
     void ConnectComboChange();
+    // Tests the server that Server IP and Server Port name, on a worker thread; ServerTested
+    // shows what it found.
+    void TestButtonClick();
+    void ServerTested();
     void OkButtonClick();
     void CancelButtonClick();
     void FormCloseQuery();
@@ -55,6 +61,8 @@ private:
     // Puts the focus on the control of a field, its text selected.
     void FocusField(const TBridgeField& field);
     void Close();
+    // Shows text beside the Test button, centred on it; a text too long for one line takes two.
+    void ShowTestLine(const std::string& text);
 
     std::map<std::string, int> fieldControls_;  // by the field's name
     TBridge* record_ = &Bridges[ScratchSlot];
@@ -63,4 +71,5 @@ private:
     bool closed_ = true;  // ends the modal loop
     platform::Font boldFont_;
     platform::Font legendFont_;
+    std::unique_ptr<TServerTest> test_;  // under way; one of an earlier showing is dropped
 };

@@ -33,9 +33,14 @@ enum : int {
     IdFirstField = 300,
     IdSerialBox = 330,
     IdNetworkBox,
+    IdTestButton,
+    IdTestLine,  // what the server test found
 };
 
 // Private messages of the main window.
 constexpr UINT WM_LINKSREAD = WM_APP + 1;  // the link watcher finished a look
 constexpr UINT WM_TRAYICON = WM_APP + 2;  // the mouse over the notification-area icon
 constexpr UINT WM_ADDTRAYICON = WM_APP + 3;  // the window is up: time to add its icon
+
+// Private messages of the bridge dialog.
+constexpr UINT WM_SERVERTESTED = WM_APP + 4;  // the server test has its finding
