@@ -324,4 +324,29 @@ check "COM5 connects to the raw port" wait_until 15 image_is COM5 2
 check_eq "with port control off, the raw port carries the same data" "ok 1048576" "$(client echo COM5 7 1048576 16384)"
 end_step
 
+# ---- 10 ----
+step "10. The dialog's Test says what the server it names speaks"
+keys alt+o
+check "the hub is stopped" wait_until 10 hub_stopped
+check "a click selects COM5" click_row "$MAIN_CAPTION" COM5
+keys alt+e
+check "Alt+E opens \"Edit bridge\"" dialog_open "Edit bridge"
+test_line() { labelled_text "Edit bridge" "&Test"; }
+line_is() { [ "$(test_line)" == "$1" ]; }
+server_says() {  # <what the line says> <server field> <text>
+    fill "Edit bridge" "$2" "$3" && click_control "Edit bridge" "&Test" && wait_until 8 line_is "$1"
+}
+check "the raw port: raw TCP" server_says "Connected; raw TCP (no telnet negotiation in 1 s)" "Server Port" "$RAW"
+check "the RFC 2217 port, Port control off: says to turn it on" \
+    server_says "This server speaks RFC 2217: turn Port control on to set its port" "Server Port" "$PC"
+check "a click turns Port control on" click_control "Edit bridge" "Port control (&RFC 2217)"
+check "the RFC 2217 port: it speaks RFC 2217, and signs" \
+    server_says "Connected; speaks RFC 2217 (ser2net)" "Server Port" "$PC"
+check "a closed port: refused" server_says "Connection refused" "Server Port" $((BASE + 22))
+check "an unknown name: not found" server_says "Name not found" "Server IP" nosuchhost.invalid
+keys Escape
+check "Escape closes the dialog, the bridge unchanged" wait_until 10 window_gone "Edit bridge"
+check_eq "its stored port" "$RAW" "$(reg_value 'Bridges\1' Port)"
+end_step
+
 summary
