@@ -180,8 +180,6 @@ const Broken kBroken[] = {
                                        "'--create-filter=pin2con,pc1,x:--connect=dsr --delay-disconnect=500'"},
     {"--bi-route=0:1", With(kChain1, "client", "server"),
      "Unknown filter options '--comport=server' in '--create-filter=telnet,tcp1,telnet:--comport=server'"},
-    {"--bi-route=0:1", With(kChain1, "tcp1,telnet", "tcp1,tn"),
-     "Unknown filter name 'tn' for 'telnet' in '--create-filter=telnet,tcp1,tn:--comport=client'"},
     {"--bi-route=0:1", With(kChain1, "escparse,com1,parse --create-filter=linectl,com1,lc:", "linectl,com1,lc:"),
      "Filters 'com1' are not the chain escparse, linectl"},
     {"--bi-route=0:1", With(kChain1, R"(pinmap,tcp1,pinmap:"--rts=cts --dtr=dsr --break=break")",
@@ -267,13 +265,6 @@ TEST(HubLine, LaterPortsKeepTheSettingsInForce) {
     EXPECT_EQ(bridges[1].tcpPort, 3);
     EXPECT_FALSE(bridges[1].dtrOnConnect);
     EXPECT_EQ(bridges[1].connect, std::nullopt);
-}
-
-TEST(HubLine, TheChainsMakeABridgeWithPortControl) {
-    hub::ParseResult r = hub::ParseArguments(SplitCommandLine(kAccepted[4].line));
-    ASSERT_TRUE(r.model) << r.error;
-    EXPECT_TRUE(hub::Bridges(*r.model).at(0).portControl);
-    EXPECT_FALSE(hub::Bridges(*hub::ParseArguments(kExample1Args).model).at(0).portControl);
 }
 
 TEST(HubLine, RebuiltLineOfExample1) {

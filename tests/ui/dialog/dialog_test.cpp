@@ -1,6 +1,5 @@
 // The bridge dialog, created for real in this process and driven with messages from inside its
 // modal loop.
-#include "support/loopback.h"  // winsock before <windows.h>
 #include "ui/app_info.h"
 #include "config/bridge_fields.h"
 #include "support/dialog_ids.h"
@@ -13,10 +12,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -115,19 +112,6 @@ protected:
         ::SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
     }
     void Key(int id, WPARAM key) const { ::PostMessageA(Item(id), WM_KEYDOWN, key, 0); }
-
-    // Lets the dialog run until its server test has a finding, 6 s at most.
-    void AwaitTest() const {
-        MSG msg;
-        for (const DWORD end = ::GetTickCount() + 6000; !Enabled(IdTestButton) && ::GetTickCount() < end;) {
-            if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-                continue;
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-    }
 
     // In the dialog's client coordinates.
     RECT Bounds(int id) const { return Bounds(Item(id)); }
@@ -519,73 +503,27 @@ TEST_F(BridgeDialog, ExplainsTheDelaysInToolTips) {
     ::ReleaseDC(tip, dc);
 }
 
-// A loopback server on a thread of its own: greets each connection, keeps it open while it
-// lives and, when it has a reply, answers the first bytes the connection sends, which it keeps.
-class Peer {
-public:
-    Peer(std::string greeting, std::string reply) : greeting_(std::move(greeting)), reply_(std::move(reply)) {}
-    ~Peer() {
-        stop_ = true;
-        thread_.join();
-    }
-    const bool started = StartWinsock();
-    Socket server;
-    const int port = Listen(server);
-    std::string request;
-
-private:
-    void Serve() {
-        while (!stop_) {
-            fd_set ready;
-            FD_ZERO(&ready);
-            FD_SET(server.s, &ready);
-            timeval wait{0, 20000};
-            if (::select(0, &ready, nullptr, nullptr, &wait) != 1) continue;
-            open_.emplace_back(new Socket{::accept(server.s, nullptr, nullptr)});
-            ::send(open_.back()->s, greeting_.data(), static_cast<int>(greeting_.size()), 0);
-            char bytes[64];
-            const int n = reply_.empty() ? 0 : ::recv(open_.back()->s, bytes, sizeof bytes, 0);
-            if (n <= 0) continue;
-            request.assign(bytes, static_cast<std::size_t>(n));
-            ::send(open_.back()->s, reply_.data(), static_cast<int>(reply_.size()), 0);
-        }
-    }
-    const std::string greeting_, reply_;
-    std::vector<std::unique_ptr<Socket>> open_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_{[this] { Serve(); }};
-};
-
+// What the servers say is the data suite's to show, against ser2net; here, what the dialog
+// does around a test.
 TEST_F(BridgeDialog, TestsTheServerItNames) {
-    Peer silent("", ""), portControl("\xff\xfb\x2c", "\xff\xfa\x2c\x64Lab 1\xff\xf0");
-    const int closed = Listen(Socket{});  // closed again at once
-    ASSERT_TRUE(silent.port && portControl.port && closed);
     const struct {
-        const char *ip, *line;
-        std::string port;
-        bool box;
-    } cases[] = {
-        {"127.0.0.1", "'x' is not a valid server port (1 to 65535)", "x", false},
-        {"my host", "'my host' is not a valid server address", "1", false},
-        {"127.0.0.1", "Connection refused", std::to_string(closed), false},
-        {"127.0.0.1", "Connected; raw TCP (no telnet negotiation in 1 s)", std::to_string(silent.port), false},
-        {"127.0.0.1", "This server speaks raw TCP: turn Port control off", std::to_string(silent.port), true},
-        {"127.0.0.1", "Connected; speaks RFC 2217 (Lab 1)", std::to_string(portControl.port), true},
-        {"127.0.0.1", "This server speaks RFC 2217: turn Port control on to set its port", std::to_string(portControl.port), false},
+        const char *ip, *port, *line;
+    } refused[] = {
+        {"127.0.0.1", "x", "'x' is not a valid server port (1 to 65535)"},
+        {"my host", "1", "'my host' is not a valid server address"},
     };
     std::vector<Step> steps;
-    for (const auto& c : cases)
+    for (const auto& c : refused)
         steps.push_back([&] {
             SetText(IdServerIP, c.ip);
-            SetText(IdServerPort, c.port.c_str());
-            ::CheckDlgButton(form->Handle(), FieldId("RFC2217"), c.box ? BST_CHECKED : BST_UNCHECKED);
+            SetText(IdServerPort, c.port);
             Click(IdTestButton);
-            AwaitTest();
-            EXPECT_EQ(Text(IdTestLine), c.line);
+            EXPECT_EQ(Text(IdTestLine), c.line) << "and nothing connects";
+            EXPECT_TRUE(Enabled(IdTestButton));
         });
     // Closed while a test runs, and shown again: the test is forgotten.
     steps.push_back([&] {
-        SetText(IdServerPort, std::to_string(silent.port).c_str());
+        SetText(IdServerIP, "127.0.0.1");
         Click(IdTestButton);
         EXPECT_FALSE(Enabled(IdTestButton)) << "while it runs";
         Click(IdCancelButton);
@@ -596,7 +534,6 @@ TEST_F(BridgeDialog, TestsTheServerItNames) {
         EXPECT_TRUE(Enabled(IdTestButton));
         Click(IdCancelButton);
     }}));
-    EXPECT_EQ(portControl.request, std::string("\xff\xfa\x2c\x00\xff\xf0", 6)) << "no WILL unless asked by DO";
 }
 
 // The fields as OK reads them, each different from what the record held before.
