@@ -198,10 +198,16 @@ TTcpTable ReadTcpTable() {
     const bool owners = OwnersReported(table.Connections);
     for (DWORD id : FindHubs()) {
         if (owners) table.HubPids.push_back(id);
-        if (std::optional<std::vector<std::uint16_t>> ports = platform::HubLinkPorts(id)) {
+        platform::HubRecordProblem problem = platform::HubRecordProblem::Missing;
+        if (std::optional<std::vector<platform::HubLink>> links = platform::ReadHubLinks(id, problem)) {
             if (!table.HubPorts) table.HubPorts.emplace();
-            table.HubPorts->insert(table.HubPorts->end(), ports->begin(), ports->end());
+            for (const platform::HubLink& link : *links)
+                if (link.Linked()) table.HubPorts->push_back(link.LocalPort);
+            if (!table.HubLinks) table.HubLinks.emplace();
+            table.HubLinks->insert(table.HubLinks->end(), links->begin(), links->end());
         }
+        if (problem != platform::HubRecordProblem::None && problem != platform::HubRecordProblem::Missing)
+            table.RecordProblem = problem;
     }
     return table;
 }

@@ -3,6 +3,7 @@
 // thread of its own.
 #include "tools/link_match.h"
 #include "tools/liveness.h"
+#include "platform/hub_record.h"
 
 #include <optional>
 #include <string>
@@ -24,6 +25,10 @@ struct TTcpTable {
     std::vector<TTcpConnection> Connections;
     std::vector<std::uint32_t> HubPids;
     std::optional<std::vector<std::uint16_t>> HubPorts;
+    // The running hubs' records, in their lines' order, when they keep them; a record that could
+    // not be taken as the hub's (another version, another process's) is not read, and says why.
+    std::optional<std::vector<platform::HubLink>> HubLinks;
+    platform::HubRecordProblem RecordProblem = platform::HubRecordProblem::None;
 };
 TTcpTable ReadTcpTable();
 

@@ -253,11 +253,19 @@ Socket Connect(const std::string& host, int port, int& error) {
     return s;
 }
 
-// The local port of a connected socket; 0 when it cannot be read.
-std::uint16_t LocalPort(SOCKET s) {
-    sockaddr_in local{};
+// A connected socket's link as the record keeps it: its local port and its server.
+platform::HubLink LinkOf(SOCKET s) {
+    platform::HubLink link;
+    link.State = platform::HubLinkState::Connected;
+    sockaddr_in local{}, server{};
     int size = sizeof local;
-    return ::getsockname(s, reinterpret_cast<sockaddr*>(&local), &size) == 0 ? ntohs(local.sin_port) : 0;
+    if (::getsockname(s, reinterpret_cast<sockaddr*>(&local), &size) == 0) link.LocalPort = ntohs(local.sin_port);
+    size = sizeof server;
+    if (::getpeername(s, reinterpret_cast<sockaddr*>(&server), &size) == 0) {
+        link.ServerAddress = ntohl(server.sin_addr.s_addr);
+        link.ServerPort = ntohs(server.sin_port);
+    }
+    return link;
 }
 
 // What the port's reader hands to its sender, in order. Its lock and wake-ups are Windows' slim
@@ -386,9 +394,9 @@ public:
             }
             refused = false;
             Note("connected");
-            links_.Set(index_, LocalPort(s.get()));
+            links_.Set(index_, LinkOf(s.get()));
             End end = Serve(std::move(s));
-            links_.Set(index_, 0);
+            links_.Set(index_, platform::HubLink{});
             Note(end == End::SignalOff ? std::string("disconnected: ") + SignalName(*b_.connect) + " off for " +
                                              std::to_string(b_.delayDisconnect) + " ms"
                  : end == End::Lost    ? "connection lost; trying again in " + std::to_string(retryMs_) + " ms"

@@ -76,7 +76,9 @@ int main(int argc, char** argv) {
     char setting[8] = "";
     const bool tells =
         !::GetEnvironmentVariableA("PONTIS_HUB_RECORD", setting, sizeof setting) || std::string(setting) != "0";
-    static platform::HubLinksWriter links(tells);
+    std::vector<std::string> ports;
+    for (const hub::Bridge& b : bridges) ports.push_back(b.path);
+    static platform::HubLinksWriter links(ports, tells);
     if (tells && !links)
         log.Write("no record of the bridges' connections (error " + std::to_string(links.Error()) + ")");
     for (std::size_t i = 0; i < bridges.size(); ++i) hub::StartBridge(bridges[i], log, links, i);
