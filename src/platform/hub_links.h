@@ -74,6 +74,11 @@ public:
         ::ReleaseSRWLockExclusive(&locks_[index]);
     }
 
+    // Data that crossed bridge `index`: the serial bytes sent to its server and received from it.
+    void Count(std::size_t index, std::uint64_t sent, std::uint64_t received) {
+        if (record_ && index < record_->Count) HubCount(record_->Entries[index], sent, received, ::GetTickCount64());
+    }
+
 private:
     Handle mapping_;
     HubRecord* record_ = nullptr;
