@@ -14,7 +14,8 @@ constexpr int StatusNoBridges = 3;     // no bridges are defined
 constexpr char NoBridgesLine[] = "No bridges defined";
 
 struct TBridgeStatus {
-    // "COM3<TAB>127.0.0.1:4001<TAB>connected" (or waiting, stopped), a line for each stored
+    // "COM3<TAB>127.0.0.1:4001<TAB>connected" (or waiting, stopped), with the device end's fields
+    // after it when the hub keeps a record (StatusFields), a line for each stored
     // bridge that cannot be read, or NoBridgesLine.
     std::vector<std::string> Lines;
     int Code = StatusAllConnected;  // -status's exit code

@@ -29,6 +29,7 @@ enum class TEventKind {
     Stopped,       // a stop ended the hub
     ChecksRefused, // the system refuses to send the echoes that check the servers (Why: its reason)
     ChecksWork,    // ... and sends them again
+    SettingsTaken, // a link's server acknowledged new settings (Why: them, as SettingsText writes them)
 };
 
 struct TLinkEvent {
@@ -36,7 +37,7 @@ struct TLinkEvent {
     int Slot = 0;  // a link's bridge
     TLinkState From = TLinkState::Stopped, To = TLinkState::Stopped;  // LinkChanged
     std::int64_t DownMs = -1;  // LinkChanged to connected and LinkRestored: how long it was down (-1: it was not)
-    std::string Why = {};  // Refused, Failed, LeftOut and ChecksRefused: the reason
+    std::string Why = {};  // Refused, Failed, LeftOut and ChecksRefused: the reason; SettingsTaken: the settings
     bool Quiet = false;  // LinkChanged: shown, not logged (a link first seen, or one that only began waiting)
 };
 

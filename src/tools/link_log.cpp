@@ -32,6 +32,11 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
         case TEventKind::Stopped: log.push_back({"-", "-", "stopped"}); break;
         case TEventKind::ChecksRefused: log.push_back({"-", "-", "servers unchecked", false, {}, {}, event.Why}); break;
         case TEventKind::ChecksWork: log.push_back({"-", "-", "servers checked"}); break;
+        case TEventKind::SettingsTaken: {
+            const TLinkRecord& link = links.Of(event.Slot);
+            log.push_back({link.Com, link.Server, "settings", false, {}, {}, event.Why});
+            break;
+        }
         case TEventKind::LinkLost:
         case TEventKind::LinkRestored:
         case TEventKind::RestartWanted:

@@ -203,6 +203,11 @@ std::optional<bool> TLinkWatcher::HubSeen() const {
     return shared_->hubSeen;
 }
 
+bool TLinkWatcher::HubCounted() const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->last && shared_->last->HubLinks.has_value();
+}
+
 bool TLinkWatcher::Resolving() const {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     return shared_->AnyDue();

@@ -35,6 +35,7 @@ struct TLinkLook {
     std::optional<std::uint32_t> Address;
     std::uint16_t LocalPort = 0;
     bool NameNotFound = false;
+    std::optional<platform::HubLink> Hub;  // its entry in the hub's record, when the hub keeps one
 };
 
 class TLinkWatcher {
@@ -64,6 +65,8 @@ public:
 
     // Whether the last finished look found a hub running; nothing before the first.
     std::optional<bool> HubSeen() const;
+    // Whether the last finished look read the hub's record of its bridges.
+    bool HubCounted() const;
 
     // Whether a host name waits for the resolver's answer.
     bool Resolving() const;

@@ -13,6 +13,7 @@ enum : int {
     IdStartButton,
     IdStopButton,
     IdGroupBox,
+    IdStatusBar,
     IdMenuExit = 200,
     IdMenuAdd,
     IdMenuEdit,

@@ -3,6 +3,7 @@
 #include "config/config_store.h"
 #include "tools/bridge_status.h"
 #include "tools/command_line.h"
+#include "tools/device_end.h"
 #include "tools/hub_args.h"
 #include "tools/hub_control.h"
 #include "tools/link_log.h"
@@ -17,8 +18,9 @@
 
 namespace {
 
-// Layout at 96 DPI.
-constexpr int ClientWidth = 499, ClientHeight = 239;
+// Layout at 96 DPI: the controls, then the status bar below them.
+constexpr int ClientWidth = 499, ControlsHeight = 239, StatusBarHeight = 22;
+constexpr int ClientHeight = ControlsHeight + StatusBarHeight;
 
 constexpr UINT_PTR LinkTimer = 1;
 constexpr UINT LinkTimerMs = 1000;
@@ -90,6 +92,9 @@ void TMainWindow::CreateControls() {
     AddControl("BUTTON", "&Delete", WS_TABSTOP | BS_PUSHBUTTON, 404, 86, 79, 25, IdDeleteButton);
     AddControl("BUTTON", "&Start bridges", WS_TABSTOP | BS_PUSHBUTTON, 8, 206, 113, 25, IdStartButton);
     AddControl("BUTTON", "St&op bridges", WS_TABSTOP | BS_PUSHBUTTON, 129, 206, 113, 25, IdStopButton);
+    // The status bar: the selected bridge's device end, or the whole set's.
+    status_ = AddControl(STATUSCLASSNAMEA, "", CCS_NORESIZE | CCS_NOPARENTALIGN, 0, ControlsHeight, ClientWidth,
+                         StatusBarHeight, IdStatusBar);
     ::EnableWindow(Control(IdEditButton), FALSE);
     ::EnableWindow(Control(IdDeleteButton), FALSE);
 }
@@ -263,6 +268,39 @@ std::string TMainWindow::RowTip(int slot) const {
     return LinkTip(links_.Of(slot).State, target.Host, target.Port, links_.Of(slot).SinceTime, Bridges[slot].Rfc2217);
 }
 
+std::string TMainWindow::StatusText() const {
+    const std::vector<int> slots = Readable(list_.Slots());
+    const int selected = list_.SelectedSlot();
+    if (selected != NoSlot && !IsUnread(selected)) {
+        const std::string server = ServerText(LinkTargetOf(selected));
+        const TBridge& bridge = Bridges[selected];
+        if (!run_.Running()) return StoredBridgeText(server, bridge.Rfc2217, bridge.Baud);
+        if (!bridge.Enabled) return server + "; switched off";
+        const auto end = deviceEnds_.find(selected);
+        return DeviceEndText(server, end == deviceEnds_.end() ? std::nullopt : end->second, NowMs());
+    }
+    TDeviceTotals totals;
+    totals.Running = run_.Running();
+    totals.Counted = hubCounted_;
+    for (int slot : slots) {
+        if (!Bridges[slot].Enabled) continue;
+        ++totals.Bridges;
+        if (links_.Of(slot).State == TLinkState::Connected) ++totals.Connected;
+        const auto end = deviceEnds_.find(slot);
+        if (end == deviceEnds_.end() || !end->second) continue;
+        totals.Sent += end->second->Sent;
+        totals.Received += end->second->Received;
+    }
+    return TotalsText(totals);
+}
+
+void TMainWindow::ShowStatus() {
+    std::string text = StatusText();
+    if (text == statusShown_) return;
+    ::SendMessageA(status_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    statusShown_ = std::move(text);
+}
+
 void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     const std::vector<int> slots = Readable(list_.Slots());  // a row that could not be read has no link
     std::vector<TLinkTarget> targets;
@@ -281,8 +319,16 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     std::vector<TLinkSeen> seen;
     connectedHosts_.clear();
     nameNotFound_ = 0;
+    hubCounted_ = watcher_->HubCounted();
+    std::map<int, std::optional<platform::HubLink>> ends;
     for (std::size_t row = 0; row < slots.size(); ++row) {
         const TLinkLook& look = looks[row];
+        ends[slots[row]] = look.Hub;
+        const auto before = deviceEnds_.find(slots[row]);
+        if (look.Hub)
+            if (std::optional<std::string> taken = NewlyAcknowledged(
+                    before != deviceEnds_.end() && before->second ? *before->second : platform::HubLink{}, *look.Hub))
+                events.push_back({TEventKind::SettingsTaken, slots[row], {}, {}, -1, *taken});
         if (look.NameNotFound) nameNotFound_ |= 1u << slots[row];
         const TBridge& bridge = Bridges[slots[row]];
         const TLinkState state = bridge.Enabled ? look.State : TLinkState::Off;  // off: not on the hub's line
@@ -292,6 +338,7 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
         seen.push_back({slots[row], bridge.COM.str(), ServerText(targets[row]), state, !dead, look.LocalPort,
                         bridge.Name.str(), look.Address ? liveness_.LastAnswerMs(*look.Address) : 0});
     }
+    deviceEnds_ = std::move(ends);
     // Until the watcher's first look since a start, links that ran are as they were (a window that
     // opens takes them from that look); links of stopped bridges wait at once.
     if (!run_.Running() || links_.AllStopped() || watcher_->HubSeen()) {
@@ -310,6 +357,7 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
         restart = restart || event.Kind == TEventKind::RestartWanted;
     }
     tray_->Show(events, links_);
+    ShowStatus();
     if (restart) RestartHub();
 }
 
@@ -402,6 +450,7 @@ LRESULT TMainWindow::OnNotify(const NMHDR& header) {
     if (header.idFrom != IdBridgeList) return 0;
     switch (header.code) {
     case NM_CLICK: UpdateAvailability(); break;
+    case LVN_ITEMCHANGED: ShowStatus(); break;
     case NM_DBLCLK:
     case NM_RETURN: BridgeListDblClick(); break;
     case LVN_GETINFOTIPA: {

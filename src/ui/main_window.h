@@ -13,6 +13,8 @@
 #include "ui/window.h"
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,6 +77,8 @@ public:
     std::string RowTip(int slot) const;
 
     HWND Control(int id) const { return ::GetDlgItem(hwnd_, id); }
+    // What the status bar says: the selected bridge's device end, or the whole set's.
+    std::string StatusText() const;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -98,6 +102,8 @@ private:
     // links not answering are shown connected, with no restart and no line in the log.
     void ClearJudgements();
     void ShowLogOnCheck();
+    // The status bar's text anew, set only when it changed.
+    void ShowStatus();
     void OnCommand(int id, int code);
     LRESULT OnNotify(const NMHDR& header);
 
@@ -114,6 +120,10 @@ private:
     TBridgeDialog* dialog_ = nullptr;
     HMENU fileMenu_ = nullptr, bridgeMenu_ = nullptr;  // the menu bar's, which the window owns
     TBridgeList list_;
+    HWND status_ = nullptr;
+    std::string statusShown_;
+    std::map<int, std::optional<platform::HubLink>> deviceEnds_;  // by slot, from the hub's record at the last look
+    bool hubCounted_ = false;  // the hub keeps a record
     std::unique_ptr<TLinkWatcher> watcher_;
     TRun run_;
     TLinks links_;

@@ -17,6 +17,8 @@ TEST(LinkLog, TheLinesFieldsAndTheLogsLimit) {
     ASSERT_EQ(starts.size(), 5u);
     EXPECT_EQ(starts[0].Word + " " + starts[1].Word + " " + starts[2].Word + " " + starts[3].Word, "started failed refused stopped");
     EXPECT_EQ(LogLine("t", starts[4]), "t\t-\t-\tservers unchecked\tAccess denied");
+    const TLinkEvent taken{TEventKind::SettingsTaken, 3, S::Stopped, S::Stopped, -1, "57600 8N2 RTS/CTS"};
+    EXPECT_EQ(LogLine("t", LogEvents({taken}, {}).at(0)), "t\t\t\tsettings\t57600 8N2 RTS/CTS");
     EXPECT_FALSE(LogMustRotate(1024 * 1024));
     EXPECT_TRUE(LogMustRotate(1024 * 1024 + 1));
 }

@@ -204,7 +204,12 @@ TEST_F(MainWindow, LooksAsSpecified) {
     RECT client;
     ::GetClientRect(form->Handle(), &client);
     EXPECT_EQ(client.right, ::MulDiv(499, dpi, 96));
-    EXPECT_EQ(client.bottom, ::MulDiv(239, dpi, 96));
+    EXPECT_EQ(client.bottom, ::MulDiv(239 + 22, dpi, 96));  // the status bar below the controls
+    RECT bar;
+    ::GetWindowRect(form->Control(IdStatusBar), &bar);
+    ::MapWindowPoints(nullptr, form->Handle(), reinterpret_cast<POINT*>(&bar), 2);
+    EXPECT_EQ(bar.top, ::MulDiv(239, dpi, 96));
+    EXPECT_EQ(bar.bottom, client.bottom);
     EXPECT_EQ(ListView_GetColumnWidth(list, 2), ::MulDiv(70, dpi, 96));
     AddRow("COM20");  // shown in full beside its dot
     RECT label{};
@@ -260,6 +265,7 @@ TEST_F(MainWindow, KeepsRowsInTheLocaleTextOrder) {
     for (const char* com : {"comb", "COM3", "COM2", "COMa", "com3"}) WriteBridge(n++, com);
     Open();
     EXPECT_EQ(Captions(), (std::vector<std::string>{"COM2", "com3", "COM3", "COMa", "comb"}));
+    EXPECT_EQ(form->StatusText(), "5 bridges, stopped");
 
     AddRow("COM10", "10.0.0.1", 1);
     EXPECT_EQ(RowText(0), "COM10") << "digits compare as characters";
