@@ -2,7 +2,7 @@
 # and set up Wine and a virtual display. Source it from the repository's root.
 
 PACKAGES=(cmake googletest mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool
-          imagemagick fonts-wine socat ser2net zip procps nftables iproute2 libcap2-bin)
+          imagemagick fonts-wine socat ser2net python3 zip procps nftables iproute2 libcap2-bin)
 BUILD_DIR=${BUILD_DIR:-$PWD/build}
 
 # Wine without its preloader (as Debian ships it) now and then fails to start a program: address

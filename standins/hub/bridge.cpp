@@ -9,6 +9,7 @@
 #include <mstcpip.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -94,6 +95,8 @@ public:
         dcb.fDtrControl = DTR_CONTROL_DISABLE;  // raised while connected, when asked to
         dcb.fRtsControl = RTS_CONTROL_ENABLE;
         if (!::SetCommState(port.get(), &dcb)) return ::GetLastError();
+        DCB held = dcb;
+        readBack_ = b.baud && ::GetCommState(port.get(), &held) ? telnet::ReadBackNote(dcb.BaudRate, held.BaudRate) : "";
 
         plan_ = PlanReads(b.ito);
         COMMTIMEOUTS timeouts{};
@@ -108,6 +111,7 @@ public:
     HANDLE get() const { return port_.get(); }
     bool overlapped() const { return overlapped_; }
     const ReadPlan& plan() const { return plan_; }
+    const std::string& readBack() const { return readBack_; }  // the note when the rate set did not hold
 
     // Whether the modem signal is on; false when it cannot be read, with the error.
     bool SignalOn(Signal signal, bool& on, DWORD& error) const {
@@ -147,6 +151,7 @@ private:
     platform::FileHandle port_;
     bool overlapped_ = false;
     ReadPlan plan_;
+    std::string readBack_;
 };
 
 // One thread's reads or writes on the port, each returning once it is done, however the port
@@ -394,7 +399,8 @@ public:
             }
             refused = false;
             Note("connected");
-            links_.Set(index_, LinkOf(s.get()));
+            record_ = LinkOf(s.get());
+            links_.Set(index_, record_);
             End end = Serve(std::move(s));
             links_.Set(index_, platform::HubLink{});
             Note(end == End::SignalOff ? std::string("disconnected: ") + SignalName(*b_.connect) + " off for " +
@@ -446,6 +452,7 @@ private:
             return false;
         }
         openFailed_ = false;
+        if (!port_.readBack().empty()) Note(port_.readBack());
         try {
             if (port_.plan().firstByteAlone) sender_ = std::thread([this] { SendOutbox(); });
             reader_ = std::thread([this] { CopySerialToTcp(); });
@@ -523,14 +530,16 @@ private:
     }
 
     // The looker of a connection with port control, a thread of its own: it follows the port's
-    // settings until the connection ends. Its clock is a slim condition variable's, which under
+    // settings, and judges the server's answers, until the connection ends. Its clock is a slim condition variable's, which under
     // Wine runs within the process; a timed wait on the std::condition_variable of the others
     // would go through the Wine server four times a second.
     void LookAtSettings(SOCKET s) {
         SrwLocked locked(lookLock_);
         while (!lookStops_) {
             ::SleepConditionVariableSRW(&lookWake_, &lookLock_, SettingsLookMs, 0);
-            if (!lookStops_) FollowSettings(s);
+            if (lookStops_) break;
+            FollowSettings(s);
+            JudgeAnswers();
         }
     }
 
@@ -545,17 +554,20 @@ private:
     }
 
     // Opens the telnet session: the offer and the port's settings go before any data.
+    // The server's port counts as set once the server has acknowledged it as asked.
     void StartPortControl(SOCKET s) {
+        const std::uint32_t baud = b_.baud ? static_cast<std::uint32_t>(*b_.baud) : 0;
         sent_ = telnet::LineSettings();  // the line's baud rate, should the port's not be read
-        if (b_.baud) sent_.baud = static_cast<std::uint32_t>(*b_.baud);
+        sent_.baud = baud;
         sent_ = PortSettings();
+        verdict_ = telnet::Verdict();
+        setNoted_ = nvtNoted_ = false;
         std::string start;
         {
             SrwLocked locked(telnetLock_);
-            start = telnet_.Start(sent_);
+            start = telnet_.Start(sent_, baud, NowMs());
         }
         SendShared(s, start.data(), start.size());
-        Note("server's port set: " + Text(sent_));
     }
 
     // Sets the server's port anew when the port's settings have changed since they were sent.
@@ -565,11 +577,55 @@ private:
         std::string commands;
         {
             SrwLocked locked(telnetLock_);
-            commands = telnet_.Set(now);
+            commands = telnet_.Set(now, NowMs());
         }
         sent_ = now;
+        setNoted_ = false;
         if (!SendShared(s, commands.data(), commands.size())) Tell([&] { lost_ = true; });
-        Note("server's port set: " + Text(sent_));
+    }
+
+    // Holds the server's answers so far against what was asked: a state that changes goes to the
+    // record and the log, once.
+    void JudgeAnswers() {
+        using Kind = telnet::Verdict::Kind;
+        telnet::Verdict verdict;
+        telnet::LineSettings asked;
+        {
+            SrwLocked locked(telnetLock_);
+            verdict = telnet_.Judge(NowMs());
+            asked = telnet_.Asked();
+        }
+        const std::string text = telnet::VerdictText(verdict);
+        const bool wrong = !text.empty(), wasWrong = !telnet::VerdictText(verdict_).empty();
+        if (verdict.kind == Kind::NoTelnet && verdict_.kind != Kind::NoTelnet) {
+            Mark(platform::HubLinkState::NoTelnet, verdict);
+            Note("mismatched: " + text);
+        } else if (wrong && verdict.kind != Kind::NoTelnet && !SameProblem(verdict, verdict_)) {
+            Mark(platform::HubLinkState::Refused, verdict);
+            Note("port control refused: " + text);
+        } else if (!wrong && wasWrong) {
+            Mark(platform::HubLinkState::Connected, verdict);
+            Note("the server's answers are right again");
+        }
+        verdict_ = verdict;
+        if (verdict.settled && !std::exchange(setNoted_, true)) Note("server's port set: " + Text(asked));
+    }
+    static bool SameProblem(const telnet::Verdict& a, const telnet::Verdict& b) {
+        return a.kind == b.kind && a.command == b.command && a.asked == b.asked && a.kept == b.kept;
+    }
+
+    // The record's entry of the connection of the moment, in the state given.
+    void Mark(platform::HubLinkState state, const telnet::Verdict& verdict = {}) {
+        using Kind = telnet::Verdict::Kind;
+        record_.State = state;
+        record_.Refusal = state != platform::HubLinkState::Refused  ? platform::HubRefusal::None
+                          : verdict.kind == Kind::NotAcknowledged ? platform::HubRefusal::NotAcknowledged
+                          : verdict.kind == Kind::Kept            ? platform::HubRefusal::Kept
+                                                                  : platform::HubRefusal::NoPortControl;
+        record_.Command = state == platform::HubLinkState::Refused ? verdict.command : 0;
+        record_.Asked = state == platform::HubLinkState::Refused ? verdict.asked : 0;
+        record_.Kept = state == platform::HubLinkState::Refused ? verdict.kept : 0;
+        links_.Set(index_, record_);
     }
 
     static std::string Text(const telnet::LineSettings& settings) {
@@ -611,23 +667,32 @@ private:
         PortCalls port(port_);
         std::string buffer(BufferSize, '\0');
         std::string data, reply;  // with port control: what the telnet client read
-        std::vector<std::string> notes;
+        std::string head;  // without: the server's first bytes, until they tell whether it speaks telnet
         bool failed = false;
         for (;;) {
             int n = ::recv(s, &buffer[0], static_cast<int>(buffer.size()), 0);
             if (n <= 0) break;
             const char* out = buffer.data();
             DWORD size = static_cast<DWORD>(n);
+            if (!b_.portControl && head.size() < 2) {
+                head.append(buffer.data(), std::min<std::size_t>(size, 2 - head.size()));
+                if (head.size() == 2 && telnet::OpensWithNegotiation(head)) {
+                    Mark(platform::HubLinkState::SpeaksTelnet);
+                    Note("mismatched: the server opens with telnet negotiation: turn Port control on");
+                }
+            }
             if (b_.portControl) {
                 data.clear();
                 reply.clear();
-                notes.clear();
+                bool coded = false;
                 {
                     SrwLocked locked(telnetLock_);
-                    telnet_.Read(std::string_view(buffer.data(), size), data, reply, notes);
+                    telnet_.Read(std::string_view(buffer.data(), size), data, reply);
+                    coded = telnet_.LineEndsCoded();
                 }
                 if (!reply.empty()) SendShared(s, reply.data(), reply.size());
-                for (const std::string& note : notes) Note(note);
+                if (coded && !std::exchange(nvtNoted_, true))
+                    Note("the server refuses binary data: line ends go as NVT's (CR NUL)");
                 out = data.data();
                 size = static_cast<DWORD>(data.size());
             }
@@ -667,9 +732,12 @@ private:
     void Send(const std::shared_ptr<Socket>& link, const char* data, std::size_t size) {
         bool sent = false;
         if (b_.portControl) {
-            std::string escaped;
-            telnet::Escape(std::string_view(data, size), escaped);
-            sent = SendShared(link->get(), escaped.data(), escaped.size());
+            std::string coded;
+            {
+                SrwLocked locked(telnetLock_);
+                telnet_.Code(std::string_view(data, size), coded);
+            }
+            sent = SendShared(link->get(), coded.data(), coded.size());
         } else {
             sent = SendAll(link->get(), data, static_cast<DWORD>(size));
         }
@@ -764,6 +832,11 @@ private:
     bool lookStops_ = false;
     telnet::LineSettings sent_;
     bool settingsFailed_ = false;
+    telnet::Verdict verdict_;  // the server's answers as last judged (the looker's)
+    bool setNoted_ = false;    // "server's port set" logged for what was last asked
+    bool nvtNoted_ = false;    // the connection's NVT line ends logged (its receiving thread's)
+
+    platform::HubLink record_;  // the record's entry of the connection of the moment
 
     std::mutex mutex_;  // guards what follows; changed_ tells of every change
     std::condition_variable changed_;

@@ -35,6 +35,8 @@ void PortCommand(std::string& out, std::uint8_t code, std::uint32_t value, int b
 
 bool Agreeable(std::uint8_t option) { return option == Binary || option == SuppressGoAhead; }
 
+constexpr std::uint8_t Cr = '\r';
+
 }  // namespace
 
 void Escape(std::string_view data, std::string& out) {
@@ -45,41 +47,130 @@ void Escape(std::string_view data, std::string& out) {
     }
 }
 
-std::string Client::Start(const LineSettings& settings) {
-    *this = Client();
-    local_[ComPortOption] = true;
-    std::string out;
-    Command(out, Will, ComPortOption);
-    return out + Set(settings);
+bool OpensWithNegotiation(std::string_view first) {
+    return first.size() >= 2 && static_cast<std::uint8_t>(first[0]) == Iac &&
+           (static_cast<std::uint8_t>(first[1]) == Do || static_cast<std::uint8_t>(first[1]) == Will);
 }
 
-std::string Client::Set(const LineSettings& settings) {
-    const std::uint32_t values[] = {0, settings.baud, DataBits, NoParity, static_cast<std::uint8_t>(settings.stopBits),
-                                    static_cast<std::uint8_t>(settings.flow)};
+std::string VerdictText(const Verdict& v) {
+    const std::string command = v.command < 6 ? CommandNames[v.command] : "";
+    switch (v.kind) {
+    case Verdict::Kind::NoPortControl: return "the server does not take port control";
+    case Verdict::Kind::NotAcknowledged:
+        return "the server did not acknowledge " + command + " " + std::to_string(v.asked) + " within " +
+               std::to_string(AnswerMs / 1000) + " s";
+    case Verdict::Kind::Kept:
+        return "the server kept " + command + " " + std::to_string(v.kept) + " (asked " + std::to_string(v.asked) + ")";
+    case Verdict::Kind::NoTelnet: return "the server sends no telnet: turn Port control off";
+    default: return "";
+    }
+}
+
+std::string ReadBackNote(std::uint32_t asked, std::uint32_t readBack) {
+    if (asked == 0 || asked == readBack) return "";
+    return "the port holds " + std::to_string(readBack) + " baud, not " + std::to_string(asked) +
+           " as asked; the server is asked for " + std::to_string(readBack);
+}
+
+std::string Client::Start(const LineSettings& settings, std::uint32_t baud, std::uint64_t now) {
+    *this = Client();
+    started_ = now;
+    rate_ = baud;
+    local_[Binary] = remote_[Binary] = offered_[Binary] = asked_[Binary] = true;  // binary until refused
     std::string out;
-    for (std::uint8_t code = SetBaudRate; code <= SetControl; ++code) {
+    Command(out, Will, ComPortOption);
+    Command(out, Will, Binary);
+    Command(out, Do, Binary);
+    return out + Set(settings, now);
+}
+
+std::string Client::Set(const LineSettings& settings, std::uint64_t now) {
+    LineSettings s = settings;
+    if (s.baud == 0) s.baud = rate_;  // never SET-BAUDRATE 0, which asks for the rate
+    rate_ = s.baud;
+    askedSettings_ = s;
+    const std::uint32_t values[] = {0, s.baud, DataBits, NoParity, static_cast<std::uint8_t>(s.stopBits),
+                                    static_cast<std::uint8_t>(s.flow)};
+    std::string out;
+    for (std::uint8_t code = s.baud ? SetBaudRate : SetDataSize; code <= SetControl; ++code) {
         PortCommand(out, code, values[code], code == SetBaudRate ? 4 : 1);
-        asked_[code] = values[code];
+        last_[code] = values[code];
         if (pending_[code].size() == MaxPending) pending_[code].pop_front();
-        pending_[code].push_back(values[code]);
+        pending_[code].push_back({values[code], now});
     }
     return out;
 }
 
-void Client::Read(std::string_view in, std::string& data, std::string& reply, std::vector<std::string>& notes) {
-    for (char c : in) Step(static_cast<std::uint8_t>(c), data, reply, notes);
+void Client::Code(std::string_view data, std::string& out) {
+    if (data.empty()) return;
+    data_ = true;
+    if (local_[Binary]) return Escape(data, out);
+    out.reserve(out.size() + data.size() + data.size() / 16);
+    for (char c : data) {
+        out += c;
+        if (static_cast<std::uint8_t>(c) == Iac) out += c;
+        else if (static_cast<std::uint8_t>(c) == Cr) out += '\0';
+    }
 }
 
-void Client::Step(std::uint8_t b, std::string& data, std::string& reply, std::vector<std::string>& notes) {
+void Client::Read(std::string_view in, std::string& data, std::string& reply) {
+    for (char c : in) Step(static_cast<std::uint8_t>(c), data, reply);
+}
+
+Verdict Client::Judge(std::uint64_t now) const {
+    Verdict v;
+    if (offer_ == Offer::Refused) {
+        v.kind = Verdict::Kind::NoPortControl;
+        return v;
+    }
+    if (offer_ == Offer::Unanswered) {
+        if (now - started_ < AnswerMs) return v;
+        v.kind = !telnet_ && data_ ? Verdict::Kind::NoTelnet : Verdict::Kind::NoPortControl;
+        return v;
+    }
+    for (std::uint8_t code = SetBaudRate; code <= SetControl; ++code)
+        if (differs_[code]) {
+            v.kind = Verdict::Kind::Kept;
+            v.command = code;
+            v.asked = keptAsked_[code];
+            v.kept = kept_[code];
+            return v;
+        }
+    v.settled = true;
+    for (std::uint8_t code = SetBaudRate; code <= SetControl; ++code) {
+        if (pending_[code].empty()) continue;
+        v.settled = false;
+        if (now - pending_[code].front().at >= AnswerMs) {
+            v.kind = Verdict::Kind::NotAcknowledged;
+            v.command = code;
+            v.asked = pending_[code].front().value;
+            return v;
+        }
+    }
+    v.kind = Verdict::Kind::Right;
+    return v;
+}
+
+void Client::Step(std::uint8_t b, std::string& data, std::string& reply) {
     switch (state_) {
     case State::Data:
-        if (b == Iac) state_ = State::Command;
-        else Put(data, b);
+        if (b == Iac) {
+            state_ = State::Command;
+            return;
+        }
+        data_ = true;
+        if (b == 0 && afterCr_ && !remote_[Binary]) {  // NVT's CR NUL: a CR alone
+            afterCr_ = false;
+            return;
+        }
+        afterCr_ = b == Cr;
+        Put(data, b);
         return;
     case State::Command:
         state_ = State::Data;
         if (b == Iac) {
             Put(data, b);
+            afterCr_ = false;
         } else if (b >= Will && b <= Dont) {
             verb_ = b;
             state_ = State::Option;
@@ -105,48 +196,62 @@ void Client::Step(std::uint8_t b, std::string& data, std::string& reply, std::ve
             else subTooLong_ = true;
         } else if (b == Se) {
             state_ = State::Data;
-            if (!subTooLong_) Acknowledged(notes);
+            if (!subTooLong_) Acknowledged();
         } else {
             // An unfinished subnegotiation: dropped, and the command read as one.
             state_ = State::Command;
-            Step(b, data, reply, notes);
+            Step(b, data, reply);
         }
         return;
     }
 }
 
-// Agrees to binary data and no go-ahead both ways, and refuses every other option; the client's
-// own offer stands whatever the server answers (some servers refuse it and still obey the
-// commands). A request for what already holds gets no answer, so that no two sides answer each
-// other for ever.
+// Agrees to binary data and no go-ahead both ways, and refuses every other option. The answer to
+// an offer or a request of the client's own is not answered again, nor is a request for what
+// already holds, so that no two sides answer each other for ever. The server's DO takes port
+// control, its DONT or WONT refuses it; a WILL of the option is the client's own and means
+// nothing from a server (a device that echoes sends the client's offer back). Neither the
+// BINARY answers nor that WILL tell a telnet server from an echo of the client's own start.
 void Client::Negotiate(std::uint8_t option, std::string& reply) {
+    if (option != Binary && !(option == ComPortOption && verb_ == Will)) telnet_ = true;
+    if (option == ComPortOption) {
+        if (verb_ != Will) offer_ = verb_ == Do ? Offer::Taken : Offer::Refused;
+        return;
+    }
     switch (verb_) {
     case Do:
-        if (!Agreeable(option) && option != ComPortOption) Command(reply, Wont, option);
-        else if (!local_[option]) Command(reply, Will, option);
-        local_[option] = local_[option] || Agreeable(option);
+        if (!Agreeable(option)) Command(reply, Wont, option);
+        else if (!local_[option] || offered_[option]) {
+            if (!offered_[option]) Command(reply, Will, option);
+            local_[option] = true;
+        }
+        offered_[option] = false;
         break;
     case Will:
         if (!Agreeable(option)) Command(reply, Dont, option);
-        else if (!remote_[option]) Command(reply, Do, option);
-        remote_[option] = Agreeable(option);
+        else if (!remote_[option] && !asked_[option]) Command(reply, Do, option);
+        remote_[option] = remote_[option] || Agreeable(option);
+        asked_[option] = false;
         break;
     case Dont:
-        if (option != ComPortOption && local_[option]) Command(reply, Wont, option);
-        local_[option] = option == ComPortOption;
+        if (local_[option] && !offered_[option]) Command(reply, Wont, option);
+        local_[option] = offered_[option] = false;
         break;
     case Wont:
-        if (remote_[option]) Command(reply, Dont, option);
-        remote_[option] = false;
+        if (remote_[option] && !asked_[option]) Command(reply, Dont, option);
+        remote_[option] = asked_[option] = false;
         break;
     }
 }
 
 // A port-control subnegotiation from the server. Its acknowledgements of the client's commands
 // are held against what was asked; the rest (line and modem state, the control of signals the
-// client does not ask for) tells the bridge nothing.
-void Client::Acknowledged(std::vector<std::string>& notes) {
-    if (sub_.size() < 3 || static_cast<std::uint8_t>(sub_[0]) != ComPortOption) return;
+// client does not ask for) tells the bridge nothing. The client's own commands (codes below
+// 100) come only from a device that echoes.
+void Client::Acknowledged() {
+    if (sub_.size() < 2 || static_cast<std::uint8_t>(sub_[0]) != ComPortOption) return;
+    if (static_cast<std::uint8_t>(sub_[1]) < ServerOffset) return;
+    telnet_ = true;
     const int code = static_cast<std::uint8_t>(sub_[1]) - ServerOffset;
     if (code < SetBaudRate || code > SetControl) return;
     const std::size_t size = code == SetBaudRate ? 4 : 1;
@@ -157,15 +262,17 @@ void Client::Acknowledged(std::vector<std::string>& notes) {
     // flow control asked.
     if (code == SetControl && (value < 1 || value > 3)) return;
 
-    std::deque<std::uint32_t>& pending = pending_[code];
-    std::uint32_t wanted = asked_[code];
+    std::deque<Ask>& pending = pending_[code];
+    if (pending.empty() && last_[code] == 0) return;  // nothing asked: news of the server's own
+    offer_ = Offer::Taken;  // acknowledged: whatever it said of the offer, it takes the commands
+    std::uint32_t wanted = last_[code];
     if (!pending.empty()) {
-        wanted = pending.front();
+        wanted = pending.front().value;
         pending.pop_front();
     }
-    if (value != wanted)
-        notes.push_back(std::string("the server set ") + CommandNames[code] + " " + std::to_string(value) +
-                        ", not " + std::to_string(wanted) + " as asked");
+    differs_[code] = value != wanted;
+    kept_[code] = value;
+    keptAsked_[code] = wanted;
 }
 
 }  // namespace hub::telnet

@@ -35,42 +35,104 @@ struct LineSettings {
 // Appends data as it goes to the server: every IAC doubled.
 void Escape(std::string_view data, std::string& out);
 
+// Whether a server's first two bytes open telnet negotiation (IAC DO or IAC WILL): a server that
+// speaks telnet where raw bytes were expected.
+bool OpensWithNegotiation(std::string_view firstBytes);
+
+// How long a server has to answer the offer to control its port, and to acknowledge a setting.
+constexpr std::uint64_t AnswerMs = 3000;
+
+// What the server's answers say of port control, by the time asked.
+struct Verdict {
+    enum class Kind {
+        Awaited,          // the offer is not answered yet, and its time has not run out
+        Right,            // taken; every acknowledgement so far as asked
+        NoPortControl,    // the offer refused (DONT or WONT), or not answered in time
+        NotAcknowledged,  // a setting (command, asked) not acknowledged in time
+        Kept,             // a setting (command) acknowledged with another value (kept) than asked
+        NoTelnet,         // no telnet from the server in time, while data flowed
+    };
+    Kind kind = Kind::Awaited;
+    std::uint8_t command = 0;  // 1 baud rate ... 5 flow control
+    std::uint32_t asked = 0, kept = 0;
+    bool settled = false;  // Right, and no setting awaits its acknowledgement
+
+    bool operator==(const Verdict& o) const {
+        return kind == o.kind && command == o.command && asked == o.asked && kept == o.kept && settled == o.settled;
+    }
+    bool operator!=(const Verdict& o) const { return !(*this == o); }
+};
+
+// A verdict's words for the log: "" for Awaited and Right.
+std::string VerdictText(const Verdict& verdict);
+
+// The note for a port that reads back another rate than was asked of it ("" when it holds it).
+std::string ReadBackNote(std::uint32_t asked, std::uint32_t readBack);
+
 // One connection's client. Its reading keeps its place between calls, so a sequence may arrive
-// cut anywhere.
+// cut anywhere. Times are in ms on any clock that does not go back.
 class Client {
 public:
-    // What opens a connection: the offer to control the port (WILL COM-PORT-OPTION), then the
-    // port's settings. Forgets all of the connection before.
-    std::string Start(const LineSettings& settings);
+    // What opens a connection: the offer to control the port (WILL COM-PORT-OPTION) and to send
+    // and take binary data (WILL and DO BINARY), then the port's settings. baud is the rate to
+    // ask while the port reads none (0: none). Forgets all of the connection before.
+    std::string Start(const LineSettings& settings, std::uint32_t baud, std::uint64_t now);
 
     // The commands that set the server's port, in the order baud rate, data size, parity, stop
-    // size, flow control.
-    std::string Set(const LineSettings& settings);
+    // size, flow control. A rate of 0 (the port has none) asks the last rate asked, or none.
+    std::string Set(const LineSettings& settings, std::uint64_t now);
 
-    // Reads what the server sent: its data, IACs undoubled, to data; the answers its requests
-    // are owed to reply; for each acknowledgement of a value other than the one asked, a line
-    // for the log to notes.
-    void Read(std::string_view in, std::string& data, std::string& reply, std::vector<std::string>& notes);
+    // Appends data as it goes to the server: IACs doubled, and while the server refuses binary
+    // data from the client, every CR followed by NUL (NVT's line ends).
+    void Code(std::string_view data, std::string& out);
+
+    // Reads what the server sent: its data, IACs undoubled (and while it does not send binary
+    // data, CR NUL read as CR), to data; the answers its requests are owed to reply.
+    void Read(std::string_view in, std::string& data, std::string& reply);
+
+    Verdict Judge(std::uint64_t now) const;
+
+    // The settings last asked, the rate as sent (0: none sent).
+    const LineSettings& Asked() const { return askedSettings_; }
+    // Whether NVT's line ends are coded one way or the other: the server refused binary data.
+    bool LineEndsCoded() const { return !local_[Binary] || !remote_[Binary]; }
 
 private:
     enum class State { Data, Command, Option, Sub, SubCommand };
     static constexpr std::size_t MaxSub = 16;  // more than any subnegotiation the client reads
     static constexpr std::size_t MaxPending = 8;
+    struct Ask {
+        std::uint32_t value;
+        std::uint64_t at;
+    };
 
-    void Step(std::uint8_t b, std::string& data, std::string& reply, std::vector<std::string>& notes);
+    void Step(std::uint8_t b, std::string& data, std::string& reply);
     void Negotiate(std::uint8_t option, std::string& reply);
-    void Acknowledged(std::vector<std::string>& notes);
+    void Acknowledged();
 
     State state_ = State::Data;
     std::uint8_t verb_ = 0;      // the WILL, WONT, DO or DONT being read
     std::string sub_;            // the subnegotiation being read, IACs undoubled
     bool subTooLong_ = false;
+    bool afterCr_ = false;       // the last data byte read was a CR
     std::array<bool, 256> local_{};   // options the client has agreed to use
     std::array<bool, 256> remote_{};  // ... that it has agreed the server uses
+    std::array<bool, 256> offered_{};  // options the client offered (WILL) and awaits the answer to
+    std::array<bool, 256> asked_{};    // ... it asked the server to use (DO)
+    std::uint64_t started_ = 0;
+    enum class Offer { Unanswered, Taken, Refused } offer_ = Offer::Unanswered;  // of port control
+    bool telnet_ = false;  // the server sent telnet that no mirror of the client's own could be
+    bool data_ = false;    // data went either way
+    std::uint32_t rate_ = 0;  // the rate asked while the port reads none
+    LineSettings askedSettings_;
     // The values asked and not yet acknowledged, per command (1 to 5), oldest first; once none
     // is left, an acknowledgement is held against the last value asked.
-    std::array<std::deque<std::uint32_t>, 6> pending_;
-    std::array<std::uint32_t, 6> asked_{};
+    std::array<std::deque<Ask>, 6> pending_;
+    std::array<std::uint32_t, 6> last_{};
+    // Per command: whether its last acknowledgement differed from what it answered, the value
+    // acknowledged and the one asked.
+    std::array<bool, 6> differs_{};
+    std::array<std::uint32_t, 6> kept_{}, keptAsked_{};
 };
 
 }  // namespace hub::telnet

@@ -9,7 +9,8 @@
 # written closer together than the delay go on as one packet, bytes further apart one by one.
 # A bridge switched off is left out; a connection of another client's to a bridge's server is not
 # taken for the hub's; last, the speed, stop bits and flow control the program sets on its COM
-# port reach the hub's end of the pair.
+# port reach the hub's end of the pair, and the hub's port control against ser2net and against
+# servers of the suite's own that refuse binary data or acknowledge nothing.
 # Usage: run.sh <build dir>
 set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
@@ -332,6 +333,34 @@ check "an unknown name: not found" server_says "Name not found" "Server IP" nosu
 keys Escape
 check "Escape closes the dialog, the bridge unchanged" wait_until 10 window_gone "Edit bridge"
 check_eq "its stored port" "$RAW" "$(reg_value 'Bridges\1' Port)"
+end_step
+
+# ---- 10 ----
+step "10. Port control against servers of the suite's own: one refuses binary data, one acknowledges nothing"
+NVT=$((BASE + 23)) MUTE=$((BASE + 24))
+for row in "$NVT nvt" "$MUTE mute"; do
+    python3 "$(dirname "$0")/telnet_server.py" $row </dev/null >/dev/null 2>&1 &
+    SERVER_PID[${row#* }]=$!
+    check "the ${row#* } server listens" wait_until 5 listening "${row% *}"
+done
+to_server() {  # COM5's bridge, with port control, to 127.0.0.1:<port>: started and connected
+    local before value
+    for value in "Port $1" "RFC2217 1"; do wine reg add "$PROGRAM_KEY\\Bridges\\1" /v ${value% *} /d ${value#* } /f >/dev/null 2>&1 </dev/null; done
+    before=$(connected_count "$1")
+    keys alt+s
+    wait_until 15 connected_more_than "$1" "$before"
+}
+check "COM5 connects to the server that refuses binary data" to_server "$NVT"
+check_eq "64 KiB of every byte value crosses both ways intact" "ok 65536" "$(client echo COM5 9 65536 16384)"
+check_eq "the hub says once that line ends go as NVT's" 1 "$(grep -c "$NVT: the server refuses binary data" "$HUB_LOG")"
+keys alt+o
+check "the hub is stopped" wait_until 10 hub_stopped
+check "COM5 connects to the server that acknowledges nothing" to_server "$MUTE"
+connected=$(now_ms)
+check "within 5 s the hub calls port control refused" \
+    wait_until 5 log_has "$HUB_LOG" "$MUTE: port control refused: the server did not acknowledge baud rate"
+echo "   refused $(( $(now_ms) - connected )) ms after the connection"
+check_eq "and never says the server's port set" 0 "$(grep -c "$MUTE: server's port set" "$HUB_LOG")"
 end_step
 
 summary

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <ostream>
 #include <string>
 
@@ -17,12 +18,15 @@ const char kExample1[] =
     R"(--use-driver=serial --ito=10 --baud=9600 \\.\CNCA1 --use-driver=tcp 127.0.0.1:1)";
 
 // A hub started with the given arguments, its stdout and stderr going to a file: a copy of the
-// one built in <build>\bin\driver, in a folder of its own where it writes its log. Ended when
+// one built in <build>\bin\driver, in a folder of its own where it writes its log (which may be
+// there before it, as given). Ended when
 // the test is done with it, whatever the outcome, and its folder removed.
 class HubProcess {
 public:
-    explicit HubProcess(const std::string& arguments) : output_(ExeDir() + "\\hub_output_" + std::to_string(::GetCurrentProcessId()) + ".txt") {
+    explicit HubProcess(const std::string& arguments, const std::string& oldLog = "")
+        : output_(ExeDir() + "\\hub_output_" + std::to_string(::GetCurrentProcessId()) + ".txt") {
         EXPECT_TRUE(::CreateDirectoryA(dir_.c_str(), nullptr)) << ::GetLastError();
+        if (!oldLog.empty()) std::ofstream(dir_ + "hub4com.log", std::ios::binary) << oldLog;
         EXPECT_TRUE(::CopyFileA((ExeDir() + "\\..\\bin\\driver\\hub4com.exe").c_str(), (dir_ + "hub4com.exe").c_str(), FALSE));
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         platform::FileHandle out(::CreateFileA(
@@ -49,7 +53,7 @@ public:
             ::WaitForSingleObject(process_.get(), 5000);
         }
         EXPECT_TRUE(::DeleteFileA(output_.c_str())) << ::GetLastError();
-        for (const char* file : {"hub4com.exe", "hub4com.log"}) ::DeleteFileA((dir_ + file).c_str());
+        for (const char* file : {"hub4com.exe", "hub4com.log", "hub4com.log.1"}) ::DeleteFileA((dir_ + file).c_str());
         EXPECT_TRUE(::RemoveDirectoryA(dir_.c_str())) << ::GetLastError();
     }
 
@@ -62,6 +66,7 @@ public:
 
     std::string Output() const { return FileText(output_); }
     std::string Log() const { return FileText(dir_ + "hub4com.log"); }
+    std::string OldLog() const { return FileText(dir_ + "hub4com.log.1"); }
 
 private:
     const std::string dir_ = ExeDir() + "\\hub-test-" + std::to_string(::GetCurrentProcessId()) + "\\";
@@ -94,14 +99,18 @@ const BadLine kBadLines[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Table, HubRejects, testing::ValuesIn(kBadLines));
 
+// Its log near its limit of 1 MiB: the first record moves it to hub4com.log.1 and starts anew.
 TEST(Hub, KeepsRunningWithAGoodLineAndLogsWhatItUnderstood) {
-    HubProcess hub(kExample1);
+    const std::string full((1 << 20) - 100, '.');
+    HubProcess hub(kExample1, full);
     std::string record;
     for (int waited = 0; waited < 5000 && record.find("\r\n  ") == std::string::npos; waited += 50) {
         ::Sleep(50);
         record = hub.Log();
     }
     EXPECT_NE(record.find(std::string("hub4com.exe\" ") + kExample1 + "\r\n"), std::string::npos) << record;
+    EXPECT_EQ(record.find(".........."), std::string::npos) << record;  // the one before it went
+    EXPECT_EQ(hub.OldLog(), full);
     EXPECT_NE(record.find(R"(  ports 0:1: serial \\.\CNCA1 baud 9600 ito 10, server 127.0.0.1:1 )"
                           R"(reconnect 10000, connect on dsr, disconnect after 500 ms, dtr on connect)"
                           "\r\n"),
