@@ -400,9 +400,10 @@ public:
             refused = false;
             Note("connected");
             record_ = LinkOf(s.get());
+            record_.PortControl = b_.portControl;
             links_.Set(index_, record_);
             End end = Serve(std::move(s));
-            links_.Set(index_, platform::HubLink{});
+            links_.Set(index_, Idle());
             Note(end == End::SignalOff ? std::string("disconnected: ") + SignalName(*b_.connect) + " off for " +
                                              std::to_string(b_.delayDisconnect) + " ms"
                  : end == End::Lost    ? "connection lost; trying again in " + std::to_string(retryMs_) + " ms"
@@ -609,9 +610,48 @@ private:
         }
         verdict_ = verdict;
         if (verdict.settled && !std::exchange(setNoted_, true)) Note("server's port set: " + Text(asked));
+        ShowDeviceEnd();
     }
     static bool SameProblem(const telnet::Verdict& a, const telnet::Verdict& b) {
         return a.kind == b.kind && a.command == b.command && a.asked == b.asked && a.kept == b.kept;
+    }
+
+    // The record's entry while the bridge is not connected.
+    platform::HubLink Idle() const {
+        platform::HubLink idle;
+        idle.PortControl = b_.portControl;
+        return idle;
+    }
+
+    // What the record tells of the server's port: the settings asked and acknowledged, its
+    // signature and modem lines; written when any of it changed.
+    void ShowDeviceEnd() {
+        platform::HubLink now = record_;
+        {
+            SrwLocked locked(telnetLock_);
+            const telnet::LineSettings& asked = telnet_.Asked();
+            now.AskedSettings = {asked.baud, 8, 'N', static_cast<std::uint8_t>(asked.stopBits),
+                                 static_cast<std::uint8_t>(asked.flow == telnet::FlowControl::Hardware  ? 1
+                                                           : asked.flow == telnet::FlowControl::XonXoff ? 2
+                                                                                                        : 0)};
+            const std::optional<platform::HubSettings> acked = telnet_.AcknowledgedSettings();
+            now.Acknowledged = acked.has_value();
+            now.AckedSettings = acked ? *acked : platform::HubSettings{};
+            now.Signature = telnet_.Signature();
+            const std::optional<std::uint8_t> modem = telnet_.ModemState();
+            now.ModemReported = modem.has_value();
+            now.Modem = !modem ? 0
+                               : static_cast<std::uint8_t>((*modem & 0x10 ? platform::HubModemCts : 0) |
+                                                           (*modem & 0x20 ? platform::HubModemDsr : 0) |
+                                                           (*modem & 0x40 ? platform::HubModemRi : 0) |
+                                                           (*modem & 0x80 ? platform::HubModemCd : 0));
+        }
+        if (now.AskedSettings == record_.AskedSettings && now.AckedSettings == record_.AckedSettings &&
+            now.Acknowledged == record_.Acknowledged && now.Signature == record_.Signature &&
+            now.ModemReported == record_.ModemReported && now.Modem == record_.Modem)
+            return;
+        record_ = now;
+        links_.Set(index_, record_);
     }
 
     // The record's entry of the connection of the moment, in the state given.
@@ -701,6 +741,7 @@ private:
                 failed = error != ERROR_OPERATION_ABORTED;
                 break;
             }
+            links_.Count(index_, 0, size);
         }
         Tell([&] {
             tcpEnded_ = true;
@@ -741,7 +782,8 @@ private:
         } else {
             sent = SendAll(link->get(), data, static_cast<DWORD>(size));
         }
-        if (!sent) Tell([&] { lost_ = lost_ || link == link_; });
+        if (sent) links_.Count(index_, size, 0);
+        else Tell([&] { lost_ = lost_ || link == link_; });
     }
 
     // The sender: all that the reader has handed over since its last send goes in one send over

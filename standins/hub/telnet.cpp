@@ -5,7 +5,8 @@ namespace hub::telnet {
 namespace {
 
 // The port-control commands the client sends; the server acknowledges each with its code + 100.
-enum : std::uint8_t { SetBaudRate = 1, SetDataSize = 2, SetParity = 3, SetStopSize = 4, SetControl = 5 };
+enum : std::uint8_t { SignatureCode = 0, SetBaudRate = 1, SetDataSize = 2, SetParity = 3, SetStopSize = 4, SetControl = 5,
+                      NotifyModemState = 7 };
 constexpr std::uint8_t ServerOffset = 100;
 constexpr std::uint8_t DataBits = 8;
 constexpr std::uint8_t NoParity = 1;
@@ -81,7 +82,10 @@ std::string Client::Start(const LineSettings& settings, std::uint32_t baud, std:
     Command(out, Will, ComPortOption);
     Command(out, Will, Binary);
     Command(out, Do, Binary);
-    return out + Set(settings, now);
+    out += Set(settings, now);
+    // An empty signature asks for the server's.
+    const char askSignature[] = {char(Iac), char(Sb), char(ComPortOption), char(SignatureCode), char(Iac), char(Se)};
+    return out.append(askSignature, sizeof askSignature);
 }
 
 std::string Client::Set(const LineSettings& settings, std::uint64_t now) {
@@ -196,7 +200,9 @@ void Client::Step(std::uint8_t b, std::string& data, std::string& reply) {
             else subTooLong_ = true;
         } else if (b == Se) {
             state_ = State::Data;
-            if (!subTooLong_) Acknowledged();
+            // A signature is kept as far as it was read; another part too long means nothing.
+            if (!subTooLong_ || (sub_.size() > 1 && static_cast<std::uint8_t>(sub_[1]) == ServerOffset + SignatureCode))
+                Acknowledged();
         } else {
             // An unfinished subnegotiation: dropped, and the command read as one.
             state_ = State::Command;
@@ -253,6 +259,15 @@ void Client::Acknowledged() {
     if (static_cast<std::uint8_t>(sub_[1]) < ServerOffset) return;
     telnet_ = true;
     const int code = static_cast<std::uint8_t>(sub_[1]) - ServerOffset;
+    if (code == SignatureCode) {  // empty: the server asks for the client's, which it has none of
+        if (sub_.size() > 2) signature_ = platform::PrintableSignature(std::string_view(sub_).substr(2));
+        return;
+    }
+    if (code == NotifyModemState && sub_.size() == 3) {
+        modem_ = static_cast<std::uint8_t>(sub_[2]);
+        modemReported_ = true;
+        return;
+    }
     if (code < SetBaudRate || code > SetControl) return;
     const std::size_t size = code == SetBaudRate ? 4 : 1;
     if (sub_.size() != 2 + size) return;
@@ -271,8 +286,26 @@ void Client::Acknowledged() {
         pending.pop_front();
     }
     differs_[code] = value != wanted;
+    acknowledged_[code] = true;
     kept_[code] = value;
     keptAsked_[code] = wanted;
+}
+
+}  // namespace hub::telnet
+
+namespace hub::telnet {
+
+std::optional<platform::HubSettings> Client::AcknowledgedSettings() const {
+    for (std::uint8_t code = SetBaudRate; code <= SetControl; ++code)
+        if ((last_[code] && !acknowledged_[code]) || !pending_[code].empty()) return std::nullopt;
+    platform::HubSettings s;
+    s.Baud = kept_[SetBaudRate];
+    s.DataBits = static_cast<std::uint8_t>(kept_[SetDataSize]);
+    const char parities[] = "?NOEMS";  // the command's values 1 to 5
+    s.Parity = kept_[SetParity] < sizeof parities - 1 ? parities[kept_[SetParity]] : '?';
+    s.StopBits = static_cast<std::uint8_t>(kept_[SetStopSize]);
+    s.Flow = static_cast<std::uint8_t>(kept_[SetControl] == 3 ? 1 : kept_[SetControl] == 2 ? 2 : 0);
+    return s;
 }
 
 }  // namespace hub::telnet

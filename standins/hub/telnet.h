@@ -2,9 +2,12 @@
 // The server side of a bridge with port control speaks telnet, and the hub is the client of the
 // server's serial port (RFC 2217): it offers to control the port, sets it as its own serial port
 // is set, and reads what the server says it set. Pure: bytes in, bytes out.
+#include "platform/hub_record.h"
+
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,12 +97,21 @@ public:
 
     // The settings last asked, the rate as sent (0: none sent).
     const LineSettings& Asked() const { return askedSettings_; }
+    // The settings as the server acknowledged them, once it has acknowledged each one asked.
+    std::optional<platform::HubSettings> AcknowledgedSettings() const;
+    // The server's signature (asked for at the start), as the record keeps it; "" until it came.
+    const std::string& Signature() const { return signature_; }
+    // The modem lines the server last reported (NOTIFY-MODEMSTATE: CTS 0x10, DSR 0x20, RI 0x40,
+    // CD 0x80), when it reported any.
+    std::optional<std::uint8_t> ModemState() const {
+        return modemReported_ ? std::optional<std::uint8_t>(modem_) : std::nullopt;
+    }
     // Whether NVT's line ends are coded one way or the other: the server refused binary data.
     bool LineEndsCoded() const { return !local_[Binary] || !remote_[Binary]; }
 
 private:
     enum class State { Data, Command, Option, Sub, SubCommand };
-    static constexpr std::size_t MaxSub = 16;  // more than any subnegotiation the client reads
+    static constexpr std::size_t MaxSub = 48;  // more than any subnegotiation the client reads (a signature's first)
     static constexpr std::size_t MaxPending = 8;
     struct Ask {
         std::uint32_t value;
@@ -133,6 +145,10 @@ private:
     // acknowledged and the one asked.
     std::array<bool, 6> differs_{};
     std::array<std::uint32_t, 6> kept_{}, keptAsked_{};
+    std::array<bool, 6> acknowledged_{};  // per command: acknowledged at least once
+    std::string signature_;
+    std::uint8_t modem_ = 0;
+    bool modemReported_ = false;
 };
 
 }  // namespace hub::telnet
