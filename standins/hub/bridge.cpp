@@ -1,6 +1,9 @@
 #include "hub/bridge.h"
 
+#include "common/pair_state.h"
+#include "common/state_file.h"
 #include "hub/telnet.h"
+#include "platform/ascii.h"
 #include "platform/handles.h"
 #include "platform/module.h"
 
@@ -15,6 +18,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <string>
 #include <thread>
 #include <utility>
@@ -26,7 +30,7 @@ namespace {
 
 constexpr DWORD BufferSize = 16384;   // a formed packet at most, and a receive from the server
 constexpr DWORD StreamBytes = 65536;  // a packet at most without packet forming
-constexpr DWORD ReopenMs = 1000;       // between tries to open a serial port that failed
+constexpr DWORD ReopenMs = 1000;       // between tries to open a serial port that failed or was lost
 constexpr DWORD SignalPollMs = 50;     // how often a watched modem signal that can be read is read
 // How often a bridge with port control looks at its port's settings while connected: a change
 // the application makes reaches the server within this and a round trip.
@@ -153,6 +157,22 @@ private:
     ReadPlan plan_;
     std::string readBack_;
 };
+
+// The port the serial program opens at the other end of the setup tool's pair whose hub end is
+// path ("\\.\CNCA3" gives "COM5"), from the tool's state file beside the hub; path itself when
+// the file names no such pair.
+std::string ProgramPort(const std::string& path) {
+    constexpr std::string_view HubEnd = "\\\\.\\CNCA";
+    if (path.size() <= HubEnd.size() || !platform::EqualsIgnoringAsciiCase(path.substr(0, HubEnd.size()), HubEnd))
+        return path;
+    try {
+        const std::string state = platform::ExeDirectory(CP_UTF8) + setupc::StateName;
+        for (const setupc::PortPair& p : setupc::ReadState(setupc::ReadStateFile(state)))
+            if (std::to_string(p.Number) == path.substr(HubEnd.size())) return p.Port.PortName;
+    } catch (const setupc::SetupError&) {
+    }
+    return path;
+}
 
 // One thread's reads or writes on the port, each returning once it is done, however the port
 // was opened.
@@ -432,8 +452,10 @@ private:
         changed_.wait_for(lock, std::chrono::milliseconds(ms > now ? ms - now : 0), [&] { return readerEnded_; });
     }
 
-    // Whether the port is open with its reader at work; a port whose reader has ended (its read
-    // failed) is closed and opened again.
+    // Whether the port is open with its reader at work. A port whose reader has ended is lost (its
+    // read failed, or came back empty: the pair's other end is gone, under Wine its relay made
+    // anew): it is closed and opened again, every ReopenMs until it can be, and the record says
+    // so meanwhile. What the program wrote before it is back is stale and dropped.
     bool PortReady() {
         if (reader_.joinable()) {
             {
@@ -444,6 +466,11 @@ private:
             reader_.join();
             StopSender();
             port_.Close();
+            portLost_ = openFailed_ = true;
+            platform::HubLink lost = Idle();
+            lost.State = platform::HubLinkState::PortLost;
+            links_.Set(index_, lost);
+            Note("port lost (" + ProgramPort(b_.path) + "); opening it again every " + std::to_string(ReopenMs) + " ms");
         }
         DWORD error = port_.Open(b_);
         if (error != 0) {
@@ -454,6 +481,11 @@ private:
         }
         openFailed_ = false;
         if (!port_.readBack().empty()) Note(port_.readBack());
+        if (std::exchange(portLost_, false)) {
+            ::PurgeComm(port_.get(), PURGE_RXCLEAR | PURGE_TXCLEAR);
+            links_.Set(index_, Idle());
+            Note("port back (" + ProgramPort(b_.path) + ")");
+        }
         try {
             if (port_.plan().firstByteAlone) sender_ = std::thread([this] { SendOutbox(); });
             reader_ = std::thread([this] { CopySerialToTcp(); });
@@ -751,13 +783,13 @@ private:
 
     // The reader: one packet at a time from the port, as the read plan forms it, sent over the
     // connection of the moment; while there is none, the packet waits for one (and the port's
-    // further bytes wait in the port). Ends when a read fails.
+    // further bytes wait in the port). Ends when a read fails, or returns nothing: every read
+    // waits for its first byte, so an empty one is a port whose other end is gone.
     void CopySerialToTcp() {
         PortCalls port(port_);
         std::string buffer(StreamBytes, '\0');
         DWORD n = 0;
-        while (ReadPacket(port, buffer, n)) {
-            if (n == 0) continue;
+        while (ReadPacket(port, buffer, n) && n > 0) {
             if (sender_.joinable() && outbox_.Add(buffer.data(), n)) continue;
             std::shared_ptr<Socket> link;
             {
@@ -860,6 +892,7 @@ private:
     Outbox outbox_;
     std::atomic<bool> senderStops_{false};
     bool openFailed_ = false;
+    bool portLost_ = false;  // the reader ended; the port is being opened again
     bool signalUnreadable_ = false;
     bool dtrFailed_ = false;
     std::atomic<bool> ending_{false};  // the connection is being ended: a write that waits gives up

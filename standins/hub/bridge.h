@@ -18,7 +18,8 @@
 namespace hub {
 
 // Starts the bridge's thread; log and links must last as long as the process. The bridge tells
-// links, under its index, the local port of each connection it makes, and when it ends.
+// links, under its index, the local port of each connection it makes, when it ends, and while
+// its port is lost.
 void StartBridge(Bridge settings, const Log& log, platform::HubLinksWriter& links, std::size_t index);
 
 }  // namespace hub

@@ -7,10 +7,11 @@
 // between their masters both ways. The application's line settings go to the hub's end too:
 // the speed, the stop bits and RTS/CTS and XON/XOFF flow control the application sets on its
 // port are set on the hub's, so that the hub reads them from its own port, as it would through
-// a null-modem cable's driver. Only that way: the application's end is the truth whenever the
-// application changes it, and what the hub sets on its end (once, as it opens the port) stays
-// until the application's next change. Data bits and parity are not carried: the kernel keeps
-// a pseudo-terminal at 8 data bits and no parity.
+// a null-modem cable's driver. Only that way: until the application first sets its port, what
+// the hub sets on its end stays; from then on the application's settings are the pair's, and
+// whatever the hub sets on its end (as it opens the port again, after a restart) is put back to
+// them at once. Data bits and parity are not carried: the kernel keeps a pseudo-terminal at 8
+// data bits and no parity.
 //
 // Ends on SIGTERM or SIGINT, and on a failure with a message and exit code 1; either way it
 // removes the links that are still its own.
@@ -84,9 +85,9 @@ private:
 // reads a hang-up while no program has the port open.
 class End {
 public:
-    // A watched end reports each change of its settings: EXTPROC makes the kernel raise
+    // Each end reports each change of its settings: EXTPROC makes the kernel raise
     // TIOCPKT_IOCTL in packet mode for every tcsetattr on the slave, so no polling is needed.
-    explicit End(bool watched) : watched_(watched) {
+    End() {
         master_ = Fd(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK));
         const char* name = master_.get() < 0 || ::grantpt(master_.get()) != 0 || ::unlockpt(master_.get()) != 0
                                ? nullptr
@@ -97,23 +98,22 @@ public:
         termios t{};
         if (slave_.get() < 0 || ::tcgetattr(master_.get(), &t) != 0) Fail("cannot open " + slaveName_);
         ::cfmakeraw(&t);
-        if (watched) t.c_lflag |= EXTPROC;
+        t.c_lflag |= EXTPROC;
         int on = 1;
-        if (::tcsetattr(master_.get(), TCSANOW, &t) != 0 || (watched && ::ioctl(master_.get(), TIOCPKT, &on) != 0))
+        if (::tcsetattr(master_.get(), TCSANOW, &t) != 0 || ::ioctl(master_.get(), TIOCPKT, &on) != 0)
             Fail("cannot set up " + slaveName_);
     }
     int master() const { return master_.get(); }
-    bool watched() const { return watched_; }
     const std::string& slaveName() const { return slaveName_; }
 
 private:
     Fd master_, slave_;
     std::string slaveName_;
-    bool watched_;
 };
 
 // The application's speed, stop bits and flow control onto the hub's end. Setting the hub's
-// end raises no notice on the application's, so this cannot feed itself.
+// end raises a notice there, not on the application's; this then finds them alike and sets
+// nothing, so it cannot feed itself.
 void CarrySettings(const End& app, const End& hub) {
     termios from{}, to{};
     if (::tcgetattr(app.master(), &from) != 0 || ::tcgetattr(hub.master(), &to) != 0) Fail("cannot read the settings");
@@ -136,20 +136,20 @@ public:
     Flow(const End& from, const End& to) : from_(from), to_(to), buffer_(BufferSize) {}
 
     bool holding() const { return at_ < end_; }
-    short fromEvents() const { return static_cast<short>((holding() ? 0 : POLLIN) | (from_.watched() ? POLLPRI : 0)); }
+    short fromEvents() const { return static_cast<short>((holding() ? 0 : POLLIN) | POLLPRI); }
     short toEvents() const { return holding() ? POLLOUT : 0; }
 
-    // Reads and passes on what it can; true when the source's settings were changed. A watched
-    // end's reads begin with packet mode's control byte: TIOCPKT_DATA before data, or alone, the
+    // Reads and passes on what it can; true when the source's settings were changed. Reads
+    // begin with packet mode's control byte: TIOCPKT_DATA before data, or alone, the
     // notices. While bytes wait here, a read of one byte takes a notice and no data.
     bool Read() {
         char* into = holding() ? &control_ : buffer_.data();
         ssize_t n = ::read(from_.master(), into, holding() ? 1 : buffer_.size());
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) return false;
         if (n <= 0) Fail("cannot read " + from_.slaveName() + "'s master");
-        if (from_.watched() && into[0] != TIOCPKT_DATA) return (into[0] & TIOCPKT_IOCTL) != 0;
+        if (into[0] != TIOCPKT_DATA) return (into[0] & TIOCPKT_IOCTL) != 0;
         if (!holding()) {
-            at_ = from_.watched() ? 1 : 0;
+            at_ = 1;
             end_ = static_cast<std::size_t>(n);
             Write();
         }
@@ -188,7 +188,8 @@ int Relay(const char* hubLink, const char* appLink) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
 
-    End hub(false), app(true);
+    End hub, app;
+    bool appSet = false;  // the application has set its port: its settings are the pair's
     Link hubEnd(hubLink, hub.slaveName()), appEnd(appLink, app.slaveName());
     Flow toHub(app, hub), toApp(hub, app);
     while (!stopping) {
@@ -204,8 +205,12 @@ int Relay(const char* hubLink, const char* appLink) {
         const short appGot = fds[0].revents, hubGot = fds[1].revents;
         if (toHub.holding() && (hubGot & POLLOUT)) toHub.Write();
         if (toApp.holding() && (appGot & POLLOUT)) toApp.Write();
-        if (((appGot & POLLPRI) || (!toHub.holding() && (appGot & POLLIN))) && toHub.Read()) CarrySettings(app, hub);
-        if (!toApp.holding() && (hubGot & POLLIN)) toApp.Read();
+        if (((appGot & POLLPRI) || (!toHub.holding() && (appGot & POLLIN))) && toHub.Read()) {
+            appSet = true;
+            CarrySettings(app, hub);
+        }
+        if (((hubGot & POLLPRI) || (!toApp.holding() && (hubGot & POLLIN))) && toApp.Read() && appSet)
+            CarrySettings(app, hub);
     }
     return 0;
 }

@@ -8,9 +8,10 @@
 # and the hub makes them again when the bridges start. Then the RX delay forms packets: bytes
 # written closer together than the delay go on as one packet, bytes further apart one by one.
 # A bridge switched off is left out; a connection of another client's to a bridge's server is not
-# taken for the hub's; last, the speed, stop bits and flow control the program sets on its COM
-# port reach the hub's end of the pair, and the hub's port control against ser2net and against
-# servers of the suite's own that refuse binary data or acknowledge nothing.
+# taken for the hub's; the speed, stop bits and flow control the program sets on its COM port
+# reach the device through ser2net, and the hub's port control against servers of the suite's
+# own that refuse binary data or acknowledge nothing; last, the device follows the program
+# after a restart of the bridges, and a pair made anew while the hub runs is opened again.
 # Usage: run.sh <build dir>
 set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
@@ -361,6 +362,29 @@ check "within 5 s the hub calls port control refused" \
     wait_until 5 log_has "$HUB_LOG" "$MUTE: port control refused: the server did not acknowledge baud rate"
 echo "   refused $(( $(now_ms) - connected )) ms after the connection"
 check_eq "and never says the server's port set" 0 "$(grep -c "$MUTE: server's port set" "$HUB_LOG")"
+end_step
+
+# ---- 11 ----
+step "11. Port control: the device follows the program at every start; a pair made anew is opened again"
+status_is() { wine "$INSTALL_DIR/PontisManager.exe" -status 2>/dev/null </dev/null | tr -d '\r' | grep -q "^COM5"$'\t.*\t'"$1\$"; }
+program_set() { [ "$(device dev1)" == "speed 57600 baud cstopb crtscts" ]; }
+for value in "Port $PC" "RFC2217 1"; do wine reg add "$PROGRAM_KEY\\Bridges\\1" /v ${value% *} /d ${value#* } /f >/dev/null 2>&1 </dev/null; done
+wine "$CLIENT" set COM5 57600 2 1 60 >/dev/null 2>&1 </dev/null &  # the program holds COM5 at 57600 8N2 RTS/CTS
+HOLDER=$! && sleep 2 && wine "$INSTALL_DIR/PontisManager.exe" -stop >/dev/null 2>&1 </dev/null
+stty -F "$E2E_OUT/dev1" 9600 -cstopb -crtscts && wine "$INSTALL_DIR/PontisManager.exe" -start >/dev/null 2>&1 </dev/null
+check "-status calls COM5 connected after -stop, -start" wait_until 15 status_is connected
+at=$(now_ms) && check "the device shows the program's settings within 1 s" wait_until 1 program_set
+echo "   $(($(now_ms) - at)) ms after -status said connected" && kill "$HOLDER" && wait "$HOLDER" || true
+check_eq "no port was lost before" 0 "$(grep -c 'port lost' "$HUB_LOG" || true)"
+client echo COM5 11 16777216 16384 >/dev/null & STREAM=$! && sleep 1
+hub=$(prefix_pids hub4com.exe) && ticks() { awk '{ print $14 + $15 }' "/proc/$hub/stat"; } && before=$(ticks) killed=$(now_ms)
+kill -KILL "$(pgrep -P "$(cat "$DOSDEVICES/.pair1.pid")" -x pty-relay)"
+check "the hub logs COM5's port lost within 3 s" wait_until 3 log_has "$HUB_LOG" "port lost (COM5)" && echo "   $(($(now_ms) - killed)) ms"
+check "and then back" wait_until 10 log_has "$HUB_LOG" "port back (COM5)" && echo "   $(($(now_ms) - killed)) ms" && wait "$STREAM" || true
+until [ $(($(now_ms) - killed)) -ge 10000 ]; do sleep 0.1; done; used=$(($(ticks) - before)) hz=$(getconf CLK_TCK)
+check "the hub's CPU over the 10 s after the kill within 1 % of a core ($used of $((10 * hz)) ticks)" [ "$used" -le $((hz / 10)) ]
+check "COM5 is connected again" wait_until 10 status_is connected
+check_eq "64 KiB echoed after it cross intact" "ok 65536" "$(client echo COM5 12 65536 16384)"
 end_step
 
 summary

@@ -14,10 +14,10 @@
 //                                              apart, to an echo; prints how many had come back
 //                                              before the last was written and the ms from that
 //                                              write until all were back: "<bytes> <ms>"
-//   serial_client set <port> <baud> <1|2> <rtscts 0|1>
+//   serial_client set <port> <baud> <1|2> <rtscts 0|1> [<hold s>]
 //                                              sets the speed, the stop bits and RTS/CTS flow
 //                                              control; prints the Unix time in ms at which
-//                                              SetCommState returned
+//                                              SetCommState returned; keeps the port that long
 //
 // <port> is a name like COM3 (opened as \\.\COM3) or a full device path. Exit code 2: the port
 // cannot be opened or set up.
@@ -193,7 +193,7 @@ int Gaps(HANDLE port, DWORD gapMs, DWORD count) {
     return 0;
 }
 
-int Set(HANDLE port, DWORD baud, int stopBits, bool rtsCts) {
+int Set(HANDLE port, DWORD baud, int stopBits, bool rtsCts, DWORD holdMs) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(port, &dcb)) return 1;
@@ -209,6 +209,8 @@ int Set(HANDLE port, DWORD baud, int stopBits, bool rtsCts) {
     GetSystemTimeAsFileTime(&now);
     ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
     std::printf("%llu\n", (t.QuadPart - 116444736000000000ULL) / 10000);
+    std::fflush(stdout);
+    Sleep(holdMs);
     return 0;
 }
 
@@ -218,11 +220,11 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     bool known = (args.size() == 4 && (args[0] == "echo" || args[0] == "rtt" || args[0] == "gaps")) ||
                  (args.size() == 5 && args[0] == "echo" && std::atoi(args[4].c_str()) > 0) ||
-                 (args.size() == 5 && args[0] == "set") ||
+                 ((args.size() == 5 || args.size() == 6) && args[0] == "set") ||
                  (args.size() == 3 && args[0] == "send");
     if (!known) {
         std::printf("usage: serial_client echo <port> <seed> <bytes> [<chunk>] | rtt <port> <count> <size> | send <port> <bytes> | "
-                    "gaps <port> <gap ms> <count> | set <port> <baud> <1|2> <rtscts 0|1>\n");
+                    "gaps <port> <gap ms> <count> | set <port> <baud> <1|2> <rtscts 0|1> [<hold s>]\n");
         return 2;
     }
     FileHandle port = OpenPort(args[1]);
@@ -235,7 +237,8 @@ int main(int argc, char** argv) {
     else if (args[0] == "rtt")
         code = RoundTrips(port.get(), std::atoi(args[2].c_str()), static_cast<DWORD>(std::atoi(args[3].c_str())));
     else if (args[0] == "set")
-        code = Set(port.get(), static_cast<DWORD>(std::atoi(args[2].c_str())), std::atoi(args[3].c_str()), args[4] == "1");
+        code = Set(port.get(), static_cast<DWORD>(std::atoi(args[2].c_str())), std::atoi(args[3].c_str()), args[4] == "1",
+                   args.size() == 6 ? static_cast<DWORD>(std::atoi(args[5].c_str())) * 1000 : 0);
     else if (args[0] == "gaps")
         code = Gaps(port.get(), static_cast<DWORD>(std::atoi(args[2].c_str())),
                     static_cast<DWORD>(std::atoi(args[3].c_str())));
