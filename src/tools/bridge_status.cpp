@@ -27,7 +27,7 @@ std::vector<TLinkState> SettledStates(const std::vector<TLinkTarget>& targets, c
 
 }  // namespace
 
-TLinkTarget LinkTargetOf(int slot) { return {Bridges[slot].IP.str(), Bridges[slot].Port}; }
+TLinkTarget LinkTargetOf(int slot) { return {Bridges[slot].IP.str(), Bridges[slot].Port, HubPortName(Bridges[slot].Index)}; }
 
 std::string ServerText(const TLinkTarget& target) { return target.Host + ':' + Decimal(target.Port); }
 

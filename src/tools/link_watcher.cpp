@@ -172,14 +172,18 @@ std::vector<TLinkLook> TLinkWatcher::Looks(const std::vector<TLinkTarget>& targe
     std::vector<TLinkEnd> ends;
     std::vector<TLinkState> states;
     std::vector<std::uint16_t> localPorts;
+    std::vector<platform::HubLink> entries;
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         for (std::size_t i = 0; i < targets.size(); ++i)
-            ends.push_back({shared_->AddressOf(targets[i].Host, due, looks[i].NameNotFound), targets[i].Port});
+            ends.push_back({shared_->AddressOf(targets[i].Host, due, looks[i].NameNotFound), targets[i].Port,
+                            targets[i].HubPort});
         const TTcpTable none;
         const TTcpTable& table = shared_->last ? *shared_->last : none;
+        // A record that cannot be taken as the hub's is not read: the addresses alone decide.
+        const bool record = table.HubLinks && table.RecordProblem == platform::HubRecordProblem::None;
         states = MatchLinks(ends, table.Connections, table.HubPids, true, &localPorts,
-                            table.HubPorts ? &*table.HubPorts : nullptr);
+                            record ? &*table.HubLinks : nullptr, &entries);
     }
     if (due) {
         if (!resolver_) resolver_ = Shared::Start(shared_, &Shared::Resolve);
@@ -189,6 +193,7 @@ std::vector<TLinkLook> TLinkWatcher::Looks(const std::vector<TLinkTarget>& targe
         looks[i].State = states[i];
         looks[i].Address = ends[i].Address;
         looks[i].LocalPort = localPorts[i];
+        looks[i].Entry = entries[i];
     }
     return looks;
 }
@@ -201,6 +206,12 @@ TEchoRound TLinkWatcher::TakeEchoes() {
 std::optional<bool> TLinkWatcher::HubSeen() const {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     return shared_->hubSeen;
+}
+
+std::optional<platform::HubRecordProblem> TLinkWatcher::RecordProblem() const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (!shared_->last) return std::nullopt;
+    return shared_->last->RecordProblem;
 }
 
 bool TLinkWatcher::Resolving() const {

@@ -28,13 +28,14 @@ struct TLinkReads {
 };
 
 // One bridge's link as the last look saw it: its state, its server's address as far as it is
-// known, the local port of the hub's connection to it (0 for none), and whether its server's
-// name is one the resolver did not find.
+// known, the local port of the hub's connection to it (0 for none), whether its server's
+// name is one the resolver did not find, and its entry in the hub's record (idle for none).
 struct TLinkLook {
     TLinkState State = TLinkState::Stopped;
     std::optional<std::uint32_t> Address;
     std::uint16_t LocalPort = 0;
     bool NameNotFound = false;
+    platform::HubLink Entry = {};
 };
 
 class TLinkWatcher {
@@ -64,6 +65,10 @@ public:
 
     // Whether the last finished look found a hub running; nothing before the first.
     std::optional<bool> HubSeen() const;
+
+    // Why the last finished look did not read a running hub's record (another version, another
+    // process's); None when it read it, or there was none; nothing before the first look.
+    std::optional<platform::HubRecordProblem> RecordProblem() const;
 
     // Whether a host name waits for the resolver's answer.
     bool Resolving() const;
