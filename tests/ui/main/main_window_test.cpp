@@ -3,6 +3,7 @@
 
 #include "config/bridge.h"
 #include "platform/ascii.h"
+#include "platform/hub_links.h"
 #include "platform/module.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
@@ -100,6 +101,20 @@ protected:
               "--use-driver=tcp 127.0.0.1:9761");
         ::SetEnvironmentVariableA("PONTIS_HUB_RECORD", nullptr);
         ASSERT_NE(AwaitProcess(HubExeName), 0u);
+    }
+
+    // A record of the hub with that process id as it keeps one, with these entries, held for as
+    // long as the handle; one that names another start of that process when ownStart is false.
+    static platform::Handle HubRecordFor(DWORD hub, const std::vector<platform::HubLink>& links, bool ownStart = true) {
+        platform::Handle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                      sizeof(platform::HubRecord), platform::HubLinksName(hub).c_str()));
+        auto* record = static_cast<platform::HubRecord*>(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
+        std::vector<std::string> ports;
+        for (const platform::HubLink& link : links) ports.push_back(link.Port);
+        platform::OpenRecord(*record, hub, platform::ProcessStart(hub) + (ownStart ? 0 : 1), ports);
+        for (std::size_t i = 0; i < links.size(); ++i) platform::WriteEntry(record->Entries[i], links[i]);
+        ::UnmapViewOfFile(record);
+        return mapping;
     }
 
     // Lets the window handle its messages until done() or ms (five seconds) have passed.
@@ -465,6 +480,7 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     WriteText(kProgramKey, "command", "");
     ::DeleteFileA(InDriver("hub4com.log").c_str());
 
+    ::SetEnvironmentVariableA("PONTIS_HUB_RECORD", "0");  // its record is the test's
     EXPECT_EQ(RunSwitch({"-mdebug", "/START"}), std::make_pair(0, button + "\r\nBridges started\r\n"));
     EXPECT_EQ(ReadText(kProgramKey, "command"), button);
     EXPECT_NE(FileText(InDriver("hub4com.log")).find(": \"" + InDriver(HubExeName) + "\"" + button + "\r\n"),
@@ -472,6 +488,11 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     const auto hub = FirstProcess(HubExeName);
     EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges are already running\r\n")));
     EXPECT_EQ(FirstProcess(HubExeName), hub) << "the same line: left running";
+    {
+        const platform::Handle record = HubRecordFor(hub, {{platform::HubLinkState::PortLost, 0, 0, 0, HubPortName(1)}});
+        EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges started\r\n")));
+        EXPECT_NE(FirstProcess(HubExeName), hub) << "a bridge that lost its port carries nothing: started anew";
+    }
     WriteBridge(4, "COM3", "10.0.0.9");
     EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges started\r\n")));
     EXPECT_NE(FirstProcess(HubExeName), hub) << "an edited bridge: started anew";
@@ -483,6 +504,7 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges stopped\r\n")));
     EXPECT_EQ(FirstProcess(HubExeName), 0u);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));
+    ::SetEnvironmentVariableA("PONTIS_HUB_RECORD", nullptr);
 }
 
 TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
@@ -569,6 +591,27 @@ TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) 
     WriteText(SlotKey(1), "IP", "127.0.0.1");  // every server an address: still the look decides
     EXPECT_EQ(RunSwitch({"-status"}),
               std::make_pair(0, "COM3\t127.0.0.1:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"));
+    // The hub's entry for COM3 decides whether the test's connection is its, and what it carries.
+    sockaddr_in local{};
+    int size = sizeof local;
+    ASSERT_EQ(::getsockname(links.client.s, reinterpret_cast<sockaddr*>(&local), &size), 0);
+    using H = platform::HubLinkState;
+    const auto entry = [&](H state, int server) {
+        return platform::HubLink{state, ntohs(local.sin_port), 0x7F000001, static_cast<std::uint16_t>(server), HubPortName(1),
+                                 platform::HubRefusal::Kept, 1, 57600, 9600};
+    };
+    const struct { platform::HubLink entry; int code; const char* word; bool own = true; } entries[] = {
+        {entry(H::Connected, links.port), 0, "connected"}, {entry(H::Refused, links.port), 1, "port control refused"},
+        {entry(H::SpeaksTelnet, links.port), 1, "mismatched"}, {entry(H::PortLost, links.port), 1, "waiting"},
+        {entry(H::Connected, links.idlePort), 1, "waiting"},  // the hub's local port, another server: not the hub's
+        {entry(H::Idle, links.port), 0, "connected", false},  // names another start of the hub: not read
+    };
+    for (const auto& e : entries) {
+        const platform::Handle record = HubRecordFor(FirstProcess(HubExeName), {e.entry}, e.own);
+        EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(e.code, "COM3\t127.0.0.1:" + port + "\t" + e.word +
+                                                                     "\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"))
+            << e.word;
+    }
     WriteText(SlotKey(10), "Port", "abc");  // left out of the hub: a failure while it runs
     EXPECT_EQ(RunSwitch({"-status"}).first, 1);
     EXPECT_NE(FirstProcess(HubExeName), 0u);
