@@ -32,15 +32,13 @@ TEST(LinkEvents, LogsChangesAndNotesDropsOfFiveSeconds) {
         {23000, w, w, w, "", ""},  // a start: told once the wait lasts
         {29000, w, w, w, "COM3 waiting|COM4 waiting|COM5 waiting|", ""},  // never connected since the start: no note
         {29500, c, w, S::Off, "COM3 connected after 6 s|", ""},
-        {30000, c, S::Refused, c, "COM4 port control refused: kept 9600 baud (asked 57600)|COM5 connected|",
-         "! Port control refused: COM4: 127.0.0.1:4002 kept 9600 baud (asked 57600)|"},
+        {30000, c, S::Refused, c, "COM4 port control refused: kept 9600 baud (asked 57600)|COM5 connected|", "! Port control refused: COM4: 127.0.0.1:4002 kept 9600 baud (asked 57600)|"},
         {31000, c, S::Refused, c, "", ""},  // one line, one note
-        {32000, c, S::Mismatched, c, "COM4 mismatched: speaks RFC 2217: turn Port control on|",
-         "! Port control mismatched: COM4: 127.0.0.1:4002 speaks RFC 2217: turn Port control on|"},
+        {32000, c, S::Mismatched, c, "COM4 mismatched: speaks RFC 2217: turn Port control on|", "! Port control mismatched: COM4: 127.0.0.1:4002 speaks RFC 2217: turn Port control on|"},
         {33000, c, c, c, "COM4 connected|", ""},  // cleared: no outage
     };
     using H = platform::HubLinkState;
-    const platform::HubLink kept{H::Refused, 1, 0, 0, "", platform::HubRefusal::Kept, 1, 57600, 9600}, telnet{H::SpeaksTelnet};
+    const platform::HubLink kept{H::Refused, 1, 0, 0, "", platform::HubRefusal::Kept, 1, 57600, 9600}, telnet{H::SpeaksTelnet, 1, 0, 0, ""};
     TLinks links;
     for (const auto& look : looks) {
         const platform::HubLink com4 = look.com4 == S::Refused ? kept : look.com4 == S::Mismatched ? telnet : platform::HubLink{};

@@ -103,16 +103,14 @@ protected:
         ASSERT_NE(AwaitProcess(HubExeName), 0u);
     }
 
-    // A record of the hub with that process id as it keeps one, with these entries, held for as
-    // long as the handle; one that names another start of that process when ownStart is false.
-    static platform::Handle HubRecordFor(DWORD hub, const std::vector<platform::HubLink>& links, bool ownStart = true) {
+    // A record of the hub with that process id as it keeps one, with this entry, held for as long
+    // as the handle; one that names another start of that process when ownStart is false.
+    static platform::Handle HubRecordFor(DWORD hub, const platform::HubLink& link, bool ownStart = true) {
         platform::Handle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                                       sizeof(platform::HubRecord), platform::HubLinksName(hub).c_str()));
         auto* record = static_cast<platform::HubRecord*>(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
-        std::vector<std::string> ports;
-        for (const platform::HubLink& link : links) ports.push_back(link.Port);
-        platform::OpenRecord(*record, hub, platform::ProcessStart(hub) + (ownStart ? 0 : 1), ports);
-        for (std::size_t i = 0; i < links.size(); ++i) platform::WriteEntry(record->Entries[i], links[i]);
+        platform::OpenRecord(*record, hub, platform::ProcessStart(hub) + (ownStart ? 0 : 1), {link.Port});
+        platform::WriteEntry(record->Entries[0], link);
         ::UnmapViewOfFile(record);
         return mapping;
     }
@@ -488,11 +486,9 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     const auto hub = FirstProcess(HubExeName);
     EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges are already running\r\n")));
     EXPECT_EQ(FirstProcess(HubExeName), hub) << "the same line: left running";
-    {
-        const platform::Handle record = HubRecordFor(hub, {{platform::HubLinkState::PortLost, 0, 0, 0, HubPortName(1)}});
-        EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges started\r\n")));
-        EXPECT_NE(FirstProcess(HubExeName), hub) << "a bridge that lost its port carries nothing: started anew";
-    }
+    const platform::Handle portLost = HubRecordFor(hub, {platform::HubLinkState::PortLost, 0, 0, 0, HubPortName(1)});
+    EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges started\r\n")));
+    EXPECT_NE(FirstProcess(HubExeName), hub) << "a bridge that lost its port carries nothing: started anew";
     WriteBridge(4, "COM3", "10.0.0.9");
     EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges started\r\n")));
     EXPECT_NE(FirstProcess(HubExeName), hub) << "an edited bridge: started anew";
@@ -595,11 +591,10 @@ TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) 
     sockaddr_in local{};
     int size = sizeof local;
     ASSERT_EQ(::getsockname(links.client.s, reinterpret_cast<sockaddr*>(&local), &size), 0);
-    using H = platform::HubLinkState;
-    const auto entry = [&](H state, int server) {
-        return platform::HubLink{state, ntohs(local.sin_port), 0x7F000001, static_cast<std::uint16_t>(server), HubPortName(1),
-                                 platform::HubRefusal::Kept, 1, 57600, 9600};
+    const auto entry = [&](platform::HubLinkState state, int server) {
+        return platform::HubLink{state, ntohs(local.sin_port), 0x7F000001, static_cast<std::uint16_t>(server), HubPortName(1)};
     };
+    using H = platform::HubLinkState;
     const struct { platform::HubLink entry; int code; const char* word; bool own = true; } entries[] = {
         {entry(H::Connected, links.port), 0, "connected"}, {entry(H::Refused, links.port), 1, "port control refused"},
         {entry(H::SpeaksTelnet, links.port), 1, "mismatched"}, {entry(H::PortLost, links.port), 1, "waiting"},
@@ -607,10 +602,9 @@ TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) 
         {entry(H::Idle, links.port), 0, "connected", false},  // names another start of the hub: not read
     };
     for (const auto& e : entries) {
-        const platform::Handle record = HubRecordFor(FirstProcess(HubExeName), {e.entry}, e.own);
-        EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(e.code, "COM3\t127.0.0.1:" + port + "\t" + e.word +
-                                                                     "\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"))
-            << e.word;
+        const platform::Handle record = HubRecordFor(FirstProcess(HubExeName), e.entry, e.own);
+        const std::string lines = "COM3\t127.0.0.1:" + port + "\t" + e.word + "\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n";
+        EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(e.code, lines)) << e.word;
     }
     WriteText(SlotKey(10), "Port", "abc");  // left out of the hub: a failure while it runs
     EXPECT_EQ(RunSwitch({"-status"}).first, 1);
