@@ -28,7 +28,7 @@ std::vector<TLinkLook> SettledLooks(const std::vector<TLinkTarget>& targets, con
 
 }  // namespace
 
-TLinkTarget LinkTargetOf(int slot) { return {Bridges[slot].IP.str(), Bridges[slot].Port}; }
+TLinkTarget LinkTargetOf(int slot) { return {Bridges[slot].IP.str(), Bridges[slot].Port, HubPortName(Bridges[slot].Index)}; }
 
 std::string ServerText(const TLinkTarget& target) { return target.Host + ':' + Decimal(target.Port); }
 
@@ -48,8 +48,8 @@ TBridgeStatus StoredBridgeStatus() {
         if (states[i] == TLinkState::Connected && (notAnswering >> slots[i] & 1)) states[i] = TLinkState::NotAnswering;
         if (!Bridges[slots[i]].Enabled) states[i] = TLinkState::Off;  // and no matter to the exit code
         std::string line = Bridges[slots[i]].COM.str() + '\t' + ServerText(targets[i]) + '\t' + LinkWord(states[i]);
-        if (looks[i].Hub && states[i] != TLinkState::Off)  // the device end, from the hub's record
-            for (const std::string& field : StatusFields(*looks[i].Hub, ::GetTickCount64())) line += '\t' + field;
+        if (looks[i].Counted && states[i] != TLinkState::Off)  // the device end, from the hub's record
+            for (const std::string& field : StatusFields(looks[i].Entry, ::GetTickCount64())) line += '\t' + field;
         status.Lines.push_back(std::move(line));
         allConnected = allConnected && (states[i] == TLinkState::Connected || states[i] == TLinkState::Off);
     }

@@ -7,14 +7,15 @@
 
 // -status's exit codes: what a watching task can tell apart.
 constexpr int StatusAllConnected = 0;  // every bridge that is on is connected
-constexpr int StatusWaiting = 1;       // a bridge is waiting or not answering, or left out as unreadable
+constexpr int StatusWaiting = 1;       // a bridge is waiting, not answering, refused port control or
+                                       // mismatched, or left out as unreadable
 constexpr int StatusStopped = 2;       // the bridges are stopped, whatever a slot holds
 constexpr int StatusNoBridges = 3;     // no bridges are defined
 
 constexpr char NoBridgesLine[] = "No bridges defined";
 
 struct TBridgeStatus {
-    // "COM3<TAB>127.0.0.1:4001<TAB>connected" (or waiting, stopped), with the device end's fields
+    // "COM3<TAB>127.0.0.1:4001<TAB>connected" (or another LinkWord), with the device end's fields
     // after it when the hub keeps a record (StatusFields), a line for each stored
     // bridge that cannot be read, or NoBridgesLine.
     std::vector<std::string> Lines;

@@ -62,6 +62,8 @@ bool AllSwitchedOff(const std::vector<int>& listed) {
     return !slots.empty() && SwitchedOn(slots).empty();
 }
 
+std::string HubPortName(int index) { return "\\\\.\\CNCA" + Decimal(index); }
+
 std::string BuildHubArguments(const std::vector<int>& listed) {
     const std::vector<int> slots = SwitchedOn(listed);
     if (std::optional<std::string> fault = CheckHubRows(slots)) throw std::invalid_argument(*fault);
@@ -101,7 +103,7 @@ std::string BuildHubArguments(const std::vector<int>& listed) {
         args += " --bi-route=" + serialPort + ":" + tcpPort;
         args += " --use-driver=serial --ito=" + Decimal(b.RXDelay);
         args += " --baud=" + Decimal(b.Baud);
-        args += " \\\\.\\CNCA" + Decimal(b.Index);
+        args += " " + HubPortName(b.Index);
         args += " --use-driver=tcp " + b.IP.str() + ":" + Decimal(b.Port);
     }
     return args;

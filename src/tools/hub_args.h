@@ -29,6 +29,9 @@ std::vector<int> SwitchedOn(const std::vector<int>& slots);
 // switched off: a start then ends the running hub as a stop does, and says so.
 bool AllSwitchedOff(const std::vector<int>& slots);
 
+// The port of pair n as the hub's line names it: "\\.\CNCA3".
+std::string HubPortName(int index);
+
 // The argument string, beginning with one space, for rows that CheckHubRows accepted; the
 // bridges that are switched off are left out.
 std::string BuildHubArguments(const std::vector<int>& slots);

@@ -2,6 +2,7 @@
 
 #include "platform/cursor.h"
 #include "tools/hub_args.h"
+#include "tools/link_reads.h"
 #include "tools/runner.h"
 #include "tools/tool_paths.h"
 
@@ -61,7 +62,9 @@ TOutcome StartBridges(const std::vector<int>& listed, const TStartSteps& steps) 
     }
     const bool wasRunning = TRun::HubFound();
     const std::string arguments = BuildHubArguments(slots);
-    if (steps.AlreadyRunning && wasRunning && TRun::HubLine() == arguments) {
+    // A bridge whose port the hub lost carries nothing: the start makes the hub anew, on ports
+    // opened afresh, rather than call the bridges running.
+    if (steps.AlreadyRunning && wasRunning && TRun::HubLine() == arguments && !HubPortLost()) {
         *steps.AlreadyRunning = true;
         return {};
     }

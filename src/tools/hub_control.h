@@ -24,7 +24,8 @@ struct TStartSteps {
     std::function<void(const std::string&)> ShowArguments;  // in debug mode, just before the launch
     std::function<void()> Launched;  // the hub runs; called before its line is recorded
     // When given: a hub of ours that runs the very line this start would launch is left
-    // running, and *AlreadyRunning is set (a watchdog's repeated start changes nothing).
+    // running, and *AlreadyRunning is set (a watchdog's repeated start changes nothing), unless
+    // its record says that a bridge's port is lost.
     bool* AlreadyRunning = nullptr;
     // A restart: the count of starts and stops its caller has taken. When the record holds
     // another (the bridges were stopped or started elsewhere meanwhile), nothing is done and

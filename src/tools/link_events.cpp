@@ -19,6 +19,7 @@ std::vector<TLinkEvent> TLinks::Look(std::int64_t nowMs, const std::vector<TLink
         link.Com = bridge.Com;
         link.Server = bridge.Server;
         link.Name = bridge.Name;
+        link.Entry = bridge.Entry;
         const bool dead = bridge.State == TLinkState::Connected && !bridge.Answering;
         const TLinkState state = dead ? TLinkState::NotAnswering : bridge.State;
         if (link.State != state) {
@@ -29,6 +30,8 @@ std::vector<TLinkEvent> TLinks::Look(std::int64_t nowMs, const std::vector<TLink
             events.push_back({TEventKind::LinkChanged, bridge.Slot, link.State, state, downMs, {}, first || begins});
             if (state == TLinkState::Connected && link.Noted)
                 events.push_back({TEventKind::LinkRestored, bridge.Slot, state, state, downMs});
+            if ((state == TLinkState::Refused || state == TLinkState::Mismatched) && !first)
+                events.push_back({TEventKind::ServerDisagrees, bridge.Slot, state, state});
             // The host answers again, and the connection that died with it is still the hub's.
             if (link.State == TLinkState::NotAnswering && state == TLinkState::Connected && bridge.LocalPort == link.DeadPort)
                 link.RestartPort = bridge.LocalPort;
@@ -52,7 +55,8 @@ std::vector<TLinkEvent> TLinks::Look(std::int64_t nowMs, const std::vector<TLink
         // A restart held back waits for as long as the dead connection stands.
         if (state != TLinkState::Connected || bridge.LocalPort != link.RestartPort) link.RestartPort = 0;
         if (link.RestartPort) events.push_back({TEventKind::RestartWanted, bridge.Slot});
-        if (state == TLinkState::Connected) link.WasConnected = true;
+        if (state == TLinkState::Connected || state == TLinkState::Refused || state == TLinkState::Mismatched)
+            link.WasConnected = true;
         // Waiting is noted once it lasts; not answering has lasted already.
         const bool lost = (state == TLinkState::Waiting && link.WasConnected && nowMs - link.Since >= DropMs) || dead;
         if (lost && !link.Noted) {

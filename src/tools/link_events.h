@@ -30,6 +30,8 @@ enum class TEventKind {
     ChecksRefused, // the system refuses to send the echoes that check the servers (Why: its reason)
     ChecksWork,    // ... and sends them again
     SettingsTaken, // a link's server acknowledged new settings (Why: them, as SettingsText writes them)
+    ServerDisagrees,  // a link's server refused port control, or speaks otherwise than its bridge
+    RecordUnread,  // a running hub's record could not be taken as its own (Why: why)
 };
 
 struct TLinkEvent {
@@ -37,7 +39,7 @@ struct TLinkEvent {
     int Slot = 0;  // a link's bridge
     TLinkState From = TLinkState::Stopped, To = TLinkState::Stopped;  // LinkChanged
     std::int64_t DownMs = -1;  // LinkChanged to connected and LinkRestored: how long it was down (-1: it was not)
-    std::string Why = {};  // Refused, Failed, LeftOut and ChecksRefused: the reason; SettingsTaken: the settings
+    std::string Why = {};  // Refused, Failed, LeftOut, ChecksRefused and RecordUnread: the reason; SettingsTaken: the settings
     bool Quiet = false;  // LinkChanged: shown, not logged (a link first seen, or one that only began waiting)
 };
 
@@ -54,12 +56,14 @@ struct TLinkSeen {
     std::uint16_t LocalPort = 0;  // of its connection
     std::string Name = {};  // the bridge's Name, empty when it has none
     std::int64_t LastAnswerMs = 0;  // when its host last answered an echo
+    platform::HubLink Entry = {};  // its entry in the hub's record: its port, its server's answers
 };
 
 // What the program knows of one bridge's link.
 struct TLinkRecord {
     std::string Com, Server, Name;
     TLinkState State = TLinkState::Stopped;
+    platform::HubLink Entry;  // as the last look saw it
     std::int64_t Since = 0;  // when the state began
     std::string SinceTime;  // ... as the time of day
     std::int64_t DownSince = 0;  // when the outage began: the drop, or the host's last answer

@@ -13,7 +13,9 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
             const TLinkRecord& link = links.Of(event.Slot);
             if (event.Quiet || event.To == TLinkState::Stopped || event.To == TLinkState::Off) break;
             const std::string after = event.DownMs < 0 ? std::string() : "after " + std::to_string(event.DownMs / 1000) + " s";
-            log.push_back({link.Com, link.Server, LinkWord(event.To), true, link.Name, after});
+            log.push_back({link.Com, link.Server, LinkWord(event.To), true, link.Name, after,
+                           event.To == TLinkState::Refused || event.To == TLinkState::Mismatched ? AnswerText(link.Entry)
+                                                                                               : std::string()});
             break;
         }
         case TEventKind::LinkWaits: {
@@ -37,8 +39,10 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
             log.push_back({link.Com, link.Server, "settings", false, {}, {}, event.Why});
             break;
         }
+        case TEventKind::RecordUnread: log.push_back({"-", "-", "hub record not read", false, {}, {}, event.Why}); break;
         case TEventKind::LinkLost:
         case TEventKind::LinkRestored:
+        case TEventKind::ServerDisagrees:  // its change of state is the line
         case TEventKind::RestartWanted:
         case TEventKind::Unjudged:
         case TEventKind::HubAppeared:
@@ -65,7 +69,7 @@ std::string LogLine(const std::string& dateTime, const TLogEvent& event) {
         LogField(dateTime) + '\t' + LogField(event.Com) + '\t' + LogField(event.Server) + '\t' + LogField(event.Word);
     if (event.Link) line += '\t' + LogField(event.Name);
     if (event.Link && !event.After.empty()) line += '\t' + LogField(event.After);
-    if (!event.Link && !event.Why.empty()) line += '\t' + LogField(event.Why);
+    if (!event.Why.empty()) line += '\t' + LogField(event.Why);
     return line;
 }
 

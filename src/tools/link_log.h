@@ -5,7 +5,8 @@
 // One event of the connection log: the COM text and the server ("-" for the whole set), and
 // the event word (started, stopped, refused, failed, left out, connected, waiting, hub ended).
 // A link's event also has its bridge's Name, and when it ends an outage, its length ("after 130
-// s"); a refused or failed start and a bridge left out have their reason.
+// s"); a refused or failed start and a bridge left out have their reason, a link whose server
+// refused port control or is mismatched the server's answer ("kept 9600 baud (asked 57600)").
 struct TLogEvent {
     std::string Com = "-";
     std::string Server = "-";
@@ -24,7 +25,7 @@ std::vector<TLogEvent> LogEvents(const std::vector<TLinkEvent>& events, const TL
 
 // The log's line for an event, without its line end: the local date and time
 // ("2026-12-07 14:02:11"), the COM text, the server and the word, separated by tabs; a link's
-// line adds its Name and, when it ends an outage, the outage's length; another line its reason.
+// line adds its Name and, when it ends an outage, the outage's length; a line its reason.
 // A control character in any field (a tab, a line break) is written as a blank, so each event
 // is one line of its fields.
 std::string LogLine(const std::string& dateTime, const TLogEvent& event);

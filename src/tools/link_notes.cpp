@@ -63,6 +63,13 @@ std::vector<TNote> Notes(const std::vector<TLinkEvent>& events, const TLinks& li
             restored.push_back(&links.Of(event.Slot));
             downMs = event.DownMs;
         }
+        if (event.Kind == TEventKind::ServerDisagrees) {
+            const TLinkRecord& link = links.Of(event.Slot);
+            const bool refused = event.To == TLinkState::Refused;
+            const std::string tip = EntryTip(event.To, link.Entry, link.Server, link.Com);
+            notes.push_back({refused ? "Port control refused" : "Port control mismatched",
+                             Label(link, Label(link, true).size() + 2 + tip.size() <= NoteTextLimit) + ": " + tip, true});
+        }
         if (event.Kind == TEventKind::HubEnded) notes.push_back({"Pontis Manager", "Bridges stopped: the hub ended", true});
         if (event.Kind == TEventKind::StoppedElsewhere) notes.push_back({"Pontis Manager", "Bridges stopped", false});
         if (event.Kind == TEventKind::ChecksRefused)
@@ -89,6 +96,8 @@ TLinkState TrayState(const std::vector<TLinkState>& listed, bool running) {
     const std::vector<TLinkState> states = OnStates(listed);
     if (!running) return TLinkState::Stopped;
     if (std::count(states.begin(), states.end(), TLinkState::NotAnswering)) return TLinkState::NotAnswering;
+    for (TLinkState s : {TLinkState::Refused, TLinkState::Mismatched})
+        if (std::count(states.begin(), states.end(), s)) return s;
     const bool all = std::all_of(states.begin(), states.end(), [](TLinkState s) { return s == TLinkState::Connected; });
     return all ? TLinkState::Connected : TLinkState::Waiting;
 }
@@ -97,7 +106,9 @@ std::string TrayTip(const std::vector<TLinkState>& all, bool running) {
     const std::vector<TLinkState> states = OnStates(all);
     if (!running) return "Pontis Manager: bridges stopped";
     const auto connected = std::count(states.begin(), states.end(), TLinkState::Connected);
-    const auto dead = std::count(states.begin(), states.end(), TLinkState::NotAnswering);
-    return "Pontis Manager: " + std::to_string(connected) + " of " + std::to_string(states.size()) +
-           " bridges connected" + (dead ? ", " + std::to_string(dead) + " not answering" : std::string());
+    std::string tip = "Pontis Manager: " + std::to_string(connected) + " of " + std::to_string(states.size()) +
+                      " bridges connected";
+    for (TLinkState s : {TLinkState::NotAnswering, TLinkState::Refused, TLinkState::Mismatched})
+        if (const auto n = std::count(states.begin(), states.end(), s)) tip += ", " + std::to_string(n) + " " + LinkWord(s);
+    return tip;
 }

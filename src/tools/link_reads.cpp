@@ -200,9 +200,6 @@ TTcpTable ReadTcpTable() {
         if (owners) table.HubPids.push_back(id);
         platform::HubRecordProblem problem = platform::HubRecordProblem::Missing;
         if (std::optional<std::vector<platform::HubLink>> links = platform::ReadHubLinks(id, problem)) {
-            if (!table.HubPorts) table.HubPorts.emplace();
-            for (const platform::HubLink& link : *links)
-                if (link.Linked()) table.HubPorts->push_back(link.LocalPort);
             if (!table.HubLinks) table.HubLinks.emplace();
             table.HubLinks->insert(table.HubLinks->end(), links->begin(), links->end());
         }
@@ -210,4 +207,14 @@ TTcpTable ReadTcpTable() {
             table.RecordProblem = problem;
     }
     return table;
+}
+
+bool HubPortLost() {
+    for (DWORD id : FindHubs()) {
+        platform::HubRecordProblem problem = platform::HubRecordProblem::Missing;
+        if (std::optional<std::vector<platform::HubLink>> links = platform::ReadHubLinks(id, problem))
+            for (const platform::HubLink& link : *links)
+                if (link.State == platform::HubLinkState::PortLost) return true;
+    }
+    return false;
 }

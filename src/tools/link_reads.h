@@ -9,28 +9,32 @@
 #include <string>
 #include <vector>
 
-// A bridge's server as the bridge gives it: a dotted IPv4 address or a host name, and a port.
+// A bridge's server as the bridge gives it: a dotted IPv4 address or a host name, and a port;
+// and its port as the hub's line names it.
 struct TLinkTarget {
     std::string Host;
     int Port = 0;
+    std::string HubPort = {};
 };
 
 // The IPv4 connections of the system, established or not; none when the table cannot be read.
 std::vector<TTcpConnection> TcpConnections();
 
 // One read of the system's table: the connections and, where the system names their owners,
-// the hub's process ids; for the connections whose owner it does not name, the local ports of
-// the hub's connections when a running hub tells them.
+// the hub's process ids.
 struct TTcpTable {
     std::vector<TTcpConnection> Connections;
     std::vector<std::uint32_t> HubPids;
-    std::optional<std::vector<std::uint16_t>> HubPorts;
     // The running hubs' records, in their lines' order, when they keep them; a record that could
     // not be taken as the hub's (another version, another process's) is not read, and says why.
     std::optional<std::vector<platform::HubLink>> HubLinks;
     platform::HubRecordProblem RecordProblem = platform::HubRecordProblem::None;
 };
 TTcpTable ReadTcpTable();
+
+// Whether a running hub's record says that the port of one of its bridges is lost: that bridge
+// carries nothing until the hub opens it again.
+bool HubPortLost();
 
 // One round of echoes: whether each host answered, and, when the system refuses to send echoes
 // at all (the user may not), the system's reason; the hosts then tell nothing.

@@ -172,14 +172,19 @@ std::vector<TLinkLook> TLinkWatcher::Looks(const std::vector<TLinkTarget>& targe
     std::vector<TLinkEnd> ends;
     std::vector<TLinkState> states;
     std::vector<std::uint16_t> localPorts;
+    std::vector<platform::HubLink> entries;
+    bool record = false;
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         for (std::size_t i = 0; i < targets.size(); ++i)
-            ends.push_back({shared_->AddressOf(targets[i].Host, due, looks[i].NameNotFound), targets[i].Port});
+            ends.push_back({shared_->AddressOf(targets[i].Host, due, looks[i].NameNotFound), targets[i].Port,
+                            targets[i].HubPort});
         const TTcpTable none;
         const TTcpTable& table = shared_->last ? *shared_->last : none;
+        // A record that cannot be taken as the hub's is not read: the addresses alone decide.
+        record = table.HubLinks && table.RecordProblem == platform::HubRecordProblem::None;
         states = MatchLinks(ends, table.Connections, table.HubPids, true, &localPorts,
-                            table.HubPorts ? &*table.HubPorts : nullptr);
+                            record ? &*table.HubLinks : nullptr, &entries);
     }
     if (due) {
         if (!resolver_) resolver_ = Shared::Start(shared_, &Shared::Resolve);
@@ -189,6 +194,8 @@ std::vector<TLinkLook> TLinkWatcher::Looks(const std::vector<TLinkTarget>& targe
         looks[i].State = states[i];
         looks[i].Address = ends[i].Address;
         looks[i].LocalPort = localPorts[i];
+        looks[i].Entry = entries[i];
+        looks[i].Counted = record;
     }
     return looks;
 }
@@ -205,7 +212,13 @@ std::optional<bool> TLinkWatcher::HubSeen() const {
 
 bool TLinkWatcher::HubCounted() const {
     std::lock_guard<std::mutex> lock(shared_->mutex);
-    return shared_->last && shared_->last->HubLinks.has_value();
+    return shared_->last && shared_->last->HubLinks && shared_->last->RecordProblem == platform::HubRecordProblem::None;
+}
+
+std::optional<platform::HubRecordProblem> TLinkWatcher::RecordProblem() const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (!shared_->last) return std::nullopt;
+    return shared_->last->RecordProblem;
 }
 
 bool TLinkWatcher::Resolving() const {

@@ -28,14 +28,15 @@ struct TLinkReads {
 };
 
 // One bridge's link as the last look saw it: its state, its server's address as far as it is
-// known, the local port of the hub's connection to it (0 for none), and whether its server's
-// name is one the resolver did not find.
+// known, the local port of the hub's connection to it (0 for none), whether its server's
+// name is one the resolver did not find, and its entry in the hub's record (idle for none).
 struct TLinkLook {
     TLinkState State = TLinkState::Stopped;
     std::optional<std::uint32_t> Address;
     std::uint16_t LocalPort = 0;
     bool NameNotFound = false;
-    std::optional<platform::HubLink> Hub;  // its entry in the hub's record, when the hub keeps one
+    platform::HubLink Entry = {};  // its entry in the hub's record, when Counted
+    bool Counted = false;  // the hub keeps a record that the look read
 };
 
 class TLinkWatcher {
@@ -67,6 +68,10 @@ public:
     std::optional<bool> HubSeen() const;
     // Whether the last finished look read the hub's record of its bridges.
     bool HubCounted() const;
+
+    // Why the last finished look did not read a running hub's record (another version, another
+    // process's); None when it read it, or there was none; nothing before the first look.
+    std::optional<platform::HubRecordProblem> RecordProblem() const;
 
     // Whether a host name waits for the resolver's answer.
     bool Resolving() const;

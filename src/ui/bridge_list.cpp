@@ -5,6 +5,7 @@
 #include "tools/run.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -20,9 +21,15 @@ controls::ImageList MakeStateIcons(int size) {
     const platform::Brush back(::CreateSolidBrush(transparent));
     const RECT all{0, 0, size, size};
     const int inset = size / 5;
-    // In the order of TLinkState: stopped, waiting, connected, not answering, and a hollow one for off.
-    const COLORREF grey = RGB(160, 160, 160);
-    for (COLORREF colour : {grey, RGB(230, 160, 0), RGB(0, 170, 60), RGB(210, 30, 30), transparent}) {
+    // In the order of TLinkState: stopped, waiting, connected, not answering, a hollow one for off,
+    // and amber ones with a warning mark for port control refused and mismatched.
+    const COLORREF grey = RGB(160, 160, 160), amber = RGB(230, 160, 0);
+    const std::pair<COLORREF, bool> dots[] = {{grey, false},        {amber, false},       {RGB(0, 170, 60), false},
+                                              {RGB(210, 30, 30), false}, {transparent, false}, {amber, true},
+                                              {amber, true}};
+    static_assert(sizeof dots / sizeof dots[0] == LinkStateCount, "a dot for each state");
+    const platform::Brush markFill(::CreateSolidBrush(RGB(60, 30, 0)));
+    for (const auto& [colour, marked] : dots) {
         const bool hollow = colour == transparent;
         const platform::Bitmap bitmap(::CreateCompatibleBitmap(screen.get(), size, size));
         const platform::Brush fill(::CreateSolidBrush(colour));
@@ -32,6 +39,13 @@ controls::ImageList MakeStateIcons(int size) {
         const HGDIOBJ oldPen = ::SelectObject(dc.get(), hollow ? ring.get() : ::GetStockObject(NULL_PEN));
         ::FillRect(dc.get(), &all, back.get());
         ::Ellipse(dc.get(), inset, inset, size - inset + 1, size - inset + 1);
+        if (marked) {  // an exclamation mark: a bar and a point below it
+            const int w = std::max(2, size / 8), left = (size - w) / 2;
+            const RECT bar{left, size * 5 / 16, left + w, size * 10 / 16};
+            const RECT point{left, size * 11 / 16, left + w, size * 11 / 16 + w};
+            ::FillRect(dc.get(), &bar, markFill.get());
+            ::FillRect(dc.get(), &point, markFill.get());
+        }
         ::SelectObject(dc.get(), oldPen);
         ::SelectObject(dc.get(), oldBrush);
         ::SelectObject(dc.get(), oldBitmap);  // a bitmap still selected could not be added

@@ -263,9 +263,10 @@ void TMainWindow::ExitClick() {
 std::string TMainWindow::RowTip(int slot) const {
     if (IsUnread(slot)) return UnreadReason(slot);
     const TLinkTarget target = LinkTargetOf(slot);
-    if (links_.Of(slot).State == TLinkState::Waiting && (nameNotFound_ >> slot & 1))
-        return NameNotFoundTip(target.Host);
-    return LinkTip(links_.Of(slot).State, target.Host, target.Port, links_.Of(slot).SinceTime, Bridges[slot].Rfc2217);
+    const TLinkRecord& link = links_.Of(slot);
+    if (link.State == TLinkState::Waiting && (nameNotFound_ >> slot & 1)) return NameNotFoundTip(target.Host);
+    const std::string told = EntryTip(link.State, link.Entry, ServerText(target), Bridges[slot].COM.str());
+    return !told.empty() ? told : LinkTip(link.State, target.Host, target.Port, link.SinceTime, Bridges[slot].Rfc2217);
 }
 
 std::string TMainWindow::StatusText() const {
@@ -315,6 +316,14 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
         checksRefused_ = false;
         liveness_.Take(round.Echoes);
     }
+    // A hub's record that is not its own is not read: said once, until it is read again.
+    if (const std::optional<platform::HubRecordProblem> problem = watcher_->RecordProblem()) {
+        const bool unread = *problem != platform::HubRecordProblem::None;
+        if (unread && !recordUnread_)
+            events.push_back({TEventKind::RecordUnread, 0, {}, {}, -1,
+                              *problem == platform::HubRecordProblem::OtherVersion ? "it is of another version" : "it names another process"});
+        recordUnread_ = unread;
+    }
     const std::vector<TLinkLook> looks = watcher_->Looks(targets, run_);
     std::vector<TLinkSeen> seen;
     connectedHosts_.clear();
@@ -323,11 +332,12 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     std::map<int, std::optional<platform::HubLink>> ends;
     for (std::size_t row = 0; row < slots.size(); ++row) {
         const TLinkLook& look = looks[row];
-        ends[slots[row]] = look.Hub;
+        if (look.Counted) ends[slots[row]] = look.Entry;
+        else ends[slots[row]] = std::nullopt;
         const auto before = deviceEnds_.find(slots[row]);
-        if (look.Hub)
+        if (look.Counted)
             if (std::optional<std::string> taken = NewlyAcknowledged(
-                    before != deviceEnds_.end() && before->second ? *before->second : platform::HubLink{}, *look.Hub))
+                    before != deviceEnds_.end() && before->second ? *before->second : platform::HubLink{}, look.Entry))
                 events.push_back({TEventKind::SettingsTaken, slots[row], {}, {}, -1, *taken});
         if (look.NameNotFound) nameNotFound_ |= 1u << slots[row];
         const TBridge& bridge = Bridges[slots[row]];
@@ -336,7 +346,7 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
                           liveness_.NotAnswering(*look.Address);
         if (state == TLinkState::Connected && look.Address) connectedHosts_.push_back(*look.Address);
         seen.push_back({slots[row], bridge.COM.str(), ServerText(targets[row]), state, !dead, look.LocalPort,
-                        bridge.Name.str(), look.Address ? liveness_.LastAnswerMs(*look.Address) : 0});
+                        bridge.Name.str(), look.Address ? liveness_.LastAnswerMs(*look.Address) : 0, look.Entry});
     }
     deviceEnds_ = std::move(ends);
     // Until the watcher's first look since a start, links that ran are as they were (a window that

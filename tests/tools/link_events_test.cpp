@@ -4,6 +4,8 @@
 #include "tools/link_notes.h"
 #include "tools/liveness.h"
 
+#include "support/hub_entry.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -32,21 +34,29 @@ TEST(LinkEvents, LogsChangesAndNotesDropsOfFiveSeconds) {
         {23000, w, w, w, "", ""},  // a start: told once the wait lasts
         {29000, w, w, w, "COM3 waiting|COM4 waiting|COM5 waiting|", ""},  // never connected since the start: no note
         {29500, c, w, S::Off, "COM3 connected after 6 s|", ""},
+        {30000, c, S::Refused, c, "COM4 port control refused: kept 9600 baud (asked 57600)|COM5 connected|", "! Port control refused: COM4: 127.0.0.1:4002 kept 9600 baud (asked 57600)|"},
+        {31000, c, S::Refused, c, "", ""},  // one line, one note
+        {32000, c, S::Mismatched, c, "COM4 mismatched: speaks RFC 2217: turn Port control on|", "! Port control mismatched: COM4: 127.0.0.1:4002 speaks RFC 2217: turn Port control on|"},
+        {33000, c, c, c, "COM4 connected|", ""},  // cleared: no outage
     };
+    using H = platform::HubLinkState;
+    const platform::HubLink kept = HubEntry(H::Refused, 1, 0, 0, "", platform::HubRefusal::Kept, 1, 57600, 9600), telnet = HubEntry(H::SpeaksTelnet, 1, 0, 0, "");
     TLinks links;
     for (const auto& look : looks) {
+        const platform::HubLink com4 = look.com4 == S::Refused ? kept : look.com4 == S::Mismatched ? telnet : platform::HubLink{};
         const std::vector<TLinkEvent> events = links.Look(look.at, {{4, "COM3", "127.0.0.1:4001", look.com3, true, 0, "Scale"},
-                                                                    {1, "COM4", "127.0.0.1:4002", look.com4},
+                                                                    {1, "COM4", "127.0.0.1:4002", look.com4, true, 0, "", 0, com4},
                                                                     {7, "COM5", "127.0.0.1:4003", look.com5}});
         std::string log, notes;
-        for (const TLogEvent& e : LogEvents(events, links)) log += e.Com + " " + e.Word + (e.After.empty() ? "" : " " + e.After) + "|";
+        for (const TLogEvent& e : LogEvents(events, links))
+            log += e.Com + " " + e.Word + (e.After.empty() ? "" : " " + e.After) + (e.Why.empty() ? "" : ": " + e.Why) + "|";
         for (const TNote& n : Notes(events, links)) notes += (n.Warning ? "! " : "") + n.Title + ": " + n.Text + "|";
         EXPECT_EQ(log, look.log) << look.at;
         EXPECT_EQ(notes, look.notes) << look.at;
         EXPECT_EQ(links.States(), (std::vector<S>{look.com3, look.com4, look.com5})) << look.at;
     }
     // The hub ended: the look finds every link stopped, and the end is logged and noted.
-    std::vector<TLinkEvent> ended = links.Look(30000, {{4, "COM3", "127.0.0.1:4001", o}, {1, "COM4", "127.0.0.1:4002", o}});
+    std::vector<TLinkEvent> ended = links.Look(40000, {{4, "COM3", "127.0.0.1:4001", o}, {1, "COM4", "127.0.0.1:4002", o}});
     ended.push_back({TEventKind::HubEnded});
     ASSERT_EQ(LogEvents(ended, links).size(), 1u);
     EXPECT_EQ(LogLine("2026-12-07 14:02:11", LogEvents(ended, links)[0]), "2026-12-07 14:02:11\t-\t-\thub ended");

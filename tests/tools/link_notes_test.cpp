@@ -18,6 +18,8 @@ TEST(LinkNotes, TheIconsTipAndColourAndTheNotesLimit) {
     EXPECT_EQ(TrayTip({c, S::Off, w}, true), "Pontis Manager: 1 of 2 bridges connected");
     EXPECT_EQ(TrayState({w, S::NotAnswering, c}, true), S::NotAnswering);
     EXPECT_EQ(TrayTip({c, S::NotAnswering, w}, true), "Pontis Manager: 1 of 3 bridges connected, 1 not answering");
+    EXPECT_EQ(TrayState({c, S::Mismatched, w}, true), S::Mismatched);
+    EXPECT_EQ(TrayTip({c, S::Refused, S::Mismatched}, true), "Pontis Manager: 1 of 3 bridges connected, 1 port control refused, 1 mismatched");
     EXPECT_EQ(LinkTip(S::NotAnswering, "192.168.0.99", 9761, "14:02:11"), "192.168.0.99:9761 is not answering (since 14:02:11)");
     EXPECT_EQ(OutageText(130999) + ", " + OutageText(3900000) + ", " + OutageText(0), "2 min 10 s, 1 h 5 min, 0 s");
     // Ten lost at once: ten Names do not fit a note, ten COM texts do; longer ones end in "and N more".

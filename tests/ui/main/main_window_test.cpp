@@ -3,10 +3,12 @@
 
 #include "config/bridge.h"
 #include "platform/ascii.h"
+#include "platform/hub_links.h"
 #include "platform/module.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "config/config_store.h"
+#include "support/hub_entry.h"
 #include "support/loopback.h"
 #include "support/message_boxes.h"
 #include "support/modal_script.h"
@@ -20,6 +22,8 @@
 #include "ui/notification_area.h"
 #include "ui/application.h"
 #include "ui/switches.h"
+
+#include "support/hub_entry.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -100,6 +104,18 @@ protected:
               "--use-driver=tcp 127.0.0.1:9761");
         ::SetEnvironmentVariableA("PONTIS_HUB_RECORD", nullptr);
         ASSERT_NE(AwaitProcess(HubExeName), 0u);
+    }
+
+    // A record of the hub with that process id as it keeps one, with this entry, held for as long
+    // as the handle; one that names another start of that process when ownStart is false.
+    static platform::Handle HubRecordFor(DWORD hub, const platform::HubLink& link, bool ownStart = true) {
+        platform::Handle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                      sizeof(platform::HubRecord), platform::HubLinksName(hub).c_str()));
+        auto* record = static_cast<platform::HubRecord*>(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
+        platform::OpenRecord(*record, hub, platform::ProcessStart(hub) + (ownStart ? 0 : 1), {link.Port});
+        platform::WriteEntry(record->Entries[0], link);
+        ::UnmapViewOfFile(record);
+        return mapping;
     }
 
     // Lets the window handle its messages until done() or ms (five seconds) have passed.
@@ -471,6 +487,7 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     WriteText(kProgramKey, "command", "");
     ::DeleteFileA(InDriver("hub4com.log").c_str());
 
+    ::SetEnvironmentVariableA("PONTIS_HUB_RECORD", "0");  // its record is the test's
     EXPECT_EQ(RunSwitch({"-mdebug", "/START"}), std::make_pair(0, button + "\r\nBridges started\r\n"));
     EXPECT_EQ(ReadText(kProgramKey, "command"), button);
     EXPECT_NE(FileText(InDriver("hub4com.log")).find(": \"" + InDriver(HubExeName) + "\"" + button + "\r\n"),
@@ -478,6 +495,9 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     const auto hub = FirstProcess(HubExeName);
     EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges are already running\r\n")));
     EXPECT_EQ(FirstProcess(HubExeName), hub) << "the same line: left running";
+    const platform::Handle portLost = HubRecordFor(hub, HubEntry(platform::HubLinkState::PortLost, 0, 0, 0, HubPortName(1)));
+    EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges started\r\n")));
+    EXPECT_NE(FirstProcess(HubExeName), hub) << "a bridge that lost its port carries nothing: started anew";
     WriteBridge(4, "COM3", "10.0.0.9");
     EXPECT_EQ(RunSwitch({"-start"}), std::make_pair(0, std::string("Bridges started\r\n")));
     EXPECT_NE(FirstProcess(HubExeName), hub) << "an edited bridge: started anew";
@@ -489,6 +509,7 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges stopped\r\n")));
     EXPECT_EQ(FirstProcess(HubExeName), 0u);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));
+    ::SetEnvironmentVariableA("PONTIS_HUB_RECORD", nullptr);
 }
 
 TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
@@ -575,6 +596,27 @@ TEST_F(MainWindow, StatusNamesConnectedAndWaitingBridgesAndLeavesTheHubRunning) 
     WriteText(SlotKey(1), "IP", "127.0.0.1");  // every server an address: still the look decides
     EXPECT_EQ(RunSwitch({"-status"}),
               std::make_pair(0, "COM3\t127.0.0.1:" + port + "\tconnected\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n"));
+    // The hub's entry for COM3 decides whether the test's connection is its, and what it carries.
+    sockaddr_in local{};
+    int size = sizeof local;
+    ASSERT_EQ(::getsockname(links.client.s, reinterpret_cast<sockaddr*>(&local), &size), 0);
+    const auto entry = [&](platform::HubLinkState state, int server) {
+        return HubEntry(state, ntohs(local.sin_port), 0x7F000001, static_cast<std::uint16_t>(server), HubPortName(1));
+    };
+    using H = platform::HubLinkState;
+    const struct { platform::HubLink entry; int code; const char* word; bool own = true; } entries[] = {
+        {entry(H::Connected, links.port), 0, "connected"}, {entry(H::Refused, links.port), 1, "port control refused"},
+        {entry(H::SpeaksTelnet, links.port), 1, "mismatched"}, {entry(H::PortLost, links.port), 1, "waiting"},
+        {entry(H::Connected, links.idlePort), 1, "waiting"},  // the hub's local port, another server: not the hub's
+        {entry(H::Idle, links.port), 0, "connected", false},  // names another start of the hub: not read
+    };
+    for (const auto& e : entries) {
+        const platform::Handle record = HubRecordFor(FirstProcess(HubExeName), e.entry, e.own);
+        const std::string counts = e.own ? "\tsent=0\treceived=0\tidle=-" : "";  // a record read gives the device end
+        const std::string lines =
+            "COM3\t127.0.0.1:" + port + "\t" + e.word + counts + "\r\nCOM4\t127.0.0.1:" + idlePort + "\toff\r\n";
+        EXPECT_EQ(RunSwitch({"-status"}), std::make_pair(e.code, lines)) << e.word;
+    }
     WriteText(SlotKey(10), "Port", "abc");  // left out of the hub: a failure while it runs
     EXPECT_EQ(RunSwitch({"-status"}).first, 1);
     EXPECT_NE(FirstProcess(HubExeName), 0u);
