@@ -1,6 +1,7 @@
 #include "ui/bridge_dialog.h"
 
 #include "config/number.h"
+#include "tools/bridge_commands.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 
@@ -343,6 +344,11 @@ void TBridgeDialog::OkButtonClick() {
     } catch (const EInvalidInput& e) {
         ShowException(e);
         FocusField(*e.Field);
+        return;
+    }
+    // Another program may have stored another bridge in this one's slot while the dialog was open.
+    if (const std::string taken = record_->flag ? SlotTakenMeanwhile(slot_) : std::string(); !taken.empty()) {
+        ShowErrorBox(hwnd_, taken);
         return;
     }
     edited.flag = true;

@@ -123,7 +123,7 @@ void TMainWindow::LoadConfig() {
 
 void TMainWindow::FollowStoredBridges() {
     storedChanged_ = storedChanged_ || (storedChanges_ && storedChanges_->Changed());
-    if (!storedChanged_ || commandOpen_) return;
+    if (!storedChanged_ || commandOpen_ || BoxOpen()) return;  // a box of its own at a time
     storedChanged_ = false;
     const int selected = list_.SelectedSlot();
     list_.Clear();
@@ -229,8 +229,8 @@ bool TMainWindow::EditInDialog(TBridge& scratch, int slot) {
 }
 
 bool TMainWindow::ConfirmDelete() {
-    return ::MessageBoxA(hwnd_, "Are you sure you want to delete this bridge?", "Please confirm",
-                         MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return ShowBox(hwnd_, "Are you sure you want to delete this bridge?", "Please confirm",
+                   MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void TMainWindow::BridgeAdded(int slot) {
