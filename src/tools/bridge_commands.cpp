@@ -77,7 +77,7 @@ TOutcome EditBridge(int s, TBridgeView& view) {
 std::string SlotTakenMeanwhile(int s) {
     if (s < FirstSlot || s > LastSlot) return {};
     const std::optional<TBridge> stored = ReadStoredBridge(s);
-    if (!stored || stored->COM == Bridges[s].COM) return {};
+    if (!stored || stored->COM.str() == Bridges[s].COM.str()) return {};
     return "Bridge slot " + std::to_string(s) + " now holds " + stored->COM.str() +
            ", stored by another program meanwhile: this bridge cannot be stored there. Cancel, and add it anew.";
 }

@@ -130,6 +130,7 @@ void TMainWindow::FollowStoredBridges() {
     ClearBridges();
     LoadConfig();
     if (selected != NoSlot) list_.SelectRow(selected);
+    ShowTips();
 }
 
 // ---- availability ----
@@ -236,11 +237,20 @@ bool TMainWindow::ConfirmDelete() {
 void TMainWindow::BridgeAdded(int slot) {
     AddRow(slot);
     list_.SelectRow(slot);
+    ShowTips();
 }
 
-void TMainWindow::BridgeChanged(int slot) { list_.UpdateRow(slot, links_.Of(slot).State); }
+void TMainWindow::BridgeChanged(int slot) {
+    list_.UpdateRow(slot, links_.Of(slot).State);
+    ShowTips();
+}
 
-void TMainWindow::BridgeRemoved(int slot) { list_.DeleteRow(slot); }
+void TMainWindow::BridgeRemoved(int slot) {
+    list_.DeleteRow(slot);
+    ShowTips();
+}
+
+void TMainWindow::ShowTips() { list_.ShowTips([this](int slot) { return RowTip(slot); }); }
 
 void TMainWindow::BridgeListDblClick() {
     if (CanChange()) EditButtonClick();
@@ -310,6 +320,7 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
         restart = restart || event.Kind == TEventKind::RestartWanted;
     }
     tray_->Show(events, links_);
+    ShowTips();
     if (restart) RestartHub();
 }
 
@@ -404,11 +415,7 @@ LRESULT TMainWindow::OnNotify(const NMHDR& header) {
     case NM_CLICK: UpdateAvailability(); break;
     case NM_DBLCLK:
     case NM_RETURN: BridgeListDblClick(); break;
-    case LVN_GETINFOTIPA: {
-        auto& tip = const_cast<NMLVGETINFOTIPA&>(reinterpret_cast<const NMLVGETINFOTIPA&>(header));
-        if (tip.cchTextMax > 0) ::lstrcpynA(tip.pszText, RowTip(list_.SlotAt(tip.iItem)).c_str(), tip.cchTextMax);
-        break;
-    }
+    case LVN_ENDSCROLL: ShowTips(); break;  // the rows moved
     case LVN_KEYDOWN:
         if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE && CanChange()) DeleteButtonClick();
         break;

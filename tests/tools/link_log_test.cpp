@@ -17,6 +17,9 @@ TEST(LinkLog, TheLinesFieldsAndTheLogsLimit) {
     ASSERT_EQ(starts.size(), 5u);
     EXPECT_EQ(starts[0].Word + " " + starts[1].Word + " " + starts[2].Word + " " + starts[3].Word, "started failed refused stopped");
     EXPECT_EQ(LogLine("t", starts[4]), "t\t-\t-\tservers unchecked\tAccess denied");
+    // A stored Port holding a tab stays within its field.
+    const TLinkEvent leftOut{TEventKind::LeftOut, 3, S::Stopped, S::Stopped, -1, "Port '4\t1' cannot be read"};
+    EXPECT_EQ(LogLine("t", LogEvents({leftOut}, {}).at(0)), "t\t-\t-\tleft out\tslot 3: Port '4 1' cannot be read");
     EXPECT_FALSE(LogMustRotate(1024 * 1024));
     EXPECT_TRUE(LogMustRotate(1024 * 1024 + 1));
 }
