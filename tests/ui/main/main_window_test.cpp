@@ -632,13 +632,13 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     ASSERT_TRUE(PumpUntil([&] { return Enabled(IdStartButton); }));
     EXPECT_EQ(icon.Last().szInfo, std::wstring(L"Bridges stopped")) << "not handed to the system";
     EXPECT_EQ(icon.Last().szInfoTitle, std::wstring(L"Pontis Manager"));
+    EXPECT_EQ(icon.Last().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
+    EXPECT_EQ(icon.Last().szTip, std::wstring(L"Pontis Manager: bridges stopped"));
+    EXPECT_NE(icon.Last().hIcon, runningDot) << "the dot keeps its colour";
     for (const std::string& text : {std::string("Device (COM3) lost 127.0.0.1:4001"), std::string(300, 'x')}) {
         form->Tray().Note({"Link lost", text, true});  // whole, or cut where it says so
         EXPECT_EQ(icon.Last().szInfo, text.size() < 256 ? platform::Widen(text) : std::wstring(254, L'x') + L'\x2026');
     }
-    EXPECT_EQ(icon.Last().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
-    EXPECT_EQ(icon.Last().szTip, std::wstring(L"Pontis Manager: bridges stopped"));
-    EXPECT_NE(icon.Last().hIcon, runningDot) << "the dot keeps its colour";
     ExpectStartRefused(NoBridgesText);
     PumpUntil([] { return false; }, 1500);  // looks while the bridges are stopped log nothing
     const std::string lines = FileText(log);
