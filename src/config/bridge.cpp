@@ -8,6 +8,7 @@ bool Unreadable[SlotCount];
 std::string HeldBackReason[SlotCount];
 std::string UnreadField[SlotCount];
 std::string UnreadText[SlotCount];
+std::string UnreadStoredAs[SlotCount];
 
 int SlotNumber(const TBridge& slot) { return static_cast<int>(&slot - Bridges); }
 
@@ -22,13 +23,19 @@ bool IsUnread(int n) { return HeldBack[n] || Unreadable[n]; }
 
 namespace {
 
+std::string StoredAsText(int n) { return UnreadField[n] + " is stored as " + UnreadStoredAs[n] + ", not as text"; }
+
 std::string ShortReason(int n) {
-    return Unreadable[n] ? UnreadField[n] + " '" + UnreadText[n] + "'" : HeldBackReason[n];
+    if (!Unreadable[n]) return HeldBackReason[n];
+    return UnreadStoredAs[n].empty() ? UnreadField[n] + " '" + UnreadText[n] + "'" : StoredAsText(n);
 }
 
 }  // namespace
 
-std::string UnreadReason(int n) { return Unreadable[n] ? ShortReason(n) + " cannot be read" : HeldBackReason[n]; }
+std::string UnreadReason(int n) {
+    if (!Unreadable[n]) return HeldBackReason[n];
+    return UnreadStoredAs[n].empty() ? ShortReason(n) + " cannot be read" : StoredAsText(n);
+}
 
 std::string HeldBackText(int n) { return "Bridge slot " + std::to_string(n) + " cannot be read: " + ShortReason(n); }
 
@@ -38,6 +45,12 @@ void MarkUnreadable(int n, const std::string& field, const std::string& stored) 
     Unreadable[n] = true;
     UnreadField[n] = field;
     UnreadText[n] = stored;
+    UnreadStoredAs[n].clear();
+}
+
+void MarkStoredAs(int n, const std::string& field, const std::string& storedAs) {
+    MarkUnreadable(n, field, "");
+    UnreadStoredAs[n] = storedAs;
 }
 
 bool IsFreeSlot(int n) { return !IsUnread(n) && Bridges[n].Port == 0 && Bridges[n].COM.empty(); }
@@ -63,6 +76,7 @@ void ForgetUnreadable(int n) {
     Unreadable[n] = false;
     UnreadField[n].clear();
     UnreadText[n].clear();
+    UnreadStoredAs[n].clear();
 }
 
 }  // namespace

@@ -45,14 +45,17 @@ extern TBridge Bridges[SlotCount];
 extern bool HeldBack[SlotCount];
 extern bool Unreadable[SlotCount];
 // Why: the registry's error for a held-back slot; for an unreadable one, the value's name
-// ("Port") and its text as stored ("abc"), which the dialog shows for correction.
+// ("Port") and its text as stored ("abc"), which the dialog shows for correction, or, for a
+// value stored as no text, what it is stored as ("a number"), its text then empty.
 extern std::string HeldBackReason[SlotCount];
 extern std::string UnreadField[SlotCount];
 extern std::string UnreadText[SlotCount];
+extern std::string UnreadStoredAs[SlotCount];
 
 // Whether the slot holds a bridge that could not be read whole.
 bool IsUnread(int n);
-// Why it could not, as the row's tip says it: "Port 'abc' cannot be read", or the registry's error.
+// Why it could not, as the row's tip says it: "Port 'abc' cannot be read", "Baud is stored as a
+// number, not as text", or the registry's error.
 std::string UnreadReason(int n);
 // As -status says it: "Bridge slot 2 cannot be read: Port '4710 2'".
 std::string HeldBackText(int n);
@@ -60,6 +63,8 @@ std::string HeldBackText(int n);
 std::string LeftOutText(int n);
 // Marks the slot unreadable for that value (COM, Port) as stored.
 void MarkUnreadable(int n, const std::string& field, const std::string& stored);
+// Marks the slot unreadable for a value stored as something other than text ("a number").
+void MarkStoredAs(int n, const std::string& field, const std::string& storedAs);
 
 // The number 1 to 10 of a slot of Bridges.
 int SlotNumber(const TBridge& slot);

@@ -28,19 +28,44 @@ void ForEachStoredField(Visit visit) {
     visit(*std::find_if(std::begin(BridgeFields), std::end(BridgeFields), isName));
 }
 
-// The Port is read first: it tells whether the slot is used. False when the stored Index does
-// not read as a number: then no pair is known to be the bridge's.
-bool LoadSlot(const TRegIniFile& store, int n, std::int32_t port) {
+// What a value of another type than text is stored as, as the row's tip says it.
+std::string StoredAs(unsigned long type) {
+    switch (type) {
+    case REG_DWORD:
+    case REG_DWORD_BIG_ENDIAN:
+    case REG_QWORD: return "a number";
+    case REG_BINARY: return "binary data";
+    case REG_MULTI_SZ: return "a list of texts";
+    case REG_NONE: return "data of no type";
+    default: return "data of type " + Decimal(static_cast<std::int32_t>(type));
+    }
+}
+
+// What the load found wrong in a slot: the first value stored as no text, and whether the
+// Index read as a number.
+struct TSlotRead {
+    const char* WrongField = nullptr;
+    unsigned long WrongType = 0;
+    bool IndexRead = true;
+};
+
+// The Port is read first: it tells whether the slot is used. A value that does not read (no
+// number where one belongs, or no text at all) counts as missing.
+TSlotRead LoadSlot(const TRegIniFile& store, int n, std::int32_t port, TBridge& b) {
     const std::string s = Section(n);
-    TBridge& b = Bridges[n];
-    bool indexRead = true;
+    TSlotRead read;
     ForEachStoredField([&](const TBridgeField& field) {
-        if (SetFieldText(b, field, store.GetText(s, field.Name, field.Default), ParseNumber)) return;
-        SetFieldText(b, field, field.Default, ParseNumber);  // a number that does not parse counts as missing
-        indexRead = indexRead && std::string_view(field.Name) != "Index";
+        if (std::string_view(field.Name) == "Port") return;
+        try {
+            if (SetFieldText(b, field, store.GetText(s, field.Name, field.Default), ParseNumber)) return;
+        } catch (const EWrongType& e) {
+            if (!read.WrongField) read = {field.Name, e.Type, read.IndexRead};
+        }
+        SetFieldText(b, field, field.Default, ParseNumber);
+        read.IndexRead = read.IndexRead && std::string_view(field.Name) != "Index";
     });
     b.Port = port;
-    return indexRead;
+    return read;
 }
 
 // Writes the fields of slot n whose text differs from before's; every field without before.
@@ -79,34 +104,73 @@ void LoadBridges(const std::function<void(const TBridge&)>& addRow) {
     for (int n = FirstSlot; n <= LastSlot; ++n) {
         std::int32_t port = 0;  // 0 when it does not read as a number of 1 or more
         std::string portText;
-        bool indexRead = true;
+        std::optional<unsigned long> portType;  // stored as no text
+        TSlotRead read;
         try {
             if (!store->ValueExists(Section(n), "Port")) continue;  // only a missing Port marks a free slot
-            portText = store->GetText(Section(n), "Port", "");
+            try {
+                portText = store->GetText(Section(n), "Port", "");
+            } catch (const EWrongType& e) {
+                portType = e.Type;
+            }
             port = std::max<std::int32_t>(ParseNumber(portText).value_or(0), 0);
-            indexRead = LoadSlot(*store, n, port);
+            read = LoadSlot(*store, n, port, Bridges[n]);
         } catch (const ERegistryException& e) {
             HoldBackFrom(n, store.get(), e.what());
             throw;
         }
-        // A Port that does not read as one, or an empty COM text, names no bridge a start could
-        // take. The row shows it, for the user to mend or delete, and a start leaves it out.
-        if (port == 0)
+        // A value stored as no text, a Port that does not read as one, or an empty COM text
+        // names no bridge a start could take. The row shows it, for the user to mend or delete
+        // it, and a start leaves it out.
+        if (portType)
+            MarkStoredAs(n, "Port", StoredAs(*portType));
+        else if (port == 0)
             MarkUnreadable(n, "Port", portText);
+        else if (read.WrongField)
+            MarkStoredAs(n, read.WrongField, StoredAs(read.WrongType));
         else if (Bridges[n].COM.empty())
             MarkUnreadable(n, "COM", "");
-        if (Unreadable[n] && !indexRead) Bridges[n].Index = 0;  // no pair to remove with it
+        if (Unreadable[n] && !read.IndexRead) Bridges[n].Index = 0;  // no pair to remove with it
         addRow(Bridges[n]);
     }
 }
 
+std::optional<TBridge> ReadStoredBridge(int n) {
+    const TRegIniFile store(ProgramKey);
+    if (!store.ValueExists(Section(n), "Port")) return std::nullopt;
+    std::string portText;
+    try {
+        portText = store.GetText(Section(n), "Port", "");
+    } catch (const EWrongType&) {
+    }
+    TBridge b;
+    LoadSlot(store, n, std::max<std::int32_t>(ParseNumber(portText).value_or(0), 0), b);
+    return b;
+}
+
+namespace {
+
+bool SameFields(const TBridge& a, const TBridge& b) {
+    return std::all_of(std::begin(BridgeFields), std::end(BridgeFields),
+                       [&](const TBridgeField& field) { return FieldText(a, field) == FieldText(b, field); });
+}
+
+}  // namespace
+
 void SaveBridge(int n, const TBridge* before) {
     if (HeldBack[n]) return;
-    TRegIniFile store(ProgramKey);
-    if (IsFreeSlot(n))
-        store.DropSection(Section(n));
-    else if (!Unreadable[n] && Bridges[n].Port >= 1)
+    if (IsFreeSlot(n)) {
+        TRegIniFile(ProgramKey).DropSection(Section(n));
+    } else if (!Unreadable[n] && Bridges[n].Port >= 1) {
+        // Changed values alone only onto the bridge as it was loaded: one that another program
+        // deleted or changed meanwhile is written whole, never as a fragment.
+        if (before) {
+            const std::optional<TBridge> stored = ReadStoredBridge(n);
+            if (!stored || !SameFields(*stored, *before)) before = nullptr;
+        }
+        TRegIniFile store(ProgramKey);
         SaveSlot(store, n, before);
+    }
 }
 
 TStoredChanges::TStoredChanges() {

@@ -15,12 +15,20 @@ extern const char ProgramKey[];  // "Software\Quillon\Pontis Manager" below HKEY
 // or whose COM text is empty, is loaded with what could be read and marked unreadable. A registry
 // error ends the load: slots loaded before it stay, the failing slot and every later one whose
 // section exists are held back, and the error is raised.
+// A value stored as no text (a REG_DWORD Baud) makes its slot unreadable, like a Port that is no
+// number: "Baud is stored as a number, not as text".
 void LoadBridges(const std::function<void(const TBridge&)>& addRow);
 
 // Writes slot n, and no other: a freed slot has its section dropped; a bridge has the values
-// written that differ from before (all of them without before). Held-back and unreadable slots
-// are left as they are in the registry.
+// written that differ from before (all of them without before, or when the stored bridge is no
+// longer before: deleted or changed by another program). Held-back and unreadable slots are
+// left as they are in the registry.
 void SaveBridge(int n, const TBridge* before = nullptr);
+
+// The bridge stored in slot n now, read as a load reads it (a value that does not read takes
+// its default), without touching the table; nothing when the slot has no Port. A registry
+// error is raised.
+std::optional<TBridge> ReadStoredBridge(int n);
 
 // Tells, without waiting, whether anything under the program's key changed since the last look:
 // the system signals an event, which each look takes and arms again. Where the key can be

@@ -62,7 +62,7 @@ std::string TRegIniFile::GetText(const std::string& section, const std::string& 
     if (::RegQueryValueExA(key.get(), ident.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
         ERROR_SUCCESS)
         throw ERegistryException("Failed to get data for '" + ident + "'");
-    if (type != REG_SZ && type != REG_EXPAND_SZ) throw ERegistryException("Invalid data type for '" + ident + "'");
+    if (type != REG_SZ && type != REG_EXPAND_SZ) throw EWrongType(ident, type);
 
     std::string text(data.data(), size);
     return text.substr(0, text.find('\0'));

@@ -11,6 +11,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A value that is there but holds no text: its registry type (REG_DWORD, REG_BINARY, ...).
+class EWrongType : public ERegistryException {
+public:
+    EWrongType(const std::string& ident, unsigned long type)
+        : ERegistryException("Invalid data type for '" + ident + "'"), Type(type) {}
+    unsigned long Type;
+};
+
 class TRegIniFile {
 public:
     // Opens the key below HKEY_CURRENT_USER, creating it when missing; raises when it can be

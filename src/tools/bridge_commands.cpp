@@ -57,14 +57,29 @@ TOutcome EditBridge(int s, TBridgeView& view) {
     scratch.flag = true;
     if (!view.EditInDialog(scratch, s)) return TOutcome{};
 
-    if (PairMustChange(scratch, caption, oldEmulate, oldTXDelay) && !ChangePortPair(scratch))
+    // A bridge whose key another program deleted meanwhile may have lost its pair too: the pair
+    // is changed to the dialog's, or made again when it is gone.
+    if (!ReadStoredBridge(s)) {
+        if (scratch.Index == 0) scratch.Index = static_cast<std::uint8_t>(s);
+        if (!ChangePortPair(scratch) && !InstallPortPair(scratch.Index, scratch))
+            return TOutcome::Failure(InstallFailedText);
+    } else if (PairMustChange(scratch, caption, oldEmulate, oldTXDelay) && !ChangePortPair(scratch)) {
         return TOutcome::Failure(ChangeFailedText);
+    }
     const TBridge before = Bridges[s];
     const bool mended = Unreadable[s];  // stored whole, so that it reads whole
     CopySlot(ScratchSlot, s);
     view.BridgeChanged(s);
     SaveBridge(s, mended ? nullptr : &before);
     return TOutcome{};
+}
+
+std::string SlotTakenMeanwhile(int s) {
+    if (s < FirstSlot || s > LastSlot) return {};
+    const std::optional<TBridge> stored = ReadStoredBridge(s);
+    if (!stored || stored->COM.str() == Bridges[s].COM.str()) return {};
+    return "Bridge slot " + std::to_string(s) + " now holds " + stored->COM.str() +
+           ", stored by another program meanwhile: this bridge cannot be stored there. Cancel, and add it anew.";
 }
 
 TOutcome DeleteBridge(int s, TBridgeView& view) {

@@ -29,5 +29,9 @@ TOutcome AddBridge(TBridgeView& view);
 // Edits the bridge in that slot, changing its pair where the edit concerns it.
 TOutcome EditBridge(int slot, TBridgeView& view);
 
+// Why an edit of the bridge in that slot cannot be stored: the slot holds another bridge (another
+// COM text) than the one loaded, stored by another program meanwhile; empty when it can.
+std::string SlotTakenMeanwhile(int slot);
+
 // Removes the pair of the bridge in that slot, frees the slot and saves the table.
 TOutcome DeleteBridge(int slot, TBridgeView& view);

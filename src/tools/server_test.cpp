@@ -138,9 +138,14 @@ std::optional<TServerAnswer> Connect(SOCKET s, std::uint32_t address, std::uint1
     return error == WSAECONNREFUSED ? TServerAnswer::Refused : TServerAnswer::NoAnswer;
 }
 
+// Sends the whole of bytes; false when the connection took less.
+bool Send(SOCKET s, const std::string& bytes) {
+    return TheSockets().send(s, bytes.data(), static_cast<int>(bytes.size()), 0) == static_cast<int>(bytes.size());
+}
+
 }  // namespace
 
-TServerFinding TestServer(const std::string& host, std::uint16_t port, const TServerTestTimes& times) {
+TServerFinding TestServer(const std::string& host, std::uint16_t port, bool portControl, const TServerTestTimes& times) {
     const Clock::time_point deadline = Clock::now() + times.Connect;
     const std::variant<std::uint32_t, TServerAnswer> address = Resolve(host, deadline);
     if (const auto* failure = std::get_if<TServerAnswer>(&address)) return {*failure, {}};
@@ -153,11 +158,11 @@ TServerFinding TestServer(const std::string& host, std::uint16_t port, const TSe
 
     TTelnetScan scan;
     Listen(s.get(), scan, Clock::now() + times.Greeting, &TTelnetScan::PortControl);
-    if (scan.PortControl()) {
-        const std::string request = SignatureRequest(scan.AskedForPortControl());
-        if (api.send(s.get(), request.data(), static_cast<int>(request.size()), 0) == static_cast<int>(request.size()))
-            Listen(s.get(), scan, Clock::now() + times.Signature, &TTelnetScan::Signed);
-    }
+    // A port-control server may wait for the client's offer, which the bridge would make too.
+    const bool offered = portControl && !scan.Heard() && Send(s.get(), PortControlOffer());
+    if (offered) Listen(s.get(), scan, Clock::now() + times.Signature, &TTelnetScan::PortControl);
+    if (scan.PortControl() && Send(s.get(), SignatureRequest(scan.AskedForPortControl() && !offered)))
+        Listen(s.get(), scan, Clock::now() + times.Signature, &TTelnetScan::Signed);
     return {scan.Answer(), scan.Signature()};
 }
 
@@ -167,11 +172,12 @@ struct TServerTest::Shared {
     std::function<void()> onDone;  // empty once the owner went
 };
 
-TServerTest::TServerTest(std::string host, std::uint16_t port, std::function<void()> onDone, TServerTestTimes times)
+TServerTest::TServerTest(std::string host, std::uint16_t port, bool portControl, std::function<void()> onDone,
+                         TServerTestTimes times)
     : shared_(std::make_shared<Shared>()) {
     shared_->onDone = std::move(onDone);
-    std::thread([shared = shared_, host = std::move(host), port, times] {
-        TServerFinding finding = TestServer(host, port, times);
+    std::thread([shared = shared_, host = std::move(host), port, portControl, times] {
+        TServerFinding finding = TestServer(host, port, portControl, times);
         const std::lock_guard<std::mutex> lock(shared->mutex);
         shared->finding = std::move(finding);
         if (shared->onDone) shared->onDone();

@@ -2,7 +2,6 @@
 
 #include "config/bridge_fields.h"
 #include "config/number.h"
-#include "platform/ascii.h"
 
 #include <algorithm>
 
@@ -20,6 +19,7 @@ std::string Seconds(std::chrono::milliseconds time) { return std::to_string((tim
 }  // namespace
 
 void TTelnetScan::Feed(std::string_view bytes) {
+    heard_ = heard_ || !bytes.empty();
     for (char c : bytes) Step(static_cast<unsigned char>(c));
 }
 
@@ -81,7 +81,11 @@ std::string SignatureRequest(bool answerDo) {
     return (answerDo ? will : std::string()) + ask;
 }
 
-std::string ServerTestLine(const TServerFinding& finding, bool portControl, const TServerTestTimes& times) {
+std::string PortControlOffer() { return {static_cast<char>(Iac), static_cast<char>(Will), static_cast<char>(ComPort)}; }
+
+namespace {
+
+std::string FindingText(const TServerFinding& finding, bool portControl, const TServerTestTimes& times) {
     switch (finding.Answer) {
     case TServerAnswer::Refused: return "Connection refused";
     case TServerAnswer::NoAnswer: return "No answer in " + Seconds(times.Connect);
@@ -93,10 +97,17 @@ std::string ServerTestLine(const TServerFinding& finding, bool portControl, cons
     case TServerAnswer::PortControl: break;
     }
     if (!portControl) return "This server speaks RFC 2217: turn Port control on to set its port";
-    // The server's own text: a line break or another control character would break the line.
-    std::string signature = finding.Signature;
-    std::replace_if(signature.begin(), signature.end(), platform::IsAsciiControl, ' ');
+    // The server's own text, in the program's line: printable ASCII alone, and not too much of it.
+    std::string signature = finding.Signature.substr(0, SignatureShown);
+    std::replace_if(signature.begin(), signature.end(), [](char c) { return c < ' ' || c > '~'; }, '?');
     return "Connected; speaks RFC 2217" + (signature.empty() ? std::string() : " (" + signature + ")");
+}
+
+}  // namespace
+
+std::string ServerTestLine(const std::string& server, const TServerFinding& finding, bool portControl,
+                           const TServerTestTimes& times) {
+    return server + ": " + FindingText(finding, portControl, times);
 }
 
 TServerTarget ServerTarget(const std::string& address, const std::string& port) {

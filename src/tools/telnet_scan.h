@@ -27,6 +27,8 @@ public:
     void Feed(std::string_view bytes);
 
     bool Telnet() const { return telnet_; }
+    // Whether the server sent anything at all.
+    bool Heard() const { return heard_; }
     bool PortControl() const { return portControl_; }
     // The server sent DO COM-PORT: a client answers WILL before it asks anything.
     bool AskedForPortControl() const { return asked_; }
@@ -44,16 +46,21 @@ private:
     unsigned char command_ = 0;
     std::string sub_;  // the subnegotiation under way, from its option on
     std::string signature_;
-    bool telnet_ = false, portControl_ = false, asked_ = false, signed_ = false;
+    bool telnet_ = false, portControl_ = false, asked_ = false, signed_ = false, heard_ = false;
 };
 
 // What a client sends to learn a server's signature: WILL COM-PORT when the server asked for it,
 // then SIGNATURE without text.
 std::string SignatureRequest(bool answerDo);
+// What a client with port control sends first to a server that keeps silent: WILL COM-PORT.
+std::string PortControlOffer();
 
-// The line the dialog shows for a finding, where portControl is its check box: a server whose
-// answer contradicts the box says what to change.
-std::string ServerTestLine(const TServerFinding& finding, bool portControl, const TServerTestTimes& times = {});
+// The line the dialog shows for a finding of the server named ("127.0.0.1:4001"), where
+// portControl is its check box: a server whose answer contradicts the box says what to change.
+// The server's signature shows in printable ASCII, at most SignatureShown characters of it.
+std::string ServerTestLine(const std::string& server, const TServerFinding& finding, bool portControl,
+                           const TServerTestTimes& times = {});
+constexpr std::size_t SignatureShown = 40;
 
 // The server a test connects to, read from the dialog's texts as OK reads them; or, in Refusal,
 // the line that names the first text no bridge could hold.

@@ -12,8 +12,24 @@ std::string WithFullStop(std::string message) {
     return message;
 }
 
+namespace {
+
+int openBoxes = 0;
+
+}  // namespace
+
+int ShowBox(HWND owner, const std::string& text, const char* caption, UINT flags) {
+    if (openBoxes > 0) return 0;
+    ++openBoxes;
+    const int answer = ::MessageBoxA(owner, text.c_str(), caption, flags);
+    --openBoxes;
+    return answer;
+}
+
+bool BoxOpen() { return openBoxes > 0; }
+
 void ShowErrorBox(HWND owner, const std::string& text, UINT icon, const char* caption) {
-    ::MessageBoxA(owner, text.c_str(), caption, MB_OK | icon);
+    ShowBox(owner, text, caption, MB_OK | icon);
 }
 
 void ShowOutcome(HWND owner, const TOutcome& outcome, UINT icon) {
@@ -21,7 +37,7 @@ void ShowOutcome(HWND owner, const TOutcome& outcome, UINT icon) {
 }
 
 void ShowHubArguments(const std::string& arguments) {
-    ::MessageBoxA(nullptr, arguments.c_str(), AppTitle, MB_OK | MB_TASKMODAL);  // centred on the screen
+    ShowBox(nullptr, arguments, AppTitle, MB_OK | MB_TASKMODAL);  // centred on the screen
 }
 
 void ShowException(const std::exception& e) {

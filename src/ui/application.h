@@ -12,6 +12,12 @@
 // sorts after "." (after a letter or digit, not after a closing quote).
 std::string WithFullStop(std::string message);
 
+// Shows a message box of the program's and gives its answer; never a second one while one is
+// open (a look of the timer's may fail under a box): it is left out, and the answer is 0.
+int ShowBox(HWND owner, const std::string& text, const char* caption, UINT flags);
+// Whether a box of the program's is open.
+bool BoxOpen();
+
 // The program's one error box: the text with an OK button and the given icon (MB_ICONERROR or
 // MB_ICONEXCLAMATION), captioned "Error" unless a caption is given.
 void ShowErrorBox(HWND owner, const std::string& text, UINT icon = MB_ICONERROR, const char* caption = "Error");

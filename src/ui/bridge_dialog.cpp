@@ -1,6 +1,7 @@
 #include "ui/bridge_dialog.h"
 
 #include "config/number.h"
+#include "tools/bridge_commands.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 
@@ -299,11 +300,12 @@ void TBridgeDialog::TestButtonClick() {
         ShowTestLine(target.Refusal);
         return;
     }
-    ShowTestLine("Testing " + target.Host + ":" + std::to_string(target.Port) + " ...");
+    testedServer_ = target.Host + ":" + std::to_string(target.Port);
+    ShowTestLine("Testing " + testedServer_ + " ...");
     // A disabled button would keep the focus from the keyboard.
     if (::GetFocus() == button) ::SetFocus(::GetNextDlgTabItem(hwnd_, button, FALSE));
     ::EnableWindow(button, FALSE);
-    test_ = std::make_unique<TServerTest>(target.Host, target.Port,
+    test_ = std::make_unique<TServerTest>(target.Host, target.Port, PortControlChecked(),
                                           [window = hwnd_] { ::PostMessageA(window, WM_SERVERTESTED, 0, 0); });
 }
 
@@ -312,9 +314,18 @@ void TBridgeDialog::ServerTested() {
     if (!finding) return;  // posted by a test dropped since
     test_.reset();
     ::EnableWindow(Control(IdTestButton), TRUE);
-    // The box as it is now: it may have changed while the test ran.
-    const bool portControl = ::SendMessageA(ControlOf(FieldNamed("RFC2217")), BM_GETCHECK, 0, 0) == BST_CHECKED;
-    ShowTestLine(ServerTestLine(*finding, portControl));
+    ShowTestLine(ServerTestLine(testedServer_, *finding, PortControlChecked()));
+}
+
+bool TBridgeDialog::PortControlChecked() const {
+    return ::SendMessageA(ControlOf(FieldNamed("RFC2217")), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TBridgeDialog::ServerFieldChange() {
+    if (!test_ && WindowText(Control(IdTestLine)).empty()) return;
+    test_.reset();  // what it finds would be of another server, or for another box
+    ::EnableWindow(Control(IdTestButton), TRUE);
+    ShowTestLine("");
 }
 
 TBridgeFields TBridgeDialog::ReadFields() const {
@@ -343,6 +354,11 @@ void TBridgeDialog::OkButtonClick() {
     } catch (const EInvalidInput& e) {
         ShowException(e);
         FocusField(*e.Field);
+        return;
+    }
+    // Another program may have stored another bridge in this one's slot while the dialog was open.
+    if (const std::string taken = record_->flag ? SlotTakenMeanwhile(slot_) : std::string(); !taken.empty()) {
+        ShowErrorBox(hwnd_, taken);
         return;
     }
     edited.flag = true;
@@ -391,6 +407,11 @@ LRESULT TBridgeDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         if (HIWORD(wp) == CBN_SELCHANGE && reinterpret_cast<HWND>(lp) == ControlOf(FieldNamed("Connect")))
             ConnectComboChange();
+        // The test's line tells of the server and the box it was made with, and of no other.
+        if ((HIWORD(wp) == EN_CHANGE && (reinterpret_cast<HWND>(lp) == ControlOf(FieldNamed("IP")) ||
+                                         reinterpret_cast<HWND>(lp) == ControlOf(FieldNamed("Port")))) ||
+            (HIWORD(wp) == BN_CLICKED && reinterpret_cast<HWND>(lp) == ControlOf(FieldNamed("RFC2217"))))
+            ServerFieldChange();
         break;
     case WM_SERVERTESTED:
         ServerTested();

@@ -39,6 +39,9 @@ public:
     // shows what it found.
     void TestButtonClick();
     void ServerTested();
+    // The server's address or port, or the Port control box, changed: a test's line or a test
+    // under way is dropped.
+    void ServerFieldChange();
     void OkButtonClick();
     void CancelButtonClick();
     void FormCloseQuery();
@@ -63,6 +66,7 @@ private:
     void Close();
     // Shows text beside the Test button, centred on it; a text too long for one line takes two.
     void ShowTestLine(const std::string& text);
+    bool PortControlChecked() const;
 
     std::map<std::string, int> fieldControls_;  // by the field's name
     TBridge* record_ = &Bridges[ScratchSlot];
@@ -71,5 +75,6 @@ private:
     bool closed_ = true;  // ends the modal loop
     platform::Font boldFont_;
     platform::Font legendFont_;
+    std::string testedServer_;  // "127.0.0.1:4001", as the test under way names it
     std::unique_ptr<TServerTest> test_;  // under way; one of an earlier showing is dropped
 };

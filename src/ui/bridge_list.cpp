@@ -66,7 +66,12 @@ int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM) { return CompareSlots(stat
 
 void TBridgeList::Attach(HWND list, int dpi) {
     list_ = list;
-    ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    tips_ = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ::GetAncestor(list_, GA_ROOT),
+                              nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    ::SendMessageA(tips_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(30000, 0));
+    ::SendMessageA(tips_, TTM_SETMAXTIPWIDTH, 0, ::GetSystemMetrics(SM_CXSCREEN));  // line breaks honoured
     states_ = MakeStateIcons(::GetSystemMetrics(SM_CXSMICON));
     ListView_SetImageList(list_, states_.get(), LVSIL_SMALL);
     // The first column holds the dot and its field's longest item in full, in the font in use.
@@ -169,6 +174,39 @@ void TBridgeList::DeleteRow(int slot) {
     const int row = IndexOf(slot);
     if (row >= 0) ListView_DeleteItem(list_, row);
     FitColumns();
+}
+
+void TBridgeList::ShowTips(const std::function<std::string(int)>& tipOf) {
+    if (!tips_) return;
+    std::map<int, std::string> shown;
+    for (int row = 0; row < RowCount(); ++row) {
+        const int slot = SlotAt(row);
+        std::string text = tipOf(slot);
+        TOOLINFOA tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_SUBCLASS;
+        tool.hwnd = list_;
+        tool.uId = static_cast<UINT_PTR>(slot);
+        ListView_GetItemRect(list_, row, &tool.rect, LVIR_BOUNDS);
+        tool.lpszText = &text[0];
+        const auto was = tipTexts_.find(slot);
+        if (was == tipTexts_.end()) {
+            ::SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        } else {
+            ::SendMessageA(tips_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
+            if (was->second != text) ::SendMessageA(tips_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+        shown[slot] = std::move(text);
+    }
+    for (const auto& [slot, text] : tipTexts_) {
+        if (shown.count(slot)) continue;
+        TOOLINFOA tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = list_;
+        tool.uId = static_cast<UINT_PTR>(slot);
+        ::SendMessageA(tips_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    tipTexts_ = std::move(shown);
 }
 
 // Sorts by caption in the platform's text order.

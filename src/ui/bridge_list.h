@@ -7,6 +7,8 @@
 #include "tools/link_match.h"
 #include "ui/controls.h"
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,11 @@ public:
     int SelectedCount() const;
     int SelectedSlot() const;  // NoSlot when no row is selected
 
+    // The rows' tips: over each row, the text tipOf gives for its slot, where the row is now. A
+    // tip control of the list's own, one tool per row: Wine's list shows no item tips of its own.
+    void ShowTips(const std::function<std::string(int)>& tipOf);
+    HWND Tips() const { return tips_; }
+
 private:
     int IndexOf(int slot) const;
     int SelectedIndex() const;
@@ -47,6 +54,8 @@ private:
     void FitColumns();
 
     HWND list_ = nullptr;
+    HWND tips_ = nullptr;  // owned by the list's window, which destroys it
+    std::map<int, std::string> tipTexts_;  // by slot, as the tools hold them
     controls::ImageList states_;  // stopped, waiting, connected, not answering
     struct TColumn {
         int Width;  // in pixels, the fixed columns'

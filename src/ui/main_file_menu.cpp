@@ -7,6 +7,7 @@
 #include "tools/command_line.h"
 #include "tools/connection_log.h"
 #include "ui/app_info.h"
+#include "ui/application.h"
 #include "ui/notification_area.h"
 
 #include <shellapi.h>
@@ -31,7 +32,7 @@ void TMainWindow::ShowLogClick() {
     const std::wstring path = platform::Widen(ConnectionLogPath());
     const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        ::MessageBoxA(hwnd_, "No connections have been logged yet.", AppTitle, MB_OK | MB_ICONINFORMATION);
+        ShowBox(hwnd_, "No connections have been logged yet.", AppTitle, MB_OK | MB_ICONINFORMATION);
         return;
     }
     if (reinterpret_cast<INT_PTR>(::ShellExecuteW(hwnd_, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32)

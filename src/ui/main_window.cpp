@@ -128,13 +128,14 @@ void TMainWindow::LoadConfig() {
 
 void TMainWindow::FollowStoredBridges() {
     storedChanged_ = storedChanged_ || (storedChanges_ && storedChanges_->Changed());
-    if (!storedChanged_ || commandOpen_) return;
+    if (!storedChanged_ || commandOpen_ || BoxOpen()) return;  // a box of its own at a time
     storedChanged_ = false;
     const int selected = list_.SelectedSlot();
     list_.Clear();
     ClearBridges();
     LoadConfig();
     if (selected != NoSlot) list_.SelectRow(selected);
+    ShowTips();
 }
 
 // ---- availability ----
@@ -234,18 +235,27 @@ bool TMainWindow::EditInDialog(TBridge& scratch, int slot) {
 }
 
 bool TMainWindow::ConfirmDelete() {
-    return ::MessageBoxA(hwnd_, "Are you sure you want to delete this bridge?", "Please confirm",
-                         MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return ShowBox(hwnd_, "Are you sure you want to delete this bridge?", "Please confirm",
+                   MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void TMainWindow::BridgeAdded(int slot) {
     AddRow(slot);
     list_.SelectRow(slot);
+    ShowTips();
 }
 
-void TMainWindow::BridgeChanged(int slot) { list_.UpdateRow(slot, links_.Of(slot).State); }
+void TMainWindow::BridgeChanged(int slot) {
+    list_.UpdateRow(slot, links_.Of(slot).State);
+    ShowTips();
+}
 
-void TMainWindow::BridgeRemoved(int slot) { list_.DeleteRow(slot); }
+void TMainWindow::BridgeRemoved(int slot) {
+    list_.DeleteRow(slot);
+    ShowTips();
+}
+
+void TMainWindow::ShowTips() { list_.ShowTips([this](int slot) { return RowTip(slot); }); }
 
 void TMainWindow::BridgeListDblClick() {
     if (CanChange()) EditButtonClick();
@@ -368,6 +378,7 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     }
     tray_->Show(events, links_);
     ShowStatus();
+    ShowTips();
     if (restart) RestartHub();
 }
 
@@ -463,11 +474,7 @@ LRESULT TMainWindow::OnNotify(const NMHDR& header) {
     case LVN_ITEMCHANGED: ShowStatus(); break;
     case NM_DBLCLK:
     case NM_RETURN: BridgeListDblClick(); break;
-    case LVN_GETINFOTIPA: {
-        auto& tip = const_cast<NMLVGETINFOTIPA&>(reinterpret_cast<const NMLVGETINFOTIPA&>(header));
-        if (tip.cchTextMax > 0) ::lstrcpynA(tip.pszText, RowTip(list_.SlotAt(tip.iItem)).c_str(), tip.cchTextMax);
-        break;
-    }
+    case LVN_ENDSCROLL: ShowTips(); break;  // the rows moved
     case LVN_KEYDOWN:
         if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE && CanChange()) DeleteButtonClick();
         break;

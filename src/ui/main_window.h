@@ -73,8 +73,9 @@ public:
     // The list's rows: the bridges of these slots of the table.
     void AddRow(int slot) { list_.AddRow(slot, links_.Of(slot).State); }
     TBridgeList& List() { return list_; }
-    // The info tip of a bridge's row.
+    // The tip of a bridge's row, and every row's tip where the row is now.
     std::string RowTip(int slot) const;
+    void ShowTips();
 
     HWND Control(int id) const { return ::GetDlgItem(hwnd_, id); }
     // What the status bar says: the selected bridge's device end, or the whole set's.

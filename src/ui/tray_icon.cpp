@@ -10,6 +10,13 @@ constexpr UINT IconId = 1;
 template <std::size_t N>
 void CopyText(wchar_t (&target)[N], const std::wstring& text) { ::lstrcpynW(target, text.c_str(), static_cast<int>(N)); }
 
+// A note's text as the shell takes it whole: one that would not fit ends in an ellipsis, so that
+// nothing is cut unseen.
+template <std::size_t N>
+void CopyWhole(wchar_t (&target)[N], const std::wstring& text) {
+    CopyText(target, text.size() < N ? text : text.substr(0, N - 2) + L'\x2026');
+}
+
 // A wide window, so that its text keeps what the code page cannot hold.
 HWND MakeNotesWindow() {
     const std::wstring name = platform::Widen(TTrayIcon::NotesClass);
@@ -65,8 +72,8 @@ void TTrayIcon::Show(TLinkState state, const std::wstring& tip) {
 void TTrayIcon::Note(const std::wstring& title, const std::wstring& text, bool warning) {
     NOTIFYICONDATAW data = data_;
     data.uFlags = NIF_INFO;
-    CopyText(data.szInfoTitle, title);
-    CopyText(data.szInfo, text);
+    CopyWhole(data.szInfoTitle, title);
+    CopyWhole(data.szInfo, text);
     data.dwInfoFlags = warning ? NIIF_WARNING : NIIF_INFO;
     if (notes_) ::SetWindowTextW(notes_, (title + L": " + text).c_str());
     if (shown_) ::Shell_NotifyIconW(NIM_MODIFY, &data);

@@ -90,6 +90,11 @@ TEST_F(BridgeTable, RowShowsTheListedFieldsInColumnOrder) {
     Bridges[1].Port = -7;
     Bridges[1].Name = "Scale";
     EXPECT_EQ(RowOf(Bridges[1]), (std::vector<std::string>{"COM3", "10.0.0.1", "-7", "Scale"}));
+    MarkUnreadable(1, "Port", "4710 2");  // shown as stored, in the first slot as in any
+    EXPECT_EQ(RowOf(Bridges[1]), (std::vector<std::string>{"COM3", "10.0.0.1", "4710 2", "Scale"}));
+    MarkStoredAs(1, "Baud", "a number");
+    EXPECT_EQ(UnreadReason(1), "Baud is stored as a number, not as text");
+    EXPECT_EQ(LeftOutText(1), "Bridge slot 1 was left out: Baud is stored as a number, not as text");
 }
 
 }  // namespace

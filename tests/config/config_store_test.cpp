@@ -178,37 +178,48 @@ TEST_F(ConfigStore, ZeroLengthAndExpandableTexts) {
     EXPECT_EQ(Bridges[1].Delay, 7);
 }
 
-TEST_F(ConfigStore, WrongTypeStopsTheLoadAndHoldsBackTheRest) {
-    WriteText(Slot(1), "Port", "1001");
-    WriteText(Slot(1), "COM", "COM1");
-    const DWORD port = 9761;
-    WriteRaw(Slot(3), "Port", REG_DWORD, std::string(reinterpret_cast<const char*>(&port), 4));
-    WriteText(Slot(5), "Port", "1005");
-    WriteText(Slot(5), "COM", "COM5");
-
-    std::vector<std::string> rows;
-    try {
-        LoadBridges([&](const TBridge& b) { rows.push_back(b.COM.str()); });
-        FAIL() << "no exception";
-    } catch (const ERegistryException& e) {
-        EXPECT_STREQ(e.what(), "Invalid data type for 'Port'");
+TEST_F(ConfigStore, AValueStoredAsNoTextIsTheReasonOfItsSlotAlone) {
+    const struct {
+        const char* value;
+        DWORD type;
+        const char* reason;
+    } cases[] = {
+        {"Baud", REG_DWORD, "Baud is stored as a number, not as text"},
+        {"Port", REG_DWORD, "Port is stored as a number, not as text"},
+        {"COM", REG_BINARY, "COM is stored as binary data, not as text"},
+        {"IP", REG_MULTI_SZ, "IP is stored as a list of texts, not as text"},
+        {"Name", REG_QWORD, "Name is stored as a number, not as text"},
+        {"Index", REG_NONE, "Index is stored as data of no type, not as text"},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        WriteBridge(1, "COM1");
+        WriteRaw(Slot(1), c.value, c.type, std::string("\x21\x26\0\0\0\0\0\0", 8));
+        WriteBridge(2, "COM2");
+        EXPECT_EQ(Load().size(), 2u) << c.value << ": no exception, both listed";
+        EXPECT_TRUE(Unreadable[1]) << c.value;
+        EXPECT_EQ(UnreadReason(1), c.reason);
+        EXPECT_FALSE(IsUnread(2)) << c.value;
+        SaveBridge(1);
+        EXPECT_EQ(ReadRaw(Slot(1), c.value).type, c.type) << "kept as stored";
     }
-    EXPECT_EQ(rows, std::vector<std::string>{"COM1"});
-    EXPECT_EQ(Bridges[1].Port, 1001);
-    EXPECT_EQ(Bridges[5].Port, 0) << "later slots are not read";
+}
 
-    // Slots 3 (failed) and 5 (stored) are held back; 2 and 4 had no section and stay free.
-    EXPECT_EQ(FirstFreeSlot(), 2);
-    for (int n = 2; n <= 4; n += 2) {
-        Define(n, n == 2 ? "COM2" : "COM4", 2000 + n);
+TEST_F(ConfigStore, AnEditOfABridgeDeletedOrChangedMeanwhileIsStoredWhole) {
+    for (bool deleted : {true, false}) {
+        SetUp();
+        WriteBridge(3, "COM3");
+        Load();
+        const TBridge before = Bridges[3];
+        if (deleted) RegDeleteTreeA(HKEY_CURRENT_USER, Slot(3).c_str());
+        else WriteText(Slot(3), "Baud", "300");
+        Bridges[3].Name = "renamed";
+        SaveBridge(3, &before);
+        ClearBridges();
+        Load();
+        Bridges[3].Name = "";
+        EXPECT_EQ(Fields(Bridges[3]), Fields(before)) << (deleted ? "deleted" : "changed");
     }
-    EXPECT_EQ(FirstFreeSlot(), 6);
-
-    SaveAll();
-    EXPECT_EQ(ReadRaw(Slot(3), "Port").type, static_cast<DWORD>(REG_DWORD)) << "failed slot untouched";
-    EXPECT_EQ(ReadRaw(Slot(5), "COM").data, std::string("COM5\0", 5)) << "unread slot kept";
-    EXPECT_TRUE(KeyExists(Slot(2)));
-    EXPECT_TRUE(KeyExists(Slot(4)));
 }
 
 TEST_F(ConfigStore, ProgramKeyThatCannotBeOpenedHoldsBackEverySlot) {

@@ -11,6 +11,8 @@
 //   note     <title: text>
 // window_probe --menu instead: each open menu (a window of its own):
 //   menu     <left> <top> <width> <height>
+// window_probe --tips instead: each tip shown on the screen:
+//   tip      <text>
 // Exit code 0, or 2 when no visible window has that caption.
 #include "platform/handles.h"
 
@@ -155,6 +157,13 @@ BOOL CALLBACK PrintMenu(HWND hwnd, LPARAM) {
     return TRUE;
 }
 
+BOOL CALLBACK PrintTip(HWND hwnd, LPARAM) {
+    char className[32] = "";
+    ::GetClassNameA(hwnd, className, sizeof className);
+    if (lstrcmpiA(className, TOOLTIPS_CLASSA) == 0 && ::IsWindowVisible(hwnd)) std::printf("tip\t%s\n", TextOf(hwnd).c_str());
+    return TRUE;
+}
+
 int PrintTray() {
     if (HWND tray = ::FindWindowA("__winex11_standalone_tray", nullptr)) ::EnumChildWindows(tray, PrintIcon, 0);
     if (HWND notes = ::FindWindowExA(HWND_MESSAGE, nullptr, "PontisManagerNotes", nullptr))
@@ -172,8 +181,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (std::string(argv[1]) == "--tray") return PrintTray();
-    if (std::string(argv[1]) == "--menu") {
-        ::EnumWindows(PrintMenu, 0);
+    if (std::string(argv[1]) == "--menu" || std::string(argv[1]) == "--tips") {
+        ::EnumWindows(std::string(argv[1]) == "--menu" ? PrintMenu : PrintTip, 0);
         std::fflush(stdout);
         return 0;
     }

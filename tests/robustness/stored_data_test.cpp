@@ -1,11 +1,13 @@
 // The program started on broken stored bridges, seed after seed: the main window and the bridge
 // dialog created for real in this process, as the program creates them. Bridges\1 to \10 are
 // filled with random content of every kind a hand-edited registry can hold. Each start must
-// show the bridges the load rules read, or the one error box of the value that stopped the
-// load; closing must change nothing; and one add afterwards must write its own section and keep
+// show the bridges the load rules read, a value stored as no text the reason of its slot alone,
+// and no box; closing must change nothing; and one add afterwards must write its own section and keep
 // every other exactly as it was.
 #include "config/bridge_fields.h"
 #include "config/number.h"
+#include "tools/hub_args.h"
+#include "tools/tool_paths.h"
 #include "registry_snapshot.h"
 #include "support/dialog_ids.h"
 #include "support/message_boxes.h"
@@ -138,22 +140,33 @@ public:
     Expected Load() const {
         Expected e;
         for (int n = 1; n <= 10; ++n) {
+            if (!stored_.count(Section(n)) || !stored_.at(Section(n)).count("Port")) continue;
+            // A value stored as no text counts as missing, and is the reason of its slot.
+            bool portNoText = false;
+            const char* noText = nullptr;  // the first other value stored as no text
+            std::string portText;
             try {
-                const std::optional<std::string> portText = Raw(n, "Port");
-                if (!portText) continue;
-                std::map<std::string, std::string> s;
-                for (const TBridgeField* field : StoredFields()) s[field->Name] = Loaded(*field, Raw(n, field->Name));
-                e.loaded.insert(n);
-                e.captions.push_back(s["COM"]);
-                // A Port that is no number of 1 or more, or an empty COM: listed as unreadable,
-                // and kept as stored until edited or deleted.
-                if (ParseNumber(*portText).value_or(0) < 1 || s["COM"].empty()) e.heldBack.insert(n);
-            } catch (const BadType& bad) {
-                e.error = "Invalid data type for '" + bad.name + "'";
-                for (int m = n; m <= 10; ++m)
-                    if (m == n || stored_.count(Section(m))) e.heldBack.insert(m);
-                break;
+                portText = Raw(n, "Port").value_or("");
+            } catch (const BadType&) {
+                portNoText = true;
             }
+            std::map<std::string, std::string> s;
+            for (const TBridgeField* field : StoredFields()) {
+                if (std::string(field->Name) == "Port") continue;
+                try {
+                    s[field->Name] = Loaded(*field, Raw(n, field->Name));
+                } catch (const BadType&) {
+                    s[field->Name] = Loaded(*field, std::nullopt);
+                    if (!noText) noText = field->Name;
+                }
+            }
+            e.loaded.insert(n);
+            // The reason in the load's order; the row shows the COM text as stored when it is.
+            const bool portBad = portNoText || ParseNumber(portText).value_or(0) < 1;
+            const bool comShownEmpty = !portBad && ((noText && std::string(noText) == "COM") || (!noText && s["COM"].empty()));
+            e.captions.push_back(comShownEmpty ? "" : s["COM"]);
+            // Listed as unreadable, and kept as stored until edited or deleted.
+            if (portBad || noText || s["COM"].empty()) e.heldBack.insert(n);
         }
         return e;
     }
@@ -292,6 +305,36 @@ TEST_P(StoredData, StartsShowsClosesAndAddsWithoutLosingABridge) {
                 heldBack);
 }
 INSTANTIATE_TEST_SUITE_P(Seeds, StoredData, testing::Range(0, kSeedBlocks));
+
+// A value of each type other than text in slot 1, slot 2 whole: both listed, slot 1 with the
+// warning sign, and a start takes slot 2 alone; no box at the load, nor while a script keeps
+// changing the value.
+TEST_F(StoredData, AValueStoredAsNoTextLeavesOutItsSlotAlone) {
+    CopyTool(InDriver(HubExeName), ExeDir() + "\\..\\bin\\driver\\" + HubExeName);
+    const DWORD types[] = {REG_DWORD, REG_BINARY, REG_MULTI_SZ, REG_QWORD, REG_NONE, REG_DWORD_BIG_ENDIAN};
+    for (DWORD type : types) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        DeleteProgramKey();
+        WriteBridge(1, "COM1", "127.0.0.1");
+        WriteRaw(SlotKey(1), "Baud", type, std::string("\x80\x25\0\0\0\0\0\0", 8));
+        WriteBridge(2, "COM2", "127.0.0.1");
+        MessageBoxWatcher boxes;
+        Open();
+        EXPECT_EQ(Captions(), (std::vector<std::string>{"COM1", "COM2"}));
+        EXPECT_EQ(static_cast<int>(RowState(0)), LinkStateCount) << "the warning sign";
+        EXPECT_EQ(form->RowTip(1).rfind("Baud is stored as ", 0), 0u) << form->RowTip(1);
+        Click(IdStartButton);
+        EXPECT_EQ(ReadText(kProgramKey, "command"), BuildHubArguments({2}));
+        Click(IdStopButton);
+        for (DWORD again : types) {
+            WriteRaw(SlotKey(1), "Baud", again, std::string("\x01\0\0\0\0\0\0\0", 8));
+            form->LinksRead();
+        }
+        EXPECT_EQ(RowCount(), 2);
+        Close();
+        EXPECT_EQ(boxes.Texts(), "");
+    }
+}
 
 // ---- the program itself, for a few seeds ----
 

@@ -23,6 +23,9 @@ TEST(LinkLog, TheLinesFieldsAndTheLogsLimit) {
               "t\tCOM4\th:1\tport control refused\t\tkept 9600 baud (asked 57600)");
     const TLinkEvent taken{TEventKind::SettingsTaken, 3, S::Stopped, S::Stopped, -1, "57600 8N2 RTS/CTS"};
     EXPECT_EQ(LogLine("t", LogEvents({taken}, {}).at(0)), "t\t\t\tsettings\t57600 8N2 RTS/CTS");
+    // A stored Port holding a tab stays within its field.
+    const TLinkEvent leftOut{TEventKind::LeftOut, 3, S::Stopped, S::Stopped, -1, "Port '4\t1' cannot be read"};
+    EXPECT_EQ(LogLine("t", LogEvents({leftOut}, {}).at(0)), "t\t-\t-\tleft out\tslot 3: Port '4 1' cannot be read");
     EXPECT_FALSE(LogMustRotate(1024 * 1024));
     EXPECT_TRUE(LogMustRotate(1024 * 1024 + 1));
 }

@@ -47,6 +47,20 @@ TEST(TelnetScan, Findings) {
     }
     EXPECT_EQ(SignatureRequest(true), std::string("\xff\xfb\x2c\xff\xfa\x2c\x00\xff\xf0", 9));
     EXPECT_EQ(SignatureRequest(false), std::string("\xff\xfa\x2c\x00\xff\xf0", 6));
+    EXPECT_EQ(PortControlOffer(), "\xff\xfb\x2c");
+}
+
+TEST(TelnetScan, TheLineNamesTheServerAndShowsOnlyPrintableSignatures) {
+    const struct {
+        std::string signature, line;
+    } cases[] = {
+        {"ser2net", "h:1: Connected; speaks RFC 2217 (ser2net)"},
+        {"a\r\nb\x1b[2J\xe9", "h:1: Connected; speaks RFC 2217 (a??b?[2J?)"},
+        {std::string(50, 's'), "h:1: Connected; speaks RFC 2217 (" + std::string(40, 's') + ")"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ServerTestLine("h:1", {A::PortControl, c.signature}, true), c.line);
+    EXPECT_EQ(ServerTestLine("127.0.0.1:41031", {A::Raw, ""}, false),
+              "127.0.0.1:41031: Connected; raw TCP (no telnet negotiation in 1 s)");
 }
 
 }  // namespace

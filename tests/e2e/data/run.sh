@@ -321,16 +321,36 @@ line_is() { [ "$(test_line)" == "$1" ]; }
 server_says() {  # <what the line says> <server field> <text>
     fill "Edit bridge" "$2" "$3" && click_control "Edit bridge" "&Test" && wait_until 8 line_is "$1"
 }
-check "the raw port: raw TCP" server_says "Connected; raw TCP (no telnet negotiation in 1 s)" "Server Port" "$RAW"
+check "the raw port: raw TCP" server_says "127.0.0.1:$RAW: Connected; raw TCP (no telnet negotiation in 1 s)" "Server Port" "$RAW"
 check "the RFC 2217 port, Port control off: says to turn it on" \
-    server_says "This server speaks RFC 2217: turn Port control on to set its port" "Server Port" "$PC"
+    server_says "127.0.0.1:$PC: This server speaks RFC 2217: turn Port control on to set its port" "Server Port" "$PC"
 check "a click turns Port control on" click_control "Edit bridge" "Port control (&RFC 2217)"
+check "and clears the line, which told of the box off" line_is ""
 check "the RFC 2217 port: it speaks RFC 2217, and signs" \
-    server_says "Connected; speaks RFC 2217 (ser2net)" "Server Port" "$PC"
+    server_says "127.0.0.1:$PC: Connected; speaks RFC 2217 (ser2net)" "Server Port" "$PC"
+# An RFC 2217 server of the suite's own that keeps silent until the client offers port control.
+SILENT=$((BASE + 23))
+cat >"$E2E_OUT/silent-rfc2217.sh" <<'SERVER'
+#!/bin/sh
+[ "$(dd bs=3 count=1 2>/dev/null | od -An -tx1 | tr -d ' \n')" = fffb2c ] || exit 0
+printf '\377\375\054'
+dd bs=6 count=1 >/dev/null 2>&1
+printf '\377\372\054\144quiet\033[2J\377\360'
+cat >/dev/null
+SERVER
+socat TCP-LISTEN:"$SILENT",bind=127.0.0.1,reuseaddr,fork EXEC:"sh $E2E_OUT/silent-rfc2217.sh" </dev/null >/dev/null 2>&1 &
+SERVER_PID[$SILENT]=$!
+check "a silent RFC 2217 server listens" wait_until 5 listening "$SILENT"
+check "Port control on: offered port control, it speaks RFC 2217, its signature printable" \
+    server_says "127.0.0.1:$SILENT: Connected; speaks RFC 2217 (quiet?[2J)" "Server Port" "$SILENT"
+check "a click turns Port control off" click_control "Edit bridge" "Port control (&RFC 2217)"
+check "Port control off: it is sent nothing and stays raw" \
+    server_says "127.0.0.1:$SILENT: Connected; raw TCP (no telnet negotiation in 1 s)" "Server Port" "$SILENT"
+check "a click turns Port control on again" click_control "Edit bridge" "Port control (&RFC 2217)"
 check "the raw port, Port control on: says to turn it off" \
-    server_says "This server speaks raw TCP: turn Port control off" "Server Port" "$RAW"
-check "a closed port: refused" server_says "Connection refused" "Server Port" $((BASE + 22))
-check "an unknown name: not found" server_says "Name not found" "Server IP" nosuchhost.invalid
+    server_says "127.0.0.1:$RAW: This server speaks raw TCP: turn Port control off" "Server Port" "$RAW"
+check "a closed port: refused" server_says "127.0.0.1:$((BASE + 22)): Connection refused" "Server Port" $((BASE + 22))
+check "an unknown name: not found" server_says "nosuchhost.invalid:$((BASE + 22)): Name not found" "Server IP" nosuchhost.invalid
 keys Escape
 check "Escape closes the dialog, the bridge unchanged" wait_until 10 window_gone "Edit bridge"
 check_eq "its stored port" "$RAW" "$(reg_value 'Bridges\1' Port)"

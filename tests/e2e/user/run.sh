@@ -217,6 +217,16 @@ check "it is the remove line" log_has "$SETUP_LOG" "remove 2"
 check "registry: slot 2 is gone" reg_key_absent 'Bridges\2'
 check_eq "registry: slot 1 stays" "COM5" "$(reg_value 'Bridges\1' COM)"
 shot "$SHOTS/06-after-delete.png" "$MAIN_CAPTION"
+
+whole=$(stored_bridge 1)
+check "a click selects COM5" click_row "$MAIN_CAPTION" COM5
+check "Alt+E opens \"Edit bridge\"" open_dialog alt+e "Edit bridge"
+delete_key() { wine reg delete "$PROGRAM_KEY\\$1" /f >/dev/null 2>&1 </dev/null; }
+check "meanwhile another program deletes its key" delete_key 'Bridges\1'
+check "OK closes the dialog" confirm_dialog "Edit bridge"
+stored_whole() { [ "$(stored_bridge 1)" == "$whole" ]; }
+check "registry: the whole bridge stored again" wait_until 5 stored_whole
+check_eq "its row stays" "COM5" "$(row_captions "$MAIN_CAPTION")"
 end_step
 
 # ---- 7 ----
@@ -273,6 +283,10 @@ check "pair 3 is made for COM9" wine "$INSTALL_DIR/driver/setupc.exe" install 3 
 check "the main window opens" start_manager
 check_eq "slot 3 is listed" "COM5 COM7 COM9" "$(row_captions "$MAIN_CAPTION")"
 check_eq "with the warning sign" 5 "$(image_of COM9)"
+tip_shown() { wine "$PROBE" --tips 2>/dev/null </dev/null | grep -qxF -- "$(printf 'tip\t%s' "$1")"; }
+read -r x y < <(probe "$MAIN_CAPTION" | awk -F'\t' '$1 == "row" && $6 == "COM9" { print $4, $5; exit }')
+check "the mouse rests on its row" xdotool mousemove --sync "$x" "$y"
+check "its tip says why" wait_until 5 tip_shown "Port 'abc' cannot be read"
 shot "$SHOTS/08b-unreadable.png" "$MAIN_CAPTION"
 check_eq "-start starts the others and says so" \
     "$(printf "0\nBridge slot 3 was left out: Port 'abc' cannot be read\nBridges started")" "$(switch -start)"

@@ -521,6 +521,16 @@ TEST_F(BridgeDialog, TestsTheServerItNames) {
             EXPECT_EQ(Text(IdTestLine), c.line) << "and nothing connects";
             EXPECT_TRUE(Enabled(IdTestButton));
         });
+    // A line of another address, port or box than the dialog's now is gone.
+    const int portControl = FieldId("RFC2217");
+    for (int changed : {IdServerIP, IdServerPort, portControl})
+        steps.push_back([&, portControl, changed] {
+            Click(IdTestButton);
+            EXPECT_NE(Text(IdTestLine), "");
+            if (changed == portControl) Click(changed);
+            else SetText(changed, (Text(changed) + "1").c_str());
+            EXPECT_EQ(Text(IdTestLine), "") << changed;
+        });
     // Closed while a test runs, and shown again: the test is forgotten.
     steps.push_back([&] {
         SetText(IdServerIP, "127.0.0.1");

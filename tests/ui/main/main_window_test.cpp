@@ -17,6 +17,7 @@
 #include "support/window_fixture.h"
 #include "tools/hub_args.h"
 #include "tools/hub_control.h"
+#include "tools/run.h"
 #include "tools/runner.h"
 #include "ui/app_info.h"
 #include "ui/notification_area.h"
@@ -82,15 +83,21 @@ protected:
         EXPECT_EQ(testreg::ReadText(testreg::kProgramKey, "command"), "<missing>");
     }
 
-    // The row's info tip, as the list asks for it.
+    // The row's tip, as its tool in the list's tip control holds it, over the row where it is.
     std::string Tip(int row) {
-        char text[256] = "";
-        NMLVGETINFOTIPA tip{};
-        tip.hdr = {form->Control(IdBridgeList), IdBridgeList, static_cast<UINT>(LVN_GETINFOTIPA)};
-        tip.pszText = text;
-        tip.cchTextMax = sizeof text;
-        tip.iItem = row;
-        ::SendMessageA(form->Handle(), WM_NOTIFY, IdBridgeList, reinterpret_cast<LPARAM>(&tip));
+        wchar_t wide[512] = L"";
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = form->Control(IdBridgeList);
+        tool.uId = static_cast<UINT_PTR>(form->List().SlotAt(row));
+        tool.lpszText = wide;
+        ::SendMessageW(form->List().Tips(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool));
+        RECT item{};
+        ListView_GetItemRect(tool.hwnd, row, &item, LVIR_BOUNDS);
+        if (!::EqualRect(&item, &tool.rect)) return "(the tool is not over its row)";
+        ::SendMessageW(form->List().Tips(), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+        char text[512] = "";
+        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
         return text;
     }
 
@@ -383,7 +390,7 @@ TEST_F(MainWindow, StartUpWithARunningHubCountsAsRunning) {
     EXPECT_EQ(FirstProcess("hub4com.exe"), 0u) << "stop ends the hub";
 }
 
-TEST_F(MainWindow, RegistryErrorEndsStartUpButTheWindowOpens) {
+TEST_F(MainWindow, AValueOfTheWrongTypeIsItsSlotsReasonAndStartUpGoesOn) {
     WriteBridge(1, "COM1");
     const DWORD port = 9761;
     WriteRaw(SlotKey(2), "Port", REG_DWORD, std::string(reinterpret_cast<const char*>(&port), 4));
@@ -392,12 +399,12 @@ TEST_F(MainWindow, RegistryErrorEndsStartUpButTheWindowOpens) {
 
     MessageBoxWatcher boxes;
     Open({"-mdebug"});
-    ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts();
-    EXPECT_EQ(boxes.Boxes()[0].caption, AppTitle);
-    EXPECT_EQ(boxes.Boxes()[0].text, "Invalid data type for 'Port'");
-    EXPECT_EQ(Captions(), std::vector<std::string>{"COM1"});
-    EXPECT_TRUE(Enabled(IdStartButton)) << "the hub check was not made";
-    EXPECT_FALSE(DebugMode) << "the switch test was not made";
+    EXPECT_EQ(boxes.Boxes().size(), 0u) << boxes.Texts();
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"COM1", "COM3", "COM3"}));  // slot 2 with the default COM
+    EXPECT_EQ(form->RowTip(2), "Port is stored as a number, not as text");
+    EXPECT_FALSE(Enabled(IdStartButton)) << "the hub check was made";
+    EXPECT_TRUE(DebugMode) << "the switch test was made";
+    DebugMode = false;
 }
 
 TEST_F(MainWindow, DebugSwitchIsReadAtStartUp) {
@@ -506,7 +513,9 @@ TEST_F(MainWindow, StartSwitchLaunchesTheButtonsLineAndStopEndsIt) {
     EXPECT_EQ(FirstProcess(HubExeName), 0u) << "ended as a stop ends it";
     for (int n : {1, 2, 3, 4}) WriteText(SlotKey(n), "Enabled", "1");
     EXPECT_EQ(RunSwitch({"-start"}).first, 0);
+    PublishNotAnswering(1u << 1);  // as a window judged it: a script's stop starts the judging anew
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges stopped\r\n")));
+    EXPECT_EQ(NotAnsweringSlots(), 0u);
     EXPECT_EQ(FirstProcess(HubExeName), 0u);
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));
     ::SetEnvironmentVariableA("PONTIS_HUB_RECORD", nullptr);
@@ -523,6 +532,7 @@ TEST_F(MainWindow, SwitchesThatCannotDoTheirJobSaySoAndEndWithTheirCode) {
         {"127.0.0.1", "", "COM3\t127.0.0.1:9761\tstopped\r\nBridge slot 2 cannot be read: Port '4710 2'\r\n", "4710 2", 2,
          "-status"},  // stopped, whatever a slot holds
         {"", "", "No bridges defined\r\n", nullptr, 3, "-status"},
+        {"", "", "Bridge slot 2 cannot be read: Port '4710 2'\r\n", "4710 2", 2, "-status"},  // only unreadable ones
     };
     ::SetEnvironmentVariableA("LOCALAPPDATA", (ExeDir() + "\\switch-app-data").c_str());
     const std::string log = ExeDir() + "\\switch-app-data\\Pontis Manager\\connections.log";
@@ -669,9 +679,14 @@ TEST_F(MainWindow, InTheTrayItHidesOnCloseNotesAnEndedHubAndLogsWhatItDoes) {
     EXPECT_EQ(RunSwitch({"-stop"}), std::make_pair(0, std::string("Bridges were not running\r\n")));  // and logs nothing
     ASSERT_TRUE(PumpUntil([&] { return Enabled(IdStartButton); }));
     EXPECT_EQ(icon.Last().szInfo, std::wstring(L"Bridges stopped")) << "not handed to the system";
+    EXPECT_EQ(icon.Last().szInfoTitle, std::wstring(L"Pontis Manager"));
     EXPECT_EQ(icon.Last().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
     EXPECT_EQ(icon.Last().szTip, std::wstring(L"Pontis Manager: bridges stopped"));
     EXPECT_NE(icon.Last().hIcon, runningDot) << "the dot keeps its colour";
+    for (const std::string& text : {std::string("Device (COM3) lost 127.0.0.1:4001"), std::string(300, 'x')}) {
+        form->Tray().Note({"Link lost", text, true});  // whole, or cut where it says so
+        EXPECT_EQ(icon.Last().szInfo, text.size() < 256 ? platform::Widen(text) : std::wstring(254, L'x') + L'\x2026');
+    }
     ExpectStartRefused(NoBridgesText);
     PumpUntil([] { return false; }, 1500);  // looks while the bridges are stopped log nothing
     const std::string lines = FileText(log);
