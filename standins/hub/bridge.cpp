@@ -107,12 +107,24 @@ public:
         timeouts.ReadIntervalTimeout = plan_.intervalMs;  // no total time-out: the first byte is awaited
         timeouts.WriteTotalTimeoutConstant = WriteTurnMs;
         if (!::SetCommTimeouts(port.get(), &timeouts)) return ::GetLastError();
+        HANDLE reader = nullptr;
+        if (!overlapped_ && !::DuplicateHandle(::GetCurrentProcess(), port.get(), ::GetCurrentProcess(), &reader, 0,
+                                               FALSE, DUPLICATE_SAME_ACCESS))
+            return ::GetLastError();
+        reader_.reset(reader);
         port_ = std::move(port);
         return 0;
     }
 
-    void Close() { port_.reset(); }
+    void Close() {
+        reader_.reset();
+        port_.reset();
+    }
     HANDLE get() const { return port_.get(); }
+    // Under Wine the reader reads through a handle of its own, which the port's watch may close to
+    // end a read (see Worker::WatchPort); elsewhere through the port's.
+    HANDLE reader() const { return reader_ ? reader_.get() : port_.get(); }
+    void CloseReader() { reader_.reset(); }
     bool overlapped() const { return overlapped_; }
     const ReadPlan& plan() const { return plan_; }
     const std::string& readBack() const { return readBack_; }  // the note when the rate set did not hold
@@ -153,9 +165,26 @@ public:
 
 private:
     platform::FileHandle port_;
+    platform::Handle reader_;
     bool overlapped_ = false;
     ReadPlan plan_;
     std::string readBack_;
+};
+
+// The folder where the pairs' ends are linked under Wine (the prefix's dosdevices), where the
+// pairs' keeper makes a pair anew; empty elsewhere.
+std::wstring PairLinks() {
+    wchar_t dir[MAX_PATH];
+    DWORD n = ::GetEnvironmentVariableW(L"WINECONFIGDIR", dir, MAX_PATH);
+    std::wstring prefix(dir, n > 0 && n < MAX_PATH ? n : 0);
+    if (prefix.rfind(L"\\??\\", 0) == 0) prefix.erase(0, 4);
+    return prefix.empty() || !platform::UnderWine() ? std::wstring() : prefix + L"\\dosdevices";
+}
+
+struct ChangeWatchTraits {
+    using handle_type = HANDLE;
+    static handle_type invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(handle_type h) noexcept { ::FindCloseChangeNotification(h); }
 };
 
 // The port the serial program opens at the other end of the setup tool's pair whose hub end is
@@ -178,22 +207,23 @@ std::string ProgramPort(const std::string& path) {
 // was opened.
 class PortCalls {
 public:
-    explicit PortCalls(const SerialPort& port) : port_(port) {
+    explicit PortCalls(const SerialPort& port, bool reader = false)
+        : port_(port), handle_(reader ? port.reader() : port.get()) {
         if (port.overlapped()) event_.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     }
 
     bool Read(char* data, DWORD size, DWORD& done) {
         done = 0;
-        if (!port_.overlapped()) return ::ReadFile(port_.get(), data, size, &done, nullptr) != FALSE;
+        if (!port_.overlapped()) return ::ReadFile(handle_, data, size, &done, nullptr) != FALSE;
         OVERLAPPED o = Pending();
-        return Finish(::ReadFile(port_.get(), data, size, nullptr, &o), o, done);
+        return Finish(::ReadFile(handle_, data, size, nullptr, &o), o, done);
     }
 
     bool Write(const char* data, DWORD size, DWORD& done) {
         done = 0;
-        if (!port_.overlapped()) return ::WriteFile(port_.get(), data, size, &done, nullptr) != FALSE;
+        if (!port_.overlapped()) return ::WriteFile(handle_, data, size, &done, nullptr) != FALSE;
         OVERLAPPED o = Pending();
-        return Finish(::WriteFile(port_.get(), data, size, nullptr, &o), o, done);
+        return Finish(::WriteFile(handle_, data, size, nullptr, &o), o, done);
     }
 
 private:
@@ -204,10 +234,11 @@ private:
     }
     bool Finish(BOOL started, OVERLAPPED& o, DWORD& done) const {
         if (!event_ || (!started && ::GetLastError() != ERROR_IO_PENDING)) return false;
-        return ::GetOverlappedResult(port_.get(), &o, &done, TRUE) != FALSE;
+        return ::GetOverlappedResult(handle_, &o, &done, TRUE) != FALSE;
     }
 
     const SerialPort& port_;
+    const HANDLE handle_;
     platform::Handle event_;
 };
 
@@ -372,7 +403,8 @@ enum class End { Lost, SerialFailed, SignalOff };
 // One bridge's work. Its own thread opens the port, connects and watches the connection; while the
 // port is open, a second thread reads it and sends what comes over the connection of the moment,
 // and while connected, a third receives from the server and writes to the port (with port
-// control, a fourth looks at the port's settings, see LookAtSettings). Without packet
+// control, a fourth looks at the port's settings, see LookAtSettings; under Wine, one more
+// watches the pairs' links, see WatchPort). Without packet
 // forming the reader has a sender beside it: a stream's packets go to it, and while it sends, or
 // lets the other threads run before a send, the reader reads on, so that what comes meanwhile
 // leaves in one send (under Wine every send is two calls to the Wine server whatever its size, and
@@ -400,6 +432,7 @@ public:
                 ::Sleep(ReopenMs);
                 continue;
             }
+            if (std::exchange(portBack_, false)) nextTry = 0;  // a port lost and back: connect at once
             if (!GateOpen()) {
                 WaitUntil(NowMs() + SignalPollMs);
                 continue;
@@ -465,6 +498,7 @@ private:
             }
             reader_.join();
             StopSender();
+            StopWatch();
             port_.Close();
             portLost_ = openFailed_ = true;
             platform::HubLink lost = Idle();
@@ -481,14 +515,17 @@ private:
         }
         openFailed_ = false;
         if (!port_.readBack().empty()) Note(port_.readBack());
+        portGone_ = false;
         if (std::exchange(portLost_, false)) {
             ::PurgeComm(port_.get(), PURGE_RXCLEAR | PURGE_TXCLEAR);
             links_.Set(index_, Idle());
             Note("port back (" + ProgramPort(b_.path) + ")");
+            portBack_ = true;
         }
         try {
             if (port_.plan().firstByteAlone) sender_ = std::thread([this] { SendOutbox(); });
             reader_ = std::thread([this] { CopySerialToTcp(); });
+            if (!PairLinks().empty()) watch_ = std::thread([this] { WatchPort(); });
         } catch (...) {
             StopSender();
             port_.Close();
@@ -786,7 +823,7 @@ private:
     // further bytes wait in the port). Ends when a read fails, or returns nothing: every read
     // waits for its first byte, so an empty one is a port whose other end is gone.
     void CopySerialToTcp() {
-        PortCalls port(port_);
+        PortCalls port(port_, true);
         std::string buffer(StreamBytes, '\0');
         DWORD n = 0;
         while (ReadPacket(port, buffer, n) && n > 0) {
@@ -850,18 +887,61 @@ private:
         outbox_.Reset();
     }
 
+    // Under Wine a read of a pair's end whose other side is gone never returns: Wine takes the
+    // hang-up for no data yet and reads again at once, spinning. The pairs' keeper makes such a pair
+    // anew, changing its links; on each change of the links the watch looks whether the port
+    // still works and, once it does not, ends the reader: its read, by closing the handle it reads
+    // through, or the next it would start.
+    void WatchPort() {
+        platform::UniqueHandle<ChangeWatchTraits> change(
+            ::FindFirstChangeNotificationW(PairLinks().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME));
+        const HANDLE waits[2] = {watchStop_.get(), change.get()};
+        while (change && ::WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+            COMSTAT stat{};
+            DWORD errors = 0;
+            if (::ClearCommError(port_.get(), &errors, &stat)) {
+                ::FindNextChangeNotification(change.get());
+                continue;
+            }
+            SrwLocked locked(readLock_);
+            portGone_ = true;
+            if (reading_) port_.CloseReader();
+            return;
+        }
+    }
+
+    void StopWatch() {
+        if (!watch_.joinable()) return;
+        ::SetEvent(watchStop_.get());
+        watch_.join();
+        ::ResetEvent(watchStop_.get());
+    }
+
+    // One read of the reader's; false when it failed or the watch ended it.
+    bool Read(PortCalls& port, char* data, DWORD size, DWORD& n) {
+        {
+            SrwLocked locked(readLock_);
+            if (portGone_) return false;
+            reading_ = true;
+        }
+        const bool read = port.Read(data, size, n);
+        SrwLocked locked(readLock_);
+        reading_ = false;
+        return read && !portGone_;
+    }
+
     bool ReadPacket(PortCalls& port, std::string& buffer, DWORD& n) {
-        if (!port_.plan().firstByteAlone) return port.Read(&buffer[0], BufferSize, n);
+        if (!port_.plan().firstByteAlone) return Read(port, &buffer[0], BufferSize, n);
         // The first byte alone, then whatever else has come meanwhile, up to a full buffer. A
         // stream reaches the port in portions of a few KB, and between two the port is empty:
         // once the packet is a stream's, the reader gives the processor away once before it
         // takes the port as empty, so that what feeds the port can add the next portion to it.
-        if (!port.Read(&buffer[0], 1, n)) return false;
+        if (!Read(port, &buffer[0], 1, n)) return false;
         DWORD queued = n > 0 ? Queued() : 0;
         while (queued > 0) {  // n < StreamBytes: a full buffer ends the loop below
             DWORD more = 0;
             DWORD want = queued < StreamBytes - n ? queued : StreamBytes - n;
-            if (!port.Read(&buffer[n], want, more)) return false;
+            if (!Read(port, &buffer[n], want, more)) return false;
             n += more;
             if (more == 0 || n == StreamBytes) break;
             queued = Queued();
@@ -893,6 +973,12 @@ private:
     std::atomic<bool> senderStops_{false};
     bool openFailed_ = false;
     bool portLost_ = false;  // the reader ended; the port is being opened again
+    bool portBack_ = false;  // ... and has been opened again
+    std::thread watch_;      // under Wine, beside the reader: see WatchPort
+    platform::Handle watchStop_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    SRWLOCK readLock_ = SRWLOCK_INIT;  // guards what follows
+    bool reading_ = false;             // the reader is in a read
+    bool portGone_ = false;            // the watch found the port no longer works
     bool signalUnreadable_ = false;
     bool dtrFailed_ = false;
     std::atomic<bool> ending_{false};  // the connection is being ended: a write that waits gives up

@@ -6,7 +6,8 @@
 // and under Wine a blocking serial read waits in the process itself while an overlapped one
 // waits through the wineserver, which the data's round trip would pay for. While no byte moves
 // and every server is connected, no thread wakes, but that of a bridge with port control, which
-// looks at its port's settings four times a second. The threads run until the process ends: the
+// looks at its port's settings four times a second (a bridge's port under Wine is also watched,
+// but that watch wakes only when the pairs' links change). The threads run until the process ends: the
 // hub is only ever terminated.
 #include "hub/bridge_rules.h"
 #include "hub/hub_cmdline.h"

@@ -171,8 +171,10 @@ keep() {
             stop_pair
             start_pair "$n"
         fi
+        # Wakes at a second, or at once when the relay (or a holder) ends: a pair whose relay died
+        # is made anew without delay, and the hub, which watches the links, finds its end gone.
         sleep 1 &
-        wait $!
+        wait -n
     done
     stop_pair
     remove_leftovers "$n"

@@ -386,7 +386,7 @@ end_step
 
 # ---- 11 ----
 step "11. Port control: the device follows the program at every start; a pair made anew is opened again"
-status_is() { wine "$INSTALL_DIR/PontisManager.exe" -status 2>/dev/null </dev/null | tr -d '\r' | grep -q "^COM5"$'\t.*\t'"$1\$"; }
+status_is() { [ "$(wine "$INSTALL_DIR/PontisManager.exe" -status 2>/dev/null </dev/null | tr -d '\r' | awk -F'\t' '$1 == "COM5" { print $3 }')" == "$1" ]; }
 program_set() { [ "$(device dev1)" == "speed 57600 baud cstopb crtscts" ]; }
 for value in "Port $PC" "RFC2217 1"; do wine reg add "$PROGRAM_KEY\\Bridges\\1" /v ${value% *} /d ${value#* } /f >/dev/null 2>&1 </dev/null; done
 wine "$CLIENT" set COM5 57600 2 1 60 >/dev/null 2>&1 </dev/null &  # the program holds COM5 at 57600 8N2 RTS/CTS
