@@ -160,7 +160,10 @@ TServerFinding TestServer(const std::string& host, std::uint16_t port, bool port
     Listen(s.get(), scan, Clock::now() + times.Greeting, &TTelnetScan::PortControl);
     // A port-control server may wait for the client's offer, which the bridge would make too.
     const bool offered = portControl && !scan.Heard() && Send(s.get(), PortControlOffer());
-    if (offered) Listen(s.get(), scan, Clock::now() + times.Signature, &TTelnetScan::PortControl);
+    if (offered) {
+        scan.Offered();
+        Listen(s.get(), scan, Clock::now() + times.Signature, &TTelnetScan::PortControl);
+    }
     if (scan.PortControl() && Send(s.get(), SignatureRequest(scan.AskedForPortControl() && !offered)))
         Listen(s.get(), scan, Clock::now() + times.Signature, &TTelnetScan::Signed);
     return {scan.Answer(), scan.Signature()};

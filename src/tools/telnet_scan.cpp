@@ -30,13 +30,18 @@ void TTelnetScan::Step(unsigned char byte) {
         break;
     case State::Command: {  // a doubled IAC is a data byte, the other commands have no option
         const bool option = byte >= Will && byte <= Dont;
-        telnet_ = telnet_ || option || byte == Sb;
+        telnet_ = telnet_ || byte == Sb;  // an option's command counts once its option is known
         command_ = byte;
         state_ = option ? State::Option : byte == Sb ? State::Sub : State::Data;
         sub_.clear();
         break;
     }
     case State::Option:
+        if (offered_ && byte == ComPort && command_ == Will) {  // a device that echoes: no telnet
+            state_ = State::Data;
+            break;
+        }
+        telnet_ = true;
         if (byte == ComPort && (command_ == Will || command_ == Do)) {
             portControl_ = true;
             asked_ = asked_ || command_ == Do;

@@ -29,6 +29,8 @@ public:
     bool Telnet() const { return telnet_; }
     // Whether the server sent anything at all.
     bool Heard() const { return heard_; }
+    // The client offered port control: a WILL COM-PORT that comes back is its own, echoed.
+    void Offered() { offered_ = true; }
     bool PortControl() const { return portControl_; }
     // The server sent DO COM-PORT: a client answers WILL before it asks anything.
     bool AskedForPortControl() const { return asked_; }
@@ -46,7 +48,7 @@ private:
     unsigned char command_ = 0;
     std::string sub_;  // the subnegotiation under way, from its option on
     std::string signature_;
-    bool telnet_ = false, portControl_ = false, asked_ = false, signed_ = false, heard_ = false;
+    bool telnet_ = false, portControl_ = false, asked_ = false, signed_ = false, heard_ = false, offered_ = false;
 };
 
 // What a client sends to learn a server's signature: WILL COM-PORT when the server asked for it,

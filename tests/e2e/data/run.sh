@@ -65,6 +65,16 @@ trap 'status=$?; cleanup; e2e_teardown || status=1; exit $status' EXIT
 
 dialog_open() { wait_window "$1" >/dev/null; }
 log_has() { grep -qF -- "$2" "$1" 2>/dev/null; }
+# A bridge's line of -status, a field of it (sent=, received=, ...), and its state word.
+status_line() {
+    local out
+    out=$(wine "$INSTALL_DIR/PontisManager.exe" -status 2>/dev/null </dev/null) || true  # its code says the whole set's state
+    tr -d '\r' <<<"$out" | awk -F'\t' -v c="$1" '$1 == c'
+}
+field_of() { tr '\t' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
+status_is() { [ "$(status_line COM5 | cut -f3)" == "$1" ]; }
+status_bar() { probe "$MAIN_CAPTION" | awk -F'\t' '$1 == "control" && $2 == "msctls_statusbar32" { print $7 }'; }
+bar_has() { status_bar | grep -qF -- "$1"; }
 client() { wine "$CLIENT" "$@" 2>/dev/null </dev/null | tr -d '\r'; }
 connected_count() { grep -c "<-> 127.0.0.1:$1: connected" "$HUB_LOG" 2>/dev/null || true; }
 connected_more_than() { [ "$(connected_count "$1")" -gt "$2" ]; }
@@ -301,12 +311,38 @@ for settings in "57600 2 1:speed 57600 baud cstopb crtscts" "19200 1 0:speed 192
 done
 check_eq "1 MiB of every byte value, runs of 0xFF among them, crosses both ways intact" \
     "ok 1048576" "$(client echo COM5 7 1048576 16384)"
+line=$(status_line COM5)
+check_eq "-status counts the serial bytes sent and received, an escaped 0xFF once" "1048576 1048576" \
+    "$(field_of "$line" sent) $(field_of "$line" received)"
+check_eq "... the settings ser2net acknowledged (the serial client's), and its signature" "115200,8,N,1,none ser2net" \
+    "$(field_of "$line" settings) $(field_of "$line" server)"
+idle=$(field_of "$line" idle) && sleep 2
+check "... and idle counts up while nothing moves" [ "$(field_of "$(status_line COM5)" idle)" -ge $((idle + 2)) ]
+click_row "$MAIN_CAPTION" COM5
+check "the status bar says the same of the selected row" \
+    wait_until 3 bar_has "127.0.0.1:$PC, RFC 2217 (ser2net), 115200 8N1; sent 1.0 MB, received 1.0 MB; last data"
 keys alt+o
 check "the hub is stopped" wait_until 10 hub_stopped
 for value in "Port $RAW" "RFC2217 0"; do wine reg add "$PROGRAM_KEY\\Bridges\\1" /v ${value% *} /d ${value#* } /f >/dev/null 2>&1 </dev/null; done
 keys alt+s
 check "COM5 connects to the raw port" wait_until 15 image_is COM5 2
 check_eq "with port control off, the raw port carries the same data" "ok 1048576" "$(client echo COM5 7 1048576 16384)"
+line=$(status_line COM5)
+check_eq "-status counts it, with no settings for a raw bridge" "1048576 1048576 -" \
+    "$(field_of "$line" sent) $(field_of "$line" received) $(field_of "$line" settings | grep . || echo -)"
+# Port control that does not match the server: each way is mismatched, and nothing restarts.
+mismatch() {  # <port> <RFC2217>: COM5 started to it
+    keys alt+o && wait_until 10 hub_stopped || return 1
+    for value in "Port $1" "RFC2217 $2"; do wine reg add "$PROGRAM_KEY\\Bridges\\1" /v ${value% *} /d ${value#* } /f >/dev/null 2>&1 </dev/null; done
+    keys alt+s
+}
+mismatch "$PC" 0
+check "a raw bridge to the RFC 2217 port is mismatched" wait_until 10 status_is mismatched
+check "its row says so" wait_until 3 image_is COM5 6
+mismatch "$RAW" 1
+client echo COM5 13 65536 1024 >/dev/null  # the data flows, and no telnet comes back
+check "a bridge with port control to the raw port is mismatched" wait_until 10 status_is mismatched
+wine reg add "$PROGRAM_KEY\\Bridges\\1" /v RFC2217 /d 0 /f >/dev/null 2>&1 </dev/null  # raw to the raw port, as it was
 end_step
 
 # ---- 9 ----
@@ -319,7 +355,8 @@ check "Alt+E opens \"Edit bridge\"" dialog_open "Edit bridge"
 test_line() { labelled_text "Edit bridge" "&Test"; }
 line_is() { [ "$(test_line)" == "$1" ]; }
 server_says() {  # <what the line says> <server field> <text>
-    fill "Edit bridge" "$2" "$3" && click_control "Edit bridge" "&Test" && wait_until 8 line_is "$1"
+    fill "Edit bridge" "$2" "$3" && click_control "Edit bridge" "&Test" && wait_until 8 line_is "$1" ||
+        { echo "   the line: $(test_line)"; return 1; }
 }
 check "the raw port: raw TCP" server_says "127.0.0.1:$RAW: Connected; raw TCP (no telnet negotiation in 1 s)" "Server Port" "$RAW"
 check "the RFC 2217 port, Port control off: says to turn it on" \
@@ -358,7 +395,7 @@ end_step
 
 # ---- 10 ----
 step "10. Port control against servers of the suite's own: one refuses binary data, one acknowledges nothing"
-NVT=$((BASE + 23)) MUTE=$((BASE + 24))
+NVT=$((BASE + 24)) MUTE=$((BASE + 25))
 for row in "$NVT nvt" "$MUTE mute"; do
     python3 "$(dirname "$0")/telnet_server.py" $row </dev/null >/dev/null 2>&1 &
     SERVER_PID[${row#* }]=$!
@@ -380,13 +417,13 @@ check "COM5 connects to the server that acknowledges nothing" to_server "$MUTE"
 connected=$(now_ms)
 check "within 5 s the hub calls port control refused" \
     wait_until 5 log_has "$HUB_LOG" "$MUTE: port control refused: the server did not acknowledge baud rate"
+check "-status says so" wait_until 2 status_is "port control refused"
 echo "   refused $(( $(now_ms) - connected )) ms after the connection"
 check_eq "and never says the server's port set" 0 "$(grep -c "$MUTE: server's port set" "$HUB_LOG")"
 end_step
 
 # ---- 11 ----
 step "11. Port control: the device follows the program at every start; a pair made anew is opened again"
-status_is() { [ "$(wine "$INSTALL_DIR/PontisManager.exe" -status 2>/dev/null </dev/null | tr -d '\r' | awk -F'\t' '$1 == "COM5" { print $3 }')" == "$1" ]; }
 program_set() { [ "$(device dev1)" == "speed 57600 baud cstopb crtscts" ]; }
 for value in "Port $PC" "RFC2217 1"; do wine reg add "$PROGRAM_KEY\\Bridges\\1" /v ${value% *} /d ${value#* } /f >/dev/null 2>&1 </dev/null; done
 wine "$CLIENT" set COM5 57600 2 1 60 >/dev/null 2>&1 </dev/null &  # the program holds COM5 at 57600 8N2 RTS/CTS
