@@ -107,15 +107,16 @@ make_prefix() {
 # prefix_pids [name]: the live processes of this prefix (Windows ones, and Unix ones the tools
 # started), or only those whose process name is this (/proc keeps 15 characters of it).
 prefix_pids() {
-    local dir comm
-    for dir in /proc/[0-9]*; do
+    local file pid comm
+    local all=(/proc/[0-9]*/environ)  # listed here: grep would find its own
+    for file in $(grep -lsxzF -- "WINEPREFIX=$WINEPREFIX" "${all[@]}"); do
+        pid=${file#/proc/}
+        pid=${pid%/environ}
         if [ -n "${1:-}" ]; then
-            read -r comm 2>/dev/null <"$dir/comm" || continue
+            read -r comm 2>/dev/null <"/proc/$pid/comm" || continue
             if [ "$comm" != "${1:0:15}" ]; then continue; fi
         fi
-        if tr '\0' '\n' 2>/dev/null <"$dir/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
-            echo "${dir#/proc/}"
-        fi
+        echo "$pid"
     done
 }
 

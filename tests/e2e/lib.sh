@@ -37,6 +37,7 @@ e2e_setup() {
 install_program() {
     INSTALL_DIR="$E2E_OUT/Pontis Manager"
     cp -r "$1" "$INSTALL_DIR"
+    rm -f "$INSTALL_DIR/driver/"*.state "$INSTALL_DIR/driver/"*.log  # a scripts/run's in build/bin
 }
 
 # Ends everything the run started, however it went; fails when a hub of the prefix outlives it,

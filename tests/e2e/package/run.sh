@@ -69,14 +69,15 @@ check "the port is there" test -c "$WINEPREFIX/dosdevices/com5"
 end_step
 
 step "4. scripts/run in a prefix of one's own: the bridges outlive the window; scripts/run stop ends all it started"
+ECHO=$(first_free_port 1)
+socat TCP-LISTEN:"$ECHO",bind=127.0.0.1,reuseaddr,fork PIPE </dev/null >/dev/null 2>&1 &
+echo_pid=$!
 SUITE_PREFIX=$WINEPREFIX RUN_BUILD=$E2E_OUT/run-build
 export WINEPREFIX=$(realpath -m "$E2E_OUT/my prefix")
 run_stop() { BUILD_DIR=$RUN_BUILD "$E2E_REPO/scripts/run" stop >"$E2E_OUT/stop.txt" 2>&1; }
 trap 'status=$?; run_stop; WINEPREFIX=$SUITE_PREFIX; e2e_teardown || status=1; exit $status' EXIT
 mkdir -p "$RUN_BUILD" && cp -r "$BUILD_DIR/bin" "$RUN_BUILD/"  # its tools' state and logs stay out of build/bin
-ECHO=$(first_free_port 1)
-socat TCP-LISTEN:"$ECHO",bind=127.0.0.1,reuseaddr,fork PIPE </dev/null >/dev/null 2>&1 &
-echo_pid=$!
+rm -f "$RUN_BUILD/bin/driver/"*.state "$RUN_BUILD/bin/driver/"*.log
 SKIP_BUILD=1 BUILD_DIR=$RUN_BUILD "$E2E_REPO/scripts/run" >"$E2E_OUT/run.txt" 2>&1 &
 run_job=$!
 check "the main window opens" window_opens "$MAIN_CAPTION" 90
@@ -104,7 +105,8 @@ check_eq "the pair carries data afterwards" "ok 4096" \
     "$(wine "$BUILD_DIR/tests/serial_client.exe" echo COM5 1 4096 2>/dev/null </dev/null | tr -d '\r')"
 kill "$echo_pid" 2>/dev/null || true
 check "scripts/run stop" run_stop
-check_eq "no process of the prefix is left" "" "$(prefix_pids)"
+no_process_left() { [ -z "$(prefix_pids)" ]; }
+check "no process of the prefix is left" wait_until 5 no_process_left
 export WINEPREFIX=$SUITE_PREFIX
 trap 'status=$?; e2e_teardown || status=1; exit $status' EXIT
 end_step
