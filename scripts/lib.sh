@@ -29,9 +29,15 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# build [target...]: configures once, then builds the targets named, or everything. The toolchain
+# file counts only when the build folder is made; given again, CMake calls it unused.
 build() {
-    cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
-    cmake --build "$BUILD_DIR" -j "$(nproc)" -- --no-print-directory
+    local toolchain=()
+    [ -f "$BUILD_DIR/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake)
+    cmake -S . -B "$BUILD_DIR" "${toolchain[@]}" >/dev/null
+    local targets=()
+    [ $# -eq 0 ] || targets=(--target "$@")
+    cmake --build "$BUILD_DIR" -j "$(nproc)" "${targets[@]}" -- --no-print-directory
 }
 
 # Wine in a prefix of its own; the server stays up for the whole run.
@@ -50,7 +56,8 @@ ensure_display() {
     local fifo
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    # A session of its own: a Ctrl+C meant for the script that started it does not end it.
+    setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
     XVFB_PID=$!
     local n
     read -r n <"$fifo"
@@ -63,19 +70,8 @@ ensure_display() {
 # on each hide without a window manager.
 start_wine() {
     local made=""
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        made=1
-        # wineboot's exit status says little on a new prefix; the prefix's files tell.
-        wineboot -i >/dev/null 2>&1 </dev/null || true
-        wineserver -w >/dev/null 2>&1 </dev/null || true  # until the new registry is on disk
-        if [ ! -f "$WINEPREFIX/system.reg" ]; then
-            echo "Could not create the Wine prefix $WINEPREFIX" >&2
-            return 1
-        fi
-    fi
-    # Wine's own fonts (Marlett draws the caption buttons) where this Wine build looks for them.
-    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
-    [ -f "$fonts/marlett.ttf" ] || cp -n /usr/share/wine/fonts/*.ttf "$fonts/" 2>/dev/null || true
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then made=1; fi
+    make_prefix || return 1
     wineserver -p >/dev/null 2>&1 </dev/null
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
     # On a new prefix the value takes hold only after the server starts afresh: in that first
@@ -90,6 +86,38 @@ start_wine() {
         # a test executable, the listing would never end. So a first program here, output nowhere.
         wine reg query 'HKCU\Software\Wine\X11 Driver' /v Managed >/dev/null 2>&1 </dev/null
     fi
+}
+
+# Creates the prefix when it is missing, with Wine's own fonts (Marlett draws the caption
+# buttons) where this Wine build looks for them.
+make_prefix() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        # wineboot's exit status says little on a new prefix; the prefix's files tell.
+        wineboot -i >/dev/null 2>&1 </dev/null || true
+        wineserver -w >/dev/null 2>&1 </dev/null || true  # until the new registry is on disk
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            echo "Could not create the Wine prefix $WINEPREFIX" >&2
+            return 1
+        fi
+    fi
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    [ -f "$fonts/marlett.ttf" ] || cp -n /usr/share/wine/fonts/*.ttf "$fonts/" 2>/dev/null || true
+}
+
+# prefix_pids [name]: the live processes of this prefix (Windows ones, and Unix ones the tools
+# started), or only those whose process name is this (/proc keeps 15 characters of it).
+prefix_pids() {
+    local file pid comm
+    local all=(/proc/[0-9]*/environ)  # listed here: grep would find its own
+    for file in $(grep -lsxzF -- "WINEPREFIX=$WINEPREFIX" "${all[@]}"); do
+        pid=${file#/proc/}
+        pid=${pid%/environ}
+        if [ -n "${1:-}" ]; then
+            read -r comm 2>/dev/null <"/proc/$pid/comm" || continue
+            if [ "$comm" != "${1:0:15}" ]; then continue; fi
+        fi
+        echo "$pid"
+    done
 }
 
 KEEPALIVE_PID=""

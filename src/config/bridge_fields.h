@@ -36,7 +36,7 @@ struct TFieldView {
     TFieldGroup Group = TFieldGroup::Below;
     int Tab = 0;   // its place in the group's tab order
     int Line = 0;  // the line of its box it stands on; FootLine: the network box's foot, beside the legend
-    TFieldItems Items;  // a drop-down list's
+    TFieldItems Items{};  // a drop-down list's
     int Limit = 0;  // an edit's most characters; 0: no limit, a longer text is refused rather than cut
     const char* Widest = "";  // an edit widens, over its label's spare room, until this shows in full
     const char* Unit = "";  // at the control's right
@@ -72,8 +72,8 @@ struct TBridgeField {
     const char* Name;  // the registry value, and the key of the typed text
     TBridgeMember Member;
     const char* Default;  // the stored text a missing value stands for; Port aside, a new bridge's too
-    TFieldView View;  // the dialog binds its control to the field's name
-    TFieldColumn Column;
+    TFieldView View{};  // the dialog binds its control to the field's name
+    TFieldColumn Column{};
     // Which values a bridge may hold; null when any goes. What names the value in a refusal
     // ("Bridge 'COM3' has an invalid server port"), Range is what the dialog's refusal adds.
     bool (*Valid)(const TBridge&) = nullptr;

@@ -37,6 +37,7 @@ e2e_setup() {
 install_program() {
     INSTALL_DIR="$E2E_OUT/Pontis Manager"
     cp -r "$1" "$INSTALL_DIR"
+    rm -f "$INSTALL_DIR/driver/"*.state "$INSTALL_DIR/driver/"*.log  # a scripts/run's in build/bin
 }
 
 # Ends everything the run started, however it went; fails when a hub of the prefix outlives it,
@@ -47,21 +48,6 @@ e2e_teardown() {
     stop_all
     end_prefix_processes
     wait_until 5 hub_stopped || { echo "FAIL  a hub outlived the run: $(hub_pids)"; return 1; }
-}
-
-# prefix_pids [name]: the live processes of this prefix (Windows ones, and Unix ones the tools
-# started), or only those whose process name is this (/proc keeps 15 characters of it).
-prefix_pids() {
-    local dir comm
-    for dir in /proc/[0-9]*; do
-        if [ -n "${1:-}" ]; then
-            read -r comm 2>/dev/null <"$dir/comm" || continue
-            if [ "$comm" != "${1:0:15}" ]; then continue; fi
-        fi
-        if tr '\0' '\n' 2>/dev/null <"$dir/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
-            echo "${dir#/proc/}"
-        fi
-    done
 }
 
 # What outlived the Wine server is asked to end, by pid (this script's own short-lived helpers

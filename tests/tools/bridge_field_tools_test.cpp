@@ -92,8 +92,9 @@ TEST(BridgeFieldTools, EveryFieldReachesItsToolAndComesBack) {
         SCOPED_TRACE(std::string("field ") + field.Name);
         ASSERT_TRUE(kToHub.count(field.Name) + kToSetup.count(field.Name) + kToNoTool.count(field.Name) > 0)
             << "field '" << field.Name << "' is in no list: add it to its tool's, or to kToNoTool";
-        if (kToNoTool.count(field.Name))
+        if (kToNoTool.count(field.Name)) {
             EXPECT_TRUE(field.View.Control != TFieldControl::None || field.Column.Position >= 0) << "it is shown";
+        }
         Bridges[1] = valid;
         MoveOn(Bridges[1], field);
         const TBridge& changed = Bridges[1];

@@ -283,14 +283,12 @@ for dev in dev1 dev2; do
     SERVER_PID[$dev]=$!
 done
 PC=$((BASE + 20)) RAW=$((BASE + 21))
-cat >"$E2E_OUT/ser2net.yaml" <<YAML
-connection: &control
-  accepter: telnet(rfc2217),tcp,127.0.0.1,$PC
-  connector: serialdev,$E2E_OUT/dev1,9600n81,local
-connection: &raw
-  accepter: tcp,127.0.0.1,$RAW
-  connector: serialdev,$E2E_OUT/dev2,9600n81,local
-YAML
+# The README's configuration, its ports and devices made this run's.
+sed -n '/^<!-- ser2net.yaml -->$/,/^<!-- end of ser2net.yaml -->$/p' "$E2E_REPO/README.md" | sed '/^<!--\|^```/d' |
+    sed "s|,4001$|,$PC|; s|,4002$|,$RAW|; s|/dev/ttyUSB0,|$E2E_OUT/dev1,|; s|/dev/ttyUSB1,|$E2E_OUT/dev2,|" >"$E2E_OUT/ser2net.yaml"
+check_eq "the README's ser2net configuration has an RFC 2217 port and a raw port, each with its device" \
+    "telnet(rfc2217),tcp,$PC $E2E_OUT/dev1 tcp,$RAW $E2E_OUT/dev2" \
+    "$(sed -n 's/^ *accepter: //p; s/^ *connector: serialdev,\([^,]*\),.*/\1/p' "$E2E_OUT/ser2net.yaml" | paste -sd' ' -)"
 ser2net -n -c "$E2E_OUT/ser2net.yaml" -P "$E2E_OUT/ser2net.pid" </dev/null >"$E2E_OUT/ser2net.log" 2>&1 &
 SERVER_PID[ser2net]=$!
 check "ser2net serves both devices" wait_until 5 bash -c "(: >/dev/tcp/127.0.0.1/$PC && : >/dev/tcp/127.0.0.1/$RAW) 2>/dev/null"
