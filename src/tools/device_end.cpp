@@ -57,14 +57,19 @@ std::vector<std::string> StatusFields(const platform::HubLink& link, std::uint64
 std::string DeviceEndText(const std::string& server, const std::optional<platform::HubLink>& link,
                           std::uint64_t nowMs) {
     if (!link) return server + "; " + NoCounts;
-    std::string text = server;
+    return server + ", " + DeviceEndFacts(*link, nowMs);
+}
+
+std::string DeviceEndFacts(const platform::HubLink& entry, std::uint64_t nowMs) {
+    const platform::HubLink* link = &entry;
+    std::string text;
     if (link->PortControl) {
-        text += ", RFC 2217";
+        text += "RFC 2217";
         if (!link->Signature.empty()) text += " (" + link->Signature + ")";
         text += ", " + (link->Acknowledged ? SettingsText(link->AckedSettings)
                                            : "asked " + SettingsText(link->AskedSettings));
     } else {
-        text += ", raw TCP";
+        text += "raw TCP";
     }
     text += "; sent " + ShortBytes(link->Sent) + ", received " + ShortBytes(link->Received) + "; ";
     const std::optional<std::uint64_t> idle = IdleSeconds(*link, nowMs);

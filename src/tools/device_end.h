@@ -29,6 +29,9 @@ std::vector<std::string> StatusFields(const platform::HubLink& link, std::uint64
 std::string DeviceEndText(const std::string& server, const std::optional<platform::HubLink>& link,
                           std::uint64_t nowMs);
 
+// The same without the server: what the row's tip adds to its state.
+std::string DeviceEndFacts(const platform::HubLink& link, std::uint64_t nowMs);
+
 // The bridge as stored, while the bridges are stopped: "127.0.0.1:4001, RFC 2217, 9600 baud".
 std::string StoredBridgeText(const std::string& server, bool portControl, int baud);
 

@@ -276,7 +276,12 @@ std::string TMainWindow::RowTip(int slot) const {
     const TLinkRecord& link = links_.Of(slot);
     if (link.State == TLinkState::Waiting && (nameNotFound_ >> slot & 1)) return NameNotFoundTip(target.Host);
     const std::string told = EntryTip(link.State, link.Entry, ServerText(target), Bridges[slot].COM.str());
-    return !told.empty() ? told : LinkTip(link.State, target.Host, target.Port, link.SinceTime, Bridges[slot].Rfc2217);
+    const std::string tip =
+        !told.empty() ? told : LinkTip(link.State, target.Host, target.Port, link.SinceTime, Bridges[slot].Rfc2217);
+    // What the device end carried, from the hub's record, in the same line.
+    const auto end = deviceEnds_.find(slot);
+    if (!run_.Running() || !Bridges[slot].Enabled || end == deviceEnds_.end() || !end->second) return tip;
+    return tip + "; " + DeviceEndFacts(*end->second, NowMs());
 }
 
 std::string TMainWindow::StatusText() const {

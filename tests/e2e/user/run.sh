@@ -270,8 +270,9 @@ command=$(reg_value "" command)
 check "the hub got \"command\" from the folder with the blank" \
     log_has "$HUB_LOG" "Pontis Manager\\driver\\hub4com.exe\"$command"
 check "the hub connects to the echo server" wait_until 15 log_has "$HUB_LOG" "<-> 127.0.0.1:$ECHO: connected"
-check_eq "-status: one connected, one waiting, exit code 1" \
-    "$(printf '1\nCOM5\t127.0.0.1:%s\tconnected\nCOM7\t127.0.0.1:%s\twaiting' "$ECHO" $((ECHO + 1)))" "$(switch -status)"
+check_eq "-status: one connected, one waiting, with what each carried, exit code 1" \
+    "$(printf '1\nCOM5\t127.0.0.1:%s\tconnected\tsent=0\treceived=0\tidle=-\nCOM7\t127.0.0.1:%s\twaiting\tsent=0\treceived=0\tidle=-' \
+        "$ECHO" $((ECHO + 1)))" "$(switch -status)"
 check_eq "/stop -mdebug stops them" "$(printf '0\nBridges stopped')" "$(switch /stop -mdebug)"
 check "the hub is gone" wait_until 10 hub_stopped
 end_step
@@ -282,7 +283,7 @@ for v in Index=3 COM=COM9 Port=abc; do set_value 'Bridges\3' "${v%%=*}" "${v#*=}
 check "pair 3 is made for COM9" wine "$INSTALL_DIR/driver/setupc.exe" install 3 HiddenMode=yes PortName=COM9,EmuBR=yes,AddRTTO=0,AddRITO=10
 check "the main window opens" start_manager
 check_eq "slot 3 is listed" "COM5 COM7 COM9" "$(row_captions "$MAIN_CAPTION")"
-check_eq "with the warning sign" 5 "$(image_of COM9)"
+check_eq "with the warning sign" 7 "$(image_of COM9)"
 tip_shown() { wine "$PROBE" --tips 2>/dev/null </dev/null | grep -qxF -- "$(printf 'tip\t%s' "$1")"; }
 read -r x y < <(probe "$MAIN_CAPTION" | awk -F'\t' '$1 == "row" && $6 == "COM9" { print $4, $5; exit }')
 check "the mouse rests on its row" xdotool mousemove --sync "$x" "$y"
