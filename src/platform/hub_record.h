@@ -56,12 +56,12 @@ struct HubSettings {
 // The modem lines a server reports (its NOTIFY-MODEMSTATE), as bits.
 constexpr std::uint8_t HubModemCts = 1, HubModemDsr = 2, HubModemRi = 4, HubModemCd = 8;
 
-// The signature as the record keeps it: printable ASCII only (anything else dropped), at most
-// HubSignatureMax characters.
+// A server's signature as the program shows and keeps it: its first HubSignatureMax characters,
+// each one that is not printable ASCII as a '?', so that a server writes no control into a line.
 inline std::string PrintableSignature(std::string_view text) {
-    std::string out;
-    for (char c : text)
-        if (c >= 0x20 && c < 0x7F && out.size() < HubSignatureMax) out += c;
+    std::string out(text.substr(0, HubSignatureMax));
+    for (char& c : out)
+        if (c < 0x20 || c >= 0x7F) c = '?';
     return out;
 }
 

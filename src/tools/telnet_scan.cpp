@@ -2,6 +2,7 @@
 
 #include "config/bridge_fields.h"
 #include "config/number.h"
+#include "platform/hub_record.h"
 
 #include <algorithm>
 
@@ -103,8 +104,7 @@ std::string FindingText(const TServerFinding& finding, bool portControl, const T
     }
     if (!portControl) return "This server speaks RFC 2217: turn Port control on to set its port";
     // The server's own text, in the program's line: printable ASCII alone, and not too much of it.
-    std::string signature = finding.Signature.substr(0, SignatureShown);
-    std::replace_if(signature.begin(), signature.end(), [](char c) { return c < ' ' || c > '~'; }, '?');
+    const std::string signature = platform::PrintableSignature(finding.Signature);
     return "Connected; speaks RFC 2217" + (signature.empty() ? std::string() : " (" + signature + ")");
 }
 

@@ -59,10 +59,9 @@ std::string PortControlOffer();
 
 // The line the dialog shows for a finding of the server named ("127.0.0.1:4001"), where
 // portControl is its check box: a server whose answer contradicts the box says what to change.
-// The server's signature shows in printable ASCII, at most SignatureShown characters of it.
+// The server's signature shows as platform::PrintableSignature keeps it.
 std::string ServerTestLine(const std::string& server, const TServerFinding& finding, bool portControl,
                            const TServerTestTimes& times = {});
-constexpr std::size_t SignatureShown = 40;
 
 // The server a test connects to, read from the dialog's texts as OK reads them; or, in Refusal,
 // the line that names the first text no bridge could hold.

@@ -28,12 +28,12 @@ TEST(DeviceEnd, TheRecordKeepsWhatTheHubWrote) {
     ASSERT_EQ(read->size(), 2u);
     const HubLink& got = (*read)[1];
     EXPECT_EQ(got.Port, "\\\\.\\CNCA4");
-    EXPECT_EQ(got.Signature, "sernet" + std::string(34, 'x'));
+    EXPECT_EQ(got.Signature, "ser?net?" + std::string(32, 'x'));
     EXPECT_EQ(got.Sent, (5ull << 30) + 3);
     EXPECT_EQ(got.LastSentMs, 2000u);
     EXPECT_EQ(got.AckedSettings, (HubSettings{57600, 8, 'N', 2, 1}));
     EXPECT_EQ(StatusFields(got, 4500), (std::vector<std::string>{"sent=5368709123", "received=1", "idle=2",
-                                                                 "settings=57600,8,N,2,rtscts", "server=sernet" + std::string(34, 'x')}));
+                                                                 "settings=57600,8,N,2,rtscts", "server=ser?net?" + std::string(32, 'x')}));
 
     EXPECT_FALSE(platform::ReadRecord(*record, 43, 7, problem));  // another hub's
     EXPECT_EQ(problem, platform::HubRecordProblem::OtherHub);

@@ -70,7 +70,8 @@ TEST(LinkEvents, LogsChangesAndNotesDropsOfFiveSeconds) {
 // connection to it (its local port; 0 for none): the echo's answer, and what the look makes of it.
 TEST(LinkEvents, AHostThatStopsAnsweringMakesItsLinkDeadUntilItAnswers) {
     const std::uint32_t host = 0x7F000002;
-    struct { std::int64_t at; bool answers; std::uint16_t port; const char *state, *log; bool restart, checkOff = false; } const looks[] = {
+    struct Look { std::int64_t at; bool answers; std::uint16_t port; const char *state, *log; bool restart, checkOff = false; };
+    const std::vector<Look> looks = {
         {0, false, 5000, "connected", "", false},
         {15000, false, 5000, "connected", "", false},  // misses, but never an answer: never judged
         {20000, true, 5000, "connected", "", false},
@@ -99,24 +100,44 @@ TEST(LinkEvents, AHostThatStopsAnsweringMakesItsLinkDeadUntilItAnswers) {
         {191000, false, 5003, "not answering", "COM5 not answering|! Link lost|", false},
         {192000, false, 5003, "connected", "", false, true},  // the check switched off
     };
-    TLiveness liveness;
-    TLinks links;
-    for (const auto& look : looks) {
-        const std::vector<std::uint32_t> due = liveness.Due(look.at, look.port ? std::vector<std::uint32_t>{host, host} : std::vector<std::uint32_t>{});
-        liveness.Take(std::vector<TEcho>(due.size(), {host, look.answers}));
-        if (look.checkOff) liveness.ClearJudgements();
-        std::vector<TLinkEvent> events = look.checkOff ? links.Unjudge(look.at) : std::vector<TLinkEvent>{};
-        const std::vector<TLinkEvent> found = links.Look(look.at, {{5, "COM5", "127.0.0.2:4001", look.port ? S::Connected : S::Waiting,
-                                                                    !liveness.NotAnswering(host), look.port, "", liveness.LastAnswerMs(host)}});
-        events.insert(events.end(), found.begin(), found.end());
-        std::string log;
-        bool restart = false;
-        for (const TLogEvent& e : LogEvents(events, links)) log += e.Com + " " + e.Word + (e.After.empty() ? "" : " " + e.After) + "|";
-        for (const TNote& n : Notes(events, links)) log += (n.Warning ? "! " : "") + n.Title + "|";
-        for (const TLinkEvent& e : events) restart = restart || (e.Kind == TEventKind::RestartWanted && liveness.MayRestart(look.at));
-        EXPECT_EQ(LinkWord(links.Of(5).State), std::string(look.state)) << look.at;
-        EXPECT_EQ(log, look.log) << look.at;
-        EXPECT_EQ(restart, look.restart) << look.at;
+    // A restart held back by the minute, then dropped: by the hub's own new connection, or by
+    // the check switched off.
+    std::vector<Look> heldBack = {
+        {0, true, 5000, "connected", "", false},
+        {5000, false, 5000, "connected", "", false},
+        {10000, false, 5000, "connected", "", false},
+        {15000, false, 5000, "not answering", "COM5 not answering|! Link lost|", false},
+        {20000, true, 5000, "connected", "COM5 connected after 20 s|Link restored|", true},
+        {25000, false, 5000, "connected", "", false},
+        {30000, false, 5000, "connected", "", false},
+        {35000, false, 5000, "not answering", "COM5 not answering|! Link lost|", false},
+        {40000, true, 5000, "connected", "COM5 connected after 20 s|Link restored|", false},  // held back
+    };
+    std::vector<Look> switchedOff = heldBack;
+    heldBack.push_back({45000, true, 5001, "connected", "", false});  // the hub connected anew
+    heldBack.push_back({85000, true, 5001, "connected", "", false});  // the minute ended: nothing to restart
+    switchedOff.push_back({41000, true, 5000, "connected", "", false, true});
+    switchedOff.push_back({85000, true, 5000, "connected", "", false});
+    for (const auto& table : {looks, heldBack, switchedOff}) {
+        TLiveness liveness;
+        TLinks links;
+        for (const auto& look : table) {
+            const std::vector<std::uint32_t> due = liveness.Due(look.at, look.port ? std::vector<std::uint32_t>{host, host} : std::vector<std::uint32_t>{});
+            liveness.Take(std::vector<TEcho>(due.size(), {host, look.answers}));
+            if (look.checkOff) liveness.ClearJudgements();
+            std::vector<TLinkEvent> events = look.checkOff ? links.Unjudge(look.at) : std::vector<TLinkEvent>{};
+            const std::vector<TLinkEvent> found = links.Look(look.at, {{5, "COM5", "127.0.0.2:4001", look.port ? S::Connected : S::Waiting,
+                                                                        !liveness.NotAnswering(host), look.port, "", liveness.LastAnswerMs(host)}});
+            events.insert(events.end(), found.begin(), found.end());
+            std::string log;
+            bool restart = false;
+            for (const TLogEvent& e : LogEvents(events, links)) log += e.Com + " " + e.Word + (e.After.empty() ? "" : " " + e.After) + "|";
+            for (const TNote& n : Notes(events, links)) log += (n.Warning ? "! " : "") + n.Title + "|";
+            for (const TLinkEvent& e : events) restart = restart || (e.Kind == TEventKind::RestartWanted && liveness.MayRestart(look.at));
+            EXPECT_EQ(LinkWord(links.Of(5).State), std::string(look.state)) << look.at;
+            EXPECT_EQ(log, look.log) << look.at;
+            EXPECT_EQ(restart, look.restart) << look.at;
+        }
     }
 }
 

@@ -108,7 +108,7 @@ TEST(TelnetCoding, ConnectingOffersPortControlAndBinaryAndSetsThePort) {
                    255, 250, 44, 107, 0x30, 255, 240}),
                 data, reply);
     EXPECT_EQ(client.AcknowledgedSettings(), (platform::HubSettings{0xFFFF, 8, 'N', 2, 1}));
-    EXPECT_EQ(client.Signature(), "ser");
+    EXPECT_EQ(client.Signature(), "s?er");
     EXPECT_EQ(client.ModemState(), std::optional<std::uint8_t>(0x30));
     EXPECT_EQ(data, "");
 }
