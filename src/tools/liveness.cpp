@@ -41,6 +41,14 @@ std::int64_t TLiveness::LastAnswerMs(std::uint32_t host) const {
     return found == hosts_.end() ? 0 : found->second.AnsweredMs;
 }
 
+std::vector<std::uint32_t> TLiveness::DueUnlessRefused(std::int64_t nowMs, const std::vector<std::uint32_t>& hosts,
+                                                       bool refused) {
+    if (refused && nowMs - triedMs_ < RefusedRetryMs) return {};
+    std::vector<std::uint32_t> due = Due(nowMs, hosts);
+    if (!due.empty()) triedMs_ = nowMs;
+    return due;
+}
+
 void TLiveness::ClearJudgements() {
     for (auto& entry : hosts_) entry.second.Misses = 0;
 }

@@ -22,6 +22,11 @@ public:
     // hosts of connected bridges at once, then at most once per EchoEveryMs. Whether a host ever
     // answered is kept for the program's run; a host no longer given starts its misses anew.
     std::vector<std::uint32_t> Due(std::int64_t nowMs, const std::vector<std::uint32_t>& hosts);
+    // The same, but while the system refuses echoes (refused: the last round was refused), a
+    // round at most once per RefusedRetryMs.
+    std::vector<std::uint32_t> DueUnlessRefused(std::int64_t nowMs, const std::vector<std::uint32_t>& hosts,
+                                                bool refused);
+    static constexpr std::int64_t RefusedRetryMs = 60000;
     void Take(const std::vector<TEcho>& echoes);
 
     // A host that answered at least once, then missed MissesToJudge echoes in a row. One that
@@ -39,6 +44,7 @@ public:
 
 private:
     std::int64_t restartedMs_ = 0;
+    std::int64_t triedMs_ = 0;  // when the last round was due
     bool restarted_ = false;
     struct THost {
         std::int64_t Asked = 0;

@@ -27,9 +27,6 @@ constexpr UINT LinkTimerMs = 1000;
 
 constexpr int MaxBridges = LastSlot - FirstSlot + 1;
 
-// How often echoes that the system refused are tried again.
-constexpr std::int64_t ChecksRetryMs = 60000;
-
 std::int64_t NowMs() { return static_cast<std::int64_t>(::GetTickCount64()); }
 
 std::string TimeOfDay() {
@@ -403,9 +400,9 @@ void TMainWindow::RestartHub() {
 }
 
 void TMainWindow::LinkTimerTick() {
-    const bool check = checkServers_ && run_.Running() && (!checksRefused_ || NowMs() - checkTriedMs_ >= ChecksRetryMs);
-    std::vector<std::uint32_t> hosts = check ? liveness_.Due(NowMs(), connectedHosts_) : std::vector<std::uint32_t>{};
-    if (!hosts.empty()) checkTriedMs_ = NowMs();
+    std::vector<std::uint32_t> hosts = checkServers_ && run_.Running()
+                                           ? liveness_.DueUnlessRefused(NowMs(), connectedHosts_, checksRefused_)
+                                           : std::vector<std::uint32_t>{};
     watcher_->Ask(run_.Running(), std::move(hosts));
     UpdateAvailability();
 }

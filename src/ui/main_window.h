@@ -133,7 +133,6 @@ private:
     std::vector<std::uint32_t> connectedHosts_;  // the hosts of the connected bridges at the last look
     bool checksRefused_ = false;  // the system refused the last round of echoes
     bool recordUnread_ = false;  // a running hub's record could not be taken as its own, and the log said so
-    std::int64_t checkTriedMs_ = 0;  // when the last round was asked for
     std::uint32_t nameNotFound_ = 0;  // a bit per slot: its server's name was not found at the last look
     std::uint32_t seenStartsAndStops_ = 0;
     std::unique_ptr<TNotificationArea> tray_;

@@ -139,6 +139,11 @@ TEST(LinkEvents, AHostThatStopsAnsweringMakesItsLinkDeadUntilItAnswers) {
             EXPECT_EQ(restart, look.restart) << look.at;
         }
     }
+    // Echoes the system refuses are tried again once a minute, looked at each second.
+    TLiveness refusing;
+    int rounds = refusing.DueUnlessRefused(0, {host}, false).size();
+    for (std::int64_t at = 1000; at <= 130000; at += 1000) rounds += refusing.DueUnlessRefused(at, {host}, true).size();
+    EXPECT_EQ(rounds, 3);
 }
 
 }  // namespace
