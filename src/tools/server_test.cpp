@@ -9,7 +9,10 @@
 #include "tools/link_reads.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <functional>
+#include <list>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -64,26 +67,28 @@ struct SocketTraits {
 using Socket = platform::UniqueHandle<SocketTraits>;
 
 // The address of a host, or why there is none: NameNotFound, or NoAnswer when the resolver keeps
-// silent until the deadline. It is asked on a thread of its own, which the test leaves behind.
-std::variant<std::uint32_t, TServerAnswer> Resolve(const std::string& host, Clock::time_point deadline) {
+// silent until the deadline. It is asked on a thread of its own, handed to the caller in lookup:
+// the answer is not awaited past the deadline, the thread is, by whoever owns it.
+std::variant<std::uint32_t, TServerAnswer> Resolve(const std::string& host, Clock::time_point deadline,
+                                                   std::thread& lookup) {
     if (std::optional<std::uint32_t> address = ParseIPv4(host)) return *address;
-    struct Lookup {
+    struct Found {
         std::mutex mutex;
         std::condition_variable done;
         std::optional<std::optional<std::uint32_t>> address;
     };
-    const auto lookup = std::make_shared<Lookup>();
-    std::thread([lookup, host] {
+    const auto found = std::make_shared<Found>();
+    lookup = std::thread([found, host] {
         std::optional<std::uint32_t> address = LookUpHost(host);
-        const std::lock_guard<std::mutex> lock(lookup->mutex);
-        lookup->address = address;
-        lookup->done.notify_one();
-    }).detach();
-    std::unique_lock<std::mutex> lock(lookup->mutex);
-    if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->address.has_value(); }))
+        const std::lock_guard<std::mutex> lock(found->mutex);
+        found->address = address;
+        found->done.notify_one();
+    });
+    std::unique_lock<std::mutex> lock(found->mutex);
+    if (!found->done.wait_until(lock, deadline, [&] { return found->address.has_value(); }))
         return TServerAnswer::NoAnswer;
-    if (!*lookup->address) return TServerAnswer::NameNotFound;
-    return **lookup->address;
+    if (!*found->address) return TServerAnswer::NameNotFound;
+    return **found->address;
 }
 
 // Whether the socket became ready to write (connected) or to read, or failed, before the deadline.
@@ -143,11 +148,14 @@ bool Send(SOCKET s, const std::string& bytes) {
     return TheSockets().send(s, bytes.data(), static_cast<int>(bytes.size()), 0) == static_cast<int>(bytes.size());
 }
 
-}  // namespace
-
-TServerFinding TestServer(const std::string& host, std::uint16_t port, bool portControl, const TServerTestTimes& times) {
+// Waits for the whole test: the name's lookup and the connection within times.Connect, then the
+// greeting and the signature within their own times; with portControl, a server silent through
+// the greeting's time is offered port control and given the signature's time to take it. A name's
+// lookup that outlasts its time goes on in lookup, for the caller to wait for.
+TServerFinding TestServer(const std::string& host, std::uint16_t port, bool portControl, const TServerTestTimes& times,
+                          std::thread& lookup) {
     const Clock::time_point deadline = Clock::now() + times.Connect;
-    const std::variant<std::uint32_t, TServerAnswer> address = Resolve(host, deadline);
+    const std::variant<std::uint32_t, TServerAnswer> address = Resolve(host, deadline, lookup);
     if (const auto* failure = std::get_if<TServerAnswer>(&address)) return {*failure, {}};
     const Sockets& api = TheSockets();
     if (!api.ready) return {TServerAnswer::NoAnswer, {}};
@@ -169,6 +177,45 @@ TServerFinding TestServer(const std::string& host, std::uint16_t port, bool port
     return {scan.Answer(), scan.Signature()};
 }
 
+// The tests' workers, each kept until it has ended; those still at work when the program's
+// statics go are waited for (each ends within its test's times, or once its name's lookup ends).
+class TWorkers {
+public:
+    void Add(std::function<void()> work) {
+        auto ended = std::make_shared<std::atomic<bool>>(false);
+        std::thread worker([work = std::move(work), ended] {
+            work();
+            *ended = true;
+        });
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (auto it = workers_.begin(); it != workers_.end();) {  // the ended ones go
+            if (*it->second) {
+                it->first.join();
+                it = workers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        workers_.emplace_back(std::move(worker), std::move(ended));
+    }
+    ~TWorkers() {
+        for (auto& worker : workers_) worker.first.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::list<std::pair<std::thread, std::shared_ptr<std::atomic<bool>>>> workers_;
+};
+
+// Made after the sockets' calls, so that it goes before them.
+TWorkers& Workers() {
+    TheSockets();
+    static TWorkers workers;
+    return workers;
+}
+
+}  // namespace
+
 struct TServerTest::Shared {
     std::mutex mutex;
     std::optional<TServerFinding> finding;
@@ -179,12 +226,16 @@ TServerTest::TServerTest(std::string host, std::uint16_t port, bool portControl,
                          TServerTestTimes times)
     : shared_(std::make_shared<Shared>()) {
     shared_->onDone = std::move(onDone);
-    std::thread([shared = shared_, host = std::move(host), port, portControl, times] {
-        TServerFinding finding = TestServer(host, port, portControl, times);
-        const std::lock_guard<std::mutex> lock(shared->mutex);
-        shared->finding = std::move(finding);
-        if (shared->onDone) shared->onDone();
-    }).detach();
+    Workers().Add([shared = shared_, host = std::move(host), port, portControl, times] {
+        std::thread lookup;
+        TServerFinding finding = TestServer(host, port, portControl, times, lookup);
+        {
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            shared->finding = std::move(finding);
+            if (shared->onDone) shared->onDone();
+        }
+        if (lookup.joinable()) lookup.join();  // a lookup past its time ends with its worker
+    });
 }
 
 TServerTest::~TServerTest() {

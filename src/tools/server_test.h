@@ -11,15 +11,12 @@
 #include <optional>
 #include <string>
 
-// Waits for the whole test: the name's lookup and the connection within times.Connect, then the
-// greeting and the signature within their own times; with portControl, a server silent through
-// the greeting's time is offered port control and given the signature's time to take it.
-TServerFinding TestServer(const std::string& host, std::uint16_t port, bool portControl,
-                          const TServerTestTimes& times = {});
-
-// The same on a worker thread of its own, so that a window stays responsive: onDone runs on that
-// thread once the finding is there, unless the object went first. It may go at any time; the
-// worker then ends within the test's times by itself.
+// The test on a worker thread, so that a window stays responsive: the name's lookup and the
+// connection within times.Connect, then the greeting and the signature within their own times;
+// with portControl, a server silent through the greeting's time is offered port control and given
+// the signature's time to take it. onDone runs on the worker once the finding is there, unless the
+// object went first. It may go at any time; the worker then ends within the test's times (or once a
+// name's lookup that outlasted them ends), and one still at work when the program ends is waited for.
 class TServerTest {
 public:
     TServerTest(std::string host, std::uint16_t port, bool portControl, std::function<void()> onDone,
