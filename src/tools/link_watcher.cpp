@@ -210,11 +210,6 @@ std::optional<bool> TLinkWatcher::HubSeen() const {
     return shared_->hubSeen;
 }
 
-bool TLinkWatcher::HubCounted() const {
-    std::lock_guard<std::mutex> lock(shared_->mutex);
-    return shared_->last && shared_->last->HubLinks && shared_->last->RecordProblem == platform::HubRecordProblem::None;
-}
-
 std::optional<platform::HubRecordProblem> TLinkWatcher::RecordProblem() const {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     if (!shared_->last) return std::nullopt;

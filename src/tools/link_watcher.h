@@ -66,8 +66,6 @@ public:
 
     // Whether the last finished look found a hub running; nothing before the first.
     std::optional<bool> HubSeen() const;
-    // Whether the last finished look read the hub's record of its bridges.
-    bool HubCounted() const;
 
     // Why the last finished look did not read a running hub's record (another version, another
     // process's); None when it read it, or there was none; nothing before the first look.

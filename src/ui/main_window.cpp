@@ -16,6 +16,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 namespace {
 
 // Layout at 96 DPI: the controls, then the status bar below them.
@@ -340,7 +342,7 @@ void TMainWindow::LookAtLinks(std::vector<TLinkEvent> events) {
     std::vector<TLinkSeen> seen;
     connectedHosts_.clear();
     nameNotFound_ = 0;
-    hubCounted_ = watcher_->HubCounted();
+    hubCounted_ = std::any_of(looks.begin(), looks.end(), [](const TLinkLook& look) { return look.Counted; });
     std::map<int, std::optional<platform::HubLink>> ends;
     for (std::size_t row = 0; row < slots.size(); ++row) {
         const TLinkLook& look = looks[row];

@@ -43,31 +43,25 @@ TEST(DeviceEnd, TheRecordKeepsWhatTheHubWrote) {
     EXPECT_EQ(problem, platform::HubRecordProblem::OtherVersion);
 }
 
+// What the data suite's ser2net run cannot show: settings not yet acknowledged, the log's word
+// only for new ones, and the whole set without counts or stopped.
 TEST(DeviceEnd, InWords) {
-    HubLink raw;
-    EXPECT_EQ(DeviceEndText("127.0.0.1:4001", raw, 5000), "127.0.0.1:4001, raw TCP; sent 0 bytes, received 0 bytes; no data yet");
-    EXPECT_EQ(StatusFields(raw, 5000), (std::vector<std::string>{"sent=0", "received=0", "idle=-"}));
     HubLink rfc;
     rfc.PortControl = true;
     rfc.AskedSettings = {57600, 8, 'N', 2, 1};
     rfc.Sent = 1258291;
-    rfc.Received = 348160;
     rfc.LastReceivedMs = 2000;
-    EXPECT_EQ(DeviceEndText("h:1", rfc, 5999), "h:1, RFC 2217, asked 57600 8N2 RTS/CTS; sent 1.2 MB, received 340 KB; last data 3 s ago");
+    EXPECT_EQ(DeviceEndText("h:1", rfc, 5999), "h:1, RFC 2217, asked 57600 8N2 RTS/CTS; sent 1.2 MB, received 0 bytes; last data 3 s ago");
     EXPECT_EQ(StatusFields(rfc, 5999)[3], "settings=asked:57600,8,N,2,rtscts");
-    EXPECT_FALSE(NewlyAcknowledged(raw, rfc));
     HubLink acked = rfc;
     acked.Acknowledged = true;
     acked.AckedSettings = {9600, 8, 'N', 3, 2};
-    acked.Signature = "ser2net";
-    EXPECT_EQ(DeviceEndText("h:1", acked, 2000), "h:1, RFC 2217 (ser2net), 9600 8N1.5 XON/XOFF; sent 1.2 MB, received 340 KB; last data 0 s ago");
+    EXPECT_FALSE(NewlyAcknowledged(HubLink{}, rfc));
     EXPECT_EQ(NewlyAcknowledged(rfc, acked), "9600 8N1.5 XON/XOFF");
     EXPECT_FALSE(NewlyAcknowledged(acked, acked));
-    EXPECT_EQ(DeviceEndText("h:1", std::nullopt, 0), "h:1; No counts from this hub");
     EXPECT_EQ(TotalsText({4, 3, true, true, 1024, 10ull << 30}), "3 of 4 bridges connected; sent 1.0 KB, received 10 GB");
     EXPECT_EQ(TotalsText({4, 3, true, false}), "3 of 4 bridges connected; No counts from this hub");
     EXPECT_EQ(TotalsText({1, 0, false}), "1 bridge, stopped");
-    EXPECT_EQ(StoredBridgeText("h:1", true, 9600), "h:1, RFC 2217, 9600 baud");
 }
 
 }  // namespace
